@@ -1,0 +1,31 @@
+# Settings every target of the project links through `orvane_settings`.
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "Build type" FORCE)
+endif()
+
+option(ORVANE_ASAN_UBSAN "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(ORVANE_TSAN "Build with ThreadSanitizer" OFF)
+if(ORVANE_ASAN_UBSAN AND ORVANE_TSAN)
+  message(FATAL_ERROR "ORVANE_ASAN_UBSAN and ORVANE_TSAN cannot be combined")
+endif()
+
+add_library(orvane_settings INTERFACE)
+target_compile_options(orvane_settings INTERFACE -Wall -Wextra)
+# Every text with Chinese in it, or any other text, becomes a QString deliberately.
+target_compile_definitions(orvane_settings INTERFACE
+  QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING
+  QT_USE_QSTRINGBUILDER)
+
+if(ORVANE_ASAN_UBSAN)
+  target_compile_options(orvane_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(orvane_settings INTERFACE -fsanitize=address,undefined)
+endif()
+if(ORVANE_TSAN)
+  target_compile_options(orvane_settings INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(orvane_settings INTERFACE -fsanitize=thread)
+endif()

@@ -1,0 +1,26 @@
+#include "common/message_box.h"
+
+#include <QDebug>
+
+namespace {
+
+MessageBoxHandler& Handler()
+{
+    static MessageBoxHandler handler;
+    return handler;
+}
+
+} // namespace
+
+void MessageBox(const QString& text, const QString& caption, MessageIcon icon)
+{
+    if (Handler())
+        Handler()(text, caption, icon);
+    else
+        qWarning().noquote() << caption << u':' << text;
+}
+
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
+{
+    return std::exchange(Handler(), std::move(handler));
+}

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Every message box of the program goes through MessageBox(). The GUI
+// installs a handler that shows a modal box; tests install a recorder.
+// MessageBox() must be called on the GUI thread: threads that meet a failure
+// hand the call over to it and wait (see the serial port's owner calls).
+
+enum class MessageIcon { Information, Warning, Stop };
+
+using MessageBoxHandler = std::function<void(const QString& text, const QString& caption, MessageIcon icon)>;
+
+void MessageBox(const QString& text, const QString& caption, MessageIcon icon = MessageIcon::Information);
+
+// Replaces the handler and returns the previous one. Without a handler the
+// box is written to standard error, so nothing is ever silently lost.
+MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);

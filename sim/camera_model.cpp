@@ -1,0 +1,238 @@
+#include "sim/camera_model.h"
+
+#include "pages/update/checksum.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+constexpr std::uint32_t kLargestImage = 64u * 1024 * 1024;
+constexpr std::size_t kLongestLine = 64;
+
+// Power-on values: a 1080p25 camera (video code 0x00) with hardware V1.2,
+// software V1.3, automatic exposure over the whole frame (0..1125 lines),
+// automatic gain and iris, mid-scale colour and a Chinese menu.
+const std::map<int, std::uint8_t> kDefaultRegisters = {
+    {0x1F, 0x00}, {0x00, 0x12}, {0x01, 0x13}, {0x02, 0x01}, {0x08, 0x0F}, {0x09, 0x00},
+    {0x0C, 0x00}, {0x0D, 0x00}, {0x0E, 0x65}, {0x0F, 0x04}, {0x10, 0x20}, {0x12, 0x32},
+    {0x13, 0x32}, {0x14, 0x32}, {0x15, 0x32}, {0x16, 0x1E}, {0x19, 0x07}, {0x1A, 0x08},
+    {0x1B, 0x01}, {0x1C, 0x01}, {0x1D, 0x00}, {0x1E, 0x01}, {0xF9, 0x01},
+};
+
+bool ParseHex(const std::string& text, int digits, int* value)
+{
+    if (static_cast<int>(text.size()) != digits)
+        return false;
+    char* end = nullptr;
+    const long parsed = std::strtol(text.c_str(), &end, 16);
+    if (*end != '\0')
+        return false;
+    *value = static_cast<int>(parsed);
+    return true;
+}
+
+} // namespace
+
+CameraModel::CameraModel(CameraFaults faults, CameraTiming timing)
+    : m_faults(std::move(faults)), m_timing(timing), m_registers(kDefaultRegisters)
+{
+}
+
+std::uint8_t CameraModel::Register(int address) const
+{
+    const auto it = m_registers.find(address);
+    return it == m_registers.end() ? 0 : it->second;
+}
+
+void CameraModel::SetRegister(int address, std::uint8_t value)
+{
+    m_registers[address] = value;
+}
+
+std::vector<CameraModel::Output> CameraModel::TakeOutput()
+{
+    return std::exchange(m_output, {});
+}
+
+bool CameraModel::InUpgradeWindow(std::int64_t nowMs) const
+{
+    return nowMs < m_nWindowEndsMs;
+}
+
+void CameraModel::Receive(unsigned char byte, std::int64_t nowMs)
+{
+    Tick(nowMs);
+    if (nowMs < m_nSilentUntilMs)
+        return; // still booting: the byte is lost
+    if (m_state != State::Normal) {
+        OnUpgradeByte(byte, nowMs);
+        return;
+    }
+
+    if (byte == '*') {
+        if (++m_nAsterisks == 5 && InUpgradeWindow(nowMs)) {
+            m_nAsterisks = 0;
+            m_state = State::AwaitStart;
+            m_nLastUpgradeByteMs = nowMs;
+            UpgradeReply("A", nowMs);
+        }
+        return;
+    }
+    m_nAsterisks = 0;
+    if (byte == '\n') {
+        OnLine(nowMs);
+        m_line.clear();
+    } else if (byte != '\r' && m_line.size() < kLongestLine) {
+        m_line.push_back(static_cast<char>(byte));
+    }
+}
+
+void CameraModel::OnLine(std::int64_t nowMs)
+{
+    // "r 001F " and "w 01 00F9"; anything else is ignored like line noise.
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while (at < m_line.size()) {
+        const std::size_t blank = m_line.find(' ', at);
+        const std::size_t end = blank == std::string::npos ? m_line.size() : blank;
+        if (end > at)
+            words.push_back(m_line.substr(at, end - at));
+        at = end + 1;
+    }
+    int address = 0;
+    int value = 0;
+    if (words.size() == 2 && words[0] == "r" && ParseHex(words[1], 4, &address)) {
+        if (m_faults.bMute)
+            return;
+        char reply[8];
+        std::snprintf(reply, sizeof reply, "%02X\r\n", Register(address));
+        Reply(reply, nowMs + m_faults.nReplyDelayMs);
+    } else if (words.size() == 3 && words[0] == "w" && ParseHex(words[1], 2, &value) && ParseHex(words[2], 4, &address)) {
+        if (address == 0xFFFF) {
+            if (value == 1 && m_bRestartArmed)
+                Restart(nowMs);
+            m_bRestartArmed = value == 0;
+            return;
+        }
+        m_bRestartArmed = false;
+        m_registers[address] = static_cast<std::uint8_t>(value);
+    }
+}
+
+void CameraModel::Restart(std::int64_t nowMs)
+{
+    ++m_nRestarts;
+    m_bRestartArmed = false;
+    m_line.clear();
+    m_nAsterisks = 0;
+    m_state = State::Normal;
+    m_nSilentUntilMs = nowMs + m_timing.nRestartSilenceMs;
+    m_nWindowEndsMs = m_nSilentUntilMs + m_timing.nUpgradeWindowMs;
+}
+
+void CameraModel::OnUpgradeByte(unsigned char byte, std::int64_t nowMs)
+{
+    m_nLastUpgradeByteMs = nowMs;
+    switch (m_state) {
+    case State::AwaitStart:
+        if (byte == 'U') {
+            m_state = State::Header;
+            m_header.clear();
+        }
+        break; // further asterisks of the request are ignored
+    case State::Header:
+        m_header.push_back(static_cast<char>(byte));
+        if (m_header.size() < 7)
+            break;
+        m_image = ReceivedImage{};
+        m_image.nType = static_cast<unsigned char>(m_header[0]);
+        m_image.nChecksum = (static_cast<unsigned char>(m_header[1]) << 8) | static_cast<unsigned char>(m_header[2]);
+        for (int i = 3; i < 7; ++i)
+            m_image.nLength = (m_image.nLength << 8) | static_cast<unsigned char>(m_header[i]);
+        if (m_image.nLength > kLargestImage) {
+            m_image.strVerdict = "E003";
+            m_images.push_back(m_image);
+            UpgradeReply("E003", nowMs);
+            m_state = State::AwaitRelease;
+        } else {
+            m_state = State::Data;
+            if (m_image.nLength == 0)
+                FinishImage(nowMs);
+        }
+        break;
+    case State::Data:
+        m_image.bytes.push_back(static_cast<char>(byte));
+        if (m_image.bytes.size() == m_image.nLength)
+            FinishImage(nowMs);
+        break;
+    case State::Flashing:
+        break;
+    case State::AwaitRelease:
+        if (byte == 'R') {
+            m_state = State::Normal;
+            m_nWindowEndsMs = -1;
+        }
+        break;
+    case State::Normal:
+        break;
+    }
+}
+
+void CameraModel::FinishImage(std::int64_t nowMs)
+{
+    const int checksum = ComputeChecksum(m_image.bytes.size(), reinterpret_cast<const unsigned char*>(m_image.bytes.data()));
+    if (m_image.nType < 1 || m_image.nType > 3)
+        m_image.strVerdict = "E004";
+    else if (checksum != m_image.nChecksum)
+        m_image.strVerdict = "E001";
+    else if (!m_faults.strUpgradeError.empty())
+        m_image.strVerdict = m_faults.strUpgradeError;
+    else
+        m_image.strVerdict = "D";
+    m_images.push_back(m_image);
+
+    UpgradeReply("S", nowMs);
+    m_state = State::Flashing;
+    m_nFlashDoneMs = nowMs + m_timing.nFlashMs;
+}
+
+void CameraModel::Tick(std::int64_t nowMs)
+{
+    if (m_state == State::Flashing && nowMs >= m_nFlashDoneMs) {
+        UpgradeReply(m_images.back().strVerdict, m_nFlashDoneMs);
+        m_state = State::AwaitRelease;
+    }
+    const bool receiving = m_state == State::AwaitStart || m_state == State::Header || m_state == State::Data;
+    if (receiving && nowMs - m_nLastUpgradeByteMs > m_timing.nTransferTimeoutMs) {
+        if (m_state == State::Data || m_state == State::Header) {
+            m_image.strVerdict = "E003";
+            m_images.push_back(m_image);
+        }
+        UpgradeReply("E003", nowMs);
+        m_state = State::AwaitRelease;
+    }
+}
+
+void CameraModel::UpgradeReply(const std::string& text, std::int64_t dueMs)
+{
+    m_output.push_back({dueMs, text});
+}
+
+void CameraModel::Reply(const std::string& text, std::int64_t dueMs)
+{
+    // Register replies pass the fault injection; upgrade replies do not.
+    std::string out;
+    for (const char ch : text) {
+        ++m_nReplyChars;
+        const auto every = [this](int n) { return n > 0 && m_nReplyChars % n == 0; };
+        if (every(m_faults.nDropEvery))
+            continue;
+        out.push_back(every(m_faults.nGarbleEvery) ? '?' : ch);
+        if (every(m_faults.nExtraEvery))
+            out.push_back('x');
+    }
+    if (!out.empty())
+        m_output.push_back({dueMs, out});
+}

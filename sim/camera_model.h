@@ -1,0 +1,90 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+// What the simulated camera gets wrong on purpose.
+struct CameraFaults {
+    int nDropEvery = 0;          // drop every Nth reply character
+    int nExtraEvery = 0;         // add an 'x' after every Nth reply character
+    int nGarbleEvery = 0;        // turn every Nth reply character into '?'
+    int nReplyDelayMs = 0;       // answer every command this late
+    bool bMute = false;          // never answer a read
+    std::string strUpgradeError; // answer every image with this report ("E001" ...) instead of 'D'
+};
+
+// Timing of the simulated camera's restart and upgrade.
+struct CameraTiming {
+    int nRestartSilenceMs = 1500;   // deaf and dumb after a restart
+    int nUpgradeWindowMs = 5000;    // after that, "*****" is answered with 'A' for this long
+    int nFlashMs = 300;             // between 'S' (image stored) and 'D' (flashed)
+    int nTransferTimeoutMs = 3000;  // an image that stops arriving is given up with "E003"
+};
+
+// An image as the camera received it, kept byte for byte.
+struct ReceivedImage {
+    int nType = 0;           // header byte 0: 1 elf, 2 sof, 3 font
+    int nChecksum = 0;       // header bytes 1-2
+    std::uint32_t nLength = 0; // header bytes 3-6
+    std::string bytes;       // the data that followed the header
+    std::string strVerdict;  // "D" or the error report sent
+};
+
+// The camera's side of the serial protocol, without any transport: bytes go
+// in with the time they arrived, replies come out with the time they are due.
+//   "r %04X " CR LF      -> two upper-case hex digits of the register, CR LF
+//   "w %02X %04X" CR LF  -> stores the value; 0 then 1 to 0xFFFF restarts
+//   after a restart: "*****" -> 'A', then "U", a 7-byte header and the image;
+//   the camera answers 'S', then 'D' or "E001".."E004"/"E010"; "R" releases it.
+class CameraModel {
+public:
+    struct Output {
+        std::int64_t nDueMs = 0;
+        std::string bytes;
+    };
+
+    explicit CameraModel(CameraFaults faults = {}, CameraTiming timing = {});
+
+    void Receive(unsigned char byte, std::int64_t nowMs);
+    // Lets time pass: restart, flashing and transfer time-outs.
+    void Tick(std::int64_t nowMs);
+    // Replies produced since the last call, in order.
+    std::vector<Output> TakeOutput();
+
+    std::uint8_t Register(int address) const;
+    void SetRegister(int address, std::uint8_t value);
+    int RestartCount() const { return m_nRestarts; }
+    bool InUpgrade() const { return m_state != State::Normal; }
+    const std::vector<ReceivedImage>& Images() const { return m_images; }
+
+private:
+    enum class State { Normal, AwaitStart, Header, Data, Flashing, AwaitRelease };
+
+    void OnLine(std::int64_t nowMs);
+    void OnUpgradeByte(unsigned char byte, std::int64_t nowMs);
+    void FinishImage(std::int64_t nowMs);
+    void Restart(std::int64_t nowMs);
+    void Reply(const std::string& text, std::int64_t nowMs);
+    void UpgradeReply(const std::string& text, std::int64_t nowMs);
+    bool InUpgradeWindow(std::int64_t nowMs) const;
+
+    CameraFaults m_faults;
+    CameraTiming m_timing;
+    std::map<int, std::uint8_t> m_registers;
+    std::string m_line;
+    int m_nAsterisks = 0;
+    bool m_bRestartArmed = false;
+    int m_nRestarts = 0;
+    std::int64_t m_nSilentUntilMs = -1;
+    std::int64_t m_nWindowEndsMs = -1;
+    State m_state = State::Normal;
+    std::string m_header;
+    ReceivedImage m_image;
+    std::int64_t m_nLastUpgradeByteMs = 0;
+    std::int64_t m_nFlashDoneMs = 0;
+    std::int64_t m_nReplyChars = 0;
+    std::vector<ReceivedImage> m_images;
+    std::vector<Output> m_output;
+};

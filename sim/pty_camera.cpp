@@ -1,0 +1,264 @@
+#include "sim/pty_camera.h"
+
+#include "sim/line_rate.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::int64_t kIdleTickUs = 20'000;
+
+std::int64_t NowUs()
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+void CloseFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+PtyCamera::PtyCamera(CameraFaults faults, CameraTiming timing, PtyOptions options)
+    : m_options(std::move(options)), m_model(std::move(faults), timing)
+{
+}
+
+PtyCamera::~PtyCamera()
+{
+    Stop();
+}
+
+bool PtyCamera::Start(std::string* error)
+{
+    const auto fail = [&](const char* step) {
+        if (error)
+            *error = std::string(step) + ": " + std::strerror(errno);
+        CloseFd(m_nSlave);
+        CloseFd(m_nMaster);
+        return false;
+    };
+
+    m_nMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_nMaster < 0)
+        return fail("posix_openpt");
+    char name[128];
+    if (::grantpt(m_nMaster) != 0 || ::unlockpt(m_nMaster) != 0 || ::ptsname_r(m_nMaster, name, sizeof name) != 0)
+        return fail("ptsname");
+    m_strDevicePath = name;
+
+    // A raw 115200 8N1 line until the host sets its own settings.
+    m_nSlave = ::open(name, O_RDWR | O_NOCTTY);
+    if (m_nSlave < 0)
+        return fail("open slave");
+    termios settings {};
+    ::tcgetattr(m_nSlave, &settings);
+    ::cfmakeraw(&settings);
+    ::cfsetspeed(&settings, B115200);
+    ::tcsetattr(m_nSlave, TCSANOW, &settings);
+
+    if (!m_options.strLinkPath.empty()) {
+        ::unlink(m_options.strLinkPath.c_str());
+        if (::symlink(name, m_options.strLinkPath.c_str()) != 0)
+            return fail("symlink");
+    }
+    if (::pipe2(m_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0)
+        return fail("pipe");
+
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void PtyCamera::Stop()
+{
+    if (m_thread.joinable()) {
+        m_bStop = true;
+        Wake();
+        m_thread.join();
+    }
+    CloseTerminal();
+    CloseFd(m_wakePipe[0]);
+    CloseFd(m_wakePipe[1]);
+}
+
+void PtyCamera::CloseTerminal()
+{
+    CloseFd(m_nMaster);
+    CloseFd(m_nSlave);
+    if (!m_options.strLinkPath.empty())
+        ::unlink(m_options.strLinkPath.c_str());
+}
+
+void PtyCamera::Wake()
+{
+    if (m_wakePipe[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_wakePipe[1], &byte, 1);
+    }
+}
+
+std::int64_t PtyCamera::ByteTimeUs()
+{
+    if (m_nSlave >= 0)
+        m_nLineRate = ReadLineRate(m_nSlave);
+    const int rate = m_nLineRate;
+    return m_options.bPaced && rate > 0 ? 10'000'000 / rate : 0;
+}
+
+void PtyCamera::Run()
+{
+    std::deque<Timed> inbound;
+    std::deque<Timed> outbound;
+    std::int64_t inLineFreeUs = 0;
+    std::int64_t outLineFreeUs = 0;
+
+    while (!m_bStop) {
+        if (m_bVanishRequested && m_nMaster >= 0) {
+            CloseTerminal();
+            inbound.clear();
+            outbound.clear();
+            m_bVanished = true;
+        }
+        const std::int64_t nowUs = NowUs();
+        const std::int64_t byteUs = ByteTimeUs();
+
+        {
+            std::lock_guard lock(m_mutex);
+            while (!inbound.empty() && inbound.front().nDueUs <= nowUs) {
+                m_model.Receive(inbound.front().byte, inbound.front().nDueUs / 1000);
+                m_received.push_back(static_cast<char>(inbound.front().byte));
+                inbound.pop_front();
+                if (m_options.nVanishAfterBytes >= 0 && static_cast<long>(m_received.size()) >= m_options.nVanishAfterBytes)
+                    m_bVanishRequested = true;
+            }
+            m_model.Tick(nowUs / 1000);
+            for (const CameraModel::Output& output : m_model.TakeOutput()) {
+                for (const char ch : output.bytes) {
+                    const std::int64_t dueUs = std::max(output.nDueMs * 1000, outLineFreeUs);
+                    outLineFreeUs = dueUs + byteUs;
+                    outbound.push_back({dueUs, static_cast<unsigned char>(ch)});
+                }
+            }
+        }
+        if (m_bFlood && outbound.size() < 64) {
+            for (int i = 0; i < 64; ++i) {
+                const std::int64_t dueUs = std::max(nowUs, outLineFreeUs);
+                outLineFreeUs = dueUs + byteUs;
+                outbound.push_back({dueUs, 'x'});
+            }
+        }
+
+        std::string batch;
+        while (!outbound.empty() && outbound.front().nDueUs <= nowUs) {
+            batch.push_back(static_cast<char>(outbound.front().byte));
+            outbound.pop_front();
+        }
+        if (!batch.empty() && m_nMaster >= 0) {
+            // A full terminal buffer loses the bytes, as a line nobody reads would.
+            const ssize_t written = ::write(m_nMaster, batch.data(), batch.size());
+            if (written > 0) {
+                std::lock_guard lock(m_mutex);
+                m_sent.append(batch.data(), static_cast<std::size_t>(written));
+            }
+        }
+
+        std::int64_t nextUs = nowUs + kIdleTickUs;
+        if (!inbound.empty())
+            nextUs = std::min(nextUs, inbound.front().nDueUs);
+        if (!outbound.empty())
+            nextUs = std::min(nextUs, outbound.front().nDueUs);
+        const std::int64_t waitUs = std::max<std::int64_t>(0, nextUs - nowUs);
+        const timespec timeout{static_cast<time_t>(waitUs / 1'000'000), static_cast<long>(waitUs % 1'000'000) * 1000};
+
+        pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_nMaster, POLLIN, 0}};
+        const nfds_t count = m_nMaster >= 0 ? 2 : 1;
+        if (::ppoll(fds, count, &timeout, nullptr) <= 0)
+            continue;
+        if (fds[0].revents & POLLIN) {
+            char drain[64];
+            while (::read(m_wakePipe[0], drain, sizeof drain) > 0) {
+            }
+        }
+        if (count == 2 && (fds[1].revents & POLLIN)) {
+            unsigned char buffer[4096];
+            const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
+            const std::int64_t arrivedUs = NowUs();
+            for (ssize_t i = 0; i < n; ++i) {
+                const std::int64_t dueUs = std::max(arrivedUs, inLineFreeUs) + byteUs;
+                inLineFreeUs = dueUs;
+                inbound.push_back({dueUs, buffer[i]});
+            }
+        }
+    }
+}
+
+std::string PtyCamera::Received() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+std::string PtyCamera::Sent() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sent;
+}
+
+void PtyCamera::ClearCapture()
+{
+    std::lock_guard lock(m_mutex);
+    m_received.clear();
+    m_sent.clear();
+}
+
+int PtyCamera::LineRate() const
+{
+    return m_nLineRate;
+}
+
+std::vector<ReceivedImage> PtyCamera::Images() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_model.Images();
+}
+
+std::uint8_t PtyCamera::Register(int address) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_model.Register(address);
+}
+
+void PtyCamera::SetRegister(int address, std::uint8_t value)
+{
+    std::lock_guard lock(m_mutex);
+    m_model.SetRegister(address, value);
+}
+
+int PtyCamera::RestartCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_model.RestartCount();
+}
+
+void PtyCamera::SetFlood(bool on)
+{
+    m_bFlood = on;
+    Wake();
+}
+
+void PtyCamera::Vanish()
+{
+    m_bVanishRequested = true;
+    Wake();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "sim/camera_model.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct PtyOptions {
+    bool bPaced = true;          // bytes take 10 bit times at the rate the host set on the terminal
+    std::string strLinkPath;     // a symbolic link to the device, when not empty
+    long nVanishAfterBytes = -1; // close the terminal after this many bytes from the host
+};
+
+// The simulated camera on a pseudo-terminal: the host opens DevicePath() as
+// its serial port. Runs its own thread; every observer is thread-safe.
+class PtyCamera {
+public:
+    PtyCamera(CameraFaults faults = {}, CameraTiming timing = {}, PtyOptions options = {});
+    ~PtyCamera();
+    PtyCamera(const PtyCamera&) = delete;
+    PtyCamera& operator=(const PtyCamera&) = delete;
+
+    bool Start(std::string* error);
+    void Stop();
+    std::string DevicePath() const { return m_strDevicePath; }
+
+    std::string Received() const; // every byte from the host, in order
+    std::string Sent() const;     // every byte put on the line towards the host
+    void ClearCapture();
+    int LineRate() const;         // as the host configured the terminal (refreshed every 20 ms)
+    std::vector<ReceivedImage> Images() const;
+    std::uint8_t Register(int address) const;
+    void SetRegister(int address, std::uint8_t value);
+    int RestartCount() const;
+
+    // Sends a steady stream of 'x' at the line rate while on.
+    void SetFlood(bool on);
+    // Closes the terminal now, as an unplugged adapter would.
+    void Vanish();
+    bool Vanished() const { return m_bVanished; }
+
+private:
+    struct Timed {
+        std::int64_t nDueUs;
+        unsigned char byte;
+    };
+
+    void Run();
+    void CloseTerminal();
+    void Wake();
+    std::int64_t ByteTimeUs(); // also refreshes m_nLineRate
+
+    PtyOptions m_options;
+    mutable std::mutex m_mutex; // guards the model and the captures
+    CameraModel m_model;
+    std::string m_received;
+    std::string m_sent;
+
+    int m_nMaster = -1;
+    int m_nSlave = -1; // held open so the host may close and reopen the device at will
+    int m_wakePipe[2] = {-1, -1};
+    std::string m_strDevicePath;
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bFlood{false};
+    std::atomic<bool> m_bVanishRequested{false};
+    std::atomic<bool> m_bVanished{false};
+    std::atomic<int> m_nLineRate{115200};
+};
