@@ -1,6 +1,7 @@
 #include "serial/owner_call.h"
 
-#include <QMetaObject>
+#include "serial/post_call.h"
+
 #include <QObject>
 #include <QThread>
 #include <condition_variable>
@@ -26,8 +27,12 @@ struct COwnerCallGate::Pending {
 // Finishes the call when the queued function object goes away: after it ran,
 // or when Qt discards it because its context object was destroyed.
 struct COwnerCallGate::FinishOnDestruction {
-    std::shared_ptr<Pending> pending;
+    explicit FinishOnDestruction(std::shared_ptr<Pending> p) : pending(std::move(p)) {}
+    FinishOnDestruction(const FinishOnDestruction&) = delete;
+    FinishOnDestruction& operator=(const FinishOnDestruction&) = delete;
     ~FinishOnDestruction() { pending->Finish(); }
+
+    std::shared_ptr<Pending> pending;
 };
 
 bool COwnerCallGate::Call(QObject* context, std::function<void()> fn)
@@ -46,8 +51,8 @@ bool COwnerCallGate::Call(QObject* context, std::function<void()> fn)
     }
 
     {
-        auto finisher = std::make_shared<FinishOnDestruction>(FinishOnDestruction{pending});
-        QMetaObject::invokeMethod(context, [finisher, fn = std::move(fn)] {
+        auto finisher = std::make_shared<FinishOnDestruction>(pending);
+        PostCall(context, [finisher, fn = std::move(fn)] {
             {
                 std::lock_guard lock(finisher->pending->mutex);
                 if (finisher->pending->state == Pending::State::Abandoned)
@@ -55,7 +60,7 @@ bool COwnerCallGate::Call(QObject* context, std::function<void()> fn)
                 finisher->pending->state = Pending::State::Running;
             }
             fn();
-        }, Qt::QueuedConnection);
+        });
     }
 
     bool ran = false;

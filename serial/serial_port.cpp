@@ -3,6 +3,7 @@
 #include "common/message_box.h"
 #include "serial/line_settings.h"
 #include "serial/monitor_thread.h"
+#include "serial/post_call.h"
 #include "serial/port_message.h"
 
 #include <QCoreApplication>
@@ -44,6 +45,8 @@ QString ApplyLineSettings(QSerialPort& port, int nBaud, char cParity, int nDataB
 }
 
 } // namespace
+
+CSerialPort::CSerialPort() = default;
 
 CSerialPort::~CSerialPort()
 {
@@ -95,12 +98,14 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
 
 bool CSerialPort::StartMonitor()
 {
-    QMutexLocker lock(&m_lock);
-    if (!m_hPort || m_bMonitorRunning)
+    if (m_bMonitorRunning)
         return false;
     if (m_pMonitor)
-        m_pMonitor->wait(); // a monitor that ended by itself (device lost) is still finishing
+        StopMonitorAndWait(); // a monitor that ended by itself (device lost) may still be finishing
 
+    QMutexLocker lock(&m_lock);
+    if (!m_hPort)
+        return false;
     m_pMonitor = std::make_unique<CMonitorThread>(*this);
     m_bStopRequested = false;
     m_ownerCalls.Reset();
@@ -117,7 +122,7 @@ void CSerialPort::SignalStop()
         m_bStopRequested = true;
         if (m_pMonitorContext) {
             QEventLoop* loop = m_pMonitorLoop;
-            QMetaObject::invokeMethod(m_pMonitorContext, [loop] { loop->exit(kStopExitCode); }, Qt::QueuedConnection);
+            PostCall(m_pMonitorContext, [loop] { loop->exit(kStopExitCode); });
         }
     }
     m_ownerCalls.Abandon();
@@ -126,8 +131,13 @@ void CSerialPort::SignalStop()
 void CSerialPort::StopMonitorAndWait()
 {
     SignalStop();
-    if (m_pMonitor)
+    if (m_pMonitor) {
         m_pMonitor->wait();
+        // The exit code is the thread's last write; reading it orders everything
+        // the thread did before what this thread does next, also for tools that
+        // do not see inside QThread::wait().
+        [[maybe_unused]] const int exitCode = m_pMonitor->ExitCode();
+    }
 }
 
 void CSerialPort::QueueWrite(const char* text)
@@ -142,7 +152,7 @@ void CSerialPort::QueueWrite(const QByteArray& bytes)
         m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
     if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
         m_bWritePosted = true;
-        QMetaObject::invokeMethod(m_pMonitorContext, [this] { ServiceWrite(); }, Qt::QueuedConnection);
+        PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
     }
 }
 
@@ -184,7 +194,7 @@ int CSerialPort::MonitorThread()
                 m_pMonitorLoop = &loop;
                 m_bWritePosted = !m_writeQueue.empty();
                 if (m_bWritePosted)
-                    QMetaObject::invokeMethod(&context, [this] { ServiceWrite(); }, Qt::QueuedConnection);
+                    PostCall(&context, [this] { ServiceWrite(); });
             }
         }
         if (run)

@@ -28,7 +28,7 @@ public:
     static constexpr int kStopExitCode = 100;
     static constexpr int kDeviceLostExitCode = 1;
 
-    CSerialPort() = default;
+    CSerialPort();
     ~CSerialPort();
     Q_DISABLE_COPY_MOVE(CSerialPort)
 

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds, runs every test,
+# then builds the serial transport under ThreadSanitizer and runs its tests.
+#   scripts/test.sh          the suite plus the ThreadSanitizer run
+#   scripts/test.sh --asan   the suite under AddressSanitizer + UndefinedBehaviorSanitizer
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+
+run_suite() { # DIR CTEST-ARGS...
+  local dir="$1"; shift
+  (cd "$dir" && ctest --output-on-failure --timeout 300 -j 2 "$@")
+}
+
+if [ "${1:-}" = "--asan" ]; then
+  "$root/scripts/build.sh" "$root/build-asan" -DORVANE_ASAN_UBSAN=ON
+  run_suite "$root/build-asan"
+  exit 0
+fi
+
+"$root/scripts/build.sh" "$root/build"
+run_suite "$root/build"
+
+echo "== serial tests under ThreadSanitizer =="
+BUILD_TARGETS=tst_serial_port "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
+run_suite "$root/build-tsan" -R '^tst_serial_port$'

@@ -1,0 +1,38 @@
+#include "tests/support/camera_fixture.h"
+
+#include "common/program_dir.h"
+
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+CameraFixture::CameraFixture(CameraFaults faults, CameraTiming timing, PtyOptions options)
+    : m_pCamera(std::make_unique<PtyCamera>(std::move(faults), timing, std::move(options)))
+{
+    std::string error;
+    m_bStarted = m_pCamera->Start(&error);
+    if (!m_bStarted)
+        qWarning("camera simulator did not start: %s", error.c_str());
+    WriteConfig();
+}
+
+CameraFixture::~CameraFixture()
+{
+    QFile::remove(ConfigIniPath());
+}
+
+void CameraFixture::WriteConfig(const QString& extraLines) const
+{
+    QFile file(ConfigIniPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        qFatal("cannot write %s", qPrintable(ConfigIniPath()));
+    file.write(u"[Ports]\nCOM1=%1\nCOM3=/dev/orvane-no-such-device\n%2"_s
+                   .arg(QString::fromStdString(m_pCamera->DevicePath()), extraLines)
+                   .toUtf8());
+}
+
+bool CameraFixture::WaitReceived(const std::string& bytes, int timeoutMs)
+{
+    return QTest::qWaitFor([&] { return m_pCamera->Received() == bytes; }, timeoutMs);
+}

@@ -1,0 +1,25 @@
+#include "tests/support/port_owner.h"
+
+#include "serial/port_message.h"
+
+QByteArray PortOwner::ReceivedBytes() const
+{
+    QByteArray bytes;
+    for (const Message& m : messages) {
+        if (m.message == PortMessage::ReceiveChar)
+            bytes.append(static_cast<char>(m.wParam));
+    }
+    return bytes;
+}
+
+bool PortOwner::event(QEvent* event)
+{
+    if (event->type() <= QEvent::User || event->type() > PortEventType(PortMessage::RxFlag))
+        return QObject::event(event);
+    const auto* portEvent = static_cast<CPortMessageEvent*>(event);
+    const Message message{portEvent->Message(), portEvent->WParam(), portEvent->LParam()};
+    messages.append(message);
+    if (onMessage)
+        onMessage(message);
+    return true;
+}

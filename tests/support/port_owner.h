@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <functional>
+
+// Stands in for the dialog that owns a serial port: records every port
+// message it receives, and can act inside the handler like the dialog does.
+class PortOwner final : public QObject {
+public:
+    struct Message {
+        int message;
+        unsigned wParam;
+        unsigned lParam;
+        bool operator==(const Message&) const = default;
+    };
+
+    QList<Message> messages;
+    std::function<void(const Message&)> onMessage;
+
+    // The received bytes (ReceiveChar messages) in order.
+    QByteArray ReceivedBytes() const;
+
+protected:
+    bool event(QEvent* event) override;
+};

@@ -1,0 +1,173 @@
+#include "pages/update/checksum.h"
+#include "sim/camera_model.h"
+
+#include <QTest>
+
+namespace {
+
+// Feeds text at one instant, then lets `laterMs` pass, and returns what the camera sent.
+std::string Exchange(CameraModel& camera, const std::string& text, std::int64_t nowMs, std::int64_t laterMs = 0)
+{
+    for (const char ch : text)
+        camera.Receive(static_cast<unsigned char>(ch), nowMs);
+    camera.Tick(nowMs + laterMs);
+    std::string out;
+    for (const CameraModel::Output& output : camera.TakeOutput())
+        out += output.bytes;
+    return out;
+}
+
+int Checksum(const std::string& bytes)
+{
+    return ComputeChecksum(bytes.size(), reinterpret_cast<const unsigned char*>(bytes.data()));
+}
+
+std::string Header(int type, int checksum, std::uint32_t length)
+{
+    const char bytes[7] = {static_cast<char>(type), static_cast<char>(checksum >> 8), static_cast<char>(checksum),
+                           static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                           static_cast<char>(length >> 8), static_cast<char>(length)};
+    return std::string(bytes, 7);
+}
+
+// Restarts the camera at t = 0 and requests the upgrade once it is listening.
+std::string EnterUpgrade(CameraModel& camera)
+{
+    Exchange(camera, "w 00 FFFF\r\nw 01 FFFF\r\n", 0);
+    return Exchange(camera, "*****", 2000);
+}
+
+} // namespace
+
+class TestCameraModel : public QObject {
+    Q_OBJECT
+
+private slots:
+    void answersReadsWithTwoHexDigits()
+    {
+        CameraModel camera;
+        QCOMPARE(Exchange(camera, "r 001F \r\n", 0), std::string("00\r\n"));
+        QCOMPARE(Exchange(camera, "r 0000 \r\n", 0), std::string("12\r\n"));
+        QCOMPARE(Exchange(camera, "r 000E \r\n", 0), std::string("65\r\n"));
+        QCOMPARE(Exchange(camera, "r 1234 \r\n", 0), std::string("00\r\n"));
+    }
+
+    void storesWritesAndIgnoresNoise()
+    {
+        CameraModel camera;
+        QCOMPARE(Exchange(camera, "w 7F 0012\r\n", 0), std::string());
+        QCOMPARE(camera.Register(0x12), 0x7F);
+        QCOMPARE(Exchange(camera, "r 0012 \r\n", 0), std::string("7F\r\n"));
+        QCOMPARE(Exchange(camera, "garbage\r\nw 1 12\r\nr 12 \r\n", 0), std::string());
+        QCOMPARE(camera.Register(0x12), 0x7F);
+    }
+
+    void restartSilencesTheCamera()
+    {
+        CameraTiming timing;
+        timing.nRestartSilenceMs = 1000;
+        CameraModel camera({}, timing);
+        Exchange(camera, "w 01 FFFF\r\n", 0);
+        QCOMPARE(camera.RestartCount(), 0); // 1 without the 0 before it does nothing
+        Exchange(camera, "w 00 FFFF\r\nw 01 FFFF\r\n", 0);
+        QCOMPARE(camera.RestartCount(), 1);
+        QCOMPARE(Exchange(camera, "r 001F \r\n", 500), std::string());
+        QCOMPARE(Exchange(camera, "r 001F \r\n", 1001), std::string("00\r\n"));
+        // Outside the upgrade window a request goes unanswered.
+        QCOMPARE(Exchange(camera, "*****", 1000 + timing.nUpgradeWindowMs + 1), std::string());
+    }
+
+    void acceptsAFullUpgrade()
+    {
+        CameraModel camera;
+        QCOMPARE(EnterUpgrade(camera), std::string("A"));
+        std::string image(250, '\0');
+        for (std::size_t i = 0; i < image.size(); ++i)
+            image[i] = static_cast<char>(i * 7);
+        std::string out = Exchange(camera, "***U" + Header(2, Checksum(image), 250) + image, 2100);
+        QCOMPARE(out, std::string("S"));
+        out = Exchange(camera, "", 2100, 1000);
+        QCOMPARE(out, std::string("D"));
+        QVERIFY(camera.InUpgrade());
+        Exchange(camera, "R", 3200);
+        QVERIFY(!camera.InUpgrade());
+        QCOMPARE(Exchange(camera, "r 0001 \r\n", 3300), std::string("13\r\n"));
+
+        QCOMPARE(camera.Images().size(), 1u);
+        const ReceivedImage& received = camera.Images().front();
+        QCOMPARE(received.nType, 2);
+        QCOMPARE(received.nLength, 250u);
+        QCOMPARE(received.bytes, image);
+        QCOMPARE(received.strVerdict, std::string("D"));
+    }
+
+    void reportsBadImages_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("checksumDelta");
+        QTest::addColumn<QString>("forcedError");
+        QTest::addColumn<QString>("report");
+        QTest::newRow("checksum") << 1 << 1 << QString() << QStringLiteral("E001");
+        QTest::newRow("type") << 9 << 0 << QString() << QStringLiteral("E004");
+        QTest::newRow("forced flash error") << 3 << 0 << QStringLiteral("E002") << QStringLiteral("E002");
+    }
+
+    void reportsBadImages()
+    {
+        QFETCH(int, type);
+        QFETCH(int, checksumDelta);
+        QFETCH(QString, forcedError);
+        QFETCH(QString, report);
+        CameraFaults faults;
+        faults.strUpgradeError = forcedError.toStdString();
+        CameraModel camera(faults);
+        EnterUpgrade(camera);
+        const std::string image = "abc";
+        const std::string out =
+            Exchange(camera, "U" + Header(type, Checksum(image) + checksumDelta, 3) + image, 2100, 1000);
+        QCOMPARE(QString::fromStdString(out), QStringLiteral("S") + report);
+    }
+
+    void givesUpAStalledTransfer()
+    {
+        CameraModel camera;
+        EnterUpgrade(camera);
+        Exchange(camera, "U" + Header(1, 0, 100) + "only ten b", 2100);
+        QCOMPARE(Exchange(camera, "", 2100, 5000), std::string("E003"));
+        QCOMPARE(camera.Images().back().bytes.size(), 10u);
+    }
+
+    void injectsReplyFaults()
+    {
+        CameraFaults drop;
+        drop.nDropEvery = 4;
+        CameraModel dropping(drop);
+        QCOMPARE(Exchange(dropping, "r 001F \r\nr 0000 \r\n", 0), std::string("00\r12\r"));
+
+        CameraFaults extra;
+        extra.nExtraEvery = 2;
+        extra.nGarbleEvery = 3;
+        CameraModel noisy(extra);
+        QCOMPARE(Exchange(noisy, "r 0000 \r\n", 0), std::string("12x?\nx"));
+
+        CameraFaults mute;
+        mute.bMute = true;
+        CameraModel muted(mute);
+        QCOMPARE(Exchange(muted, "r 0000 \r\n", 0), std::string());
+    }
+
+    void checksumFoldsLikeTheCamera()
+    {
+        QCOMPARE(Checksum("abc"), 0x9D3B);
+        QCOMPARE(Checksum(""), 0xFFFF);
+        QCOMPARE(Checksum(std::string(1, '\x01')), 0xFFFE);
+        // 40000 words of 0xFFFF sum to 0x9C3F63C0, negative as a signed sum:
+        // 0x63C0 + (0x9C3F >> 16 arithmetic = -25537) = -1, then 0xFFFF - 1 = 0xFFFE,
+        // so the camera expects 0x0001 where the Internet checksum gives 0x0000.
+        const std::string ones(2 * 40000, '\xFF');
+        QCOMPARE(Checksum(ones), 0x0001);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCameraModel)
+#include "tst_camera_model.moc"

@@ -1,0 +1,271 @@
+#include "serial/line_settings.h"
+#include "serial/port_message.h"
+#include "serial/serial_port.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/message_box_recorder.h"
+#include "tests/support/port_owner.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr quint32 kDialogMask = CommEvent::RxChar | CommEvent::RxFlag;
+
+bool OpenCom(CSerialPort& port, PortOwner& owner, unsigned number = 1, int baud = 115200)
+{
+    return port.Open(&owner, number, baud, 'N', 8, 1, kDialogMask);
+}
+
+} // namespace
+
+class TestSerialPort : public QObject {
+    Q_OBJECT
+
+private slots:
+    void buildsLineSettings_data()
+    {
+        QTest::addColumn<int>("baud");
+        QTest::addColumn<char>("parity");
+        QTest::addColumn<int>("dataBits");
+        QTest::addColumn<int>("stopBits");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("dialog defaults") << 115200 << 'N' << 8 << 1 << true;
+        QTest::newRow("7E2") << 9600 << 'E' << 7 << 2 << true;
+        QTest::newRow("space parity") << 300 << 'S' << 6 << 1 << true;
+        QTest::newRow("unmapped parity index gives 0") << 115200 << '\0' << 8 << 1 << false;
+        QTest::newRow("4 data bits") << 115200 << 'N' << 4 << 1 << false;
+        QTest::newRow("stop 0") << 115200 << 'N' << 8 << 0 << false;
+        QTest::newRow("baud 0") << 0 << 'N' << 8 << 1 << false;
+    }
+
+    void buildsLineSettings()
+    {
+        QFETCH(int, baud);
+        QFETCH(char, parity);
+        QFETCH(int, dataBits);
+        QFETCH(int, stopBits);
+        QFETCH(bool, valid);
+        const std::optional<LineSettings> settings = BuildLineSettings(baud, parity, dataBits, stopBits);
+        QCOMPARE(settings.has_value(), valid);
+        if (valid) {
+            QCOMPARE(settings->nBaud, baud);
+            QCOMPARE(int(settings->dataBits), dataBits);
+        }
+        QCOMPARE(LineDefinition(115200, 'N', 8, 1), u"baud=115200 parity=N data=8 stop=1"_s);
+    }
+
+    void resolvesComNamesThroughConfig()
+    {
+        CameraFixture fixture;
+        QCOMPARE(ResolvePortName(1), QString::fromStdString(fixture.Camera().DevicePath()));
+        QCOMPARE(ResolvePortName(2), u"/dev/ttyS1"_s);
+    }
+
+    void missingDeviceFailsSilentlyThenValidOpens()
+    {
+        CameraFixture fixture;
+        MessageBoxRecorder boxes;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(!OpenCom(port, owner, 3));
+        QVERIFY(!port.IsOpen());
+        QVERIFY(boxes.Boxes().isEmpty());
+        QVERIFY(OpenCom(port, owner, 1));
+        QVERIFY(port.IsOpen());
+        QVERIFY(!port.IsMonitorRunning()); // Open never starts the monitor
+    }
+
+    void deliversEachByteInOrderThenRxFlag()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
+        port.QueueWrite("r 0000 \r\n");
+        QVERIFY(fixture.WaitReceived("r 0000 \r\n"));
+        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
+
+        int rxFlags = 0;
+        QList<PortOwner::Message> chars;
+        for (const PortOwner::Message& m : owner.messages) {
+            QCOMPARE(m.lParam, 1u);
+            if (m.message == PortMessage::RxFlag) {
+                QVERIFY2(!chars.isEmpty(), "the event-character message follows the received bytes");
+                ++rxFlags;
+            } else {
+                QCOMPARE(m.message, PortMessage::ReceiveChar);
+                chars.append(m);
+            }
+        }
+        QVERIFY(rxFlags >= 1);
+        QCOMPARE(owner.messages.last().message, PortMessage::RxFlag);
+    }
+
+    // A second hand-over before the first went out used to overwrite it.
+    void handOversReachTheLineWholeAndInOrder()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        port.QueueWrite("w 01 0012\r\n");
+        port.QueueWrite("w 02 0013\r\n"); // queued before the monitor even runs
+        QVERIFY(port.StartMonitor());
+        port.QueueWrite(QByteArray("\x01\x12\x34\x00\x00\x00\xFA", 7));
+        port.QueueWrite(QByteArray(1300, 'z')); // longer than the 512-byte buffer: split, nothing lost
+        std::string expected = "w 01 0012\r\nw 02 0013\r\n";
+        expected.append("\x01\x12\x34\x00\x00\x00\xFA", 7);
+        expected.append(1300, 'z');
+        QVERIFY(fixture.WaitReceived(expected));
+    }
+
+    // A write used to purge the receive queue and lose replies in flight.
+    void writesDoNotDiscardReplies()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
+        port.QueueWrite("r 0000 \r\n");
+        port.QueueWrite("r 0001 \r\n");
+        QTest::qWait(3); // the first reply is on its way while the writes go on
+        port.QueueWrite("w 05 0012\r\n");
+        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n13\r\n"));
+    }
+
+    void stopClosesTheDeviceWithExitCode100()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
+        QVERIFY(port.IsMonitorRunning());
+        port.SignalStop();
+        QTRY_VERIFY(!port.IsMonitorRunning());
+        QVERIFY(!port.IsOpen());
+        QCOMPARE(port.MonitorExitCode(), CSerialPort::kStopExitCode);
+    }
+
+    void openWhileMonitoringEndsTheOldThreadFirst()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
+        QVERIFY(OpenCom(port, owner, 1, 9600));
+        QCOMPARE(port.MonitorExitCode(), CSerialPort::kStopExitCode);
+        QVERIFY(!port.IsMonitorRunning());
+        QVERIFY(port.IsOpen());
+        QTRY_COMPARE(fixture.Camera().LineRate(), 9600);
+        QVERIFY(port.StartMonitor());
+        port.QueueWrite("r 0001 \r\n");
+        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("13\r\n"));
+    }
+
+    // Stopping or reopening from inside the handler of a delivered byte used to deadlock.
+    void stopInsideANotificationDoesNotDeadlock()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
+        int reopened = 0;
+        owner.onMessage = [&](const PortOwner::Message& m) {
+            if (m.message == PortMessage::ReceiveChar && reopened == 0) {
+                ++reopened;
+                QVERIFY(OpenCom(port, owner)); // waits for the monitor that is delivering this very byte
+            }
+        };
+        port.QueueWrite("r 0000 \r\n");
+        QTRY_COMPARE(reopened, 1);
+        QVERIFY(!port.IsMonitorRunning());
+        QCOMPARE(port.MonitorExitCode(), CSerialPort::kStopExitCode);
+        QCOMPARE(owner.ReceivedBytes(), QByteArray("1")); // the rest of the reply went with the old session
+    }
+
+    // An unplugged device used to raise endless boxes from a spinning thread.
+    void vanishedDeviceIsReportedOnceAndEndsMonitoring()
+    {
+        CameraFixture fixture;
+        MessageBoxRecorder boxes;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
+        port.QueueWrite("r 0000 \r\n");
+        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
+
+        fixture.Camera().Vanish();
+        QTRY_VERIFY(!port.IsMonitorRunning());
+        QTest::qWait(300);
+        QCOMPARE(boxes.Boxes().size(), 1);
+        QCOMPARE(boxes.Boxes().front().caption, u"Application Error"_s);
+        QVERIFY(boxes.Boxes().front().text.startsWith(u"WARNING:  ReadFile() Failed with the following error: \n"_s));
+        QVERIFY(boxes.Boxes().front().text.endsWith(u"\nPort: 1\n"_s));
+        QCOMPARE(port.MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
+        QVERIFY(!port.IsOpen());
+        port.QueueWrite("r 0000 \r\n"); // harmless once the device is gone
+        QVERIFY(!port.StartMonitor());
+    }
+
+    void refusedSettingIsReportedAndOpenStillSucceeds()
+    {
+        CameraFixture fixture;
+        MessageBoxRecorder boxes;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(port.Open(&owner, 1, 115200, '\0', 8, 1, kDialogMask));
+        QVERIFY(port.IsOpen());
+        QCOMPARE(boxes.Boxes().size(), 1);
+        QVERIFY(boxes.Boxes().front().text.startsWith(u"WARNING:  BuildCommDCB() Failed with the following error: \n"_s));
+        QVERIFY(boxes.Boxes().front().text.endsWith(u"\nPort: 1\n"_s));
+        QCOMPARE(boxes.Boxes().front().icon, MessageIcon::Stop);
+    }
+
+    void stopAndReopenUnderFloodNeverHangs()
+    {
+        CameraFixture fixture;
+        MessageBoxRecorder boxes;
+        PortOwner owner;
+        CSerialPort port;
+        fixture.Camera().SetFlood(true);
+        QElapsedTimer timer;
+        timer.start();
+        for (int round = 0; round < 200; ++round) {
+            QVERIFY(OpenCom(port, owner));
+            QVERIFY(port.StartMonitor());
+            if (round % 20 == 0) {
+                // Stop while bytes are being delivered.
+                const qsizetype before = owner.messages.size();
+                QTRY_VERIFY(owner.messages.size() > before);
+            }
+            port.SignalStop();
+        }
+        QTRY_VERIFY(!port.IsMonitorRunning());
+        fixture.Camera().SetFlood(false);
+        QVERIFY(boxes.Boxes().isEmpty());
+        QVERIFY(owner.ReceivedBytes().count('x') > 0);
+        qInfo("200 stop/reopen rounds in %lld ms", timer.elapsed());
+    }
+
+    void destroyingAnUnopenedPortReturnsAtOnce()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        {
+            CSerialPort port;
+        }
+        QVERIFY(timer.elapsed() < 1000);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSerialPort)
+#include "tst_serial_port.moc"
