@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <fcntl.h>
@@ -13,12 +14,12 @@
 
 namespace {
 
-constexpr std::int64_t kIdleTickUs = 20'000;
+constexpr std::int64_t kIdleTickNs = 20'000'000;
 
-std::int64_t NowUs()
+std::int64_t NowNs()
 {
     using namespace std::chrono;
-    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void CloseFd(int& fd)
@@ -108,20 +109,20 @@ void PtyCamera::Wake()
     }
 }
 
-std::int64_t PtyCamera::ByteTimeUs()
+std::int64_t PtyCamera::ByteTimeNs()
 {
     if (m_nSlave >= 0)
         m_nLineRate = ReadLineRate(m_nSlave);
     const int rate = m_nLineRate;
-    return m_options.bPaced && rate > 0 ? 10'000'000 / rate : 0;
+    return m_options.bPaced && rate > 0 ? 10'000'000'000LL / rate : 0;
 }
 
 void PtyCamera::Run()
 {
     std::deque<Timed> inbound;
     std::deque<Timed> outbound;
-    std::int64_t inLineFreeUs = 0;
-    std::int64_t outLineFreeUs = 0;
+    std::int64_t inLineFreeNs = 0;
+    std::int64_t outLineFreeNs = 0;
 
     while (!m_bStop) {
         if (m_bVanishRequested && m_nMaster >= 0) {
@@ -130,37 +131,37 @@ void PtyCamera::Run()
             outbound.clear();
             m_bVanished = true;
         }
-        const std::int64_t nowUs = NowUs();
-        const std::int64_t byteUs = ByteTimeUs();
+        const std::int64_t nowNs = NowNs();
+        const std::int64_t byteNs = ByteTimeNs();
 
         {
             std::lock_guard lock(m_mutex);
-            while (!inbound.empty() && inbound.front().nDueUs <= nowUs) {
-                m_model.Receive(inbound.front().byte, inbound.front().nDueUs / 1000);
+            while (!inbound.empty() && inbound.front().nDueNs <= nowNs) {
+                m_model.Receive(inbound.front().byte, inbound.front().nDueNs / 1'000'000);
                 m_received.push_back(static_cast<char>(inbound.front().byte));
                 inbound.pop_front();
                 if (m_options.nVanishAfterBytes >= 0 && static_cast<long>(m_received.size()) >= m_options.nVanishAfterBytes)
                     m_bVanishRequested = true;
             }
-            m_model.Tick(nowUs / 1000);
+            m_model.Tick(nowNs / 1'000'000);
             for (const CameraModel::Output& output : m_model.TakeOutput()) {
                 for (const char ch : output.bytes) {
-                    const std::int64_t dueUs = std::max(output.nDueMs * 1000, outLineFreeUs);
-                    outLineFreeUs = dueUs + byteUs;
-                    outbound.push_back({dueUs, static_cast<unsigned char>(ch)});
+                    // A byte reaches the host once its last bit is on the line.
+                    const std::int64_t startNs = std::max({nowNs, output.nDueMs * 1'000'000, outLineFreeNs});
+                    outLineFreeNs = startNs + byteNs;
+                    outbound.push_back({outLineFreeNs, static_cast<unsigned char>(ch)});
                 }
             }
         }
         if (m_bFlood && outbound.size() < 64) {
             for (int i = 0; i < 64; ++i) {
-                const std::int64_t dueUs = std::max(nowUs, outLineFreeUs);
-                outLineFreeUs = dueUs + byteUs;
-                outbound.push_back({dueUs, 'x'});
+                outLineFreeNs = std::max(nowNs, outLineFreeNs) + byteNs;
+                outbound.push_back({outLineFreeNs, 'x'});
             }
         }
 
         std::string batch;
-        while (!outbound.empty() && outbound.front().nDueUs <= nowUs) {
+        while (!outbound.empty() && outbound.front().nDueNs <= nowNs) {
             batch.push_back(static_cast<char>(outbound.front().byte));
             outbound.pop_front();
         }
@@ -173,13 +174,13 @@ void PtyCamera::Run()
             }
         }
 
-        std::int64_t nextUs = nowUs + kIdleTickUs;
+        std::int64_t nextNs = nowNs + kIdleTickNs;
         if (!inbound.empty())
-            nextUs = std::min(nextUs, inbound.front().nDueUs);
+            nextNs = std::min(nextNs, inbound.front().nDueNs);
         if (!outbound.empty())
-            nextUs = std::min(nextUs, outbound.front().nDueUs);
-        const std::int64_t waitUs = std::max<std::int64_t>(0, nextUs - nowUs);
-        const timespec timeout{static_cast<time_t>(waitUs / 1'000'000), static_cast<long>(waitUs % 1'000'000) * 1000};
+            nextNs = std::min(nextNs, outbound.front().nDueNs);
+        const std::int64_t waitNs = std::max<std::int64_t>(0, nextNs - nowNs);
+        const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
 
         pollfd fds[2] = {{m_wakePipe[0], POLLIN, 0}, {m_nMaster, POLLIN, 0}};
         const nfds_t count = m_nMaster >= 0 ? 2 : 1;
@@ -193,11 +194,11 @@ void PtyCamera::Run()
         if (count == 2 && (fds[1].revents & POLLIN)) {
             unsigned char buffer[4096];
             const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
-            const std::int64_t arrivedUs = NowUs();
+            const std::int64_t arrivedNs = NowNs();
             for (ssize_t i = 0; i < n; ++i) {
-                const std::int64_t dueUs = std::max(arrivedUs, inLineFreeUs) + byteUs;
-                inLineFreeUs = dueUs;
-                inbound.push_back({dueUs, buffer[i]});
+                const std::int64_t dueNs = std::max(arrivedNs, inLineFreeNs) + byteNs;
+                inLineFreeNs = dueNs;
+                inbound.push_back({dueNs, buffer[i]});
             }
         }
     }

@@ -45,14 +45,14 @@ public:
 
 private:
     struct Timed {
-        std::int64_t nDueUs;
+        std::int64_t nDueNs;
         unsigned char byte;
     };
 
     void Run();
     void CloseTerminal();
     void Wake();
-    std::int64_t ByteTimeUs(); // also refreshes m_nLineRate
+    std::int64_t ByteTimeNs(); // also refreshes m_nLineRate
 
     PtyOptions m_options;
     mutable std::mutex m_mutex; // guards the model and the captures

@@ -88,6 +88,7 @@ private slots:
         port.QueueWrite("r 0000 \r\n");
         QVERIFY(fixture.WaitReceived("r 0000 \r\n"));
         QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
+        QTRY_COMPARE(owner.messages.last().message, PortMessage::RxFlag);
 
         int rxFlags = 0;
         QList<PortOwner::Message> chars;
@@ -102,7 +103,6 @@ private slots:
             }
         }
         QVERIFY(rxFlags >= 1);
-        QCOMPARE(owner.messages.last().message, PortMessage::RxFlag);
     }
 
     // A second hand-over before the first went out used to overwrite it.
