@@ -1,0 +1,12 @@
+#include "app/about_dlg.h"
+
+#include "res/string_ids.h"
+
+#include <QPushButton>
+
+CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(m_controls.Build(this, Ids::DialogAbout));
+    setFixedSize(size());
+    connect(m_controls.Item<QPushButton>(1), &QPushButton::clicked, this, &QDialog::accept);
+}

@@ -1,0 +1,48 @@
+#include "app/my_corvix_app.h"
+
+#include "common/ini_file.h"
+#include "common/message_box.h"
+#include "common/program_dir.h"
+#include "link/main_dialog.h"
+#include "res/resource_module.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon)
+{
+    const QMessageBox::Icon boxIcon = icon == MessageIcon::Stop      ? QMessageBox::Critical
+                                      : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                                     : QMessageBox::Information;
+    QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+} // namespace
+
+int ChooseResources(bool* libraryLoaded)
+{
+    const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0) == 1 ? 1 : 0;
+    *libraryLoaded = false;
+    if (language == 0)
+        *libraryLoaded = ResourceModule::LoadLanguageLibrary(); // missing: built-in, nothing reported
+    else
+        ResourceModule::UseBuiltIn();
+    return language;
+}
+
+bool CMyCorvixApp::InitInstance()
+{
+    // Rich edit, common controls and control hosting have no counterpart in Qt.
+    SetMessageBoxHandler(ShowMessageBox);
+    m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
+
+    CMyCorvixDlg dialog;
+    dialog.exec();
+    return false;
+}

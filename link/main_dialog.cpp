@@ -1,0 +1,241 @@
+#include "link/main_dialog.h"
+
+#include "app/about_dlg.h"
+#include "common/message_box.h"
+#include "res/resource_module.h"
+#include "res/string_ids.h"
+#include "serial/port_message.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+CMyCorvixDlg* g_pMainDlg = nullptr;
+
+namespace {
+
+void Message(int stringId)
+{
+    MessageBox(LoadString(stringId), LoadString(Ids::MessageCaption));
+}
+
+} // namespace
+
+CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
+    : QDialog(parent),
+      m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
+      m_TabCtrl(this),
+      m_dlgPara(&m_TabCtrl),
+      m_dlgOSD(&m_TabCtrl),
+      m_dlgUpdate(&m_TabCtrl),
+      m_timers([this](int id) { OnTimer(id); }, this)
+{
+    g_pMainDlg = this;
+    setWindowTitle(m_controls.Build(this, Ids::DialogMain));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    OnInitDialog();
+}
+
+CMyCorvixDlg::~CMyCorvixDlg()
+{
+    if (g_pMainDlg == this)
+        g_pMainDlg = nullptr;
+}
+
+void CMyCorvixDlg::OnInitDialog()
+{
+    // The about command lives in the context menu (contextMenuEvent): window
+    // systems here offer no system menu to the program.
+    setWindowIcon(m_hIcon);
+
+    List(1007)->setCurrentIndex(0);
+    List(1008)->setCurrentIndex(11);
+    List(1009)->setCurrentIndex(0);
+    List(1010)->setCurrentIndex(0);
+    List(1013)->setCurrentIndex(1);
+    m_line = LineState{};
+    m_dwCommEvents = CommEvent::RxChar | CommEvent::RxFlag;
+
+    m_hIconOpen = ResourceModule::Current().Icon(Ids::IconPortOpen);
+    m_hIconClosed = ResourceModule::Current().Icon(Ids::IconPortClosed);
+
+    QRect tabRect = GetDlgItem(1001)->geometry();
+    tabRect.setBottom(tabRect.bottom() + 20);
+
+    m_TabCtrl.SetStyle(TabStyle::TabstripBottom);
+    m_TabCtrl.setObjectName(u"control126"_s);
+    m_TabCtrl.setGeometry(tabRect);
+    m_dlgPara.show();
+    m_TabCtrl.AddTab(&m_dlgPara, LoadString(Ids::TabParameters));
+    m_dlgOSD.show();
+    m_TabCtrl.AddTab(&m_dlgOSD, u" OSD "_s);
+    m_dlgUpdate.show();
+    m_TabCtrl.AddTab(&m_dlgUpdate, LoadString(Ids::TabUpgrade));
+    m_TabCtrl.LayoutTabs();
+    m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
+
+    m_TabCtrl.SetStyle((m_TabCtrl.Style() | TabStyle::TabsSlideIn | TabStyle::TabstripTop) & ~TabStyle::TabstripBottom);
+    m_TabCtrl.LayoutTabs();
+    m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
+    m_TabCtrl.update();
+
+    connect(List(1007), &QComboBox::activated, this, &CMyCorvixDlg::OnPortChange);
+    for (const int id : {1008, 1009, 1010, 1013})
+        connect(List(id), &QComboBox::activated, this, [this, id](int index) { OnSettingChange(id, index); });
+    connect(qobject_cast<QPushButton*>(GetDlgItem(1016)), &QPushButton::clicked, this, &CMyCorvixDlg::OnOpenClosePort);
+    connect(qobject_cast<QPushButton*>(GetDlgItem(1021)), &QPushButton::clicked, this, &CMyCorvixDlg::OnSave);
+}
+
+QComboBox* CMyCorvixDlg::List(int id) const
+{
+    return m_controls.Item<QComboBox>(id);
+}
+
+void CMyCorvixDlg::ShowPortIcon(bool open)
+{
+    m_controls.Item<QLabel>(1017)->setPixmap(open ? m_hIconOpen : m_hIconClosed);
+}
+
+void CMyCorvixDlg::SetStatus(const QString& text)
+{
+    m_controls.Item<QLabel>(1033)->setText(text);
+}
+
+void CMyCorvixDlg::ShowTransientLabel(const QString& text)
+{
+    m_controls.Item<QLabel>(1072)->setText(text);
+    m_timers.KillTimer(kTimerClearLabel);
+    m_timers.SetTimer(kTimerClearLabel, 5000);
+}
+
+bool CMyCorvixDlg::OpenPort()
+{
+    return m_Port.Open(this, static_cast<unsigned>(m_line.nPort), m_line.nBaud, m_line.cParity, m_line.nDataBits,
+                       m_line.nStopBits, m_dwCommEvents);
+}
+
+void CMyCorvixDlg::OnSettingChange(int listId, int index)
+{
+    switch (listId) {
+    case 1008: m_line.nBaud = BaudForIndex(index); break;
+    case 1009: m_line.cParity = ParityForIndex(index); break;
+    case 1010: m_line.nDataBits = DataBitsForIndex(index); break;
+    case 1013: m_line.nStopBits = StopBitsForIndex(index); break;
+    default: return;
+    }
+    if (!OpenPort()) {
+        Message(Ids::RetryFailed);
+        ShowPortIcon(false);
+        return;
+    }
+    // The port comes back as the button left it: monitored when the user had
+    // opened it, else open but unmonitored. The button and m_bPortOpen keep
+    // their meaning either way.
+    if (m_bPortOpen) {
+        m_Port.StartMonitor();
+        ShowPortIcon(true);
+        SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+    } else {
+        ShowPortIcon(false);
+        SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
+    }
+}
+
+void CMyCorvixDlg::OnPortChange(int index)
+{
+    if (m_Port.IsOpen()) {
+        m_Port.SignalStop();
+        m_bPortOpen = 0;
+    }
+    m_line.nPort = PortForIndex(index);
+    if (!OpenPort()) {
+        ShowPortIcon(false);
+        Message(Ids::PortNotFound);
+    }
+    ShowPortIcon(false);
+    SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
+    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
+}
+
+void CMyCorvixDlg::OnOpenClosePort()
+{
+    auto* button = m_controls.Item<QPushButton>(1016);
+    if (m_bPortOpen) {
+        button->setText(LoadString(Ids::OpenPort));
+        m_Port.SignalStop();
+        SetStatus(LoadString(Ids::PortClosed));
+        ShowPortIcon(false);
+        m_bPortOpen = 0;
+        return;
+    }
+
+    button->setText(LoadString(Ids::ClosePort));
+    m_bConfigRead = 0;
+    if (!OpenPort()) {
+        Message(Ids::PortNotFound);
+        ShowPortIcon(false);
+        // Nothing is open: the button offers opening again.
+        button->setText(LoadString(Ids::OpenPort));
+        return;
+    }
+    m_Port.StartMonitor();
+    ShowPortIcon(true);
+    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+    ReadCycle();
+    m_bReplySeen = 0;
+    m_timers.SetTimer(kTimerNoReply, 2000);
+    m_bPortOpen = 1;
+}
+
+void CMyCorvixDlg::OnSave()
+{
+    if (!m_bPortOpen || !m_bConfigRead) {
+        Message(Ids::PortNotReady);
+        return;
+    }
+    m_dlgPara.SaveToDevice();
+    m_dlgOSD.SaveToDevice();
+    ShowTransientLabel(LoadString(Ids::ConfigSaved));
+}
+
+void CMyCorvixDlg::OnSysCommand(int command)
+{
+    if ((command & ~0xF) == kCommandAbout) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}
+
+void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QString aboutText = LoadString(Ids::AboutMenu);
+    if (aboutText.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
+    menu.exec(event->globalPos());
+}
+
+void CMyCorvixDlg::closeEvent(QCloseEvent* event)
+{
+    if (m_bPortOpen)
+        m_Port.SignalStop();
+    QDialog::closeEvent(event);
+}
+
+bool CMyCorvixDlg::event(QEvent* event)
+{
+    if (event->type() == PortEventType(PortMessage::ReceiveChar)) {
+        const auto* message = static_cast<CPortMessageEvent*>(event);
+        OnReceiveChar(message->WParam(), message->LParam());
+        return true;
+    }
+    return QDialog::event(event);
+}

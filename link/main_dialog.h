@@ -1,0 +1,98 @@
+#pragma once
+
+#include "link/serial_settings.h"
+#include "pages/osd/dlg_osd.h"
+#include "pages/para/dlg_para.h"
+#include "pages/update/dlg_update.h"
+#include "serial/serial_port.h"
+#include "ui/cool_tab_ctrl.h"
+#include "ui/dialog_template.h"
+#include "ui/window_timers.h"
+
+#include <QDialog>
+#include <QPixmap>
+
+class QComboBox;
+
+// The program's only top-level window: serial settings, the port state, the
+// tab control with the three pages, and everything that talks to the camera
+// (the port, the read cycle and write path, the register image).
+class CMyCorvixDlg final : public QDialog {
+    Q_OBJECT
+public:
+    // Timers by their fixed numbers.
+    static constexpr int kTimerUpgradeRequest = 200; // 1000 ms, repeating
+    static constexpr int kTimerNoReply = 202;        // 2000 ms after opening
+    static constexpr int kTimerClearLabel = 203;     // 5000 ms, empties label 1072
+    static constexpr int kTimerSaveNoReply = 204;    // 2000 ms after a save
+    static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
+    static constexpr int kTimerAfterTransfer = 206;  // 10000 ms after an image
+    static constexpr int kCommandAbout = 16;
+
+    explicit CMyCorvixDlg(QWidget* parent = nullptr);
+    ~CMyCorvixDlg() override;
+
+    // Handlers, by control.
+    void OnPortChange(int index);                 // list 1007
+    void OnSettingChange(int listId, int index);  // lists 1008, 1009, 1010, 1013
+    void OnOpenClosePort();                       // button 1016
+    void OnSave();                                // button 1021
+    void OnSysCommand(int command);               // 16 opens the about box
+    void OnTimer(int id);
+
+    // The link, for the pages.
+    void ReadCycle();
+    int WriteRegister(int value, int reg);
+    int RestartDevice(int mode);
+    void OnReceiveChar(unsigned ch, unsigned portNumber);
+    int ParseConfiguration();
+
+    QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
+    CWindowTimers& Timers() { return m_timers; }
+    CSerialPort& Port() { return m_Port; }
+    CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
+    CDlgPara& PagePara() { return m_dlgPara; }
+    CDlgOSD& PageOsd() { return m_dlgOSD; }
+    CDlgUpdate& PageUpdate() { return m_dlgUpdate; }
+    const LineState& Line() const { return m_line; }
+
+    int m_bPortOpen = 0;
+    int m_bUpgradeMode = 0;
+    int m_bUpgradeAck = 0;
+    int m_bConfigRead = 0;
+    int m_nUpgradeTries = 0;
+    int m_bReplySeen = 0;
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnInitDialog();
+    bool OpenPort();
+    void ShowPortIcon(bool open);
+    void SetStatus(const QString& text);
+    void ShowTransientLabel(const QString& text);
+    void OnUpgradeChar(unsigned ch);
+    QComboBox* List(int id) const;
+
+    CTemplateControls m_controls;
+    QPixmap m_hIcon;
+    quint32 m_dwCommEvents = 3;
+    LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
+    QPixmap m_hIconOpen;
+    QPixmap m_hIconClosed;
+    QString m_strUpgradeReply;
+    CCoolTabCtrl m_TabCtrl;
+    CDlgPara m_dlgPara;
+    CDlgOSD m_dlgOSD;
+    CDlgUpdate m_dlgUpdate;
+    CWindowTimers m_timers;
+    // Declared last, so destroyed first: the monitor thread has stopped before
+    // anything it notifies goes away.
+    CSerialPort m_Port;
+};
+
+// The one main dialog, for the pages; set by its constructor.
+extern CMyCorvixDlg* g_pMainDlg;

@@ -1,0 +1,12 @@
+#pragma once
+
+// The camera's settings as the last complete read cycle left them: positions
+// 0-21 hold the first 22 registers of the ReadList in list order, position 28
+// the last one (0xF9, OSD language); positions 22-27 are OSD fields no read
+// cycle fills. Zero at start; only ParseConfiguration writes it.
+constexpr int kRegisterImageSize = 29;
+extern unsigned char RegisterImage[kRegisterImageSize];
+
+// Stores the bytes of one cycle when there are exactly 23 of them; any other
+// count leaves the image as it was and returns false.
+bool StoreConfiguration(const unsigned char* bytes, int count);
