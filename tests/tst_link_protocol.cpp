@@ -1,0 +1,103 @@
+#include "link/link_protocol.h"
+#include "link/register_map.h"
+#include "link/serial_settings.h"
+#include "pages/osd/video_formats.h"
+
+#include <QTest>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+class TestLinkProtocol : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formatsCommands()
+    {
+        QCOMPARE(FormatReadCommand(0x1F), QByteArray("r 001F \r\n"));
+        QCOMPARE(FormatReadCommand(0xF9), QByteArray("r 00F9 \r\n"));
+        QCOMPARE(FormatWriteCommand(1, 0xF9), QByteArray("w 01 00F9\r\n"));
+        QCOMPARE(FormatWriteCommand(0x1FF, 0x12), QByteArray("w FF 0012\r\n"));
+        QCOMPARE(FormatWriteCommand(0, 0xFFFF), QByteArray("w 00 FFFF\r\n"));
+    }
+
+    void convertsHexText_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("replies") << QByteArray("1F\r\n00\r\n") << QByteArray("\x1F\x00", 2);
+        QTest::newRow("lower case") << QByteArray("1f\r\nab\r\n") << QByteArray("\x1F\xAB");
+        QTest::newRow("separator inside a pair stops") << QByteArray("12\r\n1\r\n34") << QByteArray("\x12");
+        QTest::newRow("odd digit at the end") << QByteArray("12 3") << QByteArray("\x12");
+        QTest::newRow("other character stops") << QByteArray("12?\r\n34") << QByteArray("\x12");
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+    }
+
+    void convertsHexText()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, bytes);
+        unsigned char out[64];
+        const int count = HexToBytes(text, out, sizeof out);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(out), count), bytes);
+    }
+
+    void neverWritesPastTheBuffer()
+    {
+        unsigned char out[3] = {0, 0, 0};
+        QCOMPARE(HexToBytes("01020304050607", out, 2), 2);
+        QCOMPARE(out[2], 0);
+    }
+
+    void storesACompleteCycle()
+    {
+        // 23 answers: the list index in two hex digits, then CR LF.
+        QByteArray text;
+        for (int i = 0; i < kReadListSize; ++i)
+            text += QByteArray::number(i, 16).rightJustified(2, '0') + "\r\n";
+        QCOMPARE(text.size(), 92);
+        std::memset(RegisterImage, 0xEE, sizeof RegisterImage);
+        unsigned char bytes[512];
+        QVERIFY(StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes)));
+        for (int i = 0; i < 22; ++i)
+            QCOMPARE(RegisterImage[i], i);
+        QCOMPARE(RegisterImage[28], 0x16);
+        for (int i = 22; i < 28; ++i)
+            QCOMPARE(RegisterImage[i], 0xEE); // not touched by a cycle
+
+        // One answer of "1", CR, LF, LF: fewer than 23 bytes, the image stays.
+        text.replace(4, 4, "1\r\n\n");
+        QVERIFY(!StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes)));
+        QCOMPARE(RegisterImage[1], 1);
+    }
+
+    void mapsSerialSettings()
+    {
+        QCOMPARE(PortForIndex(2), 3);
+        QCOMPARE(BaudForIndex(0), 300);
+        QCOMPARE(BaudForIndex(5), 9600);
+        QCOMPARE(BaudForIndex(11), 115200);
+        QCOMPARE(ParityForIndex(2), 'E');
+        QCOMPARE(ParityForIndex(4), 'S');
+        QCOMPARE(ParityForIndex(5), '\0');
+        QCOMPARE(DataBitsForIndex(2), 6);
+        QCOMPARE(StopBitsForIndex(0), 1);
+        QCOMPARE(StopBitsForIndex(1), 2);
+        QCOMPARE(StopBitsForIndex(2), 2);
+        LineState line;
+        QCOMPARE(OpenStatusText(line, u"打开"_s), u"COM1,打开,115200,N,8,1"_s);
+        line.nPort = 2;
+        QCOMPARE(ClosedStatusText(line, u"关闭"_s), u"COM2 关闭,115200,N,8,1"_s);
+    }
+
+    void filtersVideoFormats()
+    {
+        QCOMPARE(OfferedVideoFormats(QString()).size(), 8);
+        QCOMPARE(OfferedVideoFormats(u"10000001"_s), (QStringList{u"1080p@25"_s, u"720p@60"_s}));
+        QCOMPARE(OfferedVideoFormats(u"1x1x0000"_s), (QStringList{u"1080p@25"_s, u"1080p@50"_s}));
+        QCOMPARE(OfferedVideoFormats(u"1000000"_s).size(), 8); // not eight characters: all
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLinkProtocol)
+#include "tst_link_protocol.moc"
