@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds, runs every test,
-# then builds the serial transport under ThreadSanitizer and runs its tests.
+# then builds the serial and link tests under ThreadSanitizer and runs them.
 #   scripts/test.sh          the suite plus the ThreadSanitizer run
 #   scripts/test.sh --asan   the suite under AddressSanitizer + UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -21,6 +21,6 @@ fi
 "$root/scripts/build.sh" "$root/build"
 run_suite "$root/build"
 
-echo "== serial tests under ThreadSanitizer =="
-BUILD_TARGETS=tst_serial_port "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
-run_suite "$root/build-tsan" -R '^tst_serial_port$'
+echo "== serial and link tests under ThreadSanitizer =="
+BUILD_TARGETS="tst_serial_port tst_main_dialog" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
+run_suite "$root/build-tsan" -R '^tst_(serial_port|main_dialog)$'
