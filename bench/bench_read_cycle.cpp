@@ -9,8 +9,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -33,16 +31,7 @@ int main(int argc, char** argv)
         QElapsedTimer timer;
         timer.start();
         dialog.OnOpenClosePort();
-        // A real event loop, as the program runs; QTest's waits sleep 10 ms between rounds.
-        QEventLoop loop;
-        QTimer poll;
-        poll.callOnTimeout(&loop, [&] {
-            if (camera.Camera().Received().find("00F9\r\n") != std::string::npos || timer.elapsed() > 10000)
-                loop.quit();
-        });
-        poll.start(1);
-        loop.exec();
-        if (timer.elapsed() > 10000) {
+        if (!WaitUntil([&] { return camera.Camera().Received().find("00F9\r\n") != std::string::npos; }, 10000)) {
             std::printf("read cycle did not complete\n");
             return 1;
         }

@@ -45,44 +45,48 @@ const char* const kProgramIcon[] = {
     "................................",
 };
 
+// The lamp both port icons share; only their colours differ.
+#define ORVANE_LAMP_ROWS \
+    "................................", \
+    "................................", \
+    "................................", \
+    "............eeeeeeee............", \
+    "..........eeeeeeeeeeee..........", \
+    "........eeecccccccccceee........", \
+    ".......eeecccccccccccceee.......", \
+    "......eeccccccccccccccccee......", \
+    ".....eeccccccccccccccccccee.....", \
+    ".....eeccccccccccccccccccee.....", \
+    "....eeccccccccccccccccccccee....", \
+    "....eccccccccchcccccccccccce....", \
+    "...eeccccccchhhccccccccccccee...", \
+    "...eeccccccchhhccccccccccccee...", \
+    "...eecccccchhhhccccccccccccee...", \
+    "...eeccccccccccccccccccccccee...", \
+    "...eeccccccccccccccccccccccee...", \
+    "...eeccccccccccccccccccccccee...", \
+    "...eeccccccccccccccccccccccee...", \
+    "...eeccccccccccccccccccccccee...", \
+    "....ecccccccccccccccccccccce....", \
+    "....eeccccccccccccccccccccee....", \
+    ".....eeccccccccccccccccccee.....", \
+    ".....eeccccccccccccccccccee.....", \
+    "......eeccccccccccccccccee......", \
+    ".......eeecccccccccccceee.......", \
+    "........eeecccccccccceee........", \
+    "..........eeeeeeeeeeee..........", \
+    "............eeeeeeee............", \
+    "................................", \
+    "................................", \
+    "................................",
+
 const char* const kPortOpenIcon[] = {
     "32 32 4 1",
     ". c None",
     "e c #1e6b27",
     "c c #3cb44b",
     "h c #ffffff",
-    "................................",
-    "................................",
-    "................................",
-    "............eeeeeeee............",
-    "..........eeeeeeeeeeee..........",
-    "........eeecccccccccceee........",
-    ".......eeecccccccccccceee.......",
-    "......eeccccccccccccccccee......",
-    ".....eeccccccccccccccccccee.....",
-    ".....eeccccccccccccccccccee.....",
-    "....eeccccccccccccccccccccee....",
-    "....eccccccccchcccccccccccce....",
-    "...eeccccccchhhccccccccccccee...",
-    "...eeccccccchhhccccccccccccee...",
-    "...eecccccchhhhccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "....ecccccccccccccccccccccce....",
-    "....eeccccccccccccccccccccee....",
-    ".....eeccccccccccccccccccee.....",
-    ".....eeccccccccccccccccccee.....",
-    "......eeccccccccccccccccee......",
-    ".......eeecccccccccccceee.......",
-    "........eeecccccccccceee........",
-    "..........eeeeeeeeeeee..........",
-    "............eeeeeeee............",
-    "................................",
-    "................................",
-    "................................",
+    ORVANE_LAMP_ROWS
 };
 
 const char* const kPortClosedIcon[] = {
@@ -91,38 +95,7 @@ const char* const kPortClosedIcon[] = {
     "e c #7a1b15",
     "c c #d63a2f",
     "h c #ffffff",
-    "................................",
-    "................................",
-    "................................",
-    "............eeeeeeee............",
-    "..........eeeeeeeeeeee..........",
-    "........eeecccccccccceee........",
-    ".......eeecccccccccccceee.......",
-    "......eeccccccccccccccccee......",
-    ".....eeccccccccccccccccccee.....",
-    ".....eeccccccccccccccccccee.....",
-    "....eeccccccccccccccccccccee....",
-    "....eccccccccchcccccccccccce....",
-    "...eeccccccchhhccccccccccccee...",
-    "...eeccccccchhhccccccccccccee...",
-    "...eecccccchhhhccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "...eeccccccccccccccccccccccee...",
-    "....ecccccccccccccccccccccce....",
-    "....eeccccccccccccccccccccee....",
-    ".....eeccccccccccccccccccee.....",
-    ".....eeccccccccccccccccccee.....",
-    "......eeccccccccccccccccee......",
-    ".......eeecccccccccccceee.......",
-    "........eeecccccccccceee........",
-    "..........eeeeeeeeeeee..........",
-    "............eeeeeeee............",
-    "................................",
-    "................................",
-    "................................",
+    ORVANE_LAMP_ROWS
 };
 
 } // namespace

@@ -7,12 +7,16 @@
 #include "serial/port_message.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// How long a stop waits for queued bytes to reach the device.
+constexpr int kFlushOnStopMs = 1000;
 
 // Notifications sent after the received bytes on every wake-up, in this
 // order, for each bit present in the event mask.
@@ -206,6 +210,15 @@ int CSerialPort::MonitorThread()
     }
     if (m_bStopRequested)
         exitCode = kStopExitCode;
+    if (!m_bDeviceLost) {
+        // Hand-overs made before the stop still reach the line, in order.
+        ServiceWrite();
+        QElapsedTimer flushing;
+        flushing.start();
+        while (device->bytesToWrite() > 0 && flushing.elapsed() < kFlushOnStopMs
+               && device->waitForBytesWritten(kFlushOnStopMs)) {
+        }
+    }
 
     {
         QMutexLocker lock(&m_lock);
@@ -249,7 +262,7 @@ void CSerialPort::ServiceWrite()
         m_bWritePosted = false;
     }
     for (const QByteArray& block : blocks) {
-        if (m_bDeviceLost || m_bStopRequested)
+        if (m_bDeviceLost)
             return;
         m_hPort->write(block);
     }

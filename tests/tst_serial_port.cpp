@@ -19,6 +19,16 @@ bool OpenCom(CSerialPort& port, PortOwner& owner, unsigned number = 1, int baud 
     return port.Open(&owner, number, baud, 'N', 8, 1, kDialogMask);
 }
 
+// The camera on COM1, a box recorder, an owner and its port.
+struct PortBench {
+    CameraFixture fixture;
+    MessageBoxRecorder boxes;
+    PortOwner owner;
+    CSerialPort port;
+
+    bool OpenMonitored() { return OpenCom(port, owner) && port.StartMonitor(); }
+};
+
 } // namespace
 
 class TestSerialPort : public QObject {
@@ -80,11 +90,9 @@ private slots:
 
     void deliversEachByteInOrderThenRxFlag()
     {
-        CameraFixture fixture;
-        PortOwner owner;
-        CSerialPort port;
-        QVERIFY(OpenCom(port, owner));
-        QVERIFY(port.StartMonitor());
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
         port.QueueWrite("r 0000 \r\n");
         QVERIFY(fixture.WaitReceived("r 0000 \r\n"));
         QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
@@ -126,11 +134,9 @@ private slots:
     // A write used to purge the receive queue and lose replies in flight.
     void writesDoNotDiscardReplies()
     {
-        CameraFixture fixture;
-        PortOwner owner;
-        CSerialPort port;
-        QVERIFY(OpenCom(port, owner));
-        QVERIFY(port.StartMonitor());
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
         port.QueueWrite("r 0000 \r\n");
         port.QueueWrite("r 0001 \r\n");
         QTest::qWait(3); // the first reply is on its way while the writes go on
@@ -138,13 +144,24 @@ private slots:
         QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n13\r\n"));
     }
 
+    // Bytes handed over just before a stop used to be dropped with the device.
+    void stopSendsWhatWasHandedOverBeforeIt()
+    {
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
+        port.QueueWrite("w 00 FFFF\r\n");
+        port.QueueWrite("w 01 FFFF\r\n");
+        port.SignalStop();
+        QVERIFY(fixture.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n"));
+        QTRY_VERIFY(!port.IsMonitorRunning());
+    }
+
     void stopClosesTheDeviceWithExitCode100()
     {
-        CameraFixture fixture;
-        PortOwner owner;
-        CSerialPort port;
-        QVERIFY(OpenCom(port, owner));
-        QVERIFY(port.StartMonitor());
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
         QVERIFY(port.IsMonitorRunning());
         port.SignalStop();
         QTRY_VERIFY(!port.IsMonitorRunning());
@@ -154,11 +171,9 @@ private slots:
 
     void openWhileMonitoringEndsTheOldThreadFirst()
     {
-        CameraFixture fixture;
-        PortOwner owner;
-        CSerialPort port;
-        QVERIFY(OpenCom(port, owner));
-        QVERIFY(port.StartMonitor());
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
         QVERIFY(OpenCom(port, owner, 1, 9600));
         QCOMPARE(port.MonitorExitCode(), CSerialPort::kStopExitCode);
         QVERIFY(!port.IsMonitorRunning());
@@ -172,11 +187,9 @@ private slots:
     // Stopping or reopening from inside the handler of a delivered byte used to deadlock.
     void stopInsideANotificationDoesNotDeadlock()
     {
-        CameraFixture fixture;
-        PortOwner owner;
-        CSerialPort port;
-        QVERIFY(OpenCom(port, owner));
-        QVERIFY(port.StartMonitor());
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
         int reopened = 0;
         owner.onMessage = [&](const PortOwner::Message& m) {
             if (m.message == PortMessage::ReceiveChar && reopened == 0) {
@@ -194,12 +207,9 @@ private slots:
     // An unplugged device used to raise endless boxes from a spinning thread.
     void vanishedDeviceIsReportedOnceAndEndsMonitoring()
     {
-        CameraFixture fixture;
-        MessageBoxRecorder boxes;
-        PortOwner owner;
-        CSerialPort port;
-        QVERIFY(OpenCom(port, owner));
-        QVERIFY(port.StartMonitor());
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
         port.QueueWrite("r 0000 \r\n");
         QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
 

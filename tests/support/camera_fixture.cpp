@@ -3,7 +3,9 @@
 #include "common/program_dir.h"
 
 #include <QFile>
-#include <QTest>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -34,5 +36,23 @@ void CameraFixture::WriteConfig(const QString& extraLines) const
 
 bool CameraFixture::WaitReceived(const std::string& bytes, int timeoutMs)
 {
-    return QTest::qWaitFor([&] { return m_pCamera->Received() == bytes; }, timeoutMs);
+    return WaitUntil([&] { return m_pCamera->Received() == bytes; }, timeoutMs);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    // A running event loop delivers each received byte at once; QTest's
+    // waits sleep 10 ms between rounds, which a byte-by-byte exchange pays per byte.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.callOnTimeout(&loop, [&] {
+        if (condition() || elapsed.elapsed() > timeoutMs)
+            loop.quit();
+    });
+    poll.start(1);
+    if (!condition())
+        loop.exec();
+    return condition();
 }

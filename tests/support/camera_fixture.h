@@ -3,6 +3,7 @@
 #include "sim/pty_camera.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 // The simulated camera on a pseudo-terminal, mapped to COM1 through the
@@ -25,3 +26,6 @@ private:
     std::unique_ptr<PtyCamera> m_pCamera;
     bool m_bStarted = false;
 };
+
+// Runs the event loop until the condition holds or the time is up.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
