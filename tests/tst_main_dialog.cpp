@@ -206,6 +206,10 @@ private slots:
         QVERIFY(!dialog.m_bPortOpen);
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
+
+        dialog.OnSettingChange(1008, 5); // re-initialising a missing port
+        QCOMPARE(bench.boxes.Boxes().size(), 3);
+        QCOMPARE(bench.boxes.Boxes()[2].text, u"没有成功，请重试"_s);
     }
 
     void choosingAnotherPortStopsMonitoring()
@@ -256,6 +260,32 @@ private slots:
         QVERIFY(bench.camera.WaitReceived("w 01 0012\r\n"));
         dialog.OnTimer(CMyCorvixDlg::kTimerClearLabel);
         QCOMPARE(Text(dialog, 1072), QString());
+
+        // The same silence after a save.
+        dialog.m_bReplySeen = 0;
+        dialog.Timers().SetTimer(CMyCorvixDlg::kTimerSaveNoReply, 2000);
+        dialog.OnTimer(CMyCorvixDlg::kTimerSaveNoReply);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        QCOMPARE(bench.boxes.Boxes()[1].text, u"设备没反应，可能未连接！"_s);
+    }
+
+    void groupsAfterACycleParseAgainAndUpgradeModeBypassesThem()
+    {
+        Bench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        for (const char ch : QByteArray("7F\r\n"))
+            dialog.OnReceiveChar(static_cast<unsigned char>(ch), 1);
+        QVERIFY(bench.camera.WaitReceived("w 01 00F9\r\n")); // parsed again, language written again
+
+        dialog.m_bUpgradeMode = 1;
+        dialog.m_bReplySeen = 0;
+        dialog.OnReceiveChar('A', 1);
+        QVERIFY(dialog.m_bReplySeen);
+        QVERIFY(g_strReply.isEmpty());
+        QCOMPARE(g_nReplyChars, 0);
     }
 
     void restartClosesAndReopensAfterTwelveSeconds()
