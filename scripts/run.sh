@@ -10,14 +10,14 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 app="$root/build/app"
 link="$app/camera-com1"
 config="$app/config.ini"
-# Keep a config.ini of the user's; only the COM1 mapping is ours.
-if [ -f "$config" ] && grep -qi '^\[PathInfo\]' "$config"; then
-  grep -v -i '^COM1=' "$config" | sed '/^\[Ports\]/d' > "$config.tmp"
-  { printf '[Ports]\nCOM1=%s\n' "$link"; cat "$config.tmp"; } > "$config"
-  rm -f "$config.tmp"
-else
-  printf '[Ports]\nCOM1=%s\n' "$link" > "$config"
-fi
+# Keep whatever config.ini holds; only the COM1 mapping is ours.
+touch "$config"
+awk -v link="$link" '
+  /^\[[Pp][Oo][Rr][Tt][Ss]\]/ { print; print "COM1=" link; mapped = 1; next }
+  /^[Cc][Oo][Mm]1[ \t]*=/ { next }
+  { print }
+  END { if (!mapped) { print "[Ports]"; print "COM1=" link } }' "$config" > "$config.new"
+mv "$config.new" "$config"
 
 "$root/build/sim/orvane-camsim" --link "$link" &
 camsim=$!
