@@ -1,5 +1,6 @@
 #include "pages/update/checksum.h"
 #include "sim/camera_model.h"
+#include "sim/camsim_options.h"
 
 #include <QTest>
 
@@ -154,6 +155,31 @@ private slots:
         mute.bMute = true;
         CameraModel muted(mute);
         QCOMPARE(Exchange(muted, "r 0000 \r\n", 0), std::string());
+    }
+
+    void parsesSimulatorOptions()
+    {
+        CamsimOptions options;
+        std::string error;
+        QVERIFY(ParseCamsimOptions({"--link", "/tmp/cam", "--no-pacing", "--drop-every", "5", "--upgrade-error",
+                                    "E002", "--register", "1F=11", "--vanish-after", "9", "--mute"},
+                                   &options, &error));
+        QCOMPARE(options.pty.strLinkPath, std::string("/tmp/cam"));
+        QVERIFY(!options.pty.bPaced);
+        QCOMPARE(options.faults.nDropEvery, 5);
+        QCOMPARE(options.faults.strUpgradeError, std::string("E002"));
+        QCOMPARE(options.registers.size(), 1u);
+        QCOMPARE(options.registers[0], (std::pair<int, int>(0x1F, 0x11)));
+        QCOMPARE(options.pty.nVanishAfterBytes, 9L);
+        QVERIFY(options.faults.bMute);
+
+        for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+                 {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--register", "1F"}, {"--register", "1F=100"}}) {
+            CamsimOptions rejected;
+            QVERIFY(!ParseCamsimOptions(bad, &rejected, &error));
+            QVERIFY(!error.empty());
+        }
+        QVERIFY(CamsimHelp().find("--vanish-after") != std::string::npos);
     }
 
     void checksumFoldsLikeTheCamera()

@@ -205,15 +205,30 @@ private slots:
     }
 
     // An unplugged device used to raise endless boxes from a spinning thread.
+    void vanishedDeviceIsReportedOnceAndEndsMonitoring_data()
+    {
+        QTest::addColumn<bool>("afterNineBytes");
+        QTest::newRow("unplugged mid-session") << false;
+        QTest::newRow("gone after the first command (--vanish-after 9)") << true;
+    }
+
     void vanishedDeviceIsReportedOnceAndEndsMonitoring()
     {
-        PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
-        QVERIFY(bench.OpenMonitored());
+        QFETCH(bool, afterNineBytes);
+        PtyOptions options;
+        if (afterNineBytes)
+            options.nVanishAfterBytes = 9;
+        CameraFixture fixture({}, {}, options);
+        MessageBoxRecorder boxes;
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(OpenCom(port, owner));
+        QVERIFY(port.StartMonitor());
         port.QueueWrite("r 0000 \r\n");
-        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
-
-        fixture.Camera().Vanish();
+        if (!afterNineBytes) {
+            QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
+            fixture.Camera().Vanish();
+        }
         QTRY_VERIFY(!port.IsMonitorRunning());
         QTest::qWait(300);
         QCOMPARE(boxes.Boxes().size(), 1);
