@@ -237,5 +237,11 @@ bool CMyCorvixDlg::event(QEvent* event)
         OnReceiveChar(message->WParam(), message->LParam());
         return true;
     }
+    if (event->type() == PortEventType(PortMessage::DeviceLost)) {
+        // The port has reported the loss once; the window now shows it closed.
+        if (m_bPortOpen)
+            OnOpenClosePort();
+        return true;
+    }
     return QDialog::event(event);
 }

@@ -12,6 +12,7 @@ constexpr int Err = 4;         // EV_ERR in the mask
 constexpr int Ring = 5;        // EV_RING in the mask
 constexpr int ReceiveChar = 7; // one per received byte
 constexpr int RxFlag = 8;      // EV_RXFLAG in the mask, after the received bytes
+constexpr int DeviceLost = 9;  // the device went away; monitoring has ended (after its one report)
 } // namespace PortMessage
 
 // Comm-event mask bits given to CSerialPort::Open.

@@ -287,6 +287,7 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
     // Close before the box: no further errors pile up while it is shown.
     m_hPort->close();
     ReportCommError(step, systemText);
+    NotifyOwner(PortMessage::DeviceLost, 0);
     std::lock_guard lock(m_writeMutex);
     if (m_pMonitorLoop)
         m_pMonitorLoop->exit(kDeviceLostExitCode);

@@ -374,6 +374,20 @@ private slots:
         QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kStopExitCode);
     }
 
+    void anUnpluggedCameraLeavesThePortClosed()
+    {
+        Bench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().Vanish();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].caption, u"Application Error"_s);
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        QCOMPARE(Text(dialog, 1033), u"端口已关闭"_s);
+        QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
+    }
+
     void commandSixteenOpensTheAboutBox()
     {
         Bench bench;

@@ -237,6 +237,7 @@ private slots:
         QVERIFY(boxes.Boxes().front().text.endsWith(u"\nPort: 1\n"_s));
         QCOMPARE(port.MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
         QVERIFY(!port.IsOpen());
+        QCOMPARE(owner.messages.last().message, PortMessage::DeviceLost);
         port.QueueWrite("r 0000 \r\n"); // harmless once the device is gone
         QVERIFY(!port.StartMonitor());
     }

@@ -14,7 +14,7 @@ QByteArray PortOwner::ReceivedBytes() const
 
 bool PortOwner::event(QEvent* event)
 {
-    if (event->type() <= QEvent::User || event->type() > PortEventType(PortMessage::RxFlag))
+    if (event->type() <= QEvent::User || event->type() > PortEventType(PortMessage::DeviceLost))
         return QObject::event(event);
     const auto* portEvent = static_cast<CPortMessageEvent*>(event);
     const Message message{portEvent->Message(), portEvent->WParam(), portEvent->LParam()};
