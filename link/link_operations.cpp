@@ -1,7 +1,6 @@
 // The main dialog's side of the camera link: the read cycle, the write path,
 // restarts, the parse of a completed cycle, and the timers.
 #include "common/ini_file.h"
-#include "common/message_box.h"
 #include "common/program_dir.h"
 #include "link/link_protocol.h"
 #include "link/main_dialog.h"
@@ -80,7 +79,7 @@ int CMyCorvixDlg::WriteRegister(int value, int reg)
 int CMyCorvixDlg::RestartDevice(int mode)
 {
     if (!m_bPortOpen) {
-        MessageBox(LoadString(Ids::PortNotReady), LoadString(Ids::MessageCaption));
+        MessageFromTable(Ids::PortNotReady);
         return -1;
     }
     WriteRegister(0, kRestartRegister);
@@ -138,7 +137,7 @@ void CMyCorvixDlg::OnTimer(int id)
     case kTimerNoReply:
         if (!m_bReplySeen) {
             ShowTransientLabel(LoadString(Ids::ReadFailed));
-            MessageBox(LoadString(Ids::ReadFailed), LoadString(Ids::MessageCaption));
+            MessageFromTable(Ids::ReadFailed);
             m_bConfigRead = 1;
         }
         m_timers.KillTimer(kTimerNoReply);
@@ -150,7 +149,7 @@ void CMyCorvixDlg::OnTimer(int id)
     case kTimerSaveNoReply:
         m_timers.KillTimer(kTimerSaveNoReply);
         if (!m_bReplySeen)
-            MessageBox(LoadString(Ids::NoResponse), LoadString(Ids::MessageCaption));
+            MessageFromTable(Ids::NoResponse);
         break;
     case kTimerReopen:
         m_timers.KillTimer(kTimerReopen);

@@ -1,7 +1,6 @@
 #include "link/main_dialog.h"
 
 #include "app/about_dlg.h"
-#include "common/message_box.h"
 #include "res/resource_module.h"
 #include "res/string_ids.h"
 #include "serial/port_message.h"
@@ -16,15 +15,6 @@
 using namespace Qt::StringLiterals;
 
 CMyCorvixDlg* g_pMainDlg = nullptr;
-
-namespace {
-
-void Message(int stringId)
-{
-    MessageBox(LoadString(stringId), LoadString(Ids::MessageCaption));
-}
-
-} // namespace
 
 CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
@@ -130,7 +120,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     default: return;
     }
     if (!OpenPort()) {
-        Message(Ids::RetryFailed);
+        MessageFromTable(Ids::RetryFailed);
         ShowPortIcon(false);
         return;
     }
@@ -156,7 +146,7 @@ void CMyCorvixDlg::OnPortChange(int index)
     m_line.nPort = PortForIndex(index);
     if (!OpenPort()) {
         ShowPortIcon(false);
-        Message(Ids::PortNotFound);
+        MessageFromTable(Ids::PortNotFound);
     }
     ShowPortIcon(false);
     SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
@@ -178,7 +168,7 @@ void CMyCorvixDlg::OnOpenClosePort()
     button->setText(LoadString(Ids::ClosePort));
     m_bConfigRead = 0;
     if (!OpenPort()) {
-        Message(Ids::PortNotFound);
+        MessageFromTable(Ids::PortNotFound);
         ShowPortIcon(false);
         // Nothing is open: the button offers opening again.
         button->setText(LoadString(Ids::OpenPort));
@@ -196,7 +186,7 @@ void CMyCorvixDlg::OnOpenClosePort()
 void CMyCorvixDlg::OnSave()
 {
     if (!m_bPortOpen || !m_bConfigRead) {
-        Message(Ids::PortNotReady);
+        MessageFromTable(Ids::PortNotReady);
         return;
     }
     m_dlgPara.SaveToDevice();

@@ -1,6 +1,8 @@
 #include "res/resource_module.h"
 
+#include "common/message_box.h"
 #include "common/program_dir.h"
+#include "res/string_ids.h"
 
 #include <QLibrary>
 
@@ -85,4 +87,9 @@ QPixmap ResourceModule::Icon(int id) const
     if (!found)
         found = FindIcon(BuiltInResources(), id);
     return found ? QPixmap(found->xpm) : QPixmap();
+}
+
+void MessageFromTable(int stringId)
+{
+    MessageBox(LoadString(stringId), LoadString(Ids::MessageCaption));
 }

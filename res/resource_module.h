@@ -36,3 +36,7 @@ inline QString LoadString(int id)
 {
     return ResourceModule::Current().String(id);
 }
+
+// The program's usual message box: string N of the current resource module
+// with the caption "消息" (string 132) and one OK button.
+void MessageFromTable(int stringId);
