@@ -3,7 +3,6 @@
 #include "pages/update/checksum.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -21,15 +20,19 @@ const std::map<int, std::uint8_t> kDefaultRegisters = {
     {0x1B, 0x01}, {0x1C, 0x01}, {0x1D, 0x00}, {0x1E, 0x01}, {0xF9, 0x01},
 };
 
-bool ParseHex(const std::string& text, int digits, int* value)
+// Exactly `digits` upper-case hexadecimal digits at text[at...], as the host sends them.
+bool ParseHex(const std::string& text, std::size_t at, std::size_t digits, int* value)
 {
-    if (static_cast<int>(text.size()) != digits)
-        return false;
-    char* end = nullptr;
-    const long parsed = std::strtol(text.c_str(), &end, 16);
-    if (*end != '\0')
-        return false;
-    *value = static_cast<int>(parsed);
+    *value = 0;
+    for (std::size_t i = at; i < at + digits; ++i) {
+        const char ch = text[i];
+        if (ch >= '0' && ch <= '9')
+            *value = *value * 16 + (ch - '0');
+        else if (ch >= 'A' && ch <= 'F')
+            *value = *value * 16 + (ch - 'A' + 10);
+        else
+            return false;
+    }
     return true;
 }
 
@@ -84,32 +87,27 @@ void CameraModel::Receive(unsigned char byte, std::int64_t nowMs)
     if (byte == '\n') {
         OnLine(nowMs);
         m_line.clear();
-    } else if (byte != '\r' && m_line.size() < kLongestLine) {
+    } else if (m_line.size() < kLongestLine) {
         m_line.push_back(static_cast<char>(byte));
     }
 }
 
 void CameraModel::OnLine(std::int64_t nowMs)
 {
-    // "r 001F " and "w 01 00F9"; anything else is ignored like line noise.
-    std::vector<std::string> words;
-    std::size_t at = 0;
-    while (at < m_line.size()) {
-        const std::size_t blank = m_line.find(' ', at);
-        const std::size_t end = blank == std::string::npos ? m_line.size() : blank;
-        if (end > at)
-            words.push_back(m_line.substr(at, end - at));
-        at = end + 1;
-    }
+    // Exactly "r %04X " CR or "w %02X %04X" CR (the LF ended the line), with
+    // upper-case digits; anything else is ignored like line noise.
+    const std::string& line = m_line;
     int address = 0;
     int value = 0;
-    if (words.size() == 2 && words[0] == "r" && ParseHex(words[1], 4, &address)) {
+    if (line.size() == 8 && line.compare(0, 2, "r ") == 0 && ParseHex(line, 2, 4, &address)
+        && line.compare(6, 2, " \r") == 0) {
         if (m_faults.bMute)
             return;
         char reply[8];
         std::snprintf(reply, sizeof reply, "%02X\r\n", Register(address));
         Reply(reply, nowMs + m_faults.nReplyDelayMs);
-    } else if (words.size() == 3 && words[0] == "w" && ParseHex(words[1], 2, &value) && ParseHex(words[2], 4, &address)) {
+    } else if (line.size() == 10 && line.compare(0, 2, "w ") == 0 && ParseHex(line, 2, 2, &value) && line[4] == ' '
+               && ParseHex(line, 5, 4, &address) && line[9] == '\r') {
         if (address == 0xFFFF) {
             if (value == 1 && m_bRestartArmed)
                 Restart(nowMs);

@@ -1,18 +1,21 @@
 #include "sim/camsim_options.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace {
 
-bool ToNumber(const std::string& text, int base, long* value)
+// Digits only (no sign, no prefix, no blanks), within 0..max.
+bool ToNumber(const std::string& text, int base, long max, long* value)
 {
-    if (text.empty())
+    if (text.empty() || text.find_first_not_of(base == 16 ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
         return false;
-    char* end = nullptr;
-    *value = std::strtol(text.c_str(), &end, base);
-    return *end == '\0';
+    errno = 0;
+    *value = std::strtol(text.c_str(), nullptr, base);
+    return errno == 0 && *value <= max;
 }
 
 } // namespace
@@ -47,20 +50,23 @@ std::string CamsimHelp()
 
 bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* options, std::string* error)
 {
-    using Setter = std::function<bool(const std::string&)>;
+    // Each setter answers what is wrong with the value, or nothing.
+    using Setter = std::function<std::string(const std::string&)>;
     const auto number = [](auto* field) {
         return Setter([field](const std::string& text) {
+            using Field = std::remove_pointer_t<decltype(field)>;
+            constexpr long max = std::numeric_limits<Field>::max();
             long value = 0;
-            if (!ToNumber(text, 10, &value) || value < 0)
-                return false;
-            *field = static_cast<std::remove_pointer_t<decltype(field)>>(value);
-            return true;
+            if (!ToNumber(text, 10, max, &value))
+                return "'" + text + "' is not a whole number from 0 to " + std::to_string(max);
+            *field = static_cast<Field>(value);
+            return std::string();
         });
     };
     const auto text = [](std::string* field) {
         return Setter([field](const std::string& value) {
             *field = value;
-            return !value.empty();
+            return value.empty() ? std::string("an empty value") : std::string();
         });
     };
     const std::map<std::string, Setter> withValue = {
@@ -79,12 +85,11 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
              const std::size_t eq = value.find('=');
              long address = 0;
              long content = 0;
-             if (eq == std::string::npos || !ToNumber(value.substr(0, eq), 16, &address)
-                 || !ToNumber(value.substr(eq + 1), 16, &content) || address < 0 || address > 0xFFFF
-                 || content < 0 || content > 0xFF)
-                 return false;
+             if (eq == std::string::npos || !ToNumber(value.substr(0, eq), 16, 0xFFFF, &address)
+                 || !ToNumber(value.substr(eq + 1), 16, 0xFF, &content))
+                 return "'" + value + "' is not ADDR=VALUE in hexadecimal (ADDR up to FFFF, VALUE up to FF)";
              options->registers.emplace_back(static_cast<int>(address), static_cast<int>(content));
-             return true;
+             return std::string();
          }},
     };
     const std::map<std::string, bool*> flags = {
@@ -100,8 +105,12 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         } else if (const auto flag = flags.find(arg); flag != flags.end()) {
             *flag->second = true;
         } else if (const auto setter = withValue.find(arg); setter != withValue.end()) {
-            if (i + 1 >= args.size() || !setter->second(args[i + 1])) {
-                *error = "bad or missing value for " + arg;
+            if (i + 1 >= args.size()) {
+                *error = arg + ": missing value";
+                return false;
+            }
+            if (const std::string problem = setter->second(args[i + 1]); !problem.empty()) {
+                *error = arg + ": " + problem;
                 return false;
             }
             ++i;

@@ -137,8 +137,10 @@ void PtyCamera::Run()
         {
             std::lock_guard lock(m_mutex);
             while (!inbound.empty() && inbound.front().nDueNs <= nowNs) {
-                m_model.Receive(inbound.front().byte, inbound.front().nDueNs / 1'000'000);
-                m_received.push_back(static_cast<char>(inbound.front().byte));
+                const Timed& in = inbound.front();
+                m_model.Receive(in.byte, in.nDueNs / 1'000'000);
+                m_received.push_back(static_cast<char>(in.byte));
+                m_receivedLine.push_back({in.nDueNs, in.byte, in.nRate});
                 inbound.pop_front();
                 if (m_options.nVanishAfterBytes >= 0 && static_cast<long>(m_received.size()) >= m_options.nVanishAfterBytes)
                     m_bVanishRequested = true;
@@ -149,28 +151,34 @@ void PtyCamera::Run()
                     // A byte reaches the host once its last bit is on the line.
                     const std::int64_t startNs = std::max({nowNs, output.nDueMs * 1'000'000, outLineFreeNs});
                     outLineFreeNs = startNs + byteNs;
-                    outbound.push_back({outLineFreeNs, static_cast<unsigned char>(ch)});
+                    outbound.push_back({outLineFreeNs, static_cast<unsigned char>(ch), m_nLineRate});
                 }
             }
         }
-        if (m_bFlood && outbound.size() < 64) {
+        // A vanished terminal has no line to flood.
+        if (m_bFlood && m_nMaster >= 0 && outbound.size() < 64) {
             for (int i = 0; i < 64; ++i) {
                 outLineFreeNs = std::max(nowNs, outLineFreeNs) + byteNs;
-                outbound.push_back({outLineFreeNs, 'x'});
+                outbound.push_back({outLineFreeNs, 'x', m_nLineRate});
             }
         }
 
-        std::string batch;
+        std::vector<Timed> batch;
         while (!outbound.empty() && outbound.front().nDueNs <= nowNs) {
-            batch.push_back(static_cast<char>(outbound.front().byte));
+            batch.push_back(outbound.front());
             outbound.pop_front();
         }
         if (!batch.empty() && m_nMaster >= 0) {
+            std::string bytes;
+            for (const Timed& out : batch)
+                bytes.push_back(static_cast<char>(out.byte));
             // A full terminal buffer loses the bytes, as a line nobody reads would.
-            const ssize_t written = ::write(m_nMaster, batch.data(), batch.size());
+            const ssize_t written = ::write(m_nMaster, bytes.data(), bytes.size());
             if (written > 0) {
                 std::lock_guard lock(m_mutex);
-                m_sent.append(batch.data(), static_cast<std::size_t>(written));
+                m_sent.append(bytes.data(), static_cast<std::size_t>(written));
+                for (std::size_t i = 0; i < static_cast<std::size_t>(written); ++i)
+                    m_sentLine.push_back({batch[i].nDueNs, batch[i].byte, batch[i].nRate});
             }
         }
 
@@ -195,10 +203,13 @@ void PtyCamera::Run()
             unsigned char buffer[4096];
             const ssize_t n = ::read(m_nMaster, buffer, sizeof buffer);
             const std::int64_t arrivedNs = NowNs();
+            // The bytes travel at the rate the host has set now, not at the
+            // one read before the wait.
+            const std::int64_t arrivedByteNs = ByteTimeNs();
             for (ssize_t i = 0; i < n; ++i) {
-                const std::int64_t dueNs = std::max(arrivedNs, inLineFreeNs) + byteNs;
+                const std::int64_t dueNs = std::max(arrivedNs, inLineFreeNs) + arrivedByteNs;
                 inLineFreeNs = dueNs;
-                inbound.push_back({dueNs, buffer[i]});
+                inbound.push_back({dueNs, buffer[i], m_nLineRate});
             }
         }
     }
@@ -216,11 +227,25 @@ std::string PtyCamera::Sent() const
     return m_sent;
 }
 
+std::vector<LineByte> PtyCamera::ReceivedLine() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_receivedLine;
+}
+
+std::vector<LineByte> PtyCamera::SentLine() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sentLine;
+}
+
 void PtyCamera::ClearCapture()
 {
     std::lock_guard lock(m_mutex);
     m_received.clear();
     m_sent.clear();
+    m_receivedLine.clear();
+    m_sentLine.clear();
 }
 
 int PtyCamera::LineRate() const

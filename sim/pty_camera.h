@@ -15,6 +15,14 @@ struct PtyOptions {
     long nVanishAfterBytes = -1; // close the terminal after this many bytes from the host
 };
 
+// One byte on the simulated line: when its last bit was on the line
+// (steady clock, nanoseconds) and the line rate it travelled at.
+struct LineByte {
+    std::int64_t nAtNs = 0;
+    unsigned char byte = 0;
+    int nRate = 0;
+};
+
 // The simulated camera on a pseudo-terminal: the host opens DevicePath() as
 // its serial port. Runs its own thread; every observer is thread-safe.
 class PtyCamera {
@@ -30,6 +38,8 @@ public:
 
     std::string Received() const; // every byte from the host, in order
     std::string Sent() const;     // every byte put on the line towards the host
+    std::vector<LineByte> ReceivedLine() const; // Received() with times and rates
+    std::vector<LineByte> SentLine() const;     // Sent() with times and rates
     void ClearCapture();
     int LineRate() const;         // as the host configured the terminal (refreshed every 20 ms)
     std::vector<ReceivedImage> Images() const;
@@ -47,6 +57,7 @@ private:
     struct Timed {
         std::int64_t nDueNs;
         unsigned char byte;
+        int nRate;
     };
 
     void Run();
@@ -59,6 +70,8 @@ private:
     CameraModel m_model;
     std::string m_received;
     std::string m_sent;
+    std::vector<LineByte> m_receivedLine;
+    std::vector<LineByte> m_sentLine;
 
     int m_nMaster = -1;
     int m_nSlave = -1; // held open so the host may close and reopen the device at will

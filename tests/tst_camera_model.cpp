@@ -63,6 +63,33 @@ private slots:
         QCOMPARE(camera.Register(0x12), 0x7F);
     }
 
+    // The simulator used to parse with strtol and take what no camera would.
+    void acceptsOnlyTheExactCommandFormats_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("0x prefix") << QByteArray("r 0x1F \r\n");
+        QTest::newRow("plus sign") << QByteArray("r +01F \r\n");
+        QTest::newRow("minus sign") << QByteArray("r -001 \r\n");
+        QTest::newRow("lower-case digits") << QByteArray("r 001f \r\n");
+        QTest::newRow("no blank before CR") << QByteArray("r 001F\r\n");
+        QTest::newRow("LF without CR") << QByteArray("r 001F \n");
+        QTest::newRow("two blanks") << QByteArray("r  001F \r\n");
+        QTest::newRow("negative write value") << QByteArray("w -1 0012\r\n");
+        QTest::newRow("write with a trailing blank") << QByteArray("w 05 0012 \r\n");
+        QTest::newRow("short write address") << QByteArray("w 05 012\r\n");
+    }
+
+    void acceptsOnlyTheExactCommandFormats()
+    {
+        QFETCH(QByteArray, command);
+        CameraModel camera;
+        QCOMPARE(Exchange(camera, command.toStdString(), 0), std::string());
+        QCOMPARE(camera.Register(0x12), 0x32); // the power-on value
+        QCOMPARE(camera.Register(0xFF), 0x00);
+        // The line after the rejected one is understood.
+        QCOMPARE(Exchange(camera, "r 0012 \r\n", 0), std::string("32\r\n"));
+    }
+
     void restartSilencesTheCamera()
     {
         CameraTiming timing;
@@ -174,11 +201,17 @@ private slots:
         QVERIFY(options.faults.bMute);
 
         for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-                 {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--register", "1F"}, {"--register", "1F=100"}}) {
+                 {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--drop-every", "-1"}, {"--drop-every", "+3"},
+                 {"--register", "1F"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"}}) {
             CamsimOptions rejected;
             QVERIFY(!ParseCamsimOptions(bad, &rejected, &error));
             QVERIFY(!error.empty());
         }
+        // Values that do not fit used to wrap: 4294967297 became 1.
+        CamsimOptions wrapped;
+        QVERIFY(!ParseCamsimOptions({"--drop-every", "4294967297"}, &wrapped, &error));
+        QCOMPARE(error, std::string("--drop-every: '4294967297' is not a whole number from 0 to 2147483647"));
+        QCOMPARE(wrapped.faults.nDropEvery, 0);
         QVERIFY(CamsimHelp().find("--vanish-after") != std::string::npos);
     }
 
