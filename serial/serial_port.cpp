@@ -1,6 +1,7 @@
 #include "serial/serial_port.h"
 
 #include "common/message_box.h"
+#include "serial/device_os.h"
 #include "serial/line_settings.h"
 #include "serial/monitor_thread.h"
 #include "serial/post_call.h"
@@ -9,14 +10,22 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QThread>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// How long a stop waits for queued bytes to reach the device.
-constexpr int kFlushOnStopMs = 1000;
+// How long a stop waits for queued bytes to leave the line before it closes
+// the device (closing restores the line settings from before the open).
+constexpr int kDrainOnStopMs = 1000;
+// A single error is reported once this long has passed without another.
+constexpr int kHeldErrorMs = 50;
+// Received bytes are delivered in slices of this many; writes handed over and
+// errors met meanwhile are served between slices, not behind a whole chunk.
+constexpr qint64 kDeliverySlice = 16;
 
 // Notifications sent after the received bytes on every wake-up, in this
 // order, for each bit present in the event mask.
@@ -48,6 +57,28 @@ QString ApplyLineSettings(QSerialPort& port, int nBaud, char cParity, int nDataB
     return QString();
 }
 
+// One character on the line: start bit, data, parity and stop bits.
+qint64 ByteTimeNs(int nBaud, char cParity, int nDataBits, int nStopBits)
+{
+    if (!BuildLineSettings(nBaud, cParity, nDataBits, nStopBits))
+        return 0;
+    const int bits = 1 + nDataBits + (cParity == 'N' ? 0 : 1) + nStopBits;
+    return qint64(bits) * 1'000'000'000 / nBaud;
+}
+
+// The device to open for a configured name. A link such as
+// /dev/serial/by-id/... opens the device it points at, so the lock Qt takes
+// is the device's own, whichever name another program used.
+QString DeviceToOpen(const QString& configured)
+{
+#ifdef Q_OS_UNIX
+    const QString target = QFileInfo(configured).canonicalFilePath();
+    if (!target.isEmpty())
+        return target;
+#endif
+    return configured;
+}
+
 } // namespace
 
 CSerialPort::CSerialPort() = default;
@@ -67,6 +98,7 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
     m_pOwnerWnd = pOwner;
     m_nPortNumber = nPort;
     m_dwEventMask = dwEventMask;
+    m_openError = PortOpenError{};
     {
         // Commands meant for the previous connection are not sent on this one.
         std::lock_guard lock(m_writeMutex);
@@ -80,10 +112,14 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
         delete m_hPort;
         m_hPort = nullptr;
 
+        const QString configured = ResolvePortName(nPort);
         auto device = std::make_unique<QSerialPort>();
-        device->setPortName(ResolvePortName(nPort));
-        if (!device->open(QIODevice::ReadWrite))
+        device->setPortName(DeviceToOpen(configured));
+        if (!device->open(QIODevice::ReadWrite)) {
+            m_openError = PortOpenError{configured, device->errorString(), AccessDenied(configured)};
             return false;
+        }
+        RequestLowLatency(device->handle());
 
         failedStep = ApplyLineSettings(*device, nBaud, cParity, nDataBits, nStopBits);
         if (failedStep == u"BuildCommDCB()")
@@ -92,6 +128,7 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
             systemText = device->errorString();
         device->clearError();
         device->clear();
+        m_nByteTimeNs = ByteTimeNs(nBaud, cParity, nDataBits, nStopBits);
         m_hPort = device.release();
     }
     // Reported outside the lock: the box runs a nested event loop.
@@ -130,6 +167,14 @@ void CSerialPort::SignalStop()
         }
     }
     m_ownerCalls.Abandon();
+}
+
+void CSerialPort::Close()
+{
+    StopMonitorAndWait();
+    QMutexLocker lock(&m_lock);
+    delete m_hPort; // an unmonitored device lives on this thread
+    m_hPort = nullptr;
 }
 
 void CSerialPort::StopMonitorAndWait()
@@ -178,15 +223,28 @@ int CSerialPort::MonitorThread()
         QMutexLocker lock(&m_lock);
         device = m_hPort;
     }
-    m_nReadWriteErrors = 0;
+    m_errors = CCommErrors{};
     m_bDeviceLost = false;
+    m_bDeliveryPosted = false;
+    m_strHeldStep.clear();
+    m_clock.start();
+    m_nLineFreeNs = 0;
     device->clear();
 
     int exitCode = kStopExitCode;
     {
         QEventLoop loop;
         QObject context;
-        QObject::connect(device, &QSerialPort::readyRead, &context, [this] { OnCommEvent(); });
+        QTimer heldReport;
+        heldReport.setSingleShot(true);
+        heldReport.setInterval(kHeldErrorMs);
+        m_pHeldReport = &heldReport;
+        QObject::connect(&heldReport, &QTimer::timeout, &context, [this] { ReportHeldError(); });
+        QObject::connect(device, &QSerialPort::readyRead, &context, [this] {
+            if (!m_bDeliveryPosted)
+                OnCommEvent();
+        });
+        QObject::connect(device, &QSerialPort::bytesWritten, &context, [this] { m_errors.OnGoodTransfer(); });
         QObject::connect(device, &QSerialPort::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
         bool run = false;
@@ -207,17 +265,17 @@ int CSerialPort::MonitorThread()
         m_pMonitorContext = nullptr;
         m_pMonitorLoop = nullptr;
         m_bWritePosted = false;
+        m_pHeldReport = nullptr;
     }
-    if (m_bStopRequested)
+    if (m_bDeviceLost) {
+        exitCode = kDeviceLostExitCode;
+    } else {
         exitCode = kStopExitCode;
-    if (!m_bDeviceLost) {
         // Hand-overs made before the stop still reach the line, in order.
         ServiceWrite();
-        QElapsedTimer flushing;
-        flushing.start();
-        while (device->bytesToWrite() > 0 && flushing.elapsed() < kFlushOnStopMs
-               && device->waitForBytesWritten(kFlushOnStopMs)) {
-        }
+        WaitUntilSent();
+        if (!m_strHeldStep.isEmpty()) // the owner stopped before the report was due
+            qWarning("%s failed on COM%u: %s", qPrintable(m_strHeldStep), m_nPortNumber, qPrintable(m_strHeldText));
     }
 
     {
@@ -232,19 +290,27 @@ int CSerialPort::MonitorThread()
 
 void CSerialPort::OnCommEvent()
 {
+    m_bDeliveryPosted = false;
+    if (m_bDeviceLost)
+        return;
     if (m_dwEventMask & CommEvent::RxChar)
         DrainReceive();
     for (const MaskedMessage& entry : kMaskedMessages) {
         if ((m_dwEventMask & entry.bit) && !m_bStopRequested)
             NotifyOwner(entry.message, 0);
     }
+    // The rest of a large chunk waits behind what was handed over meanwhile.
+    if ((m_dwEventMask & CommEvent::RxChar) && !m_bDeviceLost && !m_bStopRequested && m_hPort->bytesAvailable() > 0) {
+        m_bDeliveryPosted = true;
+        PostCall(m_pMonitorContext, [this] { OnCommEvent(); });
+    }
 }
 
 void CSerialPort::DrainReceive()
 {
-    const QByteArray bytes = m_hPort->readAll();
+    const QByteArray bytes = m_hPort->read(kDeliverySlice);
     if (!bytes.isEmpty())
-        m_nReadWriteErrors = 0;
+        m_errors.OnGoodTransfer();
     // One synchronous notification per byte, in arrival order; a stop drops the rest.
     for (const char byte : bytes) {
         if (m_bStopRequested)
@@ -264,33 +330,65 @@ void CSerialPort::ServiceWrite()
     for (const QByteArray& block : blocks) {
         if (m_bDeviceLost)
             return;
-        m_hPort->write(block);
+        if (m_hPort->write(block) != block.size()) {
+            OnDeviceError(QSerialPort::WriteError);
+            continue;
+        }
+        m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.size() * m_nByteTimeNs;
     }
+}
+
+void CSerialPort::WaitUntilSent()
+{
+    QElapsedTimer waited;
+    waited.start();
+    const auto left = [&] { return std::max<qint64>(0, kDrainOnStopMs - waited.elapsed()); };
+    while (m_hPort->bytesToWrite() > 0 && left() > 0 && m_hPort->waitForBytesWritten(int(left()))) {
+    }
+    // Then until the driver has sent it and the last character is off the line.
+    while (left() > 0 && (PendingOutputBytes(m_hPort->handle()) > 0 || m_clock.nsecsElapsed() < m_nLineFreeNs))
+        QThread::msleep(1);
 }
 
 void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
 {
-    if (error == QSerialPort::NoError || m_bDeviceLost)
+    if (m_bDeviceLost)
         return;
-    // A pseudo-terminal whose far end closed reports ReadError over and over;
-    // an unplugged adapter reports ResourceError. Either way the device is gone:
-    // report it once and end monitoring, so the port counts as closed.
-    const bool gone = error == QSerialPort::ResourceError
-        || ((error == QSerialPort::ReadError || error == QSerialPort::WriteError) && ++m_nReadWriteErrors >= 2);
-    if (!gone) {
-        m_hPort->clearError();
+    const CCommErrors::Verdict verdict = m_errors.OnError(error);
+    if (verdict == CCommErrors::Verdict::Ignore)
+        return;
+    const QString systemText = DeviceErrorText(m_hPort->handle(), m_hPort->errorString());
+    m_hPort->clearError();
+    if (verdict == CCommErrors::Verdict::Hold) {
+        if (m_strHeldStep.isEmpty()) {
+            m_strHeldStep = CCommErrors::StepName(error);
+            m_strHeldText = systemText;
+        }
+        if (m_pHeldReport)
+            m_pHeldReport->start();
         return;
     }
+
+    // Gone: one report, named after the first error of the run, with what
+    // the OS says now. Closed before the box, so no further errors pile up.
     m_bDeviceLost = true;
-    const QString step = error == QSerialPort::WriteError ? u"WriteFile()"_s : u"ReadFile()"_s;
-    const QString systemText = m_hPort->errorString();
-    // Close before the box: no further errors pile up while it is shown.
+    if (m_pHeldReport)
+        m_pHeldReport->stop();
+    const QString step = m_strHeldStep.isEmpty() ? CCommErrors::StepName(error) : std::exchange(m_strHeldStep, QString());
     m_hPort->close();
     ReportCommError(step, systemText);
     NotifyOwner(PortMessage::DeviceLost, 0);
     std::lock_guard lock(m_writeMutex);
     if (m_pMonitorLoop)
         m_pMonitorLoop->exit(kDeviceLostExitCode);
+}
+
+void CSerialPort::ReportHeldError()
+{
+    if (m_strHeldStep.isEmpty() || m_bDeviceLost)
+        return;
+    const QString step = std::exchange(m_strHeldStep, QString());
+    ReportCommError(step, m_strHeldText);
 }
 
 void CSerialPort::NotifyOwner(int message, unsigned wParam)

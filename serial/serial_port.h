@@ -1,8 +1,10 @@
 #pragma once
 
+#include "serial/comm_errors.h"
 #include "serial/owner_call.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QSerialPort>
 #include <QString>
@@ -14,9 +16,17 @@
 class CMonitorThread;
 class QEventLoop;
 class QObject;
+class QTimer;
+
+// Why the last Open found no device to open.
+struct PortOpenError {
+    QString strDevice;     // the device COMn stands for
+    QString strSystemText; // the OS's words, e.g. "No such file or directory"
+    bool bAccessDenied = false; // the device exists but this user may not use it
+};
 
 // One COM port and the monitor thread that performs every read and write on
-// it. The owner opens the port, starts the monitor, hands text or raw blocks
+// it. The owner opens the port, starts the monitor, hands text or raw bytes
 // over, and stops the monitor; the port tells the owner about every received
 // byte with a synchronous CPortMessageEvent (see port_message.h).
 //
@@ -33,18 +43,26 @@ public:
     Q_DISABLE_COPY_MOVE(CSerialPort)
 
     // Ends a running monitor first, then opens COM<nPort> with the line
-    // settings. False only when the device cannot be opened (nothing shown);
-    // a setting the device refuses is reported in a box and still gives true.
+    // settings. False only when the device cannot be opened (nothing shown;
+    // OpenError() says why); a setting the device refuses is reported in a
+    // box and still gives true. The open device is nobody's to watch until
+    // the owner calls StartMonitor() or Close(), which it does at once.
     bool Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
               quint32 dwEventMask);
+    const PortOpenError& OpenError() const { return m_openError; }
 
     // Starts the monitor thread on the opened port (the owner's step after a
     // successful Open). False when nothing is open or a monitor already runs.
     bool StartMonitor();
 
-    // Asks the monitor to end; it closes the device itself. Safe from any
+    // Asks the monitor to end; it sends what was handed over, waits until
+    // that has left the line, and closes the device itself. Safe from any
     // thread and at any time, also from inside a notification handler.
     void SignalStop();
+
+    // Ends monitoring and closes the device; returns once it is closed. On
+    // the owner's thread only.
+    void Close();
 
     // Hands text (without its terminating zero) or raw bytes to the monitor
     // thread. Returns at once. Blocks longer than the write buffer are split.
@@ -65,7 +83,9 @@ private:
     void OnCommEvent();
     void DrainReceive();
     void ServiceWrite();
+    void WaitUntilSent();
     void OnDeviceError(QSerialPort::SerialPortError error);
+    void ReportHeldError();
     void NotifyOwner(int message, unsigned wParam);
     void ReportCommError(const QString& step, const QString& systemText);
 
@@ -75,6 +95,7 @@ private:
     std::unique_ptr<CMonitorThread> m_pMonitor;
     mutable QMutex m_lock;
     std::atomic<int> m_bMonitorRunning{0};
+    PortOpenError m_openError;
 
     // Write queue and the monitor's wake-up points, guarded by m_writeMutex.
     std::mutex m_writeMutex;
@@ -88,6 +109,15 @@ private:
     QObject* m_pOwnerWnd = nullptr;
     unsigned m_nPortNumber = 0;
     quint32 m_dwEventMask = 0;
-    int m_nReadWriteErrors = 0; // monitor thread only: errors since the last good read
-    bool m_bDeviceLost = false; // monitor thread only
+    qint64 m_nByteTimeNs = 0; // one character on the line at the rate set by Open
+
+    // Monitor thread only.
+    CCommErrors m_errors;
+    bool m_bDeviceLost = false;
+    bool m_bDeliveryPosted = false; // the rest of a received chunk waits its turn
+    QTimer* m_pHeldReport = nullptr;
+    QString m_strHeldStep;
+    QString m_strHeldText;
+    QElapsedTimer m_clock;
+    qint64 m_nLineFreeNs = 0; // when the last byte handed to the driver has left the line
 };

@@ -1,3 +1,4 @@
+#include "serial/comm_errors.h"
 #include "serial/line_settings.h"
 #include "serial/port_message.h"
 #include "serial/serial_port.h"
@@ -7,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -233,8 +235,9 @@ private slots:
         QTest::qWait(300);
         QCOMPARE(boxes.Boxes().size(), 1);
         QCOMPARE(boxes.Boxes().front().caption, u"Application Error"_s);
-        QVERIFY(boxes.Boxes().front().text.startsWith(u"WARNING:  ReadFile() Failed with the following error: \n"_s));
-        QVERIFY(boxes.Boxes().front().text.endsWith(u"\nPort: 1\n"_s));
+        // The cause as the OS words it, not "Unknown error".
+        QCOMPARE(boxes.Boxes().front().text,
+                 u"WARNING:  ReadFile() Failed with the following error: \nInput/output error\nPort: 1\n"_s);
         QCOMPARE(port.MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
         QVERIFY(!port.IsOpen());
         QCOMPARE(owner.messages.last().message, PortMessage::DeviceLost);
@@ -254,6 +257,92 @@ private slots:
         QVERIFY(boxes.Boxes().front().text.startsWith(u"WARNING:  BuildCommDCB() Failed with the following error: \n"_s));
         QVERIFY(boxes.Boxes().front().text.endsWith(u"\nPort: 1\n"_s));
         QCOMPARE(boxes.Boxes().front().icon, MessageIcon::Stop);
+    }
+
+    // Errors used to be cleared without a trace unless two came in a row.
+    void errorsAreReportedOnceOrEndTheDevice()
+    {
+        using V = CCommErrors::Verdict;
+        CCommErrors errors;
+        QCOMPARE(errors.OnError(QSerialPort::NoError), V::Ignore);
+        QCOMPARE(errors.OnError(QSerialPort::WriteError), V::Hold); // a single failed write: reported when quiet
+        errors.OnGoodTransfer();
+        QCOMPARE(errors.OnError(QSerialPort::ReadError), V::Hold);
+        QCOMPARE(errors.OnError(QSerialPort::ReadError), V::DeviceLost); // a second one in a row: gone
+        CCommErrors unplugged;
+        QCOMPARE(unplugged.OnError(QSerialPort::ResourceError), V::DeviceLost);
+        CCommErrors other;
+        QCOMPARE(other.OnError(QSerialPort::UnknownError), V::Hold); // no kind is cleared silently
+        QCOMPARE(CCommErrors::StepName(QSerialPort::WriteError), u"WriteFile()"_s);
+        QCOMPARE(CCommErrors::StepName(QSerialPort::ReadError), u"ReadFile()"_s);
+        QCOMPARE(CCommErrors::StepName(QSerialPort::ResourceError), u"ReadFile()"_s);
+        QCOMPARE(CCommErrors::StepName(QSerialPort::UnknownError), u"WaitCommEvent()"_s);
+    }
+
+    // The exit code used to read "stopped" when the owner closed the port in
+    // answer to the loss.
+    void aLossStaysALossWhenTheOwnerStopsInAnswer()
+    {
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(bench.OpenMonitored());
+        owner.onMessage = [&](const PortOwner::Message& m) {
+            if (m.message == PortMessage::DeviceLost)
+                port.SignalStop();
+        };
+        fixture.Camera().Vanish();
+        QTRY_VERIFY(!port.IsMonitorRunning());
+        QCOMPARE(port.MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
+        QCOMPARE(boxes.Boxes().size(), 1);
+    }
+
+    // A write used to wait until every byte of a whole received chunk (about
+    // 4 KB under a flood) had been delivered to the owner.
+    void aWriteGoesOutBetweenSlicesOfAFlood()
+    {
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        fixture.Camera().SetFlood(true);
+        QVERIFY(bench.OpenMonitored());
+        constexpr qsizetype kHandOverAt = 50;
+        const std::string command = "w 01 0012\r\n";
+        qsizetype delivered = 0;
+        qsizetype deliveredWhenSent = -1;
+        owner.onMessage = [&](const PortOwner::Message& m) {
+            if (m.message != PortMessage::ReceiveChar || deliveredWhenSent >= 0)
+                return;
+            QThread::msleep(2); // a slow owner: the flood piles up behind it
+            if (++delivered == kHandOverAt)
+                port.QueueWrite(command.c_str());
+            if (delivered > kHandOverAt && fixture.Camera().Received() == command)
+                deliveredWhenSent = delivered;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(deliveredWhenSent >= 0, 20000);
+        fixture.Camera().SetFlood(false);
+        qInfo("the write reached the camera after %lld more delivered bytes", qlonglong(deliveredWhenSent - kHandOverAt));
+        QVERIFY2(deliveredWhenSent - kHandOverAt <= 200, "the write waited behind the received chunk");
+        QVERIFY(boxes.Boxes().isEmpty());
+    }
+
+    // Closing restores the line settings from before the open; at 300 baud
+    // the last commands used to leave at the restored rate.
+    void stopWaitsUntilTheLastBytesHaveLeftTheLine()
+    {
+        PortBench bench;
+        auto& [fixture, boxes, owner, port] = bench;
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        QTRY_COMPARE(fixture.Camera().LineRate(), 300);
+        const std::string restart = "w 00 FFFF\r\nw 01 FFFF\r\n";
+        port.QueueWrite(restart.c_str());
+        port.SignalStop();
+        QVERIFY(fixture.WaitReceived(restart, 5000));
+        const std::vector<LineByte> line = fixture.Camera().ReceivedLine();
+        for (const LineByte& byte : line)
+            QCOMPARE(byte.nRate, 300);
+        // 22 characters of 10 bit times at 300 baud: 21 character times from the first to the last.
+        QVERIFY(line.back().nAtNs - line.front().nAtNs >= 21 * (10'000'000'000LL / 300));
+        QTRY_VERIFY(!port.IsMonitorRunning());
     }
 
     void stopAndReopenUnderFloodNeverHangs()

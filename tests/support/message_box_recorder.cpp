@@ -1,5 +1,7 @@
 #include "tests/support/message_box_recorder.h"
 
+#include <QTest>
+
 MessageBoxRecorder::MessageBoxRecorder()
 {
     m_previous = SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon icon) {
@@ -10,4 +12,15 @@ MessageBoxRecorder::MessageBoxRecorder()
 MessageBoxRecorder::~MessageBoxRecorder()
 {
     SetMessageBoxHandler(std::move(m_previous));
+    // A box the test never looked at is one it did not expect.
+    for (qsizetype i = m_nSeen; i < m_boxes.size(); ++i) {
+        const QByteArray message = "unexpected message box: " + m_boxes[i].text.toUtf8();
+        QTest::qFail(message.constData(), __FILE__, __LINE__);
+    }
+}
+
+const QList<MessageBoxRecorder::Box>& MessageBoxRecorder::Boxes() const
+{
+    m_nSeen = m_boxes.size();
+    return m_boxes;
 }

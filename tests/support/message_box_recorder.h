@@ -6,6 +6,7 @@
 #include <QString>
 
 // Records every message box instead of showing it, for as long as it lives.
+// A box the test never read through Boxes() fails the test.
 class MessageBoxRecorder {
 public:
     struct Box {
@@ -19,10 +20,10 @@ public:
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    const QList<Box>& Boxes() const { return m_boxes; }
-    void Clear() { m_boxes.clear(); }
+    const QList<Box>& Boxes() const;
 
 private:
     QList<Box> m_boxes;
+    mutable qsizetype m_nSeen = 0;
     MessageBoxHandler m_previous;
 };
