@@ -3,7 +3,7 @@
 #include "common/ini_file.h"
 #include "common/message_box.h"
 #include "common/program_dir.h"
-#include "link/main_dialog.h"
+#include "main_dialog/main_dialog.h"
 #include "res/resource_module.h"
 
 #include <QApplication>

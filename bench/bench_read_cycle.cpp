@@ -2,7 +2,7 @@
 // 115200 baud: from "打开串口" until the OSD-language write that follows the
 // parse, beside its floor of 22 pauses of 10 ms plus the wire time of the
 // 23 requests and answers (13 bytes each, 10 bit times a byte).
-#include "link/main_dialog.h"
+#include "main_dialog/main_dialog.h"
 #include "res/resource_module.h"
 #include "tests/support/camera_fixture.h"
 #include "tests/support/message_box_recorder.h"
@@ -43,5 +43,7 @@ int main(int argc, char** argv)
     std::printf("read cycle (23 registers): median %.1f ms, min %.1f ms, max %.1f ms over %d cycles\n",
                 ms[ms.size() / 2], ms.front(), ms.back(), kRounds);
     std::printf("                           floor %.1f ms (22 x 10 ms pauses + 299 bytes at 115200 8N1)\n", floorMs);
+    for (const MessageBoxRecorder::Box& box : boxes.Boxes())
+        std::printf("message box: %s\n", qPrintable(box.text));
     return 0;
 }

@@ -12,9 +12,16 @@ option(ORVANE_TSAN "Build with ThreadSanitizer" OFF)
 if(ORVANE_ASAN_UBSAN AND ORVANE_TSAN)
   message(FATAL_ERROR "ORVANE_ASAN_UBSAN and ORVANE_TSAN cannot be combined")
 endif()
+if((ORVANE_ASAN_UBSAN OR ORVANE_TSAN) AND MSVC)
+  message(FATAL_ERROR "The sanitizer builds need GCC or Clang")
+endif()
 
 add_library(orvane_settings INTERFACE)
-target_compile_options(orvane_settings INTERFACE -Wall -Wextra)
+if(MSVC)
+  target_compile_options(orvane_settings INTERFACE /W4 /utf-8 /permissive-)
+else()
+  target_compile_options(orvane_settings INTERFACE -Wall -Wextra)
+endif()
 # Every text with Chinese in it, or any other text, becomes a QString deliberately.
 target_compile_definitions(orvane_settings INTERFACE
   QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING

@@ -7,10 +7,6 @@ const int ReadList[kReadListSize] = {
     0x13, 0x14, 0x15, 0x16, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0xF9,
 };
 
-int g_nReadIndex = -1;
-QByteArray g_strReply;
-int g_nReplyChars = 0;
-
 namespace {
 
 int HexValue(char ch)
@@ -61,4 +57,9 @@ int HexToBytes(const QByteArray& text, unsigned char* out, int outSize)
         i += 2;
     }
     return count;
+}
+
+int OsdLanguageForHost(int language)
+{
+    return language == 0 ? 1 : 0;
 }

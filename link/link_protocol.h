@@ -17,7 +17,15 @@ QByteArray FormatWriteCommand(int value, int reg);
 // separator inside a pair. Returns the count stored, never more than outSize.
 int HexToBytes(const QByteArray& text, unsigned char* out, int outSize);
 
-// Read-cycle state, touched only on the GUI thread.
-extern int g_nReadIndex;       // next ReadList entry; -1 before the first cycle
-extern QByteArray g_strReply;  // characters received in read mode since the cycle started
-extern int g_nReplyChars;      // how many; every fourth ends one reply
+// Pacing of the commands on the sending thread.
+constexpr int kReadPauseMs = 10;  // before each further read request
+constexpr int kWritePauseMs = 20; // after each write command
+
+// Registers with a meaning of their own to the host.
+constexpr int kRestartRegister = 0xFFFF; // 0 then 1 restarts the camera
+constexpr int kLanguageRegister = 0xF9;  // OSD language: 1 Chinese, 0 English
+
+// The OSD language the camera is asked for after every read: config.ini's
+// Language 0 (the Chinese language library) asks for Chinese, anything else
+// for English.
+int OsdLanguageForHost(int language);

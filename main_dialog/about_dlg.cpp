@@ -1,4 +1,4 @@
-#include "app/about_dlg.h"
+#include "main_dialog/about_dlg.h"
 
 #include "res/string_ids.h"
 

@@ -1,13 +1,16 @@
-#include "link/main_dialog.h"
+#include "main_dialog/main_dialog.h"
 
-#include "app/about_dlg.h"
+#include "main_dialog/about_dlg.h"
+#include "main_dialog/selection_only_list.h"
 #include "res/resource_module.h"
 #include "res/string_ids.h"
+#include "serial/line_settings.h"
 #include "serial/port_message.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -75,6 +78,9 @@ void CMyCorvixDlg::OnInitDialog()
     m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
     m_TabCtrl.update();
 
+    for (const int id : {1007, 1008})
+        MakeSelectionOnly(List(id));
+    ShowPortDevices();
     connect(List(1007), &QComboBox::activated, this, &CMyCorvixDlg::OnPortChange);
     for (const int id : {1008, 1009, 1010, 1013})
         connect(List(id), &QComboBox::activated, this, [this, id](int index) { OnSettingChange(id, index); });
@@ -85,6 +91,18 @@ void CMyCorvixDlg::OnInitDialog()
 QComboBox* CMyCorvixDlg::List(int id) const
 {
     return m_controls.Item<QComboBox>(id);
+}
+
+void CMyCorvixDlg::ShowPortDevices()
+{
+    // COM1..COM5 stay the names on screen; the tooltips say which device each
+    // one opens, as config.ini maps it.
+    QComboBox* ports = List(1007);
+    for (int i = 0; i < ports->count(); ++i)
+        ports->setItemData(i, ResolvePortName(static_cast<unsigned>(PortForIndex(i))), Qt::ToolTipRole);
+    const QString device = ResolvePortName(static_cast<unsigned>(m_line.nPort));
+    ports->setToolTip(device);
+    GetDlgItem(1033)->setToolTip(device);
 }
 
 void CMyCorvixDlg::ShowPortIcon(bool open)
@@ -102,85 +120,6 @@ void CMyCorvixDlg::ShowTransientLabel(const QString& text)
     m_controls.Item<QLabel>(1072)->setText(text);
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
-}
-
-bool CMyCorvixDlg::OpenPort()
-{
-    return m_Port.Open(this, static_cast<unsigned>(m_line.nPort), m_line.nBaud, m_line.cParity, m_line.nDataBits,
-                       m_line.nStopBits, m_dwCommEvents);
-}
-
-void CMyCorvixDlg::OnSettingChange(int listId, int index)
-{
-    switch (listId) {
-    case 1008: m_line.nBaud = BaudForIndex(index); break;
-    case 1009: m_line.cParity = ParityForIndex(index); break;
-    case 1010: m_line.nDataBits = DataBitsForIndex(index); break;
-    case 1013: m_line.nStopBits = StopBitsForIndex(index); break;
-    default: return;
-    }
-    if (!OpenPort()) {
-        MessageFromTable(Ids::RetryFailed);
-        ShowPortIcon(false);
-        return;
-    }
-    // The port comes back as the button left it: monitored when the user had
-    // opened it, else open but unmonitored. The button and m_bPortOpen keep
-    // their meaning either way.
-    if (m_bPortOpen) {
-        m_Port.StartMonitor();
-        ShowPortIcon(true);
-        SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
-    } else {
-        ShowPortIcon(false);
-        SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
-    }
-}
-
-void CMyCorvixDlg::OnPortChange(int index)
-{
-    if (m_Port.IsOpen()) {
-        m_Port.SignalStop();
-        m_bPortOpen = 0;
-    }
-    m_line.nPort = PortForIndex(index);
-    if (!OpenPort()) {
-        ShowPortIcon(false);
-        MessageFromTable(Ids::PortNotFound);
-    }
-    ShowPortIcon(false);
-    SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
-    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
-}
-
-void CMyCorvixDlg::OnOpenClosePort()
-{
-    auto* button = m_controls.Item<QPushButton>(1016);
-    if (m_bPortOpen) {
-        button->setText(LoadString(Ids::OpenPort));
-        m_Port.SignalStop();
-        SetStatus(LoadString(Ids::PortClosed));
-        ShowPortIcon(false);
-        m_bPortOpen = 0;
-        return;
-    }
-
-    button->setText(LoadString(Ids::ClosePort));
-    m_bConfigRead = 0;
-    if (!OpenPort()) {
-        MessageFromTable(Ids::PortNotFound);
-        ShowPortIcon(false);
-        // Nothing is open: the button offers opening again.
-        button->setText(LoadString(Ids::OpenPort));
-        return;
-    }
-    m_Port.StartMonitor();
-    ShowPortIcon(true);
-    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
-    ReadCycle();
-    m_bReplySeen = 0;
-    m_timers.SetTimer(kTimerNoReply, 2000);
-    m_bPortOpen = 1;
 }
 
 void CMyCorvixDlg::OnSave()
@@ -212,6 +151,17 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.exec(event->globalPos());
 }
 
+void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape would reject the dialog and end the program; only the window's
+    // close button ends it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void CMyCorvixDlg::closeEvent(QCloseEvent* event)
 {
     if (m_bPortOpen)
@@ -227,9 +177,7 @@ bool CMyCorvixDlg::event(QEvent* event)
         return true;
     }
     if (event->type() == PortEventType(PortMessage::DeviceLost)) {
-        // The port has reported the loss once; the window now shows it closed.
-        if (m_bPortOpen)
-            OnOpenClosePort();
+        OnDeviceLost();
         return true;
     }
     return QDialog::event(event);

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "link/serial_settings.h"
+#include "link/read_cycle.h"
+#include "main_dialog/serial_settings.h"
 #include "pages/osd/dlg_osd.h"
 #include "pages/para/dlg_para.h"
 #include "pages/update/dlg_update.h"
@@ -55,6 +56,7 @@ public:
     CDlgOSD& PageOsd() { return m_dlgOSD; }
     CDlgUpdate& PageUpdate() { return m_dlgUpdate; }
     const LineState& Line() const { return m_line; }
+    const CReadCycle& ReadCycleState() const { return m_readCycle; }
 
     int m_bPortOpen = 0;
     int m_bUpgradeMode = 0;
@@ -66,11 +68,18 @@ public:
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void OnInitDialog();
     bool OpenPort();
+    void ReportOpenFailure(int textId);
+    void StartReading();
+    void EndOpenState(const QString& status);
+    void EndUpgradeRequest(int logId);
+    void OnDeviceLost();
+    void ShowPortDevices();
     void ShowPortIcon(bool open);
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
@@ -81,6 +90,7 @@ private:
     QPixmap m_hIcon;
     quint32 m_dwCommEvents = 3;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
+    CReadCycle m_readCycle;
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     QString m_strUpgradeReply;

@@ -3,8 +3,8 @@
 #include "common/ini_file.h"
 #include "common/program_dir.h"
 #include "link/link_protocol.h"
-#include "link/main_dialog.h"
 #include "link/register_map.h"
+#include "main_dialog/main_dialog.h"
 #include "res/resource_module.h"
 #include "res/string_ids.h"
 
@@ -13,28 +13,10 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-constexpr int kReadPauseMs = 10;  // before each further read request
-constexpr int kWritePauseMs = 20; // after each write command
-constexpr int kRestartRegister = 0xFFFF;
-constexpr int kLanguageRegister = 0xF9;
-
-void SendRead(CSerialPort& port)
-{
-    port.QueueWrite(FormatReadCommand(ReadList[g_nReadIndex]));
-    ++g_nReadIndex;
-}
-
-} // namespace
-
 void CMyCorvixDlg::ReadCycle()
 {
     m_bReplySeen = 0;
-    g_nReadIndex = 0;
-    g_strReply.clear();
-    g_nReplyChars = 0;
-    SendRead(m_Port);
+    m_Port.QueueWrite(m_readCycle.Start());
 }
 
 void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
@@ -45,25 +27,19 @@ void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
         OnUpgradeChar(ch);
         return;
     }
-    g_strReply.append(static_cast<char>(ch));
-    ++g_nReplyChars;
-    if (g_nReplyChars % 4 != 0)
-        return;
-
-    if (g_nReadIndex < 0) {
-        // No cycle was started (the port is monitored without the open
-        // button): the group has no register to belong to and is dropped.
-        g_strReply.clear();
-        g_nReplyChars = 0;
-    } else if (g_nReadIndex >= kReadListSize) {
+    switch (m_readCycle.Receive(static_cast<char>(ch))) {
+    case CReadCycle::Step::Collecting:
+    case CReadCycle::Step::Dropped: // no cycle was started: the group belongs to no register
+        break;
+    case CReadCycle::Step::RequestNext:
+        QThread::msleep(kReadPauseMs);
+        m_Port.QueueWrite(m_readCycle.NextRequest());
+        break;
+    case CReadCycle::Step::Complete:
         ParseConfiguration();
         m_timers.KillTimer(kTimerClearLabel);
         m_timers.SetTimer(kTimerClearLabel, 5000);
-        g_strReply.clear();
-        g_nReplyChars = 0;
-    } else {
-        QThread::msleep(kReadPauseMs);
-        SendRead(m_Port);
+        break;
     }
 }
 
@@ -99,15 +75,13 @@ int CMyCorvixDlg::RestartDevice(int mode)
 int CMyCorvixDlg::ParseConfiguration()
 {
     unsigned char bytes[512];
-    const int count = HexToBytes(g_strReply, bytes, sizeof bytes);
+    const int count = HexToBytes(m_readCycle.TakeReply(), bytes, sizeof bytes);
     StoreConfiguration(bytes, count); // a wrong count keeps the previous image
     m_bConfigRead = 1;
     m_dlgPara.LoadFromRegisterImage();
     m_dlgOSD.LoadFromRegisterImage();
-    // The camera's OSD language follows the host's: Language 0 (the Chinese
-    // language library) asks for Chinese, anything else for English.
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
-    WriteRegister(language == 0 ? 1 : 0, kLanguageRegister);
+    WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     return 0;
 }
 
@@ -117,22 +91,26 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned /*ch*/)
     // reports. Until then characters received in upgrade mode are dropped.
 }
 
+void CMyCorvixDlg::EndUpgradeRequest(int logId)
+{
+    m_dlgUpdate.AppendLog(LoadString(logId));
+    m_timers.KillTimer(kTimerUpgradeRequest);
+    m_nUpgradeTries = 0;
+    m_bUpgradeMode = 0;
+    m_dlgUpdate.GetDlgItem(1058)->setEnabled(true);
+    m_dlgUpdate.GetDlgItem(1054)->setEnabled(true);
+    GetDlgItem(1007)->setEnabled(true);
+}
+
 void CMyCorvixDlg::OnTimer(int id)
 {
     switch (id) {
     case kTimerUpgradeRequest:
         m_Port.QueueWrite("*****");
-        if (++m_nUpgradeTries > 3) {
-            m_dlgUpdate.AppendLog(LoadString(Ids::LogRequestFailed));
-            m_timers.KillTimer(kTimerUpgradeRequest);
-            m_nUpgradeTries = 0;
-            m_bUpgradeMode = 0;
-            m_dlgUpdate.GetDlgItem(1058)->setEnabled(true);
-            m_dlgUpdate.GetDlgItem(1054)->setEnabled(true);
-            GetDlgItem(1007)->setEnabled(true);
-        } else {
+        if (++m_nUpgradeTries > 3)
+            EndUpgradeRequest(Ids::LogRequestFailed);
+        else
             m_dlgUpdate.AppendLog(LoadString(Ids::LogRequest));
-        }
         break;
     case kTimerNoReply:
         if (!m_bReplySeen) {

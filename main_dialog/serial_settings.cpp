@@ -1,4 +1,4 @@
-#include "link/serial_settings.h"
+#include "main_dialog/serial_settings.h"
 
 #include <array>
 
@@ -6,6 +6,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+constexpr std::array kPorts = {1, 2, 3, 4, 5};
 constexpr std::array kBauds = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 43000, 56000, 57600, 115200};
 constexpr std::array kParities = {'N', 'O', 'E', 'M', 'S'};
 constexpr std::array kDataBits = {8, 7, 6};
@@ -32,7 +33,7 @@ QString StatusText(const LineState& line, const QString& word, QChar separator)
 
 int PortForIndex(int index)
 {
-    return index + 1;
+    return At(kPorts, index, 0);
 }
 
 int BaudForIndex(int index)
@@ -63,4 +64,17 @@ QString OpenStatusText(const LineState& line, const QString& openWord)
 QString ClosedStatusText(const LineState& line, const QString& closedWord)
 {
     return StatusText(line, closedWord, u' ');
+}
+
+QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& dialoutHint)
+{
+    QString text = notFound + u'\n' + error.strDevice + u": "_s + error.strSystemText;
+    if (error.bAccessDenied)
+        text += u'\n' + dialoutHint;
+    return text;
+}
+
+QString OpenFailureStatus(int nPort, const QString& failedWord, const PortOpenError& error)
+{
+    return u"COM%1 %2: %3"_s.arg(nPort).arg(failedWord, error.strSystemText);
 }

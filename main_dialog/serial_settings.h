@@ -1,9 +1,11 @@
 #pragma once
 
+#include "serial/serial_port.h"
+
 #include <QString>
 
 // The main dialog's serial settings: list index to the value handed to the port.
-int PortForIndex(int index);     // 0..4 -> COM1..COM5
+int PortForIndex(int index);     // 0..4 -> COM1..COM5; any other index gives 0
 int BaudForIndex(int index);     // 0..11 -> 300 .. 115200
 char ParityForIndex(int index);  // 'N' 'O' 'E' 'M' 'S'; any other index gives 0
 int DataBitsForIndex(int index); // 8, 7, 6
@@ -21,3 +23,9 @@ struct LineState {
 QString OpenStatusText(const LineState& line, const QString& openWord);
 // "COM2 关闭,115200,N,8,1" for a port that is not monitored.
 QString ClosedStatusText(const LineState& line, const QString& closedWord);
+
+// The box after a failed open: the table's text, then the device and the
+// OS's words, then for a device this user may not use the dialout hint.
+QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& dialoutHint);
+// The status text after a failed open: "COM3 打开失败: No such file or directory".
+QString OpenFailureStatus(int nPort, const QString& failedWord, const PortOpenError& error);

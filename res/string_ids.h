@@ -1,6 +1,6 @@
 #pragma once
 
-// Numbers of the string table (101-150), the dialog templates and the icons.
+// Numbers of the string table (101-153), the dialog templates and the icons.
 namespace Ids {
 constexpr int AboutMenu = 101;            // "关于 Orvane ConfigTool(&A)..."
 constexpr int TabParameters = 102;        // "参数设置"
@@ -51,6 +51,9 @@ constexpr int Shutter50Hz = 147;
 constexpr int Shutter60Hz = 148;
 constexpr int DeviceReceived = 149;
 constexpr int DeviceSilent = 150;
+constexpr int OpenFailed = 151;           // "打开失败", status text after a failed open
+constexpr int DialoutHint = 152;          // permission denied: join the dialout group
+constexpr int LogPortClosed = 153;        // "串口已关闭，退出升级...\n"
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -1,4 +1,5 @@
-// The string table, 101 to 150.
+// The string table: 101 to 150, and from 151 the texts this tool adds for
+// failures the user must be told about.
 #include "res/resource_types.h"
 
 extern const StringResource kStrings[] = {
@@ -55,5 +56,8 @@ extern const StringResource kStrings[] = {
                    "手动_1/10000;用户自定义区间;用户自定义值;")},
     {149, RES_TEXT("设备已接收升级文件。")},
     {150, RES_TEXT("设备未反馈是否已接受升级文件，请检查串口连接，重新升级！")},
+    {151, RES_TEXT("打开失败")},
+    {152, RES_TEXT("当前用户没有使用此串口的权限：请把用户加入 dialout 组（sudo usermod -aG dialout 用户名），重新登录后再试。")},
+    {153, RES_TEXT("串口已关闭，退出升级...\n")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -5,7 +5,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$root/build" > "$root/build.log" 2>&1 || { tail -40 "$root/build.log"; exit 1; }
+mkdir -p "$root/build"
+"$root/scripts/build.sh" "$root/build" > "$root/build/build.log" 2>&1 || { tail -40 "$root/build/build.log"; exit 1; }
 
 app="$root/build/app"
 link="$app/camera-com1"

@@ -1,7 +1,6 @@
 #include "link/link_protocol.h"
 #include "link/register_map.h"
-#include "link/serial_settings.h"
-#include "pages/osd/video_formats.h"
+#include "link/read_cycle.h"
 
 #include <QTest>
 #include <cstring>
@@ -69,33 +68,6 @@ private slots:
         text.replace(4, 4, "1\r\n\n");
         QVERIFY(!StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes)));
         QCOMPARE(RegisterImage[1], 1);
-    }
-
-    void mapsSerialSettings()
-    {
-        QCOMPARE(PortForIndex(2), 3);
-        QCOMPARE(BaudForIndex(0), 300);
-        QCOMPARE(BaudForIndex(5), 9600);
-        QCOMPARE(BaudForIndex(11), 115200);
-        QCOMPARE(ParityForIndex(2), 'E');
-        QCOMPARE(ParityForIndex(4), 'S');
-        QCOMPARE(ParityForIndex(5), '\0');
-        QCOMPARE(DataBitsForIndex(2), 6);
-        QCOMPARE(StopBitsForIndex(0), 1);
-        QCOMPARE(StopBitsForIndex(1), 2);
-        QCOMPARE(StopBitsForIndex(2), 2);
-        LineState line;
-        QCOMPARE(OpenStatusText(line, u"打开"_s), u"COM1,打开,115200,N,8,1"_s);
-        line.nPort = 2;
-        QCOMPARE(ClosedStatusText(line, u"关闭"_s), u"COM2 关闭,115200,N,8,1"_s);
-    }
-
-    void filtersVideoFormats()
-    {
-        QCOMPARE(OfferedVideoFormats(QString()).size(), 8);
-        QCOMPARE(OfferedVideoFormats(u"10000001"_s), (QStringList{u"1080p@25"_s, u"720p@60"_s}));
-        QCOMPARE(OfferedVideoFormats(u"1x1x0000"_s), (QStringList{u"1080p@25"_s, u"1080p@50"_s}));
-        QCOMPARE(OfferedVideoFormats(u"1000000"_s).size(), 8); // not eight characters: all
     }
 };
 

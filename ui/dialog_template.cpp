@@ -95,6 +95,9 @@ QWidget* CTemplateControls::CreateControl(QWidget* dialog, const ControlTemplate
     }
     case ControlKind::PushButton: {
         auto* button = new QPushButton(text, dialog);
+        // Enter presses only the button a template marks as its default, never
+        // whichever button happens to be first (Qt's auto-default in dialogs).
+        button->setAutoDefault(false);
         button->setDefault(control.flags & ControlFlag::DefaultButton);
         widget = button;
         break;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "main_dialog/main_dialog.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/message_box_recorder.h"
+
+#include <QString>
+#include <memory>
+#include <string>
+
+// The 23 read requests of one cycle, in the order the camera must see them.
+std::string CycleRequests();
+
+// The text a control of the main dialog shows (label, button or list).
+QString Text(CMyCorvixDlg& dialog, int id);
+
+// A camera on COM1, a box recorder and the main dialog, with config.ini
+// holding the given [PathInfo] lines.
+struct DialogBench {
+    CameraFixture camera;
+    MessageBoxRecorder boxes;
+    std::unique_ptr<CMyCorvixDlg> dialog;
+
+    explicit DialogBench(const QString& pathInfo = QString(), CameraFaults faults = {}, CameraTiming timing = {});
+
+    // Opens COM1 with the button and waits for the whole cycle and its language write.
+    bool OpenAndRead(const char* languageWrite = "w 01 00F9\r\n");
+};

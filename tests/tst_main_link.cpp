@@ -1,0 +1,306 @@
+#include "link/register_map.h"
+#include "main_dialog/main_dialog.h"
+#include "tests/support/dialog_bench.h"
+
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextEdit>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The registers of a read cycle, in the order the camera must see them.
+const int kCycleOrder[] = {0x1F, 0x00, 0x01, 0x02, 0x08, 0x09, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x12,
+                           0x13, 0x14, 0x15, 0x16, 0x19, 0x1A, 0x1B, 0x1C, 0x1D, 0x1E, 0xF9};
+
+} // namespace
+
+// The main dialog's link to the camera: read cycle, writes, restarts, the
+// upgrade request, and a device that goes away.
+class TestMainLink : public QObject {
+    Q_OBJECT
+
+private slots:
+    void openReadsEveryRegisterInOrderAndParses()
+    {
+        DialogBench bench;
+        for (int i = 0; i < 23; ++i)
+            bench.camera.Camera().SetRegister(kCycleOrder[i], static_cast<std::uint8_t>(0x40 + i));
+        std::memset(RegisterImage, 0, sizeof RegisterImage);
+        QVERIFY(bench.OpenAndRead());
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1"_s);
+        QCOMPARE(Text(dialog, 1016), u"关闭串口"_s);
+        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(dialog.m_bConfigRead);
+        for (int i = 0; i < 22; ++i)
+            QCOMPARE(RegisterImage[i], 0x40 + i);
+        for (int i = 22; i < 28; ++i)
+            QCOMPARE(RegisterImage[i], 0);
+        QCOMPARE(RegisterImage[28], 0x40 + 22);
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerClearLabel));
+        QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerClearLabel), 5000);
+        QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerNoReply), 2000);
+        QVERIFY(bench.boxes.Boxes().isEmpty());
+    }
+
+    void languageDecidesTheOsdLanguageWrite_data()
+    {
+        QTest::addColumn<QString>("pathInfo");
+        QTest::addColumn<QByteArray>("write");
+        QTest::newRow("Language 1") << u"Language=1\n"_s << QByteArray("w 00 00F9\r\n");
+        QTest::newRow("Language 0") << u"Language=0\n"_s << QByteArray("w 01 00F9\r\n");
+        QTest::newRow("Language 2") << u"Language=2\n"_s << QByteArray("w 00 00F9\r\n");
+        QTest::newRow("no key") << QString() << QByteArray("w 01 00F9\r\n");
+    }
+
+    void languageDecidesTheOsdLanguageWrite()
+    {
+        QFETCH(QString, pathInfo);
+        QFETCH(QByteArray, write);
+        DialogBench bench(pathInfo);
+        QVERIFY(bench.OpenAndRead(write.constData()));
+    }
+
+    void malformedAnswerKeepsTheImageButCountsAsRead()
+    {
+        CameraFaults faults;
+        faults.nGarbleEvery = 37; // one character of the 92 becomes '?'
+        DialogBench bench(QString(), faults);
+        std::memset(RegisterImage, 0xA5, sizeof RegisterImage);
+        QVERIFY(bench.OpenAndRead());
+        QVERIFY(bench.dialog->m_bConfigRead);
+        for (const unsigned char byte : RegisterImage)
+            QCOMPARE(byte, 0xA5);
+    }
+
+    void aShortAnswerStallsTheCycle()
+    {
+        CameraFaults faults;
+        faults.nDropEvery = 4; // "00\r" only
+        DialogBench bench(QString(), faults);
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(bench.camera.WaitReceived("r 001F \r\n"));
+        QTest::qWait(300);
+        QCOMPARE(bench.camera.Camera().Received(), std::string("r 001F \r\n"));
+        QCOMPARE(bench.dialog->ReadCycleState().ReplyChars(), 3);
+        QVERIFY(!bench.dialog->m_bConfigRead);
+    }
+
+    void writesOnlyOnceTheConfigurationIsRead()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        QCOMPARE(dialog.WriteRegister(0x1FF, 0x12), 0);
+        QVERIFY(bench.camera.WaitReceived("w FF 0012\r\n"));
+        dialog.m_bConfigRead = 0;
+        QCOMPARE(dialog.WriteRegister(0x05, 0x12), 0);
+        QTest::qWait(100);
+        QCOMPARE(bench.camera.Camera().Received(), std::string("w FF 0012\r\n"));
+    }
+
+    // Groups of four before any cycle used to index the register list at -1.
+    void groupsBeforeAnyCycleAreDropped()
+    {
+        DialogBench bench;
+        for (const char ch : QByteArray("12\r\n34\r\n"))
+            bench.dialog->OnReceiveChar(static_cast<unsigned char>(ch), 1);
+        QCOMPARE(bench.dialog->ReadCycleState().ReplyChars(), 0);
+        QVERIFY(bench.dialog->ReadCycleState().Reply().isEmpty());
+        QVERIFY(bench.dialog->m_bReplySeen);
+        QVERIFY(!bench.dialog->m_bConfigRead);
+    }
+
+    void silentCameraFailsTheReadAfterTwoSeconds()
+    {
+        CameraFaults faults;
+        faults.bMute = true;
+        DialogBench bench(QString(), faults);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.OnOpenClosePort();
+        QVERIFY(bench.camera.WaitReceived("r 001F \r\n"));
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
+        dialog.OnTimer(CMyCorvixDlg::kTimerNoReply);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
+        QCOMPARE(Text(dialog, 1072), u"读取配置失败！"_s);
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！"_s);
+        QVERIFY(dialog.m_bConfigRead);
+        bench.camera.Camera().ClearCapture();
+        dialog.WriteRegister(1, 0x12); // writes are allowed now
+        QVERIFY(bench.camera.WaitReceived("w 01 0012\r\n"));
+        dialog.OnTimer(CMyCorvixDlg::kTimerClearLabel);
+        QCOMPARE(Text(dialog, 1072), QString());
+
+        // The same silence after a save.
+        dialog.m_bReplySeen = 0;
+        dialog.Timers().SetTimer(CMyCorvixDlg::kTimerSaveNoReply, 2000);
+        dialog.OnTimer(CMyCorvixDlg::kTimerSaveNoReply);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        QCOMPARE(bench.boxes.Boxes()[1].text, u"设备没反应，可能未连接！"_s);
+    }
+
+    void groupsAfterACycleParseAgainAndUpgradeModeBypassesThem()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        for (const char ch : QByteArray("7F\r\n"))
+            dialog.OnReceiveChar(static_cast<unsigned char>(ch), 1);
+        QVERIFY(bench.camera.WaitReceived("w 01 00F9\r\n")); // parsed again, language written again
+
+        dialog.m_bUpgradeMode = 1;
+        dialog.m_bReplySeen = 0;
+        dialog.OnReceiveChar('A', 1);
+        QVERIFY(dialog.m_bReplySeen);
+        QVERIFY(dialog.ReadCycleState().Reply().isEmpty());
+        QCOMPARE(dialog.ReadCycleState().ReplyChars(), 0);
+    }
+
+    void restartClosesAndReopensAfterTwelveSeconds()
+    {
+        CameraTiming timing;
+        timing.nRestartSilenceMs = 200;
+        DialogBench bench(QString(), {}, timing);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        QCOMPARE(dialog.RestartDevice(1), 0);
+        QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n"));
+        QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
+        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.GetDlgItem(1016)->isEnabled());
+        QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerReopen), 12000);
+        QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
+        QTest::qWait(300); // the camera is back
+
+        bench.camera.Camera().ClearCapture();
+        dialog.OnTimer(CMyCorvixDlg::kTimerReopen);
+        QVERIFY(dialog.GetDlgItem(1016)->isEnabled());
+        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n"));
+    }
+
+    void restartWithThePortClosedIsRefused()
+    {
+        DialogBench bench;
+        QCOMPARE(bench.dialog->RestartDevice(1), -1);
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QVERIFY(bench.camera.Camera().Received().empty());
+    }
+
+    void upgradeRequestGivesUpAfterFourTries()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        QCOMPARE(dialog.RestartDevice(0), 0);
+        QVERIFY(dialog.m_bUpgradeMode);
+        QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerUpgradeRequest), 1000);
+        for (int i = 0; i < 4; ++i)
+            dialog.OnTimer(CMyCorvixDlg::kTimerUpgradeRequest);
+        QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n********************"));
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerUpgradeRequest));
+        QVERIFY(!dialog.m_bUpgradeMode);
+        QCOMPARE(dialog.m_nUpgradeTries, 0);
+
+        QStringList lines = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        const QStringList texts = {u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
+                                   u"请求升级失败！退出升级..."_s};
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY2(QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d  "_s).match(lines[i]).hasMatch(), qPrintable(lines[i]));
+            QCOMPARE(lines[i].mid(10), texts[i]);
+        }
+        for (const int id : {1058, 1054})
+            QVERIFY(dialog.PageUpdate().GetDlgItem(id)->isEnabled());
+        QVERIFY(dialog.GetDlgItem(1007)->isEnabled());
+    }
+
+    // After a loss, timer 202 used to run on, timer 200 to send "*****" to
+    // a closed port, and the exit code to read "stopped".
+    void anUnpluggedCameraEndsEverythingOfTheOpenPort()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
+        QCOMPARE(dialog.RestartDevice(0), 0);
+        QVERIFY(dialog.m_bUpgradeMode);
+        dialog.GetDlgItem(1007)->setEnabled(false); // as the upgrade page leaves it
+        bench.camera.Camera().Vanish();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].caption, u"Application Error"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text,
+                 u"WARNING:  ReadFile() Failed with the following error: \nInput/output error\nPort: 1\n"_s);
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        QCOMPARE(Text(dialog, 1033), u"端口已关闭"_s);
+        QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
+        QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
+
+        for (const int timer : {CMyCorvixDlg::kTimerUpgradeRequest, CMyCorvixDlg::kTimerNoReply,
+                                CMyCorvixDlg::kTimerSaveNoReply})
+            QVERIFY(!dialog.Timers().IsActive(timer));
+        QVERIFY(!dialog.m_bUpgradeMode);
+        QCOMPARE(dialog.ReadCycleState().ReadIndex(), -1);
+        QVERIFY(dialog.GetDlgItem(1007)->isEnabled());
+        const QString log = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText();
+        QVERIFY2(log.trimmed().endsWith(u"串口已关闭，退出升级..."_s), qPrintable(log));
+    }
+
+    // A baud change in the middle of a cycle used to purge the reply in
+    // flight and leave the cycle stuck, with m_bConfigRead 0 for good.
+    void aSettingChangeDuringACycleReadsAgain()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.ReadCycleState().ReadIndex() >= 5; }));
+        dialog.OnSettingChange(1008, 11); // the same 115200: the camera still understands
+        bench.camera.Camera().ClearCapture();
+        QTRY_VERIFY(dialog.m_bConfigRead);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 01 00F9\r\n"); }));
+        QVERIFY(bench.camera.Camera().Received().find(CycleRequests()) != std::string::npos);
+        QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1"_s);
+        QVERIFY(dialog.m_bPortOpen);
+    }
+
+    // Lower bounds only, from the camera's own clock.
+    void commandsKeepTheirPauses()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        constexpr std::int64_t ms = 1'000'000;
+        // Each further request leaves at least 10 ms after the answer before it.
+        const std::vector<LineByte> in = bench.camera.Camera().ReceivedLine();
+        const std::vector<LineByte> out = bench.camera.Camera().SentLine();
+        QCOMPARE(out.size(), 23u * 4);
+        for (std::size_t answer = 0; answer + 1 < 23; ++answer) {
+            const std::int64_t answered = out[answer * 4 + 3].nAtNs;
+            const std::int64_t nextRequest = in[(answer + 1) * 9].nAtNs;
+            QVERIFY2(nextRequest - answered >= 10 * ms, qPrintable(u"request %1"_s.arg(answer + 1)));
+        }
+
+        // Each write is followed by at least 20 ms before the next command.
+        bench.camera.Camera().ClearCapture();
+        for (const int value : {1, 2, 3})
+            dialog.WriteRegister(value, 0x12);
+        QVERIFY(bench.camera.WaitReceived("w 01 0012\r\nw 02 0012\r\nw 03 0012\r\n"));
+        const std::vector<LineByte> writes = bench.camera.Camera().ReceivedLine();
+        for (std::size_t next = 11; next < writes.size(); next += 11)
+            QVERIFY(writes[next].nAtNs - writes[next - 11].nAtNs >= 20 * ms);
+    }
+};
+
+QTEST_MAIN(TestMainLink)
+#include "tst_main_link.moc"
