@@ -69,6 +69,43 @@ private slots:
         QVERIFY(!StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes)));
         QCOMPARE(RegisterImage[1], 1);
     }
+
+    void readCycleRequestsEachRegisterAfterEachAnswer()
+    {
+        CReadCycle cycle;
+        QCOMPARE(cycle.Receive('1'), CReadCycle::Step::Collecting);
+        for (const char ch : QByteArray("2\r\n"))
+            cycle.Receive(ch);
+        QCOMPARE(cycle.ReplyChars(), 0); // a group before any cycle belongs to nothing
+
+        QCOMPARE(cycle.Start(), QByteArray("r 001F \r\n"));
+        QByteArray requests;
+        int parses = 0;
+        for (int answer = 0; answer < kReadListSize; ++answer) {
+            QCOMPARE(cycle.Receive('0'), CReadCycle::Step::Collecting);
+            QCOMPARE(cycle.Receive('A'), CReadCycle::Step::Collecting);
+            QCOMPARE(cycle.Receive('\r'), CReadCycle::Step::Collecting);
+            const CReadCycle::Step step = cycle.Receive('\n');
+            if (step == CReadCycle::Step::RequestNext)
+                requests += cycle.NextRequest();
+            else if (step == CReadCycle::Step::Complete)
+                ++parses;
+        }
+        QCOMPARE(parses, 1);
+        QCOMPARE(requests.size(), 22 * 9);
+        QVERIFY(requests.startsWith("r 0000 \r\nr 0001 \r\n"));
+        QVERIFY(requests.endsWith("r 001E \r\nr 00F9 \r\n"));
+        QCOMPARE(cycle.TakeReply().size(), 92);
+        QCOMPARE(cycle.ReplyChars(), 0);
+        QCOMPARE(cycle.NextRequest(), QByteArray()); // all 23 are out
+
+        // Ended (the device went away): later groups are dropped, nothing is requested.
+        cycle.End();
+        for (const char ch : QByteArray("0A\r"))
+            cycle.Receive(ch);
+        QCOMPARE(cycle.Receive('\n'), CReadCycle::Step::Dropped);
+        QCOMPARE(cycle.ReadIndex(), -1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLinkProtocol)
