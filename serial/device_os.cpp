@@ -1,8 +1,9 @@
 #include "serial/device_os.h"
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -62,4 +63,9 @@ bool AccessDenied(const QString& path)
     Q_UNUSED(path);
     return false;
 #endif
+}
+
+QString DeviceBusyText()
+{
+    return QString::fromLocal8Bit(std::strerror(EBUSY));
 }

@@ -22,3 +22,8 @@ int PendingOutputBytes(qintptr handle);
 
 // Whether the device at `path` exists but this user may not read and write it.
 bool AccessDenied(const QString& path);
+
+// What a device in use by another program is called: Qt reports it as a
+// permission error ("Permission error while locking the device"), which
+// sends a user looking for a permission problem that is not there.
+QString DeviceBusyText();

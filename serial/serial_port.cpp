@@ -117,6 +117,8 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
         device->setPortName(DeviceToOpen(configured));
         if (!device->open(QIODevice::ReadWrite)) {
             m_openError = PortOpenError{configured, device->errorString(), AccessDenied(configured)};
+            if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied)
+                m_openError.strSystemText = DeviceBusyText(); // locked or held exclusively by another program
             return false;
         }
         RequestLowLatency(device->handle());

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 #include <ctime>
@@ -101,6 +102,16 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().size(), 3);
         QCOMPARE(bench.boxes.Boxes()[2].text,
                  u"没有成功，请重试\n/dev/orvane-no-such-device: No such file or directory"_s);
+
+        // COM1 held by another program.
+        const QString camera = QString::fromStdString(bench.camera.Camera().DevicePath());
+        QSerialPort other;
+        other.setPortName(camera);
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        dialog.OnPortChange(0);
+        QCOMPARE(bench.boxes.Boxes().size(), 4);
+        QCOMPARE(bench.boxes.Boxes()[3].text, u"没有发现此串口或被占用\n%1: Device or resource busy"_s.arg(camera));
+        QCOMPARE(Text(dialog, 1033), u"COM1 打开失败: Device or resource busy"_s);
     }
 
     void aDeviceThisUserMayNotUseGetsTheDialoutHint()
