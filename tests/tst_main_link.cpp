@@ -265,8 +265,8 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         dialog.OnOpenClosePort();
         QVERIFY(WaitUntil([&] { return dialog.ReadCycleState().ReadIndex() >= 5; }));
-        dialog.OnSettingChange(1008, 11); // the same 115200: the camera still understands
         bench.camera.Camera().ClearCapture();
+        dialog.OnSettingChange(1008, 11); // the same 115200: the camera still understands
         QTRY_VERIFY(dialog.m_bConfigRead);
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 01 00F9\r\n"); }));
         QVERIFY(bench.camera.Camera().Received().find(CycleRequests()) != std::string::npos);
@@ -274,13 +274,18 @@ private slots:
         QVERIFY(dialog.m_bPortOpen);
     }
 
-    // Lower bounds only, from the camera's own clock.
+    // Lower bounds only, from the camera's own clock. The host counts a
+    // pause from the moment it hands a command over; the port's thread and the
+    // simulator's thread each take their turn before a byte is stamped, which
+    // under load shifts one stamp against another by a fraction of a
+    // millisecond, so each bound allows 1 ms of it.
     void commandsKeepTheirPauses()
     {
         DialogBench bench;
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         constexpr std::int64_t ms = 1'000'000;
+        constexpr std::int64_t jitter = 1 * ms;
         // Each further request leaves at least 10 ms after the answer before it.
         const std::vector<LineByte> in = bench.camera.Camera().ReceivedLine();
         const std::vector<LineByte> out = bench.camera.Camera().SentLine();
@@ -288,7 +293,7 @@ private slots:
         for (std::size_t answer = 0; answer + 1 < 23; ++answer) {
             const std::int64_t answered = out[answer * 4 + 3].nAtNs;
             const std::int64_t nextRequest = in[(answer + 1) * 9].nAtNs;
-            QVERIFY2(nextRequest - answered >= 10 * ms, qPrintable(u"request %1"_s.arg(answer + 1)));
+            QVERIFY2(nextRequest - answered >= 10 * ms - jitter, qPrintable(u"request %1"_s.arg(answer + 1)));
         }
 
         // Each write is followed by at least 20 ms before the next command.
@@ -297,8 +302,10 @@ private slots:
             dialog.WriteRegister(value, 0x12);
         QVERIFY(bench.camera.WaitReceived("w 01 0012\r\nw 02 0012\r\nw 03 0012\r\n"));
         const std::vector<LineByte> writes = bench.camera.Camera().ReceivedLine();
-        for (std::size_t next = 11; next < writes.size(); next += 11)
-            QVERIFY(writes[next].nAtNs - writes[next - 11].nAtNs >= 20 * ms);
+        for (std::size_t next = 11; next < writes.size(); next += 11) {
+            const std::int64_t gap = writes[next].nAtNs - writes[next - 11].nAtNs;
+            QVERIFY2(gap >= 20 * ms - jitter, qPrintable(u"%1 ns between writes"_s.arg(gap)));
+        }
     }
 };
 
