@@ -14,3 +14,18 @@ bool StoreConfiguration(const unsigned char* bytes, int count)
     RegisterImage[28] = bytes[kReadListSize - 1];
     return true;
 }
+
+int ImagePositionOf(int reg)
+{
+    for (int i = 0; i < kReadListSize - 1; ++i) {
+        if (ReadList[i] == reg)
+            return i;
+    }
+    return reg == ReadList[kReadListSize - 1] ? 28 : -1;
+}
+
+int StoredRegister(const unsigned char* image, int reg)
+{
+    const int position = ImagePositionOf(reg);
+    return position < 0 ? 0 : image[position];
+}

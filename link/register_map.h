@@ -10,3 +10,11 @@ extern unsigned char RegisterImage[kRegisterImageSize];
 // Stores the bytes of one cycle when there are exactly 23 of them; any other
 // count leaves the image as it was and returns false.
 bool StoreConfiguration(const unsigned char* bytes, int count);
+
+// The image position that holds a register of the read cycle (0x1F -> 0,
+// 0x00 -> 1 ... 0x1E -> 21, 0xF9 -> 28), or -1 for a register no cycle reads.
+int ImagePositionOf(int reg);
+
+// A register's byte in an image laid out as RegisterImage; 0 for a register
+// no cycle reads.
+int StoredRegister(const unsigned char* image, int reg);

@@ -17,8 +17,6 @@
 
 using namespace Qt::StringLiterals;
 
-CMyCorvixDlg* g_pMainDlg = nullptr;
-
 CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
@@ -37,7 +35,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
 
 CMyCorvixDlg::~CMyCorvixDlg()
 {
-    if (g_pMainDlg == this)
+    if (g_pMainDlg == static_cast<CPageHost*>(this))
         g_pMainDlg = nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include "link/read_cycle.h"
 #include "main_dialog/serial_settings.h"
 #include "pages/osd/dlg_osd.h"
+#include "pages/page_host.h"
 #include "pages/para/dlg_para.h"
 #include "pages/update/dlg_update.h"
 #include "serial/serial_port.h"
@@ -18,16 +19,9 @@ class QComboBox;
 // The program's only top-level window: serial settings, the port state, the
 // tab control with the three pages, and everything that talks to the camera
 // (the port, the read cycle and write path, the register image).
-class CMyCorvixDlg final : public QDialog {
+class CMyCorvixDlg final : public QDialog, public CPageHost {
     Q_OBJECT
 public:
-    // Timers by their fixed numbers.
-    static constexpr int kTimerUpgradeRequest = 200; // 1000 ms, repeating
-    static constexpr int kTimerNoReply = 202;        // 2000 ms after opening
-    static constexpr int kTimerClearLabel = 203;     // 5000 ms, empties label 1072
-    static constexpr int kTimerSaveNoReply = 204;    // 2000 ms after a save
-    static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
-    static constexpr int kTimerAfterTransfer = 206;  // 10000 ms after an image
     static constexpr int kCommandAbout = 16;
 
     explicit CMyCorvixDlg(QWidget* parent = nullptr);
@@ -42,14 +36,14 @@ public:
     void OnTimer(int id);
 
     // The link, for the pages.
-    void ReadCycle();
-    int WriteRegister(int value, int reg);
-    int RestartDevice(int mode);
+    void ReadCycle() override;
+    int WriteRegister(int value, int reg) override;
+    int RestartDevice(int mode) override;
     void OnReceiveChar(unsigned ch, unsigned portNumber);
     int ParseConfiguration();
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
-    CWindowTimers& Timers() { return m_timers; }
+    CWindowTimers& Timers() override { return m_timers; }
     CSerialPort& Port() { return m_Port; }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }
@@ -57,13 +51,6 @@ public:
     CDlgUpdate& PageUpdate() { return m_dlgUpdate; }
     const LineState& Line() const { return m_line; }
     const CReadCycle& ReadCycleState() const { return m_readCycle; }
-
-    int m_bPortOpen = 0;
-    int m_bUpgradeMode = 0;
-    int m_bUpgradeAck = 0;
-    int m_bConfigRead = 0;
-    int m_nUpgradeTries = 0;
-    int m_bReplySeen = 0;
 
 protected:
     bool event(QEvent* event) override;
@@ -103,6 +90,3 @@ private:
     // anything it notifies goes away.
     CSerialPort m_Port;
 };
-
-// The one main dialog, for the pages; set by its constructor.
-extern CMyCorvixDlg* g_pMainDlg;

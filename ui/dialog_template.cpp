@@ -1,6 +1,7 @@
 #include "ui/dialog_template.h"
 
 #include "res/resource_module.h"
+#include "ui/three_state_check_box.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -46,9 +47,12 @@ QString CTemplateControls::Build(QWidget* dialog, int templateId)
     dialog->setFont(font);
     m_baseUnits = DialogBaseUnits(QFontMetrics(font));
     dialog->resize(MapDialogRect(QRect(0, 0, tmpl->cx, tmpl->cy), m_baseUnits).size());
+    QWidget* previous = nullptr;
     for (int i = 0; i < tmpl->controlCount; ++i) {
         const ControlTemplate& control = tmpl->controls[i];
         QWidget* widget = CreateControl(dialog, control);
+        NameAfterCaption(widget, previous);
+        previous = widget;
         widget->setObjectName(u"control%1"_s.arg(control.id));
         if (control.flags & ControlFlag::Hidden)
             widget->setHidden(true);
@@ -58,6 +62,24 @@ QString CTemplateControls::Build(QWidget* dialog, int templateId)
             m_items.insert(control.id, widget);
     }
     return QString::fromUtf8(tmpl->caption);
+}
+
+void CTemplateControls::NameAfterCaption(QWidget* field, QWidget* caption)
+{
+    // An edit or list is named by the label or check box just before it in
+    // the template, so assistive technology reads "亮度" for the brightness
+    // edit, and a label's mnemonic moves the focus to its field.
+    if (!caption || (!qobject_cast<QLineEdit*>(field) && !qobject_cast<QComboBox*>(field)))
+        return;
+    QString name;
+    if (auto* label = qobject_cast<QLabel*>(caption)) {
+        label->setBuddy(field);
+        name = label->text();
+    } else if (auto* box = qobject_cast<QCheckBox*>(caption)) {
+        name = box->text();
+    }
+    if (!name.isEmpty())
+        field->setAccessibleName(name);
 }
 
 QWidget* CTemplateControls::CreateControl(QWidget* dialog, const ControlTemplate& control)
@@ -103,12 +125,11 @@ QWidget* CTemplateControls::CreateControl(QWidget* dialog, const ControlTemplate
         break;
     }
     case ControlKind::CheckBox:
-    case ControlKind::ThreeStateCheckBox: {
-        auto* box = new QCheckBox(text, dialog);
-        box->setTristate(control.kind == ControlKind::ThreeStateCheckBox);
-        widget = box;
+        widget = new QCheckBox(text, dialog);
         break;
-    }
+    case ControlKind::ThreeStateCheckBox:
+        widget = new CThreeStateCheckBox(text, dialog);
+        break;
     case ControlKind::IconPicture: {
         auto* picture = new QLabel(dialog);
         picture->setPixmap(ResourceModule::Current().Icon(control.iconId));

@@ -34,6 +34,7 @@ public:
 
 private:
     QWidget* CreateControl(QWidget* dialog, const ControlTemplate& control);
+    static void NameAfterCaption(QWidget* field, QWidget* caption);
 
     QHash<int, QWidget*> m_items;
     QSize m_baseUnits;

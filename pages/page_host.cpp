@@ -1,0 +1,3 @@
+#include "pages/page_host.h"
+
+CPageHost* g_pMainDlg = nullptr;
