@@ -204,12 +204,7 @@ private slots:
     // Enter in an edit used to press the page's first button ("触发").
     void enterPressesNoButtonAndEscapeKeepsTheWindow()
     {
-#if defined(__SANITIZE_THREAD__)
-        // Showing the window makes QtGui convert its image on Qt's thread
-        // pool, whose locking ThreadSanitizer cannot see; the keys themselves
-        // involve no thread of ours. The plain suite runs this test.
-        QSKIP("not under ThreadSanitizer");
-#endif
+        SKIP_SHOWN_WINDOW_UNDER_TSAN();
         DialogBench bench;
         CMyCorvixDlg& dialog = *bench.dialog;
         dialog.show();
