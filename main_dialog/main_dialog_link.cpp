@@ -78,6 +78,10 @@ int CMyCorvixDlg::ParseConfiguration()
     const int count = HexToBytes(m_readCycle.TakeReply(), bytes, sizeof bytes);
     StoreConfiguration(bytes, count); // a wrong count keeps the previous image
     m_bConfigRead = 1;
+    // The camera has answered: the no-reply check after opening has nothing
+    // left to find, and left running it could meet the moment a page's save
+    // has just started a new cycle and report a read that did not fail.
+    m_timers.KillTimer(kTimerNoReply);
     m_dlgPara.LoadFromRegisterImage();
     m_dlgOSD.LoadFromRegisterImage();
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);

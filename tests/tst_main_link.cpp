@@ -45,6 +45,9 @@ private slots:
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerClearLabel));
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerClearLabel), 5000);
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerNoReply), 2000);
+        // A completed cycle ends the no-reply check: left running, it used to
+        // report a failed read when it expired just after a save's new cycle began.
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
         QVERIFY(bench.boxes.Boxes().isEmpty());
     }
 
@@ -227,14 +230,15 @@ private slots:
         QVERIFY(dialog.GetDlgItem(1007)->isEnabled());
     }
 
-    // After a loss, timer 202 used to run on, timer 200 to send "*****" to
-    // a closed port, and the exit code to read "stopped".
+    // After a loss, the reply timers used to run on, timer 200 to send
+    // "*****" to a closed port, and the exit code to read "stopped".
     void anUnpluggedCameraEndsEverythingOfTheOpenPort()
     {
         DialogBench bench;
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
-        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
+        dialog.PagePara().OnSave();
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
         QCOMPARE(dialog.RestartDevice(0), 0);
         QVERIFY(dialog.m_bUpgradeMode);
         dialog.GetDlgItem(1007)->setEnabled(false); // as the upgrade page leaves it
