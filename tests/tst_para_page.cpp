@@ -366,6 +366,12 @@ private slots:
         if (dir.isEmpty())
             QSKIP("set ORVANE_SCREENSHOT_DIR to write docs/image-page.png");
         PageBench bench;
+        // A user-defined exposure of 10 to 20 ms, manual gain and backlight
+        // compensation, custom white balance: every rule of the page at work.
+        const std::pair<int, int> registers[] = {{0x0C, 0x19}, {0x0D, 0x01}, {0x0E, 0x32}, {0x0F, 0x02},
+                                                 {0x08, 0x05}, {0x1D, 0x01}, {0x1C, 0x07}};
+        for (const auto& [reg, value] : registers)
+            bench.camera.Camera().SetRegister(reg, std::uint8_t(value));
         bench.dialog->show();
         QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
         QVERIFY(bench.OpenAndRead());
