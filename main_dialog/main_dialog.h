@@ -44,6 +44,7 @@ public:
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
     CWindowTimers& Timers() override { return m_timers; }
+    ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
     CSerialPort& Port() { return m_Port; }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pages/para/exposure.h"
+
 class CWindowTimers;
 
 // What the pages use of the main dialog: the link's flags, its operations
@@ -19,6 +21,8 @@ public:
     virtual int WriteRegister(int value, int reg) = 0;
     virtual int RestartDevice(int mode) = 0;
     virtual CWindowTimers& Timers() = 0;
+    // The image page's shutter choice and times, for a change of video format.
+    virtual ExposureChoice ImageExposure() const = 0;
 
     int m_bPortOpen = 0;
     int m_bUpgradeMode = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Numbers of the string table (101-153), the dialog templates and the icons.
+// Numbers of the string table (101-158), the dialog templates and the icons.
 namespace Ids {
 constexpr int AboutMenu = 101;            // "关于 Orvane ConfigTool(&A)..."
 constexpr int TabParameters = 102;        // "参数设置"
@@ -54,6 +54,11 @@ constexpr int DeviceSilent = 150;
 constexpr int OpenFailed = 151;           // "打开失败", status text after a failed open
 constexpr int DialoutHint = 152;          // permission denied: join the dialout group
 constexpr int LogPortClosed = 153;        // "串口已关闭，退出升级...\n"
+constexpr int TipKeyUp = 154;             // tooltips of the OSD page's menu keys
+constexpr int TipKeyDown = 155;
+constexpr int TipKeyLeft = 156;
+constexpr int TipKeyRight = 157;
+constexpr int TipKeyOk = 158;
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

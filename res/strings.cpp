@@ -59,5 +59,10 @@ extern const StringResource kStrings[] = {
     {151, RES_TEXT("打开失败")},
     {152, RES_TEXT("当前用户没有使用此串口的权限：请把用户加入 dialout 组（sudo usermod -aG dialout 用户名），重新登录后再试。")},
     {153, RES_TEXT("串口已关闭，退出升级...\n")},
+    {154, RES_TEXT("菜单键：上（方向键 ↑）")},
+    {155, RES_TEXT("菜单键：下（方向键 ↓）")},
+    {156, RES_TEXT("菜单键：左（方向键 ←）")},
+    {157, RES_TEXT("菜单键：右（方向键 →）")},
+    {158, RES_TEXT("菜单键：确定（回车键）")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

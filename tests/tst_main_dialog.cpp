@@ -1,6 +1,5 @@
 #include "main_dialog/main_dialog.h"
 #include "main_dialog/serial_settings.h"
-#include "pages/osd/video_formats.h"
 #include "tests/support/dialog_bench.h"
 
 #include <QApplication>
@@ -47,14 +46,6 @@ private slots:
         QCOMPARE(OpenStatusText(line, u"打开"_s), u"COM1,打开,115200,N,8,1"_s);
         line.nPort = 2;
         QCOMPARE(ClosedStatusText(line, u"关闭"_s), u"COM2 关闭,115200,N,8,1"_s);
-    }
-
-    void filtersVideoFormats()
-    {
-        QCOMPARE(OfferedVideoFormats(QString()).size(), 8);
-        QCOMPARE(OfferedVideoFormats(u"10000001"_s), (QStringList{u"1080p@25"_s, u"720p@60"_s}));
-        QCOMPARE(OfferedVideoFormats(u"1x1x0000"_s), (QStringList{u"1080p@25"_s, u"1080p@50"_s}));
-        QCOMPARE(OfferedVideoFormats(u"1000000"_s).size(), 8); // not eight characters: all
     }
 
     void startsClosedWithDefaults()

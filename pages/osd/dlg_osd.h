@@ -9,6 +9,27 @@ class CDlgOSD final : public CTemplatePage {
 public:
     explicit CDlgOSD(QWidget* parent = nullptr);
 
+    // Fills the controls from RegisterImage after every read cycle.
     int LoadFromRegisterImage();
+    // The OSD language, then 1 to 0xEF (also the main dialog's save).
     int SaveToDevice();
+
+    // Handlers, by control.
+    void OnMenuToggle();                  // 1052
+    void OnKeyUp();                       // 1011
+    void OnKeyDown();                     // 1020
+    void OnKeyLeft();                     // 1012
+    void OnKeyRight();                    // 1055
+    void OnKeyOk();                       // 1026
+    void OnOsdSave();                     // 1061, or a choice in 1027
+    void OnVideoFormatChange(int index);  // a choice in 1028
+    // An arrow key or Enter while the page is on screen (see menu_keys.h).
+    void OnMenuKey(int key);
+
+    int m_bMenuOpen = 0;
+    unsigned m_nPosH = 0;
+    unsigned m_nPosV = 0;
+
+private:
+    void ShowValues();
 };

@@ -52,6 +52,11 @@ QCheckBox* CDlgPara::Box(int id) const
     return Item<QCheckBox>(id);
 }
 
+ExposureChoice CDlgPara::Exposure() const
+{
+    return {List(1034)->currentIndex(), double(m_settings.nLowerMs), double(m_settings.nUpperMs)};
+}
+
 void CDlgPara::ShowValues()
 {
     const int values[] = {m_settings.nBrightness, m_settings.nContrast,       m_settings.nChroma,

@@ -40,6 +40,9 @@ public:
     void OnSceneClick();         // 1060: the scene rule
 
     CWindowTimers& Timers() { return m_timers; }
+    // The shutter selection and the times of the last save (or of the last
+    // fill, when the camera reported a user-defined exposure).
+    ExposureChoice Exposure() const;
     int SwitchCount() const { return m_nSwitchCount; }
     VideoTiming Timing() const { return VideoTimingForCode(m_settings.nVideoCode); }
 

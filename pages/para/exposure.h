@@ -40,6 +40,15 @@ struct ExposureLimits {
     int nMin = 0;
 };
 
+// What the image page has chosen for the exposure: its shutter item and the
+// times of a user-defined exposure. The OSD page recomputes MAX and MIN from
+// it for a new video format.
+struct ExposureChoice {
+    int nShutter = Shutter::None;
+    double dLowerMs = 0;
+    double dUpperMs = 0;
+};
+
 // MAX and MIN for a shutter item 0 to 10; the times are those of the edits
 // 1064 (lower, or the one value) and 1065 (upper).
 ExposureLimits ExposureLimitsFor(int item, VideoTiming timing, double lowerMs, double upperMs);

@@ -43,3 +43,15 @@ bool DialogBench::OpenAndRead(const char* languageWrite)
     dialog->OnOpenClosePort();
     return camera.WaitReceived(CycleRequests() + languageWrite);
 }
+
+std::string DialogBench::ReceivedBeforeMarker()
+{
+    const std::string marker = "w AB 0055\r\n";
+    const bool configRead = dialog->m_bConfigRead;
+    dialog->m_bConfigRead = 1; // the marker passes the write gate
+    dialog->WriteRegister(0xAB, 0x55);
+    dialog->m_bConfigRead = configRead;
+    WaitUntil([&] { return camera.Camera().Received().ends_with(marker); });
+    const std::string received = camera.Camera().Received();
+    return received.ends_with(marker) ? received.substr(0, received.size() - marker.size()) : received + "<no marker>";
+}

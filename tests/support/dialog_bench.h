@@ -34,4 +34,8 @@ struct DialogBench {
 
     // Opens COM1 with the button and waits for the whole cycle and its language write.
     bool OpenAndRead(const char* languageWrite = "w 01 00F9\r\n");
+
+    // Sends a write of its own and waits for it: what the camera received
+    // before it was sent before it, so "nothing was sent" needs no sleep.
+    std::string ReceivedBeforeMarker();
 };

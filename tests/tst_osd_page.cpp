@@ -1,0 +1,245 @@
+#include "main_dialog/main_dialog.h"
+#include "pages/osd/dlg_osd.h"
+#include "pages/para/dlg_para.h"
+#include "tests/support/dialog_bench.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr std::int64_t kMs = 1'000'000;
+
+QComboBox* Formats(CMyCorvixDlg& dialog)
+{
+    return dialog.PageOsd().Item<QComboBox>(1028);
+}
+
+// Chooses a format as the user does: the item's index, then the handler.
+void ChooseFormat(CMyCorvixDlg& dialog, const QString& text)
+{
+    const int index = Formats(dialog)->findText(text);
+    Formats(dialog)->setCurrentIndex(index);
+    dialog.PageOsd().OnVideoFormatChange(index);
+}
+
+} // namespace
+
+class TestOsdPage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void vedioTypeChoosesTheFormatsOnOffer()
+    {
+        DialogBench filtered(u"vedioType=10100000\n"_s);
+        QCOMPARE(Formats(*filtered.dialog)->count(), 2);
+        QCOMPARE(Formats(*filtered.dialog)->itemText(1), u"1080p@50"_s);
+        QCOMPARE(Formats(*filtered.dialog)->currentIndex(), -1);
+        DialogBench fourCharacters(u"vedioType=1010\n"_s);
+        QCOMPARE(Formats(*fourCharacters.dialog)->count(), 8);
+    }
+
+    void fillSelectsTheFormatByItsText_data()
+    {
+        QTest::addColumn<QString>("vedioType");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("0x11") << QString() << 0x11 << u"1080p@60"_s;
+        QTest::newRow("0x02") << QString() << 0x02 << u"720p@60"_s;
+        QTest::newRow("0x02, 720p@60 not offered") << u"11110000"_s << 0x02 << QString();
+    }
+
+    void fillSelectsTheFormatByItsText()
+    {
+        QFETCH(QString, vedioType);
+        QFETCH(int, code);
+        QFETCH(QString, shown);
+        DialogBench bench(vedioType.isEmpty() ? QString() : u"vedioType="_s + vedioType + u'\n');
+        bench.camera.Camera().SetRegister(0x1F, std::uint8_t(code));
+        QVERIFY(bench.OpenAndRead());
+        QCOMPARE(Formats(*bench.dialog)->currentText(), shown); // not offered: the selection stays as it was
+        CDlgOSD& page = bench.dialog->PageOsd();
+        QCOMPARE(page.Item<QLineEdit>(1047)->text(), u"0"_s);
+        QCOMPARE(page.Item<QComboBox>(1027)->currentIndex(), 1); // 0xF9 read as 1
+    }
+
+    // The whole change: limits, code, commit, the camera restarts, the tool
+    // reconnects, and the read that follows shows the camera's new format.
+    void aFormatChangeRestartsTheCameraAndReconnects()
+    {
+        CameraTiming timing;
+        timing.nRestartSilenceMs = 200;
+        DialogBench bench(QString(), {}, timing);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        QCOMPARE(dialog.PagePara().Exposure().nShutter, 0);
+        bench.camera.Camera().ClearCapture();
+        ChooseFormat(dialog, u"720p@50"_s);
+        const std::string writes = "w 02 000F\r\nw EE 000E\r\nw 00 000D\r\nw 00 000C\r\nw 10 001F\r\nw 01 00EF\r\n";
+        QVERIFY(bench.camera.WaitReceived(writes + "w 00 FFFF\r\nw 01 FFFF\r\n"));
+        const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
+        QVERIFY(line[44].nAtNs - line[33].nAtNs >= 10 * kMs - kStampDelay);   // the code after the limits
+        QVERIFY(line[66].nAtNs - line[55].nAtNs >= 1000 * kMs - kStampDelay); // the restart after the commit
+        QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
+        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
+        QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
+        QTest::qWait(300); // the camera is back from its restart
+
+        bench.camera.Camera().ClearCapture();
+        dialog.OnTimer(CMyCorvixDlg::kTimerReopen);
+        QVERIFY(bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n"));
+        QCOMPARE(Formats(dialog)->currentText(), u"1080p@50"_s); // table D shows 0x10 so
+        QCOMPARE(dialog.PagePara().Timing().nLineCount, 750);
+    }
+
+    void aFormatChangeUsesTheImagePagesExposure()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        CDlgPara& para = dialog.PagePara();
+        para.Item<QComboBox>(1034)->setCurrentIndex(1);
+        bench.camera.Camera().ClearCapture();
+        ChooseFormat(dialog, u"1080p@60"_s);
+        QVERIFY(bench.camera.WaitReceived("w 02 000F\r\nw 32 000E\r\nw 02 000D\r\nw 32 000C\r\nw 03 001F\r\nw 01 00EF\r\n"
+                                          "w 00 FFFF\r\nw 01 FFFF\r\n"));
+        dialog.Timers().KillTimer(CMyCorvixDlg::kTimerReopen);
+    }
+
+    void aUserRangeFromTheLastImageSaveIsKept()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        CDlgPara& para = dialog.PagePara();
+        para.Item<QComboBox>(1034)->setCurrentIndex(9);
+        para.Item<QLineEdit>(1064)->setText(u"10"_s);
+        para.Item<QLineEdit>(1065)->setText(u"20"_s);
+        para.OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        bench.camera.Camera().ClearCapture();
+        ChooseFormat(dialog, u"720p@60"_s); // F = 30, L = 750: 450 and 225 line periods
+        QVERIFY(bench.camera.WaitReceived("w 01 000F\r\nw C2 000E\r\nw 00 000D\r\nw E1 000C\r\nw 11 001F\r\nw 01 00EF\r\n"
+                                          "w 00 FFFF\r\nw 01 FFFF\r\n"));
+        dialog.Timers().KillTimer(CMyCorvixDlg::kTimerReopen);
+    }
+
+    void aFormatChangeWithThePortClosedOnlyTellsSo()
+    {
+        DialogBench bench;
+        ChooseFormat(*bench.dialog, u"720p@50"_s);
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(Formats(*bench.dialog)->currentText(), u"720p@50"_s);
+        QVERIFY(!bench.dialog->Timers().IsActive(CMyCorvixDlg::kTimerReopen));
+        QVERIFY(bench.camera.Camera().Received().empty());
+    }
+
+    void menuKeysSendTheirValues()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        CDlgOSD& page = dialog.PageOsd();
+        bench.camera.Camera().ClearCapture();
+        page.OnMenuToggle();
+        QCOMPARE(page.Item<QPushButton>(1052)->text(), u"退出菜单"_s);
+        page.OnKeyUp();
+        page.OnKeyDown();
+        page.OnKeyLeft();
+        page.OnKeyRight();
+        page.OnKeyOk();
+        page.OnMenuToggle();
+        QCOMPARE(page.Item<QPushButton>(1052)->text(), u"进入菜单"_s);
+        QVERIFY(bench.camera.WaitReceived("w 02 00F1\r\nw 04 00F2\r\nw 08 00F2\r\nw 01 00F2\r\nw 02 00F2\r\n"
+                                          "w 01 00F3\r\nw 01 00F1\r\n"));
+        QVERIFY(page.Item<QPushButton>(1011)->toolTip().contains(u"↑"_s));
+
+        // Unread configuration: nothing goes out, but the caption still flips.
+        dialog.m_bConfigRead = 0;
+        bench.camera.Camera().ClearCapture();
+        page.OnKeyUp();
+        page.OnMenuToggle();
+        QCOMPARE(page.Item<QPushButton>(1052)->text(), u"退出菜单"_s);
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+    }
+
+    void osdSaveWritesTheLanguageThenCommits()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.PageOsd().OnOsdSave();
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        dialog.PageOsd().OnOsdSave();
+        QVERIFY(bench.camera.WaitReceived("w 01 00F9\r\nw 01 00EF\r\n"));
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerClearLabel));
+
+        // No selection (writes let through without a fill): the language read last, never 0xFF.
+        dialog.PageOsd().Item<QComboBox>(1027)->setCurrentIndex(-1);
+        bench.camera.Camera().ClearCapture();
+        dialog.PageOsd().SaveToDevice();
+        QVERIFY(bench.camera.WaitReceived("w 01 00F9\r\nw 01 00EF\r\n"));
+    }
+
+    // Beyond the buttons: the keyboard drives the camera's menu.
+    void arrowKeysAndEnterDriveTheMenu()
+    {
+        SKIP_SHOWN_WINDOW_UNDER_TSAN();
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(bench.OpenAndRead());
+        dialog.TabCtrl().SelectTab(1);
+        CDlgOSD& page = dialog.PageOsd();
+        QTRY_VERIFY(page.isVisible());
+        QWidget* button = page.GetDlgItem(1052);
+        button->setFocus();
+        bench.camera.Camera().ClearCapture();
+        for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Left, Qt::Key_Right, Qt::Key_Return})
+            QTest::keyClick(QApplication::focusWidget(), key);
+        QVERIFY(bench.camera.WaitReceived("w 04 00F2\r\nw 08 00F2\r\nw 01 00F2\r\nw 02 00F2\r\nw 01 00F3\r\n"));
+
+        // A list with the focus keeps its keys, and the format list changes only from its opened list.
+        Formats(dialog)->setFocus();
+        const QString format = Formats(dialog)->currentText();
+        bench.camera.Camera().ClearCapture();
+        for (const Qt::Key key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_Return})
+            QTest::keyClick(Formats(dialog), key);
+        QCOMPARE(Formats(dialog)->currentText(), format);
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+
+        // On another page the keys are not the menu's.
+        dialog.TabCtrl().SelectTab(0);
+        QTRY_VERIFY(!page.isVisible());
+        dialog.GetDlgItem(1016)->setFocus();
+        bench.camera.Camera().ClearCapture();
+        QTest::keyClick(dialog.GetDlgItem(1016), Qt::Key_Up);
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+    }
+
+    void screenshotOfThePage()
+    {
+        const QByteArray dir = qgetenv("ORVANE_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("set ORVANE_SCREENSHOT_DIR to write docs/osd-page.png");
+        DialogBench bench;
+        bench.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
+        QVERIFY(bench.OpenAndRead());
+        bench.dialog->TabCtrl().SelectTab(1);
+        QTest::qWait(600);
+        QVERIFY(bench.dialog->grab().save(QString::fromLocal8Bit(dir) + u"/osd-page.png"_s));
+    }
+};
+
+QTEST_MAIN(TestOsdPage)
+#include "tst_osd_page.moc"
