@@ -1,5 +1,6 @@
 #include "app/my_corvix_app.h"
 
+#include "common/file_dialog.h"
 #include "common/ini_file.h"
 #include "common/message_box.h"
 #include "common/program_dir.h"
@@ -7,6 +8,7 @@
 #include "res/resource_module.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
 
@@ -21,6 +23,11 @@ void ShowMessageBox(const QString& text, const QString& caption, MessageIcon ico
                                                                      : QMessageBox::Information;
     QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
     box.exec();
+}
+
+QString ShowOpenFileDialog(const QString& initialName, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), initialName, filter);
 }
 
 } // namespace
@@ -40,6 +47,7 @@ bool CMyCorvixApp::InitInstance()
 {
     // Rich edit, common controls and control hosting have no counterpart in Qt.
     SetMessageBoxHandler(ShowMessageBox);
+    SetOpenFileHandler(ShowOpenFileDialog);
     m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
 
     CMyCorvixDlg dialog;

@@ -12,6 +12,7 @@
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 
@@ -118,6 +119,16 @@ void CMyCorvixDlg::ShowTransientLabel(const QString& text)
     m_controls.Item<QLabel>(1072)->setText(text);
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
+}
+
+QString CMyCorvixDlg::SoftwareVersionShown() const
+{
+    return m_dlgPara.Item<QLineEdit>(1071)->text();
+}
+
+QString CMyCorvixDlg::HardwareVersionShown() const
+{
+    return m_dlgPara.Item<QLineEdit>(1070)->text();
 }
 
 void CMyCorvixDlg::OnSave()

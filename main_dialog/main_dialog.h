@@ -45,6 +45,8 @@ public:
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
     CWindowTimers& Timers() override { return m_timers; }
     ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
+    QString SoftwareVersionShown() const override;
+    QString HardwareVersionShown() const override;
     CSerialPort& Port() { return m_Port; }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }

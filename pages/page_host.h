@@ -2,6 +2,8 @@
 
 #include "pages/para/exposure.h"
 
+#include <QString>
+
 class CWindowTimers;
 
 // What the pages use of the main dialog: the link's flags, its operations
@@ -23,6 +25,10 @@ public:
     virtual CWindowTimers& Timers() = 0;
     // The image page's shutter choice and times, for a change of video format.
     virtual ExposureChoice ImageExposure() const = 0;
+    // The camera's versions as the image page shows them ("V1.2"), for the
+    // images an upgrade may skip.
+    virtual QString SoftwareVersionShown() const = 0; // edit 1071
+    virtual QString HardwareVersionShown() const = 0; // edit 1070
 
     int m_bPortOpen = 0;
     int m_bUpgradeMode = 0;

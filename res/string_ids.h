@@ -1,6 +1,6 @@
 #pragma once
 
-// Numbers of the string table (101-158), the dialog templates and the icons.
+// Numbers of the string table (101-160), the dialog templates and the icons.
 namespace Ids {
 constexpr int AboutMenu = 101;            // "关于 Orvane ConfigTool(&A)..."
 constexpr int TabParameters = 102;        // "参数设置"
@@ -59,6 +59,8 @@ constexpr int TipKeyDown = 155;
 constexpr int TipKeyLeft = 156;
 constexpr int TipKeyRight = 157;
 constexpr int TipKeyOk = 158;
+constexpr int LogPerUserTemp = 159;       // the images go to a per-user directory
+constexpr int LogCannotUnpack = 160;      // a disk or permission problem while unpacking
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

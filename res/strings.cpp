@@ -64,5 +64,7 @@ extern const StringResource kStrings[] = {
     {156, RES_TEXT("菜单键：左（方向键 ←）")},
     {157, RES_TEXT("菜单键：右（方向键 →）")},
     {158, RES_TEXT("菜单键：确定（回车键）")},
+    {159, RES_TEXT("程序目录不可写，镜像解压到：")},
+    {160, RES_TEXT("无法解压镜像：")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

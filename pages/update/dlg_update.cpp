@@ -1,9 +1,20 @@
 #include "pages/update/dlg_update.h"
 
+#include "common/file_dialog.h"
+#include "common/program_dir.h"
+#include "pages/page_host.h"
+#include "pages/update/checksum.h"
+#include "pages/update/image_files.h"
+#include "pages/update/package_reader.h"
+#include "res/resource_module.h"
 #include "res/string_ids.h"
 
+#include <QFile>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTextEdit>
 #include <QTime>
 
@@ -12,12 +23,20 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kLogLimit = 20000;
+constexpr qsizetype kShortestPackagePath = 10;
+
+int Checksum(const QByteArray& bytes)
+{
+    return ComputeChecksum(std::size_t(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()));
+}
 
 } // namespace
 
 CDlgUpdate::CDlgUpdate(QWidget* parent) : CTemplatePage(Ids::DialogUpdate, parent)
 {
-    connect(Item<QPushButton>(1063), &QPushButton::clicked, this, [this] { Item<QTextEdit>(1057)->clear(); });
+    Item<QProgressBar>(1056)->setRange(0, 100);
+    connect(Item<QPushButton>(1054), &QPushButton::clicked, this, &CDlgUpdate::OnBrowse);
+    connect(Item<QPushButton>(1063), &QPushButton::clicked, this, &CDlgUpdate::OnClear);
 }
 
 void CDlgUpdate::AppendLog(const QString& text)
@@ -35,4 +54,68 @@ void CDlgUpdate::AppendLog(const QString& text)
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(stamp + text, format);
     log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
+}
+
+void CDlgUpdate::OnClear()
+{
+    Item<QTextEdit>(1057)->clear();
+}
+
+void CDlgUpdate::OnBrowse()
+{
+    const QString path = GetOpenFileName(u"upgradeFile"_s, u"All File(*.*)"_s);
+    if (path.isEmpty())
+        return;
+    m_strPackagePath = path;
+    Item<QLineEdit>(1053)->setText(path);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    AppendLog(LoadString(Ids::LogFileLength) + u" %1 bytes .\n"_s.arg(file.size()));
+    m_nChecksum = Checksum(file.readAll());
+    Item<QLineEdit>(1022)->setText(QString::number(m_nChecksum, 16));
+    AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum));
+    if (path.size() < kShortestPackagePath)
+        MessageFromTable(Ids::BadPackageName);
+}
+
+int CDlgUpdate::ExtractPackage()
+{
+    m_aImagePaths.clear();
+    m_nImageCount = 0;
+    m_nNextImage = 0;
+    const auto cannotUnpack = [this](const QString& what) {
+        AppendLog(LoadString(Ids::LogCannotUnpack) + what + u'\n');
+        return kCannotUnpack;
+    };
+
+    QFile file(m_strPackagePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.exists() ? cannotUnpack(m_strPackagePath + u": "_s + file.errorString()) : kInvalidPackage;
+    const QString software = g_pMainDlg->SoftwareVersionShown();
+    const QString hardware = g_pMainDlg->HardwareVersionShown();
+    PackageFault fault{};
+    const std::optional<PackageContents> contents = ReadPackage(
+        file.readAll(), [&](const QString& name) { return CheckImageName(name, software, hardware) == 1; },
+        PackageLimits{}, &fault);
+    if (!contents)
+        return kInvalidPackage;
+    for (const QString& line : contents->skipped)
+        AppendLog(line + u'\n');
+
+    const TempDirChoice temp =
+        PrepareTempDir(GetProgramDir(), QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+    if (temp.strPath.isEmpty())
+        return cannotUnpack(GetProgramDir() + u"/temp"_s);
+    if (temp.bPerUser)
+        AppendLog(LoadString(Ids::LogPerUserTemp) + temp.strPath + u'\n');
+    for (const PackageEntry& entry : contents->entries) {
+        const QString target = temp.strPath + u'/' + entry.strName;
+        QFile image(target);
+        if (!image.open(QIODevice::WriteOnly | QIODevice::Truncate) || image.write(entry.bytes) != entry.bytes.size())
+            return cannotUnpack(target + u": "_s + image.errorString());
+        m_aImagePaths.append(target);
+        ++m_nImageCount;
+    }
+    return m_nImageCount > 0 ? kExtracted : kInvalidPackage;
 }

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+// Every file-open dialog of the program goes through GetOpenFileName(). The
+// GUI installs the real dialog; tests install their answer. An empty result
+// means the user cancelled.
+using OpenFileHandler = std::function<QString(const QString& initialName, const QString& filter)>;
+
+QString GetOpenFileName(const QString& initialName, const QString& filter);
+
+// Replaces the handler and returns the previous one. Without a handler every
+// dialog counts as cancelled (and says so on standard error).
+OpenFileHandler SetOpenFileHandler(OpenFileHandler handler);

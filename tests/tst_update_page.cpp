@@ -1,0 +1,158 @@
+#include "common/file_dialog.h"
+#include "common/program_dir.h"
+#include "main_dialog/main_dialog.h"
+#include "pages/update/dlg_update.h"
+#include "tests/support/dialog_bench.h"
+
+#include <minizip/zip.h>
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Writes a package of the given entries: a real zip, tagged "QZ".
+void WritePackage(const QString& path, const std::vector<std::pair<QByteArray, QByteArray>>& entries, bool tag = true)
+{
+    const QByteArray name = path.toLocal8Bit();
+    zipFile zip = zipOpen(name.constData(), APPEND_STATUS_CREATE);
+    for (const auto& [entry, bytes] : entries) {
+        zip_fileinfo info{};
+        zipOpenNewFileInZip(zip, entry.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                            Z_DEFAULT_COMPRESSION);
+        zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size()));
+        zipCloseFileInZip(zip);
+    }
+    zipClose(zip, nullptr);
+    if (tag) {
+        QFile file(path);
+        file.open(QIODevice::ReadWrite);
+        file.write("QZ");
+    }
+}
+
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+QStringList LogLines(CDlgUpdate& page)
+{
+    QStringList lines;
+    for (const QString& line : page.Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts))
+        lines.append(line.mid(10)); // after "hh:mm:ss  "
+    return lines;
+}
+
+// Answers the next file dialog with `path`.
+struct FileDialogAnswer {
+    explicit FileDialogAnswer(const QString& path)
+    {
+        m_previous = SetOpenFileHandler([path](const QString&, const QString&) { return path; });
+    }
+    ~FileDialogAnswer() { SetOpenFileHandler(std::move(m_previous)); }
+    OpenFileHandler m_previous;
+};
+
+} // namespace
+
+class TestUpdatePage : public QObject {
+    Q_OBJECT
+
+private slots:
+    void browsingShowsLengthAndChecksum()
+    {
+        DialogBench bench;
+        CDlgUpdate& page = bench.dialog->PageUpdate();
+        QTemporaryDir dir;
+        const QString path = dir.path() + u"/upgrade.bin"_s;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("abc");
+        file.close();
+        {
+            FileDialogAnswer answer(path);
+            page.OnBrowse();
+        }
+        QCOMPARE(page.Item<QLineEdit>(1053)->text(), path);
+        QCOMPARE(page.Item<QLineEdit>(1022)->text(), u"9d3b"_s);
+        QCOMPARE(LogLines(page), (QStringList{u"升级文件长度为 3 bytes ."_s, u"校验码是 40251."_s}));
+
+        {
+            FileDialogAnswer cancelled{QString()};
+            page.OnBrowse();
+        }
+        QCOMPARE(page.m_strPackagePath, path);
+
+        QFile shortName(u"q.bin"_s); // beside the test, a path under 10 characters
+        QVERIFY(shortName.open(QIODevice::WriteOnly));
+        shortName.close();
+        FileDialogAnswer answer(u"q.bin"_s);
+        page.OnBrowse();
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QVERIFY(bench.boxes.Boxes()[0].text.startsWith(u"升级文件命名有误"_s));
+        QFile::remove(u"q.bin"_s);
+        page.OnClear();
+        QVERIFY(page.Item<QTextEdit>(1057)->toPlainText().isEmpty());
+    }
+
+    // The package used to be rewritten with "PK" while it was unpacked.
+    void extractionLeavesThePackageAsItWas()
+    {
+        DialogBench bench;
+        QVERIFY(bench.OpenAndRead()); // the image page shows software V1.3, hardware V1.2
+        CDlgUpdate& page = bench.dialog->PageUpdate();
+        QTemporaryDir dir;
+        page.m_strPackagePath = dir.path() + u"/camera.pkg"_s;
+        const QByteArray elf(3000, 'e');
+        WritePackage(page.m_strPackagePath, {{"cam_V1.3.elf.flash", "running already"},
+                                             {"cam_V1.4.elf.flash", elf},
+                                             {"../escape.elf.flash", "out"},
+                                             {"readme.txt", "notes"},
+                                             {"fpga_V1.2.sof.flash", "running already"}});
+        QFile::setPermissions(page.m_strPackagePath, QFile::ReadOwner | QFile::ReadGroup);
+        const QByteArray before = QCryptographicHash::hash(FileBytes(page.m_strPackagePath), QCryptographicHash::Sha256);
+
+        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kExtracted);
+        QCOMPARE(QCryptographicHash::hash(FileBytes(page.m_strPackagePath), QCryptographicHash::Sha256), before);
+        const QString temp = GetProgramDir() + u"/temp"_s;
+        QCOMPARE(page.m_nImageCount, 2);
+        QCOMPARE(page.m_aImagePaths, (QStringList{temp + u"/cam_V1.4.elf.flash"_s, temp + u"/readme.txt"_s}));
+        QCOMPARE(FileBytes(page.m_aImagePaths[0]), elf);
+        QVERIFY(!QFileInfo::exists(GetProgramDir() + u"/escape.elf.flash"_s));
+        QVERIFY(LogLines(page).value(0).startsWith(u"../escape.elf.flash: not a plain file name"_s));
+
+        // A second extraction empties the directory first.
+        WritePackage(page.m_strPackagePath + u"2"_s, {{"cn.font.flash", "font"}});
+        page.m_strPackagePath += u"2"_s;
+        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kExtracted);
+        QCOMPARE(QDir(temp).entryList(QDir::Files), QStringList{u"cn.font.flash"_s});
+    }
+
+    void whatIsNoPackageIsRefused()
+    {
+        DialogBench bench;
+        CDlgUpdate& page = bench.dialog->PageUpdate();
+        QTemporaryDir dir;
+        page.m_strPackagePath = dir.path() + u"/plain.zip"_s;
+        WritePackage(page.m_strPackagePath, {{"a.elf.flash", "x"}}, false);
+        const QByteArray before = FileBytes(page.m_strPackagePath);
+        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kInvalidPackage);
+        QCOMPARE(FileBytes(page.m_strPackagePath), before);
+        page.m_strPackagePath = dir.path() + u"/missing.pkg"_s;
+        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kInvalidPackage);
+        QCOMPARE(page.m_nImageCount, 0);
+    }
+};
+
+QTEST_MAIN(TestUpdatePage)
+#include "tst_update_page.moc"
