@@ -289,15 +289,9 @@ private slots:
 
     void screenshotAfterARead()
     {
-        const QByteArray dir = qgetenv("ORVANE_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("set ORVANE_SCREENSHOT_DIR to write docs/main-window.png");
+        SKIP_UNLESS_SCREENSHOTS("main-window.png");
         DialogBench bench;
-        bench.dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
-        QVERIFY(bench.OpenAndRead());
-        QTest::qWait(400);
-        QVERIFY(bench.dialog->grab().save(QString::fromLocal8Bit(dir) + u"/main-window.png"_s));
+        QVERIFY(bench.ShowReadAndGrab(u"main-window.png"_s));
     }
 };
 

@@ -228,16 +228,9 @@ private slots:
 
     void screenshotOfThePage()
     {
-        const QByteArray dir = qgetenv("ORVANE_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("set ORVANE_SCREENSHOT_DIR to write docs/osd-page.png");
+        SKIP_UNLESS_SCREENSHOTS("osd-page.png");
         DialogBench bench;
-        bench.dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
-        QVERIFY(bench.OpenAndRead());
-        bench.dialog->TabCtrl().SelectTab(1);
-        QTest::qWait(600);
-        QVERIFY(bench.dialog->grab().save(QString::fromLocal8Bit(dir) + u"/osd-page.png"_s));
+        QVERIFY(bench.ShowReadAndGrab(u"osd-page.png"_s, [&] { bench.dialog->TabCtrl().SelectTab(1); }));
     }
 };
 

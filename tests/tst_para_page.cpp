@@ -351,9 +351,7 @@ private slots:
 
     void screenshotOfTheFilledPage()
     {
-        const QByteArray dir = qgetenv("ORVANE_SCREENSHOT_DIR");
-        if (dir.isEmpty())
-            QSKIP("set ORVANE_SCREENSHOT_DIR to write docs/image-page.png");
+        SKIP_UNLESS_SCREENSHOTS("image-page.png");
         PageBench bench;
         // A user-defined exposure of 10 to 20 ms, manual gain and backlight
         // compensation, custom white balance: every rule of the page at work.
@@ -361,11 +359,7 @@ private slots:
                                                  {0x08, 0x05}, {0x1D, 0x01}, {0x1C, 0x07}};
         for (const auto& [reg, value] : registers)
             bench.camera.Camera().SetRegister(reg, std::uint8_t(value));
-        bench.dialog->show();
-        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
-        QVERIFY(bench.OpenAndRead());
-        QTest::qWait(400);
-        QVERIFY(bench.dialog->grab().save(QString::fromLocal8Bit(dir) + u"/image-page.png"_s));
+        QVERIFY(bench.ShowReadAndGrab(u"image-page.png"_s));
     }
 };
 

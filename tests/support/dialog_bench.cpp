@@ -4,6 +4,7 @@
 #include "res/resource_module.h"
 
 #include <QComboBox>
+#include <QTest>
 #include <QLabel>
 #include <QPushButton>
 
@@ -54,4 +55,15 @@ std::string DialogBench::ReceivedBeforeMarker()
     WaitUntil([&] { return camera.Camera().Received().ends_with(marker); });
     const std::string received = camera.Camera().Received();
     return received.ends_with(marker) ? received.substr(0, received.size() - marker.size()) : received + "<no marker>";
+}
+
+bool DialogBench::ShowReadAndGrab(const QString& fileName, const std::function<void()>& prepare)
+{
+    dialog->show();
+    if (!QTest::qWaitForWindowExposed(dialog.get()) || !OpenAndRead())
+        return false;
+    if (prepare)
+        prepare();
+    QTest::qWait(600); // the tab control's slide-in has ended
+    return dialog->grab().save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u'/' + fileName);
 }

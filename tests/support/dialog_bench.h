@@ -5,6 +5,7 @@
 #include "tests/support/message_box_recorder.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,11 @@
 #else
 #define SKIP_SHOWN_WINDOW_UNDER_TSAN() (void)0
 #endif
+
+// Screenshots for docs/ are written only where the directory is named.
+#define SKIP_UNLESS_SCREENSHOTS(fileName)                                                                              \
+    if (qEnvironmentVariableIsEmpty("ORVANE_SCREENSHOT_DIR"))                                                        \
+    QSKIP("set ORVANE_SCREENSHOT_DIR to write docs/" fileName)
 
 // The 23 read requests of one cycle, in the order the camera must see them.
 std::string CycleRequests();
@@ -34,6 +40,10 @@ struct DialogBench {
 
     // Opens COM1 with the button and waits for the whole cycle and its language write.
     bool OpenAndRead(const char* languageWrite = "w 01 00F9\r\n");
+
+    // Shows the window, opens and reads the camera, lets `prepare` set the
+    // scene, and saves the window as $ORVANE_SCREENSHOT_DIR/<fileName>.
+    bool ShowReadAndGrab(const QString& fileName, const std::function<void()>& prepare = {});
 
     // Sends a write of its own and waits for it: what the camera received
     // before it was sent before it, so "nothing was sent" needs no sleep.
