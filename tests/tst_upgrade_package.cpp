@@ -1,6 +1,8 @@
 #include "pages/update/checksum.h"
 #include "pages/update/image_files.h"
 #include "pages/update/package_reader.h"
+#include "pages/update/upgrade_protocol.h"
+#include "res/string_ids.h"
 
 #include <minizip/zip.h>
 
@@ -75,6 +77,49 @@ private slots:
         for (int i = 0; i < ramp.size(); ++i)
             ramp[i] = char(i & 0xFF);
         QCOMPARE(Checksum(ramp), 0xFF01);
+    }
+
+    void imageHeaderCarriesTypeChecksumAndLength()
+    {
+        const std::array<unsigned char, 7> sof = ImageHeader(1, 0x1234, 250);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(sof.data()), 7), QByteArray("\x02\x12\x34\x00\x00\x00\xFA", 7));
+        const std::array<unsigned char, 7> font = ImageHeader(2, 0xFFFF, 0x01020304);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(font.data()), 7), QByteArray("\x03\xFF\xFF\x01\x02\x03\x04", 7));
+        QCOMPARE(ImageTypeCode(0), 1);
+    }
+
+    void piecesOfAHundredBytes()
+    {
+        const std::vector<ImagePiece> expected = {{0, 100, 40}, {100, 100, 80}, {200, 50, 100}};
+        QCOMPARE(PieceSchedule(250), expected);
+        QVERIFY(PieceSchedule(0).empty());
+        QCOMPARE(PieceSchedule(100), (std::vector<ImagePiece>{{0, 100, 100}}));
+        const std::vector<ImagePiece> large = PieceSchedule(256 * 1024);
+        QCOMPARE(large.size(), std::size_t(2622));
+        QCOMPARE(large.back().progress, 100);
+        QCOMPARE(large.back().size, std::size_t(256 * 1024 % 100));
+    }
+
+    void repliesAndReports()
+    {
+        using E = CUpgradeReplies::Event;
+        CUpgradeReplies replies;
+        QCOMPARE(replies.Receive('\r'), E::None);
+        QCOMPARE(replies.Receive('A'), E::Ready);
+        QCOMPARE(replies.Receive('S'), E::Stored);
+        QCOMPARE(replies.Receive('D'), E::Done);
+        // Inside a report every character counts, 'A' and 'D' included.
+        for (const char ch : std::string("E0D"))
+            QCOMPARE(replies.Receive(ch), E::None);
+        QCOMPARE(replies.Receive('A'), E::Report);
+        QCOMPARE(replies.Report(), std::string("E0DA"));
+        QCOMPARE(ReportStringId(replies.Report()), 0); // none of the five: no box
+        for (const char ch : std::string("E00"))
+            replies.Receive(ch);
+        QCOMPARE(replies.Receive('1'), E::Report);
+        QCOMPARE(ReportStringId(replies.Report()), Ids::ErrorChecksum);
+        QCOMPARE(ReportStringId("E010"), Ids::ErrorUnknown);
+        QCOMPARE(replies.Receive('D'), E::Done);
     }
 
     void readsEveryEntryFromMemory()
