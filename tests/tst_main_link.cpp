@@ -1,3 +1,4 @@
+#include "link/link_protocol.h"
 #include "link/register_map.h"
 #include "main_dialog/main_dialog.h"
 #include "tests/support/dialog_bench.h"
@@ -300,10 +301,13 @@ private slots:
 
         // Each write is followed by at least 20 ms before the next command.
         bench.camera.Camera().ClearCapture();
-        for (const int value : {1, 2, 3, 4, 5})
+        std::string writes;
+        for (int value = 1; value <= 9; ++value) {
             dialog.WriteRegister(value, 0x12);
-        QVERIFY(bench.camera.WaitReceived("w 01 0012\r\nw 02 0012\r\nw 03 0012\r\nw 04 0012\r\nw 05 0012\r\n"));
-        const QString spacing = CheckCommandSpacing(bench.camera.Camera().ReceivedLine(), 0, 11, 5, 20);
+            writes += FormatWriteCommand(value, 0x12).toStdString();
+        }
+        QVERIFY(bench.camera.WaitReceived(writes));
+        const QString spacing = CheckCommandSpacing(bench.camera.Camera().ReceivedLine(), 0, 11, 9, 20);
         QVERIFY2(spacing.isEmpty(), qPrintable(spacing));
     }
 };

@@ -148,8 +148,9 @@ private slots:
         const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
         const QString spacing = CheckCommandSpacing(line, 0, 11, 19, 20);
         QVERIFY2(spacing.isEmpty(), qPrintable(spacing));
-        // The read-back starts at least 20 ms + 100 ms after the last write went out.
-        QVERIFY(line[19 * 11].nAtNs - line[18 * 11].nAtNs >= 120 * kMs - kStampDelay);
+        // The read-back starts 20 ms + 100 ms after the last write was handed
+        // over: at least 100 ms, whatever the simulator's stamps.
+        QVERIFY(line[19 * 11].nAtNs - line[18 * 11].nAtNs >= 100 * kMs);
 
         // The camera now holds the defaults, and the page shows them as read back.
         QTRY_COMPARE(Selection(page, 1025), 3);

@@ -27,15 +27,12 @@ private:
     bool m_bStarted = false;
 };
 
-// How late the simulator may stamp a byte: it stamps a byte when its thread
-// reads it, and on a loaded machine that thread can wake a few ms late.
-constexpr std::int64_t kStampDelay = 5'000'000;
-
-// Lower bounds on the pauses between `count` commands of `length` bytes,
-// the first at `offset` of `line`: each pause at least half of `pauseMs`
-// (a pause that is missing shows at once), and all of them together at least
-// (count - 1) x pauseMs less one stamp delay (a pause that is too short shows
-// in the sum, where a late stamp moves only the ends). Empty when they hold,
+// Lower bound on the pauses between `count` commands of `length` bytes, the
+// first at `offset` of `line`: the median pause is at least `pauseMs` less
+// 1 ms. The simulator stamps a byte when its thread reads it, and on a
+// loaded machine that thread can wake 10 ms late or more; a late stamp
+// shortens one pause and lengthens the next, which leaves the median where
+// it was, while pauses that are too short move it. Empty when it holds,
 // else what failed.
 QString CheckCommandSpacing(const std::vector<LineByte>& line, std::size_t offset, std::size_t length, int count,
                             int pauseMs);
