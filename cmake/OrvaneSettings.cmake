@@ -9,6 +9,7 @@ endif()
 
 option(ORVANE_ASAN_UBSAN "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(ORVANE_TSAN "Build with ThreadSanitizer" OFF)
+option(ORVANE_FUZZ "Build the libFuzzer targets (clang), with AddressSanitizer" OFF)
 if(ORVANE_ASAN_UBSAN AND ORVANE_TSAN)
   message(FATAL_ERROR "ORVANE_ASAN_UBSAN and ORVANE_TSAN cannot be combined")
 endif()
@@ -30,6 +31,14 @@ target_compile_definitions(orvane_settings INTERFACE
 if(ORVANE_ASAN_UBSAN)
   target_compile_options(orvane_settings INTERFACE
     -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  target_link_options(orvane_settings INTERFACE -fsanitize=address,undefined)
+endif()
+if(ORVANE_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "ORVANE_FUZZ needs clang (libFuzzer)")
+  endif()
+  target_compile_options(orvane_settings INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
   target_link_options(orvane_settings INTERFACE -fsanitize=address,undefined)
 endif()
 if(ORVANE_TSAN)
