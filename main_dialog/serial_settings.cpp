@@ -1,5 +1,7 @@
 #include "main_dialog/serial_settings.h"
 
+#include "serial/serial_port.h"
+
 #include <array>
 
 using namespace Qt::StringLiterals;

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "serial/serial_port.h"
-
 #include <QString>
+
+struct PortOpenError;
 
 // The main dialog's serial settings: list index to the value handed to the port.
 int PortForIndex(int index);     // 0..4 -> COM1..COM5; any other index gives 0

@@ -165,20 +165,7 @@ private slots:
 
     void defaultsThenSaveAtCode00()
     {
-        ImageSettings s;
-        s.nShutter = Shutter::Auto;
-        s.nBacklightMode = BacklightMode::Off;
-        s.nBacklightLevel = 30;
-        s.nBrightness = s.nContrast = s.nChroma = s.nSaturation = 50;
-        s.bAutoGain = true;
-        s.nIris = 1;
-        s.bContrastOn = true;
-        s.nExposureCompensation = 7;
-        s.nGain = 50;
-        s.nSharpness = 7;
-        s.nScene = 3;
-        s.nWhiteBalance = 1;
-        s.nDayNight = 1;
+        const ImageSettings s = WithDefaults(ImageSettings{});
         const auto image = Image({});
         const std::vector<RegisterWrite> expected = {
             {0, 0x1D},    {30, 0x16}, {50, 0x12}, {50, 0x13}, {50, 0x15}, {50, 0x14}, {0x04, 0x0F},

@@ -6,6 +6,7 @@
 #include "common/program_dir.h"
 #include "link/register_map.h"
 #include "pages/page_host.h"
+#include "pages/para/save_checks.h"
 #include "res/resource_module.h"
 #include "res/string_ids.h"
 
@@ -59,11 +60,9 @@ ExposureChoice CDlgPara::Exposure() const
 
 void CDlgPara::ShowValues()
 {
-    const int values[] = {m_settings.nBrightness, m_settings.nContrast,       m_settings.nChroma,
-                          m_settings.nSaturation, m_settings.nBacklightLevel, m_settings.nGain};
-    const int ids[] = {1002, 1003, 1004, 1005, 1006, 1036};
-    for (int i = 0; i < 6; ++i)
-        Item<QLineEdit>(ids[i])->setText(QString::number(values[i]));
+    const std::array<int, 6> values = SixValues(m_settings);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        Item<QLineEdit>(kValueEditIds[i])->setText(QString::number(values[i]));
 }
 
 void CDlgPara::FillShutterList(int videoCode)
@@ -145,21 +144,9 @@ ImageSettings CDlgPara::CurrentSettings() const
 
 void CDlgPara::OnDefault()
 {
-    ImageSettings defaults = m_settings;
-    defaults.nShutter = List(1034)->count() > 0 ? Shutter::Auto : Shutter::None; // empty before the first fill
-    defaults.nBacklightMode = BacklightMode::Off;
-    defaults.nBacklightLevel = 30;
-    defaults.nBrightness = defaults.nContrast = defaults.nChroma = defaults.nSaturation = 50;
-    defaults.bAutoGain = true;
-    defaults.nIris = 1;
-    defaults.bContrastOn = true;
-    defaults.bNegative = defaults.bMirror = false;
-    defaults.nExposureCompensation = 7; // "0"
-    defaults.nGain = 50;
-    defaults.nSharpness = 7;
-    defaults.nScene = 3;                // "阴天室内"
-    defaults.nWhiteBalance = 1;         // "自动"
-    defaults.nDayNight = 1;             // "自动"
+    ImageSettings defaults = WithDefaults(m_settings);
+    if (List(1034)->count() == 0)
+        defaults.nShutter = Shutter::None; // no items before the first fill
     m_settings = defaults;
     SetCurrentSettings(defaults);
     Box(1060)->setChecked(true);

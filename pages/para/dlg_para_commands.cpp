@@ -53,10 +53,10 @@ void CDlgPara::OnSave()
 
 void CDlgPara::TakeValues()
 {
-    int* values[] = {&m_settings.nBrightness, &m_settings.nContrast,       &m_settings.nChroma,
-                     &m_settings.nSaturation, &m_settings.nBacklightLevel, &m_settings.nGain};
-    for (std::size_t i = 0; i < kValueEditIds.size(); ++i)
-        *values[i] = ClampPercent(WholeNumber(Item<QLineEdit>(kValueEditIds[i])->text()).value_or(0));
+    std::array<int, 6> values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = ClampPercent(WholeNumber(Item<QLineEdit>(kValueEditIds[i])->text()).value_or(0));
+    SetSixValues(&m_settings, values);
 }
 
 void CDlgPara::ShowCheckFailure(const CheckFailure& failure)

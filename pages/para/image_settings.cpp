@@ -21,6 +21,38 @@ int Selected(int index, int stored)
 
 } // namespace
 
+std::array<int, 6> SixValues(const ImageSettings& s)
+{
+    return {s.nBrightness, s.nContrast, s.nChroma, s.nSaturation, s.nBacklightLevel, s.nGain};
+}
+
+void SetSixValues(ImageSettings* s, const std::array<int, 6>& values)
+{
+    s->nBrightness = values[0];
+    s->nContrast = values[1];
+    s->nChroma = values[2];
+    s->nSaturation = values[3];
+    s->nBacklightLevel = values[4];
+    s->nGain = values[5];
+}
+
+ImageSettings WithDefaults(ImageSettings s)
+{
+    s.nShutter = Shutter::Auto;
+    s.nBacklightMode = BacklightMode::Off;
+    SetSixValues(&s, {50, 50, 50, 50, 30, 50});
+    s.bAutoGain = true;
+    s.nIris = 1;
+    s.bContrastOn = true;
+    s.bNegative = s.bMirror = false;
+    s.nExposureCompensation = 7; // "0"
+    s.nSharpness = 7;
+    s.nScene = 3;                // "阴天室内"
+    s.nWhiteBalance = 1;         // "自动"
+    s.nDayNight = 1;             // "自动"
+    return s;
+}
+
 QString VersionText(int versionByte)
 {
     return u"V%1.%2"_s.arg((versionByte >> 4) & 0x0F).arg(versionByte & 0x0F);

@@ -3,6 +3,7 @@
 #include "pages/para/exposure.h"
 
 #include <QString>
+#include <array>
 #include <vector>
 
 // Everything the image-parameter page shows and sends, apart from its
@@ -52,6 +53,18 @@ constexpr int kSceneItems = 5;
 constexpr int kWhiteBalanceItems = 8;
 constexpr int kDayNightItems = 3;
 constexpr int kCustomWhiteBalance = 7;
+
+// The six values in the order of their edits 1002, 1003, 1004, 1005, 1006
+// and 1036: brightness, contrast, chroma, saturation, backlight level, gain.
+std::array<int, 6> SixValues(const ImageSettings& settings);
+void SetSixValues(ImageSettings* settings, const std::array<int, 6>& values);
+
+// The page's default command: automatic exposure, gain and iris, contrast
+// on, backlight compensation off at 30, colour values and gain at 50,
+// exposure compensation "0", sharpness 7, scene "阴天室内", automatic white
+// balance and day/night. What the camera reported (format, versions, times)
+// is kept.
+ImageSettings WithDefaults(ImageSettings settings);
 
 // "V%d.%d" from the two halves of a version byte: 0x12 -> "V1.2", 0x0A -> "V0.10".
 QString VersionText(int versionByte);

@@ -12,7 +12,9 @@ namespace {
 constexpr int kNameBuffer = 260;
 constexpr int kCopyBuffer = 1024;
 
-// The archive in memory, as minizip's file functions see it.
+// The package in memory, as minizip's file functions see it: bytes 0 and 1
+// read "PK" where the package holds its "QZ" tag, so nothing is copied or
+// written to untag it.
 struct MemoryFile {
     const QByteArray* bytes;
     ZPOS64_T position = 0;
@@ -29,6 +31,9 @@ uLong ZCALLBACK ReadMemory(voidpf /*opaque*/, voidpf stream, void* buffer, uLong
     const ZPOS64_T total = static_cast<ZPOS64_T>(file->bytes->size());
     const uLong count = file->position >= total ? 0 : static_cast<uLong>(std::min<ZPOS64_T>(size, total - file->position));
     std::memcpy(buffer, file->bytes->constData() + file->position, count);
+    static constexpr char kZipSignature[] = "PK";
+    for (ZPOS64_T at = file->position; at < 2 && at < file->position + count; ++at)
+        static_cast<char*>(buffer)[at - file->position] = kZipSignature[at];
     file->position += count;
     return count;
 }
@@ -124,11 +129,9 @@ std::optional<PackageContents> ReadPackage(const QByteArray& package, const std:
         *fault = PackageFault::NotTagged;
         return std::nullopt;
     }
-    QByteArray archive = package;
-    archive[0] = 'P';
-    archive[1] = 'K';
-    zlib_filefunc64_def functions{OpenMemory, ReadMemory, WriteMemory, TellMemory, SeekMemory, CloseMemory, ErrorMemory,
-                                  &archive};
+    zlib_filefunc64_def functions{OpenMemory,  ReadMemory,  WriteMemory,
+                                  TellMemory,  SeekMemory,  CloseMemory,
+                                  ErrorMemory, const_cast<QByteArray*>(&package)}; // only ever read
     unzFile zip = unzOpen2_64("package", &functions);
     if (!zip) {
         *fault = PackageFault::NotAZip;
