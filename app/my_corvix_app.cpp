@@ -25,6 +25,13 @@ void ShowMessageBox(const QString& text, const QString& caption, MessageIcon ico
     box.exec();
 }
 
+bool ShowQuestion(const QString& text, const QString& caption)
+{
+    return QMessageBox::question(QApplication::activeWindow(), caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 QString ShowOpenFileDialog(const QString& initialName, const QString& filter)
 {
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), initialName, filter);
@@ -47,6 +54,7 @@ bool CMyCorvixApp::InitInstance()
 {
     // Rich edit, common controls and control hosting have no counterpart in Qt.
     SetMessageBoxHandler(ShowMessageBox);
+    SetQuestionHandler(ShowQuestion);
     SetOpenFileHandler(ShowOpenFileDialog);
     m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
 

@@ -10,6 +10,12 @@ MessageBoxHandler& Handler()
     return handler;
 }
 
+QuestionHandler& Questions()
+{
+    static QuestionHandler handler;
+    return handler;
+}
+
 } // namespace
 
 void MessageBox(const QString& text, const QString& caption, MessageIcon icon)
@@ -23,4 +29,17 @@ void MessageBox(const QString& text, const QString& caption, MessageIcon icon)
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler)
 {
     return std::exchange(Handler(), std::move(handler));
+}
+
+bool AskYesNo(const QString& text, const QString& caption)
+{
+    if (Questions())
+        return Questions()(text, caption);
+    qWarning().noquote() << caption << u':' << text << u"(no)";
+    return false;
+}
+
+QuestionHandler SetQuestionHandler(QuestionHandler handler)
+{
+    return std::exchange(Questions(), std::move(handler));
 }

@@ -8,7 +8,7 @@
 // MessageBox() must be called on the GUI thread: threads that meet a failure
 // hand the call over to it and wait (see the serial port's owner calls).
 
-enum class MessageIcon { Information, Warning, Stop };
+enum class MessageIcon { Information, Warning, Stop, Question };
 
 using MessageBoxHandler = std::function<void(const QString& text, const QString& caption, MessageIcon icon)>;
 
@@ -17,3 +17,11 @@ void MessageBox(const QString& text, const QString& caption, MessageIcon icon = 
 // Replaces the handler and returns the previous one. Without a handler the
 // box is written to standard error, so nothing is ever silently lost.
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
+
+// A question answered with Yes (true) or No. Without a handler the answer is
+// No, and the question is written to standard error.
+using QuestionHandler = std::function<bool(const QString& text, const QString& caption)>;
+
+bool AskYesNo(const QString& text, const QString& caption);
+
+QuestionHandler SetQuestionHandler(QuestionHandler handler);

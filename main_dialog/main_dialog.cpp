@@ -1,5 +1,6 @@
 #include "main_dialog/main_dialog.h"
 
+#include "common/message_box.h"
 #include "main_dialog/about_dlg.h"
 #include "main_dialog/selection_only_list.h"
 #include "res/resource_module.h"
@@ -25,7 +26,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_dlgPara(&m_TabCtrl),
       m_dlgOSD(&m_TabCtrl),
       m_dlgUpdate(&m_TabCtrl),
-      m_timers([this](int id) { OnTimer(id); }, this)
+      m_timers([this](int id) { OnTimer(id); }, this),
+      m_transfer(m_Port, TransferEvents())
 {
     g_pMainDlg = this;
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
@@ -131,6 +133,11 @@ QString CMyCorvixDlg::HardwareVersionShown() const
     return m_dlgPara.Item<QLineEdit>(1070)->text();
 }
 
+void CMyCorvixDlg::EnablePortChoice(bool enable)
+{
+    GetDlgItem(1007)->setEnabled(enable);
+}
+
 void CMyCorvixDlg::OnSave()
 {
     if (!m_bPortOpen || !m_bConfigRead) {
@@ -173,6 +180,11 @@ void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)
 
 void CMyCorvixDlg::closeEvent(QCloseEvent* event)
 {
+    // Cut short, an upgrade may leave the camera without working firmware.
+    if (m_bUpgradeMode && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
+        event->ignore();
+        return;
+    }
     if (m_bPortOpen)
         m_Port.SignalStop();
     QDialog::closeEvent(event);

@@ -6,6 +6,8 @@
 #include "pages/page_host.h"
 #include "pages/para/dlg_para.h"
 #include "pages/update/dlg_update.h"
+#include "pages/update/image_transfer.h"
+#include "pages/update/upgrade_protocol.h"
 #include "serial/serial_port.h"
 #include "ui/cool_tab_ctrl.h"
 #include "ui/dialog_template.h"
@@ -47,6 +49,8 @@ public:
     ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
     QString SoftwareVersionShown() const override;
     QString HardwareVersionShown() const override;
+    void EnablePortChoice(bool enable) override;
+    bool TransferRunning() const { return m_transfer.IsRunning(); }
     CSerialPort& Port() { return m_Port; }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }
@@ -68,6 +72,13 @@ private:
     void StartReading();
     void EndOpenState(const QString& status);
     void EndUpgradeRequest(int logId);
+    void LeaveUpgrade(const QString& logLine);
+    void TransferImage();
+    CImageTransfer::Events TransferEvents();
+    void OnTransferFinished(const TransferReport& report);
+    void OnTransferEnded();
+    void CancelTransfer();
+    void OnTransferAnswerTimeout();
     void OnDeviceLost();
     void ShowPortDevices();
     void ShowPortIcon(bool open);
@@ -83,13 +94,15 @@ private:
     CReadCycle m_readCycle;
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
-    QString m_strUpgradeReply;
+    CUpgradeReplies m_upgradeReplies; // collects the camera's error reports
     CCoolTabCtrl m_TabCtrl;
     CDlgPara m_dlgPara;
     CDlgOSD m_dlgOSD;
     CDlgUpdate m_dlgUpdate;
     CWindowTimers m_timers;
-    // Declared last, so destroyed first: the monitor thread has stopped before
+    // Declared late, so destroyed early: the monitor thread has stopped before
     // anything it notifies goes away.
     CSerialPort m_Port;
+    // Declared last: an image transfer ends before the port it writes to.
+    CImageTransfer m_transfer;
 };

@@ -66,6 +66,7 @@ int CMyCorvixDlg::RestartDevice(int mode)
         m_timers.SetTimer(kTimerReopen, 12000);
     } else {
         m_dlgUpdate.AppendLog(LoadString(Ids::LogTrigger));
+        m_upgradeReplies.Reset();
         m_bUpgradeMode = 1;
         m_timers.SetTimer(kTimerUpgradeRequest, 1000);
     }
@@ -87,23 +88,6 @@ int CMyCorvixDlg::ParseConfiguration()
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
     WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     return 0;
-}
-
-void CMyCorvixDlg::OnUpgradeChar(unsigned /*ch*/)
-{
-    // Still to come with the upgrade transfer: 'A', 'S', 'D' and the error
-    // reports. Until then characters received in upgrade mode are dropped.
-}
-
-void CMyCorvixDlg::EndUpgradeRequest(int logId)
-{
-    m_dlgUpdate.AppendLog(LoadString(logId));
-    m_timers.KillTimer(kTimerUpgradeRequest);
-    m_nUpgradeTries = 0;
-    m_bUpgradeMode = 0;
-    m_dlgUpdate.GetDlgItem(1058)->setEnabled(true);
-    m_dlgUpdate.GetDlgItem(1054)->setEnabled(true);
-    GetDlgItem(1007)->setEnabled(true);
 }
 
 void CMyCorvixDlg::OnTimer(int id)
@@ -140,6 +124,7 @@ void CMyCorvixDlg::OnTimer(int id)
         break;
     case kTimerAfterTransfer:
         m_timers.KillTimer(kTimerAfterTransfer);
+        OnTransferAnswerTimeout();
         break;
     default:
         break;

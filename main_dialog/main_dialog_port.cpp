@@ -114,7 +114,7 @@ void CMyCorvixDlg::OnOpenClosePort()
 void CMyCorvixDlg::EndOpenState(const QString& status)
 {
     // What belongs to an open port ends with it: the read cycle, the timers
-    // waiting for replies, and an upgrade request.
+    // waiting for replies, and an upgrade run.
     m_bPortOpen = 0;
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
     if (!status.isNull())
@@ -123,8 +123,8 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     m_readCycle.End();
     m_timers.KillTimer(kTimerNoReply);
     m_timers.KillTimer(kTimerSaveNoReply);
-    if (m_bUpgradeMode)
-        EndUpgradeRequest(Ids::LogPortClosed);
+    if (m_bUpgradeMode || m_transfer.IsRunning())
+        LeaveUpgrade(LoadString(Ids::LogPortClosed));
 }
 
 void CMyCorvixDlg::OnDeviceLost()

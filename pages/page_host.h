@@ -29,6 +29,8 @@ public:
     // images an upgrade may skip.
     virtual QString SoftwareVersionShown() const = 0; // edit 1071
     virtual QString HardwareVersionShown() const = 0; // edit 1070
+    // The port list 1007, locked while an upgrade run owns the port.
+    virtual void EnablePortChoice(bool enable) = 0;
 
     int m_bPortOpen = 0;
     int m_bUpgradeMode = 0;

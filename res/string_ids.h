@@ -61,6 +61,9 @@ constexpr int TipKeyRight = 157;
 constexpr int TipKeyOk = 158;
 constexpr int LogPerUserTemp = 159;       // the images go to a per-user directory
 constexpr int LogCannotUnpack = 160;      // a disk or permission problem while unpacking
+constexpr int LogTransferRate = 161;      // bytes, seconds and bytes per second of one image
+constexpr int LogImageUnreadable = 162;   // an image that cannot be read ends the run
+constexpr int AskCloseDuringUpgrade = 163;
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -66,5 +66,8 @@ extern const StringResource kStrings[] = {
     {158, RES_TEXT("菜单键：确定（回车键）")},
     {159, RES_TEXT("程序目录不可写，镜像解压到：")},
     {160, RES_TEXT("无法解压镜像：")},
+    {161, RES_TEXT("已发送 %1 字节，用时 %2 秒，速率 %3 字节/秒。\n")},
+    {162, RES_TEXT("无法读取升级镜像，退出升级：")},
+    {163, RES_TEXT("正在升级，关闭程序可能使设备没有可用的固件，需要重新升级。\n确定要关闭吗？")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -103,6 +103,7 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
         // Commands meant for the previous connection are not sent on this one.
         std::lock_guard lock(m_writeMutex);
         m_writeQueue.clear();
+        NewWriteEpoch();
     }
 
     QString failedStep;
@@ -163,6 +164,7 @@ void CSerialPort::SignalStop()
     {
         std::lock_guard lock(m_writeMutex);
         m_bStopRequested = true;
+        m_settledChanged.notify_all();
         if (m_pMonitorContext) {
             QEventLoop* loop = m_pMonitorLoop;
             PostCall(m_pMonitorContext, [loop] { loop->exit(kStopExitCode); });
@@ -191,20 +193,50 @@ void CSerialPort::StopMonitorAndWait()
     }
 }
 
-void CSerialPort::QueueWrite(const char* text)
+WriteTicket CSerialPort::QueueWrite(const char* text)
 {
-    QueueWrite(QByteArray(text));
+    return QueueWrite(QByteArray(text));
 }
 
-void CSerialPort::QueueWrite(const QByteArray& bytes)
+WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes)
 {
     std::lock_guard lock(m_writeMutex);
     for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize)
         m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
+    m_nHandedOver += quint64(bytes.size());
     if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
         m_bWritePosted = true;
         PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
     }
+    return {m_nWriteEpoch, m_nHandedOver};
+}
+
+CSerialPort::WriteState CSerialPort::WaitWritten(const WriteTicket& ticket, int timeoutMs)
+{
+    std::unique_lock lock(m_writeMutex);
+    const auto state = [&] {
+        if (ticket.nEpoch != m_nWriteEpoch || m_bStopRequested || !m_bMonitorRunning)
+            return WriteState::Dropped;
+        return m_nSettled >= ticket.nEnd ? WriteState::Written : WriteState::Pending;
+    };
+    m_settledChanged.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                              [&] { return state() != WriteState::Pending; });
+    return state();
+}
+
+void CSerialPort::NewWriteEpoch()
+{
+    ++m_nWriteEpoch;
+    m_nHandedOver = 0;
+    m_nSettled = 0;
+    m_settledChanged.notify_all();
+}
+
+void CSerialPort::Settle(qint64 bytes)
+{
+    std::lock_guard lock(m_writeMutex);
+    m_nSettled += quint64(bytes);
+    m_settledChanged.notify_all();
 }
 
 bool CSerialPort::IsOpen() const
@@ -246,7 +278,10 @@ int CSerialPort::MonitorThread()
             if (!m_bDeliveryPosted)
                 OnCommEvent();
         });
-        QObject::connect(device, &QSerialPort::bytesWritten, &context, [this] { m_errors.OnGoodTransfer(); });
+        QObject::connect(device, &QSerialPort::bytesWritten, &context, [this](qint64 bytes) {
+            m_errors.OnGoodTransfer();
+            Settle(bytes);
+        });
         QObject::connect(device, &QSerialPort::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
         bool run = false;
@@ -286,7 +321,11 @@ int CSerialPort::MonitorThread()
         delete device;
         m_hPort = nullptr;
     }
-    m_bMonitorRunning = 0;
+    {
+        std::lock_guard lock(m_writeMutex);
+        m_bMonitorRunning = 0;
+        m_settledChanged.notify_all(); // nothing more will be written
+    }
     return exitCode;
 }
 
@@ -333,6 +372,7 @@ void CSerialPort::ServiceWrite()
         if (m_bDeviceLost)
             return;
         if (m_hPort->write(block) != block.size()) {
+            Settle(block.size());
             OnDeviceError(QSerialPort::WriteError);
             continue;
         }

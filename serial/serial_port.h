@@ -9,6 +9,7 @@
 #include <QSerialPort>
 #include <QString>
 #include <atomic>
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,12 @@ struct PortOpenError {
     QString strDevice;     // the device COMn stands for
     QString strSystemText; // the OS's words, e.g. "No such file or directory"
     bool bAccessDenied = false; // the device exists but this user may not use it
+};
+
+// Where a hand-over ends in the stream of bytes handed to one opened port.
+struct WriteTicket {
+    quint64 nEpoch = 0; // the opening (or monitoring run) it belongs to
+    quint64 nEnd = 0;   // bytes handed over up to and including it
 };
 
 // One COM port and the monitor thread that performs every read and write on
@@ -66,8 +73,16 @@ public:
 
     // Hands text (without its terminating zero) or raw bytes to the monitor
     // thread. Returns at once. Blocks longer than the write buffer are split.
-    void QueueWrite(const char* text);
-    void QueueWrite(const QByteArray& bytes);
+    // Safe from any thread.
+    WriteTicket QueueWrite(const char* text);
+    WriteTicket QueueWrite(const QByteArray& bytes);
+
+    // Waits up to timeoutMs until the driver has taken every byte up to the
+    // ticket (a failed write counts as settled: it is reported as an error).
+    // Dropped when the port was stopped, lost or reopened since: those bytes
+    // may never be sent. Safe from any thread but the monitor's.
+    enum class WriteState { Written, Pending, Dropped };
+    WriteState WaitWritten(const WriteTicket& ticket, int timeoutMs);
 
     bool IsOpen() const;
     bool IsMonitorRunning() const { return m_bMonitorRunning != 0; }
@@ -80,6 +95,8 @@ public:
 
 private:
     void StopMonitorAndWait();
+    void NewWriteEpoch(); // with m_writeMutex held
+    void Settle(qint64 bytes);
     void OnCommEvent();
     void DrainReceive();
     void ServiceWrite();
@@ -100,6 +117,10 @@ private:
     // Write queue and the monitor's wake-up points, guarded by m_writeMutex.
     std::mutex m_writeMutex;
     std::deque<QByteArray> m_writeQueue;
+    quint64 m_nWriteEpoch = 1;
+    quint64 m_nHandedOver = 0; // bytes queued in this epoch
+    quint64 m_nSettled = 0;    // of those, taken by the driver or failed
+    std::condition_variable m_settledChanged;
     bool m_bWritePosted = false;
     QObject* m_pMonitorContext = nullptr;
     QEventLoop* m_pMonitorLoop = nullptr;

@@ -24,6 +24,7 @@ namespace {
 
 constexpr int kLogLimit = 20000;
 constexpr qsizetype kShortestPackagePath = 10;
+constexpr qsizetype kImageNameTail = 10; // of the path, in the image's length line
 
 int Checksum(const QByteArray& bytes)
 {
@@ -36,7 +37,9 @@ CDlgUpdate::CDlgUpdate(QWidget* parent) : CTemplatePage(Ids::DialogUpdate, paren
 {
     Item<QProgressBar>(1056)->setRange(0, 100);
     connect(Item<QPushButton>(1054), &QPushButton::clicked, this, &CDlgUpdate::OnBrowse);
+    connect(Item<QPushButton>(1058), &QPushButton::clicked, this, &CDlgUpdate::OnUpgrade);
     connect(Item<QPushButton>(1063), &QPushButton::clicked, this, &CDlgUpdate::OnClear);
+    connect(Item<QPushButton>(1073), &QPushButton::clicked, this, &CDlgUpdate::OnRestart);
 }
 
 void CDlgUpdate::AppendLog(const QString& text)
@@ -118,4 +121,83 @@ int CDlgUpdate::ExtractPackage()
         ++m_nImageCount;
     }
     return m_nImageCount > 0 ? kExtracted : kInvalidPackage;
+}
+
+void CDlgUpdate::OnUpgrade()
+{
+    if (!g_pMainDlg->m_bPortOpen) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    if (m_strPackagePath.isEmpty()) {
+        MessageFromTable(Ids::ChoosePackage);
+        return;
+    }
+    switch (ExtractPackage()) {
+    case kExtracted: SendNextImage(); break;
+    case kInvalidPackage: MessageFromTable(Ids::InvalidPackage); break;
+    default: break; // the log says what went wrong
+    }
+}
+
+void CDlgUpdate::SendNextImage()
+{
+    for (;;) {
+        if (m_nNextImage >= m_nImageCount) {
+            MessageFromTable(Ids::UpgradeSucceeded);
+            SetProgress(0);
+            AppendLog(LoadString(Ids::UpgradeSucceeded));
+            EnableButtons(true);
+            g_pMainDlg->EnablePortChoice(true);
+            return;
+        }
+        const QString path = m_aImagePaths.value(m_nNextImage++);
+        QFile file(path);
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+            // Nothing was triggered for it: the run ends here, ready to try again.
+            AppendLog(LoadString(Ids::LogImageUnreadable) + path + u": "_s + file.errorString() + u'\n');
+            EnableButtons(true);
+            g_pMainDlg->EnablePortChoice(true);
+            return;
+        }
+        const QString separator = QString(54, u'-') + u'\n';
+        AppendLog(separator);
+        AppendLog(separator);
+        AppendLog(path.right(kImageNameTail) + u' ' + LoadString(Ids::LogFileLength)
+                  + u" %1 bytes .\n"_s.arg(bytes.size()));
+        m_nChecksum = Checksum(bytes);
+        AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum, 0, 16));
+
+        const ImageKind kind = ImageKindForName(path);
+        if (kind == ImageKind::Other)
+            continue;
+        m_nImageKind = static_cast<int>(kind);
+        EnableButtons(false);
+        if (g_pMainDlg->RestartDevice(0) == 0)
+            g_pMainDlg->EnablePortChoice(false);
+        else
+            EnableButtons(true);
+        return;
+    }
+}
+
+void CDlgUpdate::OnRestart()
+{
+    g_pMainDlg->RestartDevice(1);
+}
+
+void CDlgUpdate::SetProgress(int percent)
+{
+    Item<QProgressBar>(1056)->setValue(percent);
+}
+
+void CDlgUpdate::EnableButtons(bool enable, bool includingRestart)
+{
+    GetDlgItem(1058)->setEnabled(enable);
+    GetDlgItem(1054)->setEnabled(enable);
+    if (includingRestart)
+        GetDlgItem(1073)->setEnabled(enable);
 }

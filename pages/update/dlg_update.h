@@ -22,8 +22,19 @@ public:
     void AppendLog(const QString& text);
 
     // Handlers, by control.
-    void OnBrowse(); // 1054: choose a package, show its length and checksum
-    void OnClear();  // 1063: empty the log
+    void OnBrowse();  // 1054: choose a package, show its length and checksum
+    void OnUpgrade(); // 1058: unpack the package and send its first image
+    void OnClear();   // 1063: empty the log
+    void OnRestart(); // 1073: restart the camera
+
+    // Examines the next image (logs its length and checksum) and triggers
+    // the camera's upgrade for it; at the end of the images, reports success.
+    // Images of no known kind are logged and skipped.
+    void SendNextImage();
+
+    void SetProgress(int percent); // 0..100
+    // The page's buttons: upgrade and browse, and with them restart if asked.
+    void EnableButtons(bool enable, bool includingRestart = true);
 
     // Unpacks the chosen package's images (those the camera does not run
     // already) into the temporary directory, in archive order.

@@ -7,11 +7,16 @@ MessageBoxRecorder::MessageBoxRecorder()
     m_previous = SetMessageBoxHandler([this](const QString& text, const QString& caption, MessageIcon icon) {
         m_boxes.append({text, caption, icon});
     });
+    m_previousQuestions = SetQuestionHandler([this](const QString& text, const QString& caption) {
+        m_boxes.append({text, caption, MessageIcon::Question});
+        return m_bAnswer;
+    });
 }
 
 MessageBoxRecorder::~MessageBoxRecorder()
 {
     SetMessageBoxHandler(std::move(m_previous));
+    SetQuestionHandler(std::move(m_previousQuestions));
     // A box the test never looked at is one it did not expect.
     for (qsizetype i = m_nSeen; i < m_boxes.size(); ++i) {
         const QByteArray message = "unexpected message box: " + m_boxes[i].text.toUtf8();

@@ -5,8 +5,10 @@
 #include <QList>
 #include <QString>
 
-// Records every message box instead of showing it, for as long as it lives.
-// A box the test never read through Boxes() fails the test.
+// Records every message box and question instead of showing it, for as long
+// as it lives; questions are answered with SetAnswer()'s choice (No unless
+// set) and recorded with the Question icon. A box the test never read
+// through Boxes() fails the test.
 class MessageBoxRecorder {
 public:
     struct Box {
@@ -21,9 +23,12 @@ public:
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
     const QList<Box>& Boxes() const;
+    void SetAnswer(bool yes) { m_bAnswer = yes; }
 
 private:
     QList<Box> m_boxes;
     mutable qsizetype m_nSeen = 0;
+    bool m_bAnswer = false;
     MessageBoxHandler m_previous;
+    QuestionHandler m_previousQuestions;
 };

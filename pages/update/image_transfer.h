@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+class CSerialPort;
+
+// One image to stream: the file, its kind (0 elf, 1 sof, 2 font) and the
+// checksum computed when it was examined.
+struct TransferJob {
+    QString strPath;
+    int nImageKind = 0;
+    int nChecksum = 0;
+};
+
+// How a transfer ended.
+struct TransferReport {
+    enum class Outcome {
+        Sent,            // header and every piece handed to the driver
+        ImageUnreadable, // nothing sent: strDetail says why
+        PortGone,        // the port was stopped, lost or reopened under the transfer
+    };
+    Outcome outcome = Outcome::Sent;
+    QString strDetail; // for an unreadable image: its path and the OS's words
+    qint64 nBytes = 0;     // image bytes written
+    qint64 nElapsedMs = 0; // from the header's hand-over to the end of the last pause
+};
+
+// Image bytes per second of a finished transfer; 0 when no time passed.
+qint64 TransferRate(const TransferReport& report);
+
+// Streams one image on its own thread: the 7-byte header, 20 ms, then pieces
+// of 100 bytes, each followed by 10 ms counted from its hand-over. A piece is
+// handed over only once the driver has taken the one before, so the progress
+// is honest and a slow line never piles up a queue that a stop could not
+// take back. The events run on the context object's thread, in order; the
+// thread itself never waits for them.
+class CImageTransfer final {
+public:
+    struct Events {
+        std::function<void(const QString& fileName)> headerSent; // after the 20 ms pause
+        std::function<void(int percent)> progress;                // after each piece
+        std::function<void(const TransferReport&)> finished;     // last; the transfer is over
+    };
+
+    CImageTransfer(CSerialPort& port, Events events);
+    ~CImageTransfer();
+    Q_DISABLE_COPY_MOVE(CImageTransfer)
+
+    // Starts a transfer; false while one runs. On the context's thread.
+    bool Start(const TransferJob& job);
+    // From Start() until finished() has run, or until Cancel().
+    bool IsRunning() const { return m_thread.joinable(); }
+    // Stops a running transfer between pieces and waits for its thread; no
+    // event of it runs afterwards. On the context's thread.
+    void Cancel();
+
+private:
+    void Run(const TransferJob& job, quint64 run);
+    template <typename Fn>
+    void Post(quint64 run, Fn fn);
+
+    CSerialPort& m_port;
+    Events m_events;
+    QObject m_context; // events are posted here; pending ones die with it
+    std::thread m_thread;
+    std::atomic<bool> m_bCancel{false};
+    quint64 m_nRun = 0; // context thread only: events of an earlier run are dropped
+};
