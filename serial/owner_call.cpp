@@ -12,6 +12,7 @@ struct COwnerCallGate::Pending {
     std::mutex mutex;
     std::condition_variable cv;
     State state = State::Queued;
+    bool bWake = true; // whileWaiting runs once before the first wait
 
     void Finish()
     {
@@ -35,7 +36,7 @@ struct COwnerCallGate::FinishOnDestruction {
     std::shared_ptr<Pending> pending;
 };
 
-bool COwnerCallGate::Call(QObject* context, std::function<void()> fn)
+bool COwnerCallGate::Call(QObject* context, std::function<void()> fn, const std::function<void()>& whileWaiting)
 {
     if (context->thread() == QThread::currentThread()) {
         fn();
@@ -66,9 +67,19 @@ bool COwnerCallGate::Call(QObject* context, std::function<void()> fn)
     bool ran = false;
     {
         std::unique_lock lock(pending->mutex);
-        pending->cv.wait(lock, [&] {
+        const auto over = [&] {
             return pending->state == Pending::State::Finished || pending->state == Pending::State::Abandoned;
-        });
+        };
+        for (;;) {
+            pending->cv.wait(lock, [&] { return over() || pending->bWake; });
+            if (over())
+                break;
+            pending->bWake = false;
+            lock.unlock();
+            if (whileWaiting)
+                whileWaiting();
+            lock.lock();
+        }
         ran = pending->state == Pending::State::Finished;
     }
 
@@ -86,6 +97,18 @@ void COwnerCallGate::Abandon()
     {
         std::lock_guard pendingLock(m_pPending->mutex);
         m_pPending->state = Pending::State::Abandoned;
+    }
+    m_pPending->cv.notify_all();
+}
+
+void COwnerCallGate::Wake()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_pPending)
+        return;
+    {
+        std::lock_guard pendingLock(m_pPending->mutex);
+        m_pPending->bWake = true;
     }
     m_pPending->cv.notify_all();
 }

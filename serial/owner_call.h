@@ -14,8 +14,12 @@ class COwnerCallGate final {
 public:
     // True when fn ran (or its context was destroyed first); false when the
     // call was abandoned, in which case fn runs not at all or is already
-    // running and finishes on its own.
-    bool Call(QObject* context, std::function<void()> fn);
+    // running and finishes on its own. While it waits, the calling thread
+    // runs whileWaiting once at the start and again after each Wake().
+    bool Call(QObject* context, std::function<void()> fn, const std::function<void()>& whileWaiting = {});
+
+    // Has the waiting call, if any, run its whileWaiting.
+    void Wake();
 
     // Releases the waiting call and makes later calls return false at once.
     void Abandon();

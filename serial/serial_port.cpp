@@ -200,15 +200,22 @@ WriteTicket CSerialPort::QueueWrite(const char* text)
 
 WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes)
 {
-    std::lock_guard lock(m_writeMutex);
-    for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize)
-        m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
-    m_nHandedOver += quint64(bytes.size());
-    if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
-        m_bWritePosted = true;
-        PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
+    WriteTicket ticket;
+    {
+        std::lock_guard lock(m_writeMutex);
+        for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize)
+            m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
+        m_nHandedOver += quint64(bytes.size());
+        if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
+            m_bWritePosted = true;
+            PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
+        }
+        ticket = {m_nWriteEpoch, m_nHandedOver};
     }
-    return {m_nWriteEpoch, m_nHandedOver};
+    // A monitor waiting for the owner to take a byte writes at once, so a
+    // pause the owner makes after a write is a pause on the line.
+    m_ownerCalls.Wake();
+    return ticket;
 }
 
 CSerialPort::WriteState CSerialPort::WaitWritten(const WriteTicket& ticket, int timeoutMs)
@@ -380,6 +387,14 @@ void CSerialPort::ServiceWrite()
     }
 }
 
+void CSerialPort::WriteWhileDelivering()
+{
+    ServiceWrite();
+    // The event loop that would pass the bytes to the driver is waiting too.
+    if (!m_bDeviceLost && m_hPort->bytesToWrite() > 0)
+        m_hPort->flush();
+}
+
 void CSerialPort::WaitUntilSent()
 {
     QElapsedTimer waited;
@@ -439,10 +454,13 @@ void CSerialPort::NotifyOwner(int message, unsigned wParam)
     if (!owner)
         return;
     const unsigned portNumber = m_nPortNumber;
-    m_ownerCalls.Call(owner, [owner, message, wParam, portNumber] {
-        CPortMessageEvent event(message, wParam, portNumber);
-        QCoreApplication::sendEvent(owner, &event);
-    });
+    m_ownerCalls.Call(
+        owner,
+        [owner, message, wParam, portNumber] {
+            CPortMessageEvent event(message, wParam, portNumber);
+            QCoreApplication::sendEvent(owner, &event);
+        },
+        [this] { WriteWhileDelivering(); });
 }
 
 void CSerialPort::ReportCommError(const QString& step, const QString& systemText)

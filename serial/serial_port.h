@@ -100,6 +100,7 @@ private:
     void OnCommEvent();
     void DrainReceive();
     void ServiceWrite();
+    void WriteWhileDelivering();
     void WaitUntilSent();
     void OnDeviceError(QSerialPort::SerialPortError error);
     void ReportHeldError();

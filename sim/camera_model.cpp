@@ -190,6 +190,10 @@ void CameraModel::FinishImage(std::int64_t nowMs)
     else
         m_image.strVerdict = "D";
     m_images.push_back(m_image);
+    if (m_faults.bSilentAfterImage) {
+        m_state = State::AwaitRelease;
+        return;
+    }
 
     UpgradeReply("S", nowMs);
     m_state = State::Flashing;

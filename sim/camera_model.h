@@ -13,6 +13,7 @@ struct CameraFaults {
     int nReplyDelayMs = 0;       // answer every command this late
     bool bMute = false;          // never answer a read
     std::string strUpgradeError; // answer every image with this report ("E001" ...) instead of 'D'
+    bool bSilentAfterImage = false; // take every image and never answer it ('S', 'D' or a report)
 };
 
 // Timing of the simulated camera's restart and upgrade.

@@ -43,6 +43,7 @@ std::string CamsimHelp()
            "  --extra-every N        add an 'x' after every Nth reply character\n"
            "  --garble-every N       turn every Nth reply character into '?'\n"
            "  --upgrade-error CODE   answer every image with CODE (E001, E002, E003, E004, E010)\n"
+           "  --silent-after-image   take every image and never answer it\n"
            "  --vanish-after N       close the terminal after N bytes from the host\n"
            "  --flood                send a steady stream of 'x' at the line rate\n"
            "  --help                 show this text\n";
@@ -94,6 +95,7 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
     };
     const std::map<std::string, bool*> flags = {
         {"--mute", &options->faults.bMute},
+        {"--silent-after-image", &options->faults.bSilentAfterImage},
         {"--flood", &options->bFlood},
         {"--help", &options->bHelp},
     };

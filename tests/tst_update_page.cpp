@@ -3,8 +3,7 @@
 #include "main_dialog/main_dialog.h"
 #include "pages/update/dlg_update.h"
 #include "tests/support/dialog_bench.h"
-
-#include <minizip/zip.h>
+#include "tests/support/package_writer.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -17,41 +16,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// Writes a package of the given entries: a real zip, tagged "QZ".
-void WritePackage(const QString& path, const std::vector<std::pair<QByteArray, QByteArray>>& entries, bool tag = true)
-{
-    const QByteArray name = path.toLocal8Bit();
-    zipFile zip = zipOpen(name.constData(), APPEND_STATUS_CREATE);
-    for (const auto& [entry, bytes] : entries) {
-        zip_fileinfo info{};
-        zipOpenNewFileInZip(zip, entry.constData(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
-                            Z_DEFAULT_COMPRESSION);
-        zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size()));
-        zipCloseFileInZip(zip);
-    }
-    zipClose(zip, nullptr);
-    if (tag) {
-        QFile file(path);
-        file.open(QIODevice::ReadWrite);
-        file.write("QZ");
-    }
-}
-
-QByteArray FileBytes(const QString& path)
-{
-    QFile file(path);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-QStringList LogLines(CDlgUpdate& page)
-{
-    QStringList lines;
-    for (const QString& line : page.Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts))
-        lines.append(line.mid(10)); // after "hh:mm:ss  "
-    return lines;
-}
 
 // Answers the next file dialog with `path`.
 struct FileDialogAnswer {

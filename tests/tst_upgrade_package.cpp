@@ -3,6 +3,7 @@
 #include "pages/update/package_reader.h"
 #include "pages/update/upgrade_protocol.h"
 #include "res/string_ids.h"
+#include "tests/support/package_writer.h"
 
 #include <minizip/zip.h>
 
@@ -18,31 +19,6 @@ namespace {
 int Checksum(const QByteArray& bytes)
 {
     return ComputeChecksum(std::size_t(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()));
-}
-
-// A real zip archive of the given entries, built with minizip's writer.
-QByteArray Zip(const std::vector<std::pair<QByteArray, QByteArray>>& entries, int method = Z_DEFLATED)
-{
-    QTemporaryDir dir;
-    const QByteArray path = (dir.path() + u"/package.zip"_s).toLocal8Bit();
-    zipFile zip = zipOpen(path.constData(), APPEND_STATUS_CREATE);
-    for (const auto& [name, bytes] : entries) {
-        zip_fileinfo info{};
-        zipOpenNewFileInZip(zip, name.constData(), &info, nullptr, 0, nullptr, 0, nullptr, method, Z_DEFAULT_COMPRESSION);
-        zipWriteInFileInZip(zip, bytes.constData(), unsigned(bytes.size()));
-        zipCloseFileInZip(zip);
-    }
-    zipClose(zip, nullptr);
-    QFile file(QString::fromLocal8Bit(path));
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-QByteArray Tagged(QByteArray zip)
-{
-    zip[0] = 'Q';
-    zip[1] = 'Z';
-    return zip;
 }
 
 std::optional<PackageContents> Read(const QByteArray& package, const PackageLimits& limits = {},
@@ -125,7 +101,7 @@ private slots:
     void readsEveryEntryFromMemory()
     {
         const QByteArray elf(2500, 'e');
-        const QByteArray package = Tagged(Zip({{"cam_V1.3.elf.flash", elf}, {"cam.font.flash", "font"}}));
+        const QByteArray package = Tagged(ZipArchive({{"cam_V1.3.elf.flash", elf}, {"cam.font.flash", "font"}}));
         const QByteArray before = package;
         const std::optional<PackageContents> contents = Read(package);
         QVERIFY(contents);
@@ -138,7 +114,7 @@ private slots:
     void refusesWhatIsNotAPackage()
     {
         PackageFault fault{};
-        QVERIFY(!Read(Zip({{"a.elf.flash", "x"}}), {}, &fault)); // an ordinary "PK" zip
+        QVERIFY(!Read(ZipArchive({{"a.elf.flash", "x"}}), {}, &fault)); // an ordinary "PK" zip
         QCOMPARE(fault, PackageFault::NotTagged);
         QVERIFY(!Read("QZ this is no zip at all", {}, &fault));
         QCOMPARE(fault, PackageFault::NotAZip);
@@ -150,7 +126,7 @@ private slots:
     void leavesOutNamesThatAreNotPlain()
     {
         const std::optional<PackageContents> contents = Read(Tagged(
-            Zip({{"../escape.elf.flash", "x"}, {"dir/a.sof.flash", "y"}, {"/abs.elf.flash", "z"}, {"ok.elf.flash", "w"}})));
+            ZipArchive({{"../escape.elf.flash", "x"}, {"dir/a.sof.flash", "y"}, {"/abs.elf.flash", "z"}, {"ok.elf.flash", "w"}})));
         QVERIFY(contents);
         QCOMPARE(Names(*contents), QStringList{u"ok.elf.flash"_s});
         QCOMPARE(contents->skipped.size(), 3);
@@ -167,7 +143,7 @@ private slots:
         limits.nTotalMax = 1500;
         limits.nMaxImages = 3;
         const std::optional<PackageContents> contents =
-            Read(Tagged(Zip({{"bomb.elf.flash", QByteArray(5000, '\0')}, {"a.elf.flash", QByteArray(900, 'a')},
+            Read(Tagged(ZipArchive({{"bomb.elf.flash", QByteArray(5000, '\0')}, {"a.elf.flash", QByteArray(900, 'a')},
                              {"b.elf.flash", QByteArray(900, 'b')}, {"c.font.flash", "c"}, {"d.font.flash", "d"},
                              {"e.font.flash", "e"}})),
                  limits);
@@ -182,7 +158,7 @@ private slots:
     // minizip closes a short entry without complaint; it used to be kept.
     void leavesOutAnEntryShorterThanDeclared()
     {
-        QByteArray zip = Zip({{"short.elf.flash", "0123456789"}, {"fine.elf.flash", "abc"}}, 0);
+        QByteArray zip = ZipArchive({{"short.elf.flash", "0123456789"}, {"fine.elf.flash", "abc"}}, 0);
         // Declare 20 bytes in the central directory's record of the first (stored) entry.
         const qsizetype central = zip.indexOf("PK\x01\x02");
         QVERIFY(central > 0);

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextEdit>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +29,14 @@ QString Text(CMyCorvixDlg& dialog, int id)
     if (auto* combo = qobject_cast<QComboBox*>(widget))
         return combo->currentText();
     return QString();
+}
+
+QStringList LogLines(CDlgUpdate& page)
+{
+    QStringList lines;
+    for (const QString& line : page.Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts))
+        lines.append(line.mid(10));
+    return lines;
 }
 
 DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTiming timing)

@@ -29,6 +29,9 @@ std::string CycleRequests();
 // The text a control of the main dialog shows (label, button or list).
 QString Text(CMyCorvixDlg& dialog, int id);
 
+// The upgrade page's log, one entry per line, without the "hh:mm:ss  " stamps.
+QStringList LogLines(CDlgUpdate& page);
+
 // A camera on COM1, a box recorder and the main dialog, with config.ini
 // holding the given [PathInfo] lines.
 struct DialogBench {

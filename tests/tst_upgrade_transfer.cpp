@@ -1,0 +1,460 @@
+// The firmware upgrade through the real window, over a pseudo-terminal, with
+// the simulated camera taking the images.
+#include "pages/update/checksum.h"
+#include "pages/update/image_transfer.h"
+#include "pages/update/upgrade_protocol.h"
+#include "tests/support/dialog_bench.h"
+#include "tests/support/package_writer.h"
+#include "tests/support/port_owner.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const std::string kTrigger = "w 00 FFFF\r\nw 01 FFFF\r\n";
+const QString kSeparator(54, u'-');
+
+// A camera that takes the first request after a restart and flashes quickly.
+CameraTiming QuickCamera(int flashMs = 50)
+{
+    CameraTiming timing;
+    timing.nRestartSilenceMs = 100;
+    timing.nUpgradeWindowMs = 600000;
+    timing.nFlashMs = flashMs;
+    return timing;
+}
+
+QByteArray Pattern(int size, int seed)
+{
+    QByteArray bytes(size, '\0');
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char((i * 31 + seed * 7 + i / 253) & 0xFF);
+    return bytes;
+}
+
+int Checksum(const QByteArray& bytes)
+{
+    return ComputeChecksum(std::size_t(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()));
+}
+
+std::string Header(int kind, const QByteArray& image)
+{
+    const auto header = ImageHeader(kind, Checksum(image), std::uint32_t(image.size()));
+    return std::string(reinterpret_cast<const char*>(header.data()), header.size());
+}
+
+// What the camera receives for one image answered at the first request.
+std::string ImageExchange(int kind, const QByteArray& image)
+{
+    return kTrigger + "*****U" + Header(kind, image) + image.toStdString() + "R";
+}
+
+// The log lines of one image up to the trigger.
+QStringList ExaminedLines(const QString& tail, const QByteArray& image)
+{
+    return {kSeparator, kSeparator, u"%1 升级文件长度为 %2 bytes ."_s.arg(tail).arg(image.size()),
+            u"校验码是 %1."_s.arg(Checksum(image), 0, 16)};
+}
+
+// The log lines of one image from the trigger to the end of its transfer.
+QStringList TransferLines(const QString& fileName, qsizetype size)
+{
+    return {u"触发升级..."_s, u"请求升级..."_s, u"升级开始"_s, u"升级文件传输中.../"_s + fileName,
+            u"升级文件传送结束！请等待设备端升级..."_s, u"<rate %1>"_s.arg(size)};
+}
+
+// The log with each rate line checked for its shape and reduced to its byte count.
+QStringList LogWithRates(CDlgUpdate& page)
+{
+    static const QRegularExpression rate(u"^已发送 (\\d+) 字节，用时 \\d+\\.\\d\\d 秒，速率 \\d+ 字节/秒。$"_s);
+    QStringList lines = LogLines(page);
+    for (QString& line : lines) {
+        const QRegularExpressionMatch match = rate.match(line);
+        if (match.hasMatch())
+            line = u"<rate %1>"_s.arg(match.captured(1));
+    }
+    return lines;
+}
+
+QList<int> Values(const QSignalSpy& spy)
+{
+    QList<int> values;
+    for (const QList<QVariant>& call : spy)
+        values.append(call.at(0).toInt());
+    return values;
+}
+
+bool Enabled(CMyCorvixDlg& dialog, std::initializer_list<int> pageIds, std::initializer_list<int> dialogIds)
+{
+    for (const int id : pageIds) {
+        if (!dialog.PageUpdate().GetDlgItem(id)->isEnabled())
+            return false;
+    }
+    for (const int id : dialogIds) {
+        if (!dialog.GetDlgItem(id)->isEnabled())
+            return false;
+    }
+    return true;
+}
+
+// The main dialog on a camera that has been read, and a package to upgrade from.
+struct UpgradeBench : DialogBench {
+    QTemporaryDir dir;
+    CDlgUpdate& page;
+
+    explicit UpgradeBench(CameraTiming timing = QuickCamera(), CameraFaults faults = {})
+        : DialogBench(QString(), std::move(faults), timing), page(dialog->PageUpdate())
+    {
+    }
+
+    // Opens and reads the camera (software V1.3, hardware V1.2), then
+    // chooses a package of the entries.
+    bool Ready(const PackageEntries& entries)
+    {
+        if (!OpenAndRead())
+            return false;
+        camera.Camera().ClearCapture();
+        page.m_strPackagePath = dir.path() + u"/camera.pkg"_s;
+        WritePackage(page.m_strPackagePath, entries);
+        return true;
+    }
+
+    bool LogEndsWith(const QString& line) { return LogLines(page).value(LogLines(page).size() - 1) == line; }
+};
+
+} // namespace
+
+class TestUpgradeTransfer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void imagesGoThroughByteForByteInTheirOrder()
+    {
+        UpgradeBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const QByteArray elf = Pattern(3000, 1);
+        const QByteArray sof = Pattern(250, 2);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"notes.txt", "notes"}, {"fpga_V1.3.sof.flash", sof}}));
+        const QByteArray packageHash = QCryptographicHash::hash(FileBytes(bench.page.m_strPackagePath),
+                                                                QCryptographicHash::Sha256);
+        QSignalSpy progress(bench.page.Item<QProgressBar>(1056), &QProgressBar::valueChanged);
+        QVERIFY(progress.isValid());
+
+        bench.page.OnUpgrade();
+        QVERIFY(dialog.m_bUpgradeMode);
+        QVERIFY(!Enabled(dialog, {1058}, {}) && !Enabled(dialog, {1054}, {}) && !Enabled(dialog, {1073}, {}));
+        QVERIFY(!Enabled(dialog, {}, {1007}));
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+
+        // On the line: each image at the first request, whole, then released.
+        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf) + ImageExchange(1, sof)));
+        const std::vector<ReceivedImage> images = bench.camera.Camera().Images();
+        QCOMPARE(images.size(), std::size_t(2));
+        QCOMPARE(QByteArray::fromStdString(images[0].bytes), elf);
+        QCOMPARE(images[0].nType, 1);
+        QCOMPARE(images[1].nType, 2);
+        QCOMPARE(images[1].strVerdict, std::string("D"));
+
+        // The text file is examined and skipped without a trigger.
+        const QStringList expected = ExaminedLines(u".elf.flash"_s, elf) + TransferLines(u"cam_V1.4.elf.flash"_s, 3000)
+            + ExaminedLines(u"/notes.txt"_s, "notes") + ExaminedLines(u".sof.flash"_s, sof)
+            + TransferLines(u"fpga_V1.3.sof.flash"_s, 250) + QStringList{u"升级成功！"_s};
+        QCOMPARE(LogWithRates(bench.page), expected);
+
+        QList<int> positions;
+        for (const ImagePiece& piece : PieceSchedule(3000))
+            positions.append(piece.progress);
+        positions += {99, 40, 80, 100, 99, 0};
+        QCOMPARE(Values(progress), positions);
+
+        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
+        QCOMPARE(QCryptographicHash::hash(FileBytes(bench.page.m_strPackagePath), QCryptographicHash::Sha256),
+                 packageHash);
+    }
+
+    // Pieces are handed over at least 10 ms apart, and the header at least
+    // 100 ms after "U"; the bounds are read from the camera's own clock.
+    void piecesKeepTheirPace()
+    {
+        UpgradeBench bench;
+        const QByteArray elf = Pattern(4000, 3);
+        QVERIFY(bench.Ready({{"cam_V2.0.elf.flash", elf}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf)));
+
+        const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
+        const std::size_t u = kTrigger.size() + 5;
+        QCOMPARE(line[u].byte, 'U');
+        QVERIFY2(line[u + 1].nAtNs - line[u].nAtNs >= 80'000'000, "the header followed \"U\" within 80 ms");
+        std::vector<std::int64_t> gaps;
+        const std::size_t data = u + 8;
+        for (std::size_t piece = 1; piece < 40; ++piece)
+            gaps.push_back(line[data + piece * 100].nAtNs - line[data + (piece - 1) * 100].nAtNs);
+        std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+        QVERIFY2(gaps[gaps.size() / 2] >= 9'000'000, qPrintable(u"median %1 ns"_s.arg(gaps[gaps.size() / 2])));
+    }
+
+    void anEmptyImageSendsItsHeaderOnly()
+    {
+        UpgradeBench bench;
+        QVERIFY(bench.Ready({{"cn.font.flash", QByteArray()}}));
+        QSignalSpy progress(bench.page.Item<QProgressBar>(1056), &QProgressBar::valueChanged);
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QVERIFY(bench.camera.WaitReceived(kTrigger + "*****U" + std::string("\x03\xFF\xFF\0\0\0\0", 7) + "R"));
+        QCOMPARE(Values(progress), (QList<int>{99, 0}));
+    }
+
+    void anErrorReportEndsTheRun_data()
+    {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("checksum") << u"E001"_s << u"checksum错误"_s;
+        QTest::newRow("flash") << u"E002"_s << u"flash操作错误"_s;
+        QTest::newRow("none of the five") << u"E999"_s << QString();
+    }
+
+    void anErrorReportEndsTheRun()
+    {
+        QFETCH(QString, report);
+        QFETCH(QString, box);
+        CameraFaults faults;
+        faults.strUpgradeError = report.toStdString();
+        UpgradeBench bench(QuickCamera(), faults);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const QByteArray elf = Pattern(300, 4);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"fpga_V1.5.sof.flash", "second"}}));
+        bench.page.OnUpgrade();
+        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf), 10000));
+        QTRY_VERIFY(!dialog.m_bUpgradeMode);
+
+        QCOMPARE(bench.boxes.Boxes().size(), box.isNull() ? 0 : 1);
+        if (!box.isNull())
+            QCOMPARE(bench.boxes.Boxes()[0].text, box);
+        // "R" released the camera, and the second image never went out.
+        QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
+        QCOMPARE(bench.page.Item<QProgressBar>(1056)->value(), 0);
+        QVERIFY(Enabled(dialog, {1058, 1054}, {1007, 1016, 1021}));
+        QVERIFY(!bench.page.GetDlgItem(1073)->isEnabled());
+    }
+
+    void unansweredRequestsLeaveRestartLocked()
+    {
+        CameraTiming deaf = QuickCamera();
+        deaf.nRestartSilenceMs = 600000;
+        UpgradeBench bench(deaf);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "image"}}));
+        bench.page.OnUpgrade();
+        for (int i = 0; i < 4; ++i)
+            dialog.OnTimer(CPageHost::kTimerUpgradeRequest);
+        QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "********************");
+        QCOMPARE(LogLines(bench.page).mid(4), (QStringList{u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
+                                                          u"请求升级..."_s, u"请求升级失败！退出升级..."_s}));
+        QVERIFY(Enabled(dialog, {1058, 1054}, {1007}));
+        QVERIFY(!bench.page.GetDlgItem(1073)->isEnabled());
+    }
+
+    void theUpgradeButtonRefusesWhatCannotStart()
+    {
+        UpgradeBench bench;
+        bench.page.OnUpgrade(); // port closed
+        QCOMPARE(bench.boxes.Boxes().value(0).text, u"串口未打开或者读取配置未完成！"_s);
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        bench.page.OnUpgrade(); // no package chosen
+        QCOMPARE(bench.boxes.Boxes().value(1).text, u"请选择升级文件！"_s);
+
+        bench.page.m_strPackagePath = bench.dir.path() + u"/plain.zip"_s;
+        WritePackage(bench.page.m_strPackagePath, {{"cam_V1.4.elf.flash", "image"}}, false);
+        const QByteArray before = FileBytes(bench.page.m_strPackagePath);
+        bench.page.OnUpgrade();
+        QCOMPARE(bench.boxes.Boxes().value(2).text, u"无效的升级文件！"_s);
+        QCOMPARE(FileBytes(bench.page.m_strPackagePath), before);
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+        QVERIFY(!bench.dialog->m_bUpgradeMode);
+    }
+
+    // A second 'A' used to start a second transfer over the first.
+    void aSecondReadyDuringATransferIsIgnored()
+    {
+        UpgradeBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const QByteArray elf = Pattern(5000, 5);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 10; }));
+        dialog.OnReceiveChar('A', 1);
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
+        QCOMPARE(QByteArray::fromStdString(bench.camera.Camera().Images().at(0).bytes), elf);
+    }
+
+    // Timer 206 used to expire without effect, leaving the page locked.
+    void aCameraThatNeverAnswersFreesThePage()
+    {
+        CameraFaults silent;
+        silent.bSilentAfterImage = true;
+        UpgradeBench bench(QuickCamera(), silent);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(500, 6)}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer); }, 10000));
+        QCOMPARE(dialog.Timers().Interval(CPageHost::kTimerAfterTransfer), 10000);
+        QCOMPARE(bench.page.Item<QProgressBar>(1056)->value(), 99);
+        QVERIFY(!Enabled(dialog, {1058}, {}));
+
+        dialog.OnTimer(CPageHost::kTimerAfterTransfer);
+        QVERIFY(bench.LogEndsWith(u"设备未反馈是否已接受升级文件，请检查串口连接，重新升级！"_s));
+        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
+        QVERIFY(!dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer));
+    }
+
+    // The camera's 'S' can arrive before the host has seen its own transfer
+    // end; it used to be forgotten, and the wait ended as if none had come.
+    void aStoredImageIsWaitedForAndCanBeRestarted()
+    {
+        CameraFaults silent;
+        silent.bSilentAfterImage = true;
+        UpgradeBench bench(QuickCamera(), silent);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(3000, 7)}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 10; }));
+        dialog.OnReceiveChar('S', 1);
+        QVERIFY(WaitUntil([&] { return dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer); }, 10000));
+
+        dialog.OnTimer(CPageHost::kTimerAfterTransfer);
+        QVERIFY(bench.LogEndsWith(u"设备已接收升级文件。"_s));
+        QVERIFY(dialog.m_bUpgradeMode); // still waiting for 'D'
+        QVERIFY(bench.page.GetDlgItem(1073)->isEnabled());
+        QVERIFY(!bench.page.GetDlgItem(1058)->isEnabled());
+
+        bench.camera.Camera().ClearCapture();
+        bench.page.OnRestart();
+        QVERIFY(bench.camera.WaitReceived(kTrigger));
+        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(bench.LogEndsWith(u"串口已关闭，退出升级..."_s));
+    }
+
+    void anImageThatCannotBeReadEndsTheRun()
+    {
+        UpgradeBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(800, 8)}}));
+        bench.page.OnUpgrade();
+        // Gone after it was examined, before the camera asked for it.
+        const QString image = bench.page.m_aImagePaths.value(0);
+        QVERIFY(QFile::remove(image));
+        QVERIFY(WaitUntil([&] { return !dialog.m_bUpgradeMode; }, 10000));
+        QCOMPARE(LogLines(bench.page).last(), u"无法读取升级镜像，退出升级：%1: No such file or directory"_s.arg(image));
+        QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
+        QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "*****U");
+
+        // Gone before it was examined: nothing is triggered.
+        bench.camera.Camera().ClearCapture();
+        bench.page.m_nNextImage = 0;
+        bench.page.SendNextImage();
+        QCOMPARE(LogLines(bench.page).last(), u"无法读取升级镜像，退出升级：%1: No such file or directory"_s.arg(image));
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+        QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007}));
+    }
+
+    void anUnpluggedCameraEndsTheTransfer()
+    {
+        UpgradeBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(20000, 9)}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 5; }));
+        bench.camera.Camera().Vanish();
+        QVERIFY(WaitUntil([&] { return !dialog.m_bPortOpen && !dialog.TransferRunning(); }));
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, reported once
+        QCOMPARE(LogLines(bench.page).filter(u"串口已关闭，退出升级..."_s).size(), 1);
+        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(Enabled(dialog, {1058, 1054}, {1007, 1016, 1021}));
+    }
+
+    void closingDuringAnUpgradeAsksFirst()
+    {
+        CameraTiming deaf = QuickCamera();
+        deaf.nRestartSilenceMs = 600000;
+        UpgradeBench bench(deaf);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "image"}}));
+        bench.page.OnUpgrade();
+        QCloseEvent keep;
+        QApplication::sendEvent(&dialog, &keep);
+        QVERIFY(!keep.isAccepted());
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].icon, MessageIcon::Question);
+        QVERIFY(dialog.Port().IsMonitorRunning());
+
+        bench.boxes.SetAnswer(true);
+        QCloseEvent close;
+        QApplication::sendEvent(&dialog, &close);
+        QVERIFY(close.isAccepted());
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+    }
+
+    // Stopping a transfer needs no help from the window and runs none of
+    // its events afterwards; a stopped port drops what waits to be written.
+    void aCancelledTransferStopsBetweenPieces()
+    {
+        CameraFixture camera;
+        camera.WriteConfig();
+        PortOwner owner;
+        CSerialPort port;
+        QVERIFY(port.Open(&owner, 1, 9600, 'N', 8, 1, 3));
+        QVERIFY(port.StartMonitor());
+        QTemporaryDir dir;
+        const QString path = dir.path() + u"/big.elf.flash"_s;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(Pattern(100000, 10));
+        file.close();
+
+        int events = 0;
+        bool finished = false;
+        CImageTransfer transfer(port, {[&](const QString&) { ++events; }, [&](int) { ++events; },
+                                       [&](const TransferReport&) { finished = true; }});
+        QVERIFY(transfer.Start({path, 0, 0}));
+        QVERIFY(!transfer.Start({path, 0, 0}));
+        QVERIFY(WaitUntil([&] { return events >= 3; }));
+        transfer.Cancel();
+        QVERIFY(!transfer.IsRunning());
+        const int seen = events;
+        QCoreApplication::processEvents(); // what the transfer posted is queued by now
+        QCOMPARE(events, seen);
+        QVERIFY(!finished);
+        // Pieces wait for the driver: at 9600 baud little of the image was
+        // handed over, and a marker written now arrives soon after it.
+        port.QueueWrite("w 01 0012\r\n");
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("w 01 0012\r\n"); }, 30000));
+        qInfo("received before the marker: %zu bytes", camera.Camera().Received().size() - 11);
+        QVERIFY(camera.Camera().Received().size() < 20000);
+
+        const WriteTicket ticket = port.QueueWrite(QByteArray(50, 'x'));
+        port.SignalStop();
+        QCOMPARE(port.WaitWritten(ticket, 0), CSerialPort::WriteState::Dropped);
+    }
+};
+
+QTEST_MAIN(TestUpgradeTransfer)
+#include "tst_upgrade_transfer.moc"
