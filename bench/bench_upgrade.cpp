@@ -1,0 +1,76 @@
+// Times the upgrade of one 256 KiB image through the window against the
+// simulated camera, which reads at the line rate of 115200 baud: the rate the
+// log reports, and the rate on the line from the first image byte to the
+// last, beside the ceiling of the pacing (100 bytes per 10 ms) and of the
+// line (11 520 bytes per second).
+#include "main_dialog/main_dialog.h"
+#include "tests/support/dialog_bench.h"
+#include "tests/support/package_writer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    CameraTiming timing;
+    timing.nRestartSilenceMs = 100; // the first request is answered
+    timing.nFlashMs = 50;
+    DialogBench bench(QString(), {}, timing);
+    if (!bench.camera.Started() || !bench.OpenAndRead())
+        return 1;
+
+    constexpr int kImageBytes = 256 * 1024;
+    QByteArray image(kImageBytes, '\0');
+    for (int i = 0; i < kImageBytes; ++i)
+        image[i] = char(i * 131 + i / 977);
+    QTemporaryDir dir;
+    CDlgUpdate& page = bench.dialog->PageUpdate();
+    page.m_strPackagePath = dir.path() + u"/bench.pkg"_s;
+    WritePackage(page.m_strPackagePath, {{"bench_V9.9.elf.flash", image}});
+    bench.camera.Camera().ClearCapture();
+
+    QElapsedTimer run;
+    run.start();
+    page.OnUpgrade();
+    if (!WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 120000)) {
+        std::printf("the upgrade did not finish\n");
+        return 1;
+    }
+    const double runSeconds = run.nsecsElapsed() / 1e9;
+
+    // The image follows the trigger, one request, "U" and the 7-byte header.
+    const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
+    const std::size_t first = 22 + 5 + 1 + 7;
+    if (line.size() < first + kImageBytes) {
+        std::printf("the camera received %zu bytes only\n", line.size());
+        return 1;
+    }
+    const double wireSeconds = (line[first + kImageBytes - 1].nAtNs - line[first].nAtNs) / 1e9;
+    const double wireRate = (kImageBytes - 1) / wireSeconds;
+
+    double loggedRate = 0;
+    static const QRegularExpression rateLine(u"速率 (\\d+) 字节/秒"_s);
+    for (const QString& logLine : LogLines(page)) {
+        const QRegularExpressionMatch match = rateLine.match(logLine);
+        if (match.hasMatch())
+            loggedRate = match.captured(1).toDouble();
+    }
+
+    constexpr double kPacingCeiling = 10000.0;
+    constexpr double kLineCeiling = 115200.0 / 10.0;
+    std::printf("upgrade of a 256 KiB image at 115200 baud\n");
+    std::printf("  on the line:   %7.0f B/s (%.1f%% of the pacing ceiling of %.0f B/s, %.1f%% of the line's %.0f B/s)\n",
+                wireRate, 100 * wireRate / kPacingCeiling, kPacingCeiling, 100 * wireRate / kLineCeiling, kLineCeiling);
+    std::printf("  in the log:    %7.0f B/s (header to last piece)\n", loggedRate);
+    std::printf("  whole run:     %7.2f s (trigger, request, transfer, flash, release)\n", runSeconds);
+    for (const MessageBoxRecorder::Box& box : bench.boxes.Boxes())
+        std::printf("message box: %s", qPrintable(box.text));
+    return 0;
+}
