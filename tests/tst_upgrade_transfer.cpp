@@ -1,5 +1,6 @@
 // The firmware upgrade through the real window, over a pseudo-terminal, with
 // the simulated camera taking the images.
+#include "common/file_dialog.h"
 #include "pages/update/checksum.h"
 #include "pages/update/image_transfer.h"
 #include "pages/update/upgrade_protocol.h"
@@ -411,6 +412,22 @@ private slots:
         QApplication::sendEvent(&dialog, &close);
         QVERIFY(close.isAccepted());
         QCOMPARE(bench.boxes.Boxes().size(), 2);
+    }
+
+    void screenshotInTheMiddleOfATransfer()
+    {
+        SKIP_UNLESS_SCREENSHOTS("upgrade-page.png");
+        UpgradeBench bench;
+        const QString package = bench.dir.path() + u"/camera_V1.4.pkg"_s;
+        WritePackage(package, {{"cam_V1.4.elf.flash", Pattern(60000, 11)}, {"cn.font.flash", Pattern(9000, 12)}});
+        const OpenFileHandler previous = SetOpenFileHandler([&](const QString&, const QString&) { return package; });
+        QVERIFY(bench.ShowReadAndGrab(u"upgrade-page.png"_s, [&] {
+            bench.dialog->TabCtrl().SelectTab(2);
+            bench.page.OnBrowse();
+            bench.page.OnUpgrade();
+            QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 30; }, 10000));
+        }));
+        SetOpenFileHandler(previous); // the transfer still runs: the window's end stops it
     }
 
     // Stopping a transfer needs no help from the window and runs none of
