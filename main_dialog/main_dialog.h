@@ -71,8 +71,8 @@ private:
     void ReportOpenFailure(int textId);
     void StartReading();
     void EndOpenState(const QString& status);
-    void EndUpgradeRequest(int logId);
-    void LeaveUpgrade(const QString& logLine);
+    // Ends an upgrade run after logging why; the page may start another.
+    void LeaveUpgrade(const QString& logLine, bool restartUsable = true);
     void TransferImage();
     CImageTransfer::Events TransferEvents();
     void OnTransferFinished(const TransferReport& report);

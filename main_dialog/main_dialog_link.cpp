@@ -96,7 +96,7 @@ void CMyCorvixDlg::OnTimer(int id)
     case kTimerUpgradeRequest:
         m_Port.QueueWrite("*****");
         if (++m_nUpgradeTries > 3)
-            EndUpgradeRequest(Ids::LogRequestFailed);
+            LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); // restart stays locked
         else
             m_dlgUpdate.AppendLog(LoadString(Ids::LogRequest));
         break;

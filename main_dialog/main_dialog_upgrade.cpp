@@ -138,17 +138,7 @@ void CMyCorvixDlg::OnTransferAnswerTimeout()
     LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
 }
 
-void CMyCorvixDlg::EndUpgradeRequest(int logId)
-{
-    m_dlgUpdate.AppendLog(LoadString(logId));
-    m_timers.KillTimer(kTimerUpgradeRequest);
-    m_nUpgradeTries = 0;
-    m_bUpgradeMode = 0;
-    m_dlgUpdate.EnableButtons(true, false);
-    EnablePortChoice(true);
-}
-
-void CMyCorvixDlg::LeaveUpgrade(const QString& logLine)
+void CMyCorvixDlg::LeaveUpgrade(const QString& logLine, bool restartUsable)
 {
     CancelTransfer();
     m_dlgUpdate.AppendLog(logLine);
@@ -157,6 +147,6 @@ void CMyCorvixDlg::LeaveUpgrade(const QString& logLine)
     m_nUpgradeTries = 0;
     m_bUpgradeMode = 0;
     m_upgradeReplies.Reset();
-    m_dlgUpdate.EnableButtons(true);
+    m_dlgUpdate.EnableButtons(true, restartUsable);
     EnablePortChoice(true);
 }

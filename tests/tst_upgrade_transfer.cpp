@@ -35,6 +35,14 @@ CameraTiming QuickCamera(int flashMs = 50)
     return timing;
 }
 
+// A camera that stays silent after its restart, so the requests go unanswered.
+CameraTiming DeafCamera()
+{
+    CameraTiming timing = QuickCamera();
+    timing.nRestartSilenceMs = 600000;
+    return timing;
+}
+
 QByteArray Pattern(int size, int seed)
 {
     QByteArray bytes(size, '\0');
@@ -255,9 +263,7 @@ private slots:
 
     void unansweredRequestsLeaveRestartLocked()
     {
-        CameraTiming deaf = QuickCamera();
-        deaf.nRestartSilenceMs = 600000;
-        UpgradeBench bench(deaf);
+        UpgradeBench bench(DeafCamera());
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "image"}}));
         bench.page.OnUpgrade();
@@ -394,9 +400,7 @@ private slots:
 
     void closingDuringAnUpgradeAsksFirst()
     {
-        CameraTiming deaf = QuickCamera();
-        deaf.nRestartSilenceMs = 600000;
-        UpgradeBench bench(deaf);
+        UpgradeBench bench(DeafCamera());
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "image"}}));
         bench.page.OnUpgrade();
