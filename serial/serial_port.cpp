@@ -93,6 +93,12 @@ CSerialPort::~CSerialPort()
 bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
                        quint32 dwEventMask)
 {
+    return OpenDevice(pOwner, nPort, ResolvePortName(nPort), nBaud, cParity, nDataBits, nStopBits, dwEventMask);
+}
+
+bool CSerialPort::OpenDevice(QObject* pOwner, unsigned nPort, const QString& configured, int nBaud, char cParity,
+                             int nDataBits, int nStopBits, quint32 dwEventMask)
+{
     StopMonitorAndWait();
 
     m_pOwnerWnd = pOwner;
@@ -113,7 +119,6 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity,
         delete m_hPort;
         m_hPort = nullptr;
 
-        const QString configured = ResolvePortName(nPort);
         auto device = std::make_unique<QSerialPort>();
         device->setPortName(DeviceToOpen(configured));
         if (!device->open(QIODevice::ReadWrite)) {

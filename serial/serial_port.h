@@ -56,6 +56,10 @@ public:
     // the owner calls StartMonitor() or Close(), which it does at once.
     bool Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
               quint32 dwEventMask);
+    // The same for a device named directly (a path such as /dev/ttyUSB0);
+    // nPort is only the number its reports show.
+    bool OpenDevice(QObject* pOwner, unsigned nPort, const QString& device, int nBaud, char cParity, int nDataBits,
+                    int nStopBits, quint32 dwEventMask);
     const PortOpenError& OpenError() const { return m_openError; }
 
     // Starts the monitor thread on the opened port (the owner's step after a

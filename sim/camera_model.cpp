@@ -115,7 +115,8 @@ void CameraModel::OnLine(std::int64_t nowMs)
             return;
         }
         m_bRestartArmed = false;
-        m_registers[address] = static_cast<std::uint8_t>(value);
+        if (address != m_faults.nIgnoredWriteRegister)
+            m_registers[address] = static_cast<std::uint8_t>(value);
     }
 }
 

@@ -14,6 +14,7 @@ struct CameraFaults {
     bool bMute = false;          // never answer a read
     std::string strUpgradeError; // answer every image with this report ("E001" ...) instead of 'D'
     bool bSilentAfterImage = false; // take every image and never answer it ('S', 'D' or a report)
+    int nIgnoredWriteRegister = -1; // writes to this register are taken and forgotten
 };
 
 // Timing of the simulated camera's restart and upgrade.

@@ -44,6 +44,7 @@ std::string CamsimHelp()
            "  --garble-every N       turn every Nth reply character into '?'\n"
            "  --upgrade-error CODE   answer every image with CODE (E001, E002, E003, E004, E010)\n"
            "  --silent-after-image   take every image and never answer it\n"
+           "  --ignore-write ADDR    take writes to register ADDR (hexadecimal) and forget them\n"
            "  --vanish-after N       close the terminal after N bytes from the host\n"
            "  --flood                send a steady stream of 'x' at the line rate\n"
            "  --help                 show this text\n";
@@ -82,6 +83,13 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--extra-every", number(&options->faults.nExtraEvery)},
         {"--garble-every", number(&options->faults.nGarbleEvery)},
         {"--vanish-after", number(&options->pty.nVanishAfterBytes)},
+        {"--ignore-write", [options](const std::string& value) {
+             long address = 0;
+             if (!ToNumber(value, 16, 0xFFFF, &address))
+                 return "'" + value + "' is not a register in hexadecimal (up to FFFF)";
+             options->faults.nIgnoredWriteRegister = static_cast<int>(address);
+             return std::string();
+         }},
         {"--register", [options](const std::string& value) {
              const std::size_t eq = value.find('=');
              long address = 0;

@@ -24,7 +24,6 @@ namespace {
 constexpr int kMenuRegister = 0xF1;    // 2 opens the camera's menu, 1 closes it
 constexpr int kKeyRegister = 0xF2;     // 4 up, 8 down, 1 left, 2 right
 constexpr int kConfirmRegister = 0xF3; // 1 confirm
-constexpr int kCommitRegister = 0xEF;
 constexpr int kLimitsPauseMs = 10;     // after the exposure limits of a format change
 constexpr int kRestartPauseMs = 1000;  // before the camera restarts in its new format
 

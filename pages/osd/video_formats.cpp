@@ -4,7 +4,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kCommitRegister = 0xEF;
 constexpr int kVideoFormatRegister = 0x1F;
 
 } // namespace

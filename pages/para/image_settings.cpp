@@ -6,8 +6,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kCommitRegister = 0xEF;
-
 // A stored byte as a list index, -1 when the list has no such item.
 int ListIndex(int value, int items)
 {

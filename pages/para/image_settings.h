@@ -80,6 +80,9 @@ int ExposureFlags(const ImageSettings& settings);
 // Register 0x09: bit 4 the white-balance trigger, bit 5 negative, bit 6 mirror.
 int ImageFlags(const ImageSettings& settings, bool trigger);
 
+// 1 written here makes the camera take the settings written before it.
+constexpr int kCommitRegister = 0xEF;
+
 struct RegisterWrite {
     int nValue;
     int nRegister;

@@ -1,0 +1,246 @@
+#include "cli/cli_commands.h"
+
+#include "cli/camera_link.h"
+#include "cli/settings_file.h"
+#include "cli/upgrade_run.h"
+#include "common/ini_file.h"
+#include "common/program_dir.h"
+#include "link/link_protocol.h"
+#include "link/register_map.h"
+#include "pages/update/checksum.h"
+#include "pages/update/image_files.h"
+#include "pages/update/package_reader.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QSerialPortInfo>
+#include <QTemporaryDir>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMappedPorts = 16;        // COM1 .. COM16 looked up in config.ini
+constexpr int kAfterWritesPauseMs = 100; // before the read-back, as the page's save
+
+CameraSettings SettingsOfRegisterImage()
+{
+    return {DecodeImageSettings(RegisterImage), StoredRegister(RegisterImage, kLanguageRegister) & 0x01};
+}
+
+bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io)
+{
+    QString error;
+    if (!link.Open(options.strPort, options.nBaud, &error) || !link.ReadConfiguration(&error)) {
+        io.err << u"orvane-cli: "_s << error << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
+QByteArray FileContents(const QString& path, CliStreams& io)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        io.err << u"orvane-cli: cannot read %1: %2"_s.arg(path, file.errorString()) << Qt::endl;
+        return QByteArray();
+    }
+    return file.readAll();
+}
+
+void PrintSettings(const QJsonObject& json, CliStreams& io)
+{
+    const QJsonObject camera = json[u"camera"].toObject();
+    for (auto it = camera.begin(); it != camera.end(); ++it)
+        io.out << qSetFieldWidth(24) << Qt::left << it.key() << qSetFieldWidth(0) << it.value().toString() << u'\n';
+    for (auto it = json.begin(); it != json.end(); ++it) {
+        if (it.key() == u"format" || it.key() == u"camera")
+            continue;
+        const QJsonValue value = it.value();
+        QString text = value.isObject() ? QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact))
+                       : value.isBool() ? (value.toBool() ? u"on"_s : u"off"_s)
+                       : value.isNull() ? u"(none)"_s
+                                        : value.toVariant().toString();
+        io.out << qSetFieldWidth(24) << Qt::left << it.key() << qSetFieldWidth(0) << text << u'\n';
+    }
+    io.out.flush();
+}
+
+} // namespace
+
+int RunPorts(CliStreams& io)
+{
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    io.out << (ports.isEmpty() ? u"no serial ports found\n"_s : u"serial ports:\n"_s);
+    for (const QSerialPortInfo& port : ports) {
+        QString usb;
+        if (port.hasVendorIdentifier() && port.hasProductIdentifier())
+            usb = u"  USB %1:%2"_s.arg(port.vendorIdentifier(), 4, 16, QChar(u'0')).arg(port.productIdentifier(), 4, 16, QChar(u'0'));
+        io.out << u"  "_s << port.systemLocation() << u"  "_s << port.description() << usb << u'\n';
+    }
+    io.out << u"COMn in %1:\n"_s.arg(ConfigIniPath());
+    bool any = false;
+    for (int n = 1; n <= kMappedPorts; ++n) {
+        const QString device = ReadIniString(ConfigIniPath(), u"Ports"_s, u"COM%1"_s.arg(n), QString(), 260);
+        if (!device.isEmpty()) {
+            io.out << u"  COM%1 = %2\n"_s.arg(n).arg(device);
+            any = true;
+        }
+    }
+    if (!any)
+        io.out << u"  (none mapped)\n"_s;
+    io.out.flush();
+    return ExitCode::Success;
+}
+
+int RunRead(const CliOptions& options, CliStreams& io)
+{
+    CCameraLink link;
+    if (!OpenAndRead(link, options, io))
+        return ExitCode::CameraOrPort;
+    const QJsonObject json = SettingsToJson(SettingsOfRegisterImage());
+    if (options.bJson)
+        io.out << QString::fromUtf8(QJsonDocument(json).toJson()) << Qt::flush;
+    else
+        PrintSettings(json, io);
+    return ExitCode::Success;
+}
+
+int RunApply(const CliOptions& options, CliStreams& io)
+{
+    const QByteArray file = FileContents(options.strFile, io);
+    if (file.isNull())
+        return ExitCode::Usage;
+    // Checked in full before the port is opened, so a bad file sends nothing.
+    CameraSettings wanted;
+    QStringList keys;
+    QString error;
+    if (!ReadSettingsFile(file, &wanted, &keys, &error)) {
+        io.err << u"orvane-cli: %1: %2"_s.arg(options.strFile, error) << Qt::endl;
+        return ExitCode::Usage;
+    }
+
+    CCameraLink link;
+    if (!OpenAndRead(link, options, io))
+        return ExitCode::CameraOrPort;
+    wanted = SettingsOfRegisterImage();
+    ReadSettingsFile(file, &wanted, &keys, &error);
+    std::vector<RegisterWrite> writes = FullWrite(wanted.image, RegisterImage);
+    writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
+    writes.push_back({1, kCommitRegister});
+    for (const RegisterWrite& write : writes)
+        link.Write(write);
+    QThread::msleep(kAfterWritesPauseMs);
+    if (!link.ReadConfiguration(&error)) {
+        io.err << u"orvane-cli: the read-back failed: "_s << error << Qt::endl;
+        return ExitCode::CameraOrPort;
+    }
+    const QStringList differences =
+        SettingsDifferences(SettingsToJson(wanted), SettingsToJson(SettingsOfRegisterImage()), keys);
+    if (!differences.isEmpty()) {
+        io.err << u"orvane-cli: %1 setting(s) did not read back as written:\n"_s.arg(differences.size());
+        for (const QString& difference : differences)
+            io.err << u"  "_s << difference << u'\n';
+        io.err.flush();
+        return ExitCode::CameraOrPort;
+    }
+    io.out << u"applied %1 settings to the camera on %2; all read back as written\n"_s.arg(keys.size()).arg(link.PortName())
+           << Qt::flush;
+    return ExitCode::Success;
+}
+
+int RunRestart(const CliOptions& options, CliStreams& io)
+{
+    CCameraLink link;
+    QString error;
+    if (!link.Open(options.strPort, options.nBaud, &error)) {
+        io.err << u"orvane-cli: "_s << error << Qt::endl;
+        return ExitCode::CameraOrPort;
+    }
+    link.Write({0, kRestartRegister});
+    link.Write({1, kRestartRegister});
+    link.Close();
+    io.out << u"restart sent to the camera on %1\n"_s.arg(link.PortName()) << Qt::flush;
+    return ExitCode::Success;
+}
+
+int RunUpgrade(const CliOptions& options, CliStreams& io)
+{
+    const QByteArray package = FileContents(options.strFile, io);
+    if (package.isNull())
+        return ExitCode::Usage;
+    CCameraLink link;
+    if (!OpenAndRead(link, options, io))
+        return ExitCode::CameraOrPort;
+    const ImageSettings camera = DecodeImageSettings(RegisterImage);
+    const QString software = VersionText(camera.nSoftwareVersion);
+    const QString hardware = VersionText(camera.nHardwareVersion);
+    PackageFault fault{};
+    const std::optional<PackageContents> contents = ReadPackage(
+        package, [&](const QString& name) { return CheckImageName(name, software, hardware) == 1; }, PackageLimits{},
+        &fault);
+    if (!contents) {
+        io.err << u"orvane-cli: %1 is not an upgrade package (%2)"_s.arg(
+                      options.strFile, fault == PackageFault::NotTagged ? u"it does not start with \"QZ\""_s
+                                                                        : u"not a readable zip archive"_s)
+               << Qt::endl;
+        return ExitCode::Usage;
+    }
+    for (const QString& line : contents->skipped)
+        io.out << u"skipped "_s << line << u'\n';
+
+    QTemporaryDir dir;
+    std::vector<UpgradeImage> images;
+    for (const PackageEntry& entry : contents->entries) {
+        const ImageKind kind = ImageKindForName(entry.strName);
+        if (kind == ImageKind::Other) {
+            io.out << u"skipped %1: not an elf, sof or font image\n"_s.arg(entry.strName);
+            continue;
+        }
+        UpgradeImage image{entry.strName, dir.filePath(entry.strName), int(kind),
+                           ComputeChecksum(std::size_t(entry.bytes.size()),
+                                           reinterpret_cast<const unsigned char*>(entry.bytes.constData())),
+                           entry.bytes.size()};
+        QFile file(image.strPath);
+        if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(entry.bytes) != entry.bytes.size()) {
+            io.err << u"orvane-cli: cannot unpack %1: %2"_s.arg(image.strPath, file.errorString()) << Qt::endl;
+            return ExitCode::CameraOrPort;
+        }
+        images.push_back(image);
+    }
+    if (images.empty()) {
+        io.out << u"nothing to send: the camera runs every image of the package already\n"_s << Qt::flush;
+        return ExitCode::Success;
+    }
+
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const UpgradeImage& image = images[i];
+        const QString prefix = u"[%1/%2] %3"_s.arg(i + 1).arg(images.size()).arg(image.strName);
+        io.out << u"%1: %2 bytes, checksum %3\n"_s.arg(prefix).arg(image.nBytes).arg(image.nChecksum, 0, 16) << Qt::flush;
+        int lastShown = -1;
+        const UpgradeObserver observer{
+            [&](const QString& stage) {
+                if (io.bTerminal && lastShown >= 0)
+                    io.out << u'\n';
+                lastShown = -1;
+                io.out << prefix << u": "_s << stage << u'\n' << Qt::flush;
+            },
+            [&](int percent, qint64 rate, qint64 msLeft) {
+                if (io.bTerminal) {
+                    io.out << u"\r%1: %2%  %3 B/s  %4 s left   "_s.arg(prefix).arg(percent, 3).arg(rate).arg(msLeft / 1000)
+                           << Qt::flush;
+                    lastShown = percent;
+                }
+            },
+        };
+        const QString failure = SendImage(link, image, observer);
+        if (!failure.isEmpty()) {
+            io.err << u"orvane-cli: %1: %2"_s.arg(prefix, failure) << Qt::endl;
+            return ExitCode::CameraOrPort;
+        }
+    }
+    link.Close();
+    io.out << u"upgrade finished: %1 image(s) sent\n"_s.arg(images.size()) << Qt::flush;
+    return ExitCode::Success;
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "cli/cli_options.h"
+
+#include <QTextStream>
+
+// The commands of orvane-cli; each returns the program's exit code.
+namespace ExitCode {
+constexpr int Success = 0;
+constexpr int CameraOrPort = 1;
+constexpr int Usage = 2;
+} // namespace ExitCode
+
+struct CliStreams {
+    QTextStream& out;
+    QTextStream& err;
+    bool bTerminal = false; // standard output is a terminal: progress on one line
+};
+
+int RunPorts(CliStreams& io);
+int RunRead(const CliOptions& options, CliStreams& io);
+int RunApply(const CliOptions& options, CliStreams& io);
+int RunUpgrade(const CliOptions& options, CliStreams& io);
+int RunRestart(const CliOptions& options, CliStreams& io);

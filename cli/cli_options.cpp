@@ -1,0 +1,123 @@
+#include "cli/cli_options.h"
+
+#include "serial/line_settings.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct CommandName {
+    const char16_t* name;
+    CliOptions::Command command;
+    bool bNeedsPort;
+    bool bNeedsFile;
+};
+
+constexpr CommandName kCommands[] = {
+    {u"ports", CliOptions::Command::Ports, false, false},
+    {u"read", CliOptions::Command::Read, true, false},
+    {u"apply", CliOptions::Command::Apply, true, true},
+    {u"upgrade", CliOptions::Command::Upgrade, true, true},
+    {u"restart", CliOptions::Command::Restart, true, false},
+};
+
+} // namespace
+
+QString CliHelpText()
+{
+    return u"Usage: orvane-cli [--port P] [--baud B] COMMAND [ARGUMENT]\n"
+           "\n"
+           "Sets up Orvane HD cameras over a serial line, one command per camera.\n"
+           "\n"
+           "Commands:\n"
+           "  ports              list the machine's serial ports and config.ini's COMn mapping\n"
+           "  read [--json]      read the camera's settings; --json prints a settings file\n"
+           "  apply FILE         write a settings file to the camera, read back and compare\n"
+           "  upgrade PACKAGE    send the images of an upgrade package to the camera\n"
+           "  restart            restart the camera\n"
+           "\n"
+           "Options:\n"
+           "  --port P           the camera's port: a device (/dev/ttyUSB0, COM3 on Windows)\n"
+           "                     or COMn as mapped in config.ini's [Ports] section\n"
+           "  --baud B           the line rate (default 115200)\n"
+           "  --help, --version\n"
+           "\n"
+           "Exit codes: 0 success, 1 the camera or the port failed, 2 bad usage or a bad settings file.\n"_s;
+}
+
+std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QString* error)
+{
+    CliOptions options;
+    const CommandName* command = nullptr;
+    QStringList operands;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        const auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= arguments.size()) {
+                *error = argument + u" needs a value"_s;
+                return std::nullopt;
+            }
+            return arguments[++i];
+        };
+        if (argument == u"--help" || argument == u"-h") {
+            options.command = CliOptions::Command::Help;
+            return options;
+        }
+        if (argument == u"--version") {
+            options.command = CliOptions::Command::Version;
+            return options;
+        }
+        if (argument == u"--json") {
+            options.bJson = true;
+        } else if (argument == u"--port") {
+            const std::optional<QString> port = value();
+            if (!port)
+                return std::nullopt;
+            options.strPort = *port;
+        } else if (argument == u"--baud") {
+            const std::optional<QString> baud = value();
+            if (!baud)
+                return std::nullopt;
+            bool number = false;
+            options.nBaud = baud->toInt(&number);
+            if (!number || !BuildLineSettings(options.nBaud, 'N', 8, 1)) {
+                *error = u"--baud %1: not a line rate (a whole number above 0, e.g. 115200)"_s.arg(*baud);
+                return std::nullopt;
+            }
+        } else if (argument.startsWith(u'-')) {
+            *error = u"unknown option "_s + argument;
+            return std::nullopt;
+        } else if (!command) {
+            for (const CommandName& candidate : kCommands) {
+                if (argument == QStringView(candidate.name))
+                    command = &candidate;
+            }
+            if (!command) {
+                *error = u"unknown command "_s + argument;
+                return std::nullopt;
+            }
+        } else {
+            operands.append(argument);
+        }
+    }
+    if (!command) {
+        *error = u"no command given"_s;
+        return std::nullopt;
+    }
+    options.command = command->command;
+    if (command->bNeedsPort && options.strPort.isEmpty()) {
+        *error = QStringView(command->name).toString() + u" needs --port"_s;
+        return std::nullopt;
+    }
+    if (operands.size() != (command->bNeedsFile ? 1 : 0)) {
+        *error = command->bNeedsFile ? QStringView(command->name).toString() + u" needs one file"_s
+                                     : u"unexpected argument "_s + operands.value(0);
+        return std::nullopt;
+    }
+    if (options.bJson && options.command != CliOptions::Command::Read) {
+        *error = u"--json goes with read only"_s;
+        return std::nullopt;
+    }
+    options.strFile = operands.value(0);
+    return options;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// What one run of orvane-cli was asked to do.
+struct CliOptions {
+    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart };
+    Command command = Command::Help;
+    QString strPort;     // a device path, or COMn mapped through config.ini
+    int nBaud = 115200;
+    bool bJson = false;  // read: the settings file on standard output
+    QString strFile;     // apply: the settings file; upgrade: the package
+};
+
+// The arguments after the program name; nullopt with *error set when they
+// make no sense (exit code 2).
+std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QString* error);
+
+QString CliHelpText();

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+
+class CCameraLink;
+
+// One image of a package, unpacked to a file, as the exchange sends it.
+struct UpgradeImage {
+    QString strName;
+    QString strPath;
+    int nKind = 0; // 0 elf, 1 sof, 2 font
+    int nChecksum = 0;
+    qint64 nBytes = 0;
+};
+
+// What the exchange tells its user as it goes.
+struct UpgradeObserver {
+    std::function<void(const QString& stage)> stage;
+    std::function<void(int percent, qint64 bytesPerSecond, qint64 msLeft)> progress;
+};
+
+// The window's exchange for one image, without a window: restart trigger, a
+// request each second (four at most) until 'A', "U", the image on its own
+// thread, then 'S' and 'D' (or a report) and "R". Empty on success, else
+// what went wrong. Ctrl-C stops it between pieces and releases the camera.
+QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObserver& observer);
