@@ -1,6 +1,10 @@
 #include "common/program_dir.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+using namespace Qt::StringLiterals;
 
 QString GetProgramDir()
 {
@@ -10,5 +14,14 @@ QString GetProgramDir()
 
 QString ConfigIniPath()
 {
-    return GetProgramDir() + u"/config.ini";
+    const QString beside = GetProgramDir() + u"/config.ini"_s;
+    if (QFileInfo::exists(beside))
+        return beside;
+    const QString perUser = PerUserConfigIniPath();
+    return QFileInfo::exists(perUser) ? perUser : beside;
+}
+
+QString PerUserConfigIniPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u"/orvane-config/config.ini"_s;
 }

@@ -52,9 +52,14 @@ bool ResourceModule::LoadLanguageLibrary()
     // Loaded once and never unloaded: the texts point into it.
     static QLibrary* library = nullptr;
     if (!library) {
+        // Beside the program, else where an installed program keeps it, else
+        // wherever the system finds libraries.
         library = new QLibrary(GetProgramDir() + u"/LangChn"_s);
-        if (!library->load())
-            library->setFileName(u"LangChn"_s);
+        if (!library->load()) {
+            library->setFileName(GetProgramDir() + u"/" ORVANE_LANG_RELATIVE_DIR "/LangChn"_s);
+            if (!library->load())
+                library->setFileName(u"LangChn"_s);
+        }
     }
     const auto entry = reinterpret_cast<Entry>(library->resolve("OrvaneLanguageResources"));
     const ResourceTable* table = entry ? entry() : nullptr;

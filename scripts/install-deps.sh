@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the tool, its tests and its screenshots need,
-# only when one is missing. Uses sudo when not run as root.
+# and any named as arguments, only when one is missing. Uses sudo when not
+# run as root.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   fonts-wqy-microhei
   xvfb xauth
 )
+packages+=("$@") # what a caller needs on top, e.g. the packaging tools
 
 missing=()
 for package in "${packages[@]}"; do

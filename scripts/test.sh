@@ -22,5 +22,5 @@ fi
 run_suite "$root/build"
 
 echo "== serial and link tests under ThreadSanitizer =="
-BUILD_TARGETS="tst_serial_port tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
-run_suite "$root/build-tsan" -R '^tst_(serial_port|main_dialog|main_link|para_page|osd_page|upgrade_transfer)$'
+BUILD_TARGETS="tst_serial_port tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
+run_suite "$root/build-tsan" -R '^tst_(serial_port|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli)$'

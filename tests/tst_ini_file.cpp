@@ -1,4 +1,8 @@
 #include "common/ini_file.h"
+#include "common/program_dir.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,6 +75,27 @@ private slots:
         const QString missing = m_dir.filePath(u"absent.ini"_s);
         QCOMPARE(ReadIniInt(missing, u"PathInfo"_s, u"Language"_s, 0), 0);
         QCOMPARE(ReadIniString(missing, u"PathInfo"_s, u"vedioType"_s, u"11111111"_s, 9), u"11111111"_s);
+    }
+
+    // An installed program cannot keep config.ini beside itself.
+    void configIniBesideTheProgramFirstThenPerUser()
+    {
+        QTemporaryDir home;
+        qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+        const QString beside = GetProgramDir() + u"/config.ini"_s;
+        QVERIFY(!QFileInfo::exists(beside));
+        QCOMPARE(ConfigIniPath(), beside); // neither: the defaults apply
+
+        const QString perUser = home.path() + u"/orvane-config/config.ini"_s;
+        QCOMPARE(PerUserConfigIniPath(), perUser);
+        QVERIFY(QDir().mkpath(home.path() + u"/orvane-config"_s));
+        QFile(m_path).copy(perUser);
+        QCOMPARE(ConfigIniPath(), perUser);
+        QCOMPARE(ReadIniString(ConfigIniPath(), u"Ports"_s, u"COM1"_s, QString(), 260), u"/dev/pts/7"_s);
+
+        QVERIFY(QFile(m_path).copy(beside));
+        QCOMPARE(ConfigIniPath(), beside);
+        QVERIFY(QFile::remove(beside));
     }
 };
 
