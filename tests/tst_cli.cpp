@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -174,6 +176,29 @@ private slots:
         QVERIFY2(run.strErr.contains(u"the camera reported E002 (flash operation error)"_s), qPrintable(run.strErr));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         QVERIFY(camera.Camera().Received().ends_with("R"));
+    }
+
+    void ctrlCStopsBetweenPiecesAndReleasesTheCamera()
+    {
+        CameraTiming quick;
+        quick.nRestartSilenceMs = 100;
+        CameraFixture camera({}, quick);
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(60000, 'e')}});
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"upgrade"_s, package});
+        QVERIFY(process.waitForStarted());
+        // Well into the image: 'U', the header and a few pieces have arrived.
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000));
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(u"interrupted: the camera may need this upgrade again"_s), qPrintable(err));
+        const std::string received = camera.Camera().Received();
+        QVERIFY(received.ends_with("R"));
+        QVERIFY(received.size() < 60000); // the rest of the image was never sent
     }
 
     void aMissingPortIsNamed()
