@@ -13,12 +13,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kRequests = 4;
-constexpr int kRequestPeriodMs = 1000;
-constexpr int kAfterReadyPauseMs = 100;
-constexpr int kBeforeReleasePauseMs = 200;
-constexpr int kAnswerWaitMs = 10000;   // for 'S' or 'D' after the last piece
-constexpr int kFlashWaitMs = 120000;   // for 'D' once the camera has stored the image
+constexpr int kFlashWaitMs = 120000; // for 'D' once the camera has stored the image
 
 QString ReportText(const std::string& report)
 {
@@ -81,7 +76,7 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
         return release(ReportText(replies.Report()));
 
     port.QueueWrite("U");
-    QThread::msleep(kAfterReadyPauseMs);
+    QThread::msleep(kReadyPauseMs);
     observer.stage(u"transferring"_s);
     std::optional<TransferReport> result;
     QElapsedTimer clock;
@@ -142,7 +137,7 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
         if (seen == E::Report)
             return release(ReportText(replies.Report()));
     }
-    QThread::msleep(kBeforeReleasePauseMs);
+    QThread::msleep(kReleasePauseMs);
     port.QueueWrite("R");
     observer.stage(u"done"_s);
     return QString();

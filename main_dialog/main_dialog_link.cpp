@@ -68,7 +68,7 @@ int CMyCorvixDlg::RestartDevice(int mode)
         m_dlgUpdate.AppendLog(LoadString(Ids::LogTrigger));
         m_upgradeReplies.Reset();
         m_bUpgradeMode = 1;
-        m_timers.SetTimer(kTimerUpgradeRequest, 1000);
+        m_timers.SetTimer(kTimerUpgradeRequest, kRequestPeriodMs);
     }
     return 0;
 }
@@ -95,7 +95,7 @@ void CMyCorvixDlg::OnTimer(int id)
     switch (id) {
     case kTimerUpgradeRequest:
         m_Port.QueueWrite("*****");
-        if (++m_nUpgradeTries > 3)
+        if (++m_nUpgradeTries >= kRequests)
             LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); // restart stays locked
         else
             m_dlgUpdate.AppendLog(LoadString(Ids::LogRequest));

@@ -10,14 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-constexpr int kAfterReadyPauseMs = 100; // after "U", before the header
-constexpr int kBeforeReleasePauseMs = 200;
-constexpr int kAnswerWaitMs = 10000; // for 'S' and 'D' after the last piece
-
-} // namespace
-
 void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
 {
     switch (m_upgradeReplies.Receive(static_cast<char>(ch))) {
@@ -28,7 +20,7 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
         m_timers.KillTimer(kTimerUpgradeRequest);
         m_nUpgradeTries = 0;
         m_Port.QueueWrite("U");
-        QThread::msleep(kAfterReadyPauseMs);
+        QThread::msleep(kReadyPauseMs);
         TransferImage();
         break;
     case CUpgradeReplies::Event::Stored:
@@ -37,7 +29,7 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
     case CUpgradeReplies::Event::Done:
         CancelTransfer();
         m_timers.KillTimer(kTimerAfterTransfer);
-        QThread::msleep(kBeforeReleasePauseMs);
+        QThread::msleep(kReleasePauseMs);
         m_Port.QueueWrite("R");
         m_bUpgradeMode = 0;
         m_bUpgradeAck = 1;

@@ -14,6 +14,15 @@ constexpr std::size_t kPieceBytes = 100;
 constexpr int kPiecePauseMs = 10;  // after each piece is handed over
 constexpr int kHeaderPauseMs = 20; // between the header and the first piece
 
+// The host's side of the pacing around an image: a request ("*****") each
+// second after the restart trigger, four at most; 100 ms after "U"; 200 ms
+// before "R"; up to 10 s for the camera's 'S' or 'D' after the last piece.
+constexpr int kRequestPeriodMs = 1000;
+constexpr int kRequests = 4;
+constexpr int kReadyPauseMs = 100;
+constexpr int kReleasePauseMs = 200;
+constexpr int kAnswerWaitMs = 10000;
+
 // Type code on the wire for an image kind (0 elf, 1 sof, 2 font): 1, 2, 3.
 int ImageTypeCode(int imageKind);
 
