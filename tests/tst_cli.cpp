@@ -201,6 +201,27 @@ private slots:
         QVERIFY(received.size() < 60000); // the rest of the image was never sent
     }
 
+    // COMn is looked up in the config.ini beside the program, as the window does.
+    void aComPortIsMappedThroughConfigIni()
+    {
+        CameraFixture camera;
+        QTemporaryDir dir;
+        const QString program = dir.filePath(u"orvane-cli"_s);
+        QVERIFY(QFile::copy(QStringLiteral(ORVANE_CLI), program));
+        WriteFile(dir, u"config.ini"_s, "[Ports]\nCOM7=" + Port(camera).toUtf8() + "\n");
+        QProcess process;
+        process.start(program, {u"--port"_s, u"COM7"_s, u"read"_s});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().contains("software_version        V1.3"));
+
+        process.start(program, {u"ports"_s});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
+        QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains(u"  COM7 = "_s + Port(camera) + u'\n'));
+    }
+
     void aMissingPortIsNamed()
     {
         const Run run = RunCli({u"--port"_s, u"/dev/does-not-exist"_s, u"read"_s});
