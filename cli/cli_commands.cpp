@@ -170,16 +170,10 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     const QByteArray package = FileContents(options.strFile, io);
     if (package.isNull())
         return ExitCode::Usage;
-    CCameraLink link;
-    if (!OpenAndRead(link, options, io))
-        return ExitCode::CameraOrPort;
-    const ImageSettings camera = DecodeImageSettings(RegisterImage);
-    const QString software = VersionText(camera.nSoftwareVersion);
-    const QString hardware = VersionText(camera.nHardwareVersion);
+    // Checked before the port is opened, so a wrong file sends nothing.
     PackageFault fault{};
-    const std::optional<PackageContents> contents = ReadPackage(
-        package, [&](const QString& name) { return CheckImageName(name, software, hardware) == 1; }, PackageLimits{},
-        &fault);
+    std::optional<PackageContents> contents =
+        ReadPackage(package, [](const QString&) { return true; }, PackageLimits{}, &fault);
     if (!contents) {
         io.err << u"orvane-cli: %1 is not an upgrade package (%2)"_s.arg(
                       options.strFile, fault == PackageFault::NotTagged ? u"it does not start with \"QZ\""_s
@@ -189,6 +183,19 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     }
     for (const QString& line : contents->skipped)
         io.out << u"skipped "_s << line << u'\n';
+
+    CCameraLink link;
+    if (!OpenAndRead(link, options, io))
+        return ExitCode::CameraOrPort;
+    const ImageSettings camera = DecodeImageSettings(RegisterImage);
+    const QString software = VersionText(camera.nSoftwareVersion);
+    const QString hardware = VersionText(camera.nHardwareVersion);
+    std::erase_if(contents->entries, [&](const PackageEntry& entry) {
+        const bool running = CheckImageName(entry.strName, software, hardware) == 0;
+        if (running)
+            io.out << u"skipped %1: the camera runs this version already\n"_s.arg(entry.strName);
+        return running;
+    });
 
     QTemporaryDir dir;
     std::vector<UpgradeImage> images;

@@ -127,6 +127,10 @@ private slots:
         QCOMPARE(run.nExitCode, 2);
         QVERIFY2(run.strErr.contains(message), qPrintable(run.strErr));
         QCOMPARE(RunCli({u"--port"_s, Port(camera), u"--baud"_s, u"x"_s, u"read"_s}).nExitCode, 2);
+        const Run zip = RunCli({u"--port"_s, Port(camera), u"upgrade"_s,
+                                WriteFile(dir, u"plain.zip"_s, ZipArchive({{"cam.elf.flash", "image"}}))});
+        QCOMPARE(zip.nExitCode, 2);
+        QVERIFY2(zip.strErr.contains(u"is not an upgrade package (it does not start with \"QZ\")"_s), qPrintable(zip.strErr));
         // The port was never opened: a marker of the test's own is the first thing the camera receives.
         QFile device(Port(camera));
         QVERIFY(device.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
@@ -156,7 +160,8 @@ private slots:
         QCOMPARE(images[0].nType, 1);
         QCOMPARE(QByteArray::fromStdString(images[1].bytes), font);
         QCOMPARE(images[1].nType, 3);
-        QVERIFY(run.strOut.contains(u"skipped readme.txt"_s));
+        QVERIFY(run.strOut.contains(u"skipped readme.txt: not an elf, sof or font image"_s));
+        QVERIFY(run.strOut.contains(u"skipped cam_V1.3.elf.flash: the camera runs this version already"_s));
         QVERIFY(run.strOut.contains(u"[1/2] cam_V1.4.elf.flash: done"_s));
         QVERIFY(run.strOut.endsWith(u"upgrade finished: 2 image(s) sent\n"_s));
     }
