@@ -17,8 +17,15 @@ struct CliStreams {
     bool bTerminal = false; // standard output is a terminal: progress on one line
 };
 
+class CCameraLink;
+
 int RunPorts(CliStreams& io);
 int RunRead(const CliOptions& options, CliStreams& io);
 int RunApply(const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
+
+// Shared by the commands: opens the port and reads the camera (false after
+// saying why), and reads a whole file (null after saying why).
+bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io);
+QByteArray FileContents(const QString& path, CliStreams& io);

@@ -2,7 +2,6 @@
 // image transfer and its outcome, and every way a run ends.
 #include "main_dialog/main_dialog.h"
 
-#include "common/message_box.h"
 #include "res/resource_module.h"
 #include "res/string_ids.h"
 

@@ -1,0 +1,101 @@
+// orvane-cli upgrade: the package's images, one by one, with progress.
+#include "cli/camera_link.h"
+#include "cli/cli_commands.h"
+#include "cli/upgrade_run.h"
+#include "link/register_map.h"
+#include "pages/para/image_settings.h"
+#include "pages/update/checksum.h"
+#include "pages/update/image_files.h"
+#include "pages/update/package_reader.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
+
+int RunUpgrade(const CliOptions& options, CliStreams& io)
+{
+    const QByteArray package = FileContents(options.strFile, io);
+    if (package.isNull())
+        return ExitCode::Usage;
+    // Checked before the port is opened, so a wrong file sends nothing.
+    PackageFault fault{};
+    std::optional<PackageContents> contents =
+        ReadPackage(package, [](const QString&) { return true; }, PackageLimits{}, &fault);
+    if (!contents) {
+        io.err << u"orvane-cli: %1 is not an upgrade package (%2)"_s.arg(
+                      options.strFile, fault == PackageFault::NotTagged ? u"it does not start with \"QZ\""_s
+                                                                        : u"not a readable zip archive"_s)
+               << Qt::endl;
+        return ExitCode::Usage;
+    }
+    for (const QString& line : contents->skipped)
+        io.out << u"skipped "_s << line << u'\n';
+
+    CCameraLink link;
+    if (!OpenAndRead(link, options, io))
+        return ExitCode::CameraOrPort;
+    const ImageSettings camera = DecodeImageSettings(RegisterImage);
+    const QString software = VersionText(camera.nSoftwareVersion);
+    const QString hardware = VersionText(camera.nHardwareVersion);
+    std::erase_if(contents->entries, [&](const PackageEntry& entry) {
+        const bool running = CheckImageName(entry.strName, software, hardware) == 0;
+        if (running)
+            io.out << u"skipped %1: the camera runs this version already\n"_s.arg(entry.strName);
+        return running;
+    });
+
+    QTemporaryDir dir;
+    std::vector<UpgradeImage> images;
+    for (const PackageEntry& entry : contents->entries) {
+        const ImageKind kind = ImageKindForName(entry.strName);
+        if (kind == ImageKind::Other) {
+            io.out << u"skipped %1: not an elf, sof or font image\n"_s.arg(entry.strName);
+            continue;
+        }
+        UpgradeImage image{entry.strName, dir.filePath(entry.strName), int(kind),
+                           ComputeChecksum(std::size_t(entry.bytes.size()),
+                                           reinterpret_cast<const unsigned char*>(entry.bytes.constData())),
+                           entry.bytes.size()};
+        QFile file(image.strPath);
+        if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(entry.bytes) != entry.bytes.size()) {
+            io.err << u"orvane-cli: cannot unpack %1: %2"_s.arg(image.strPath, file.errorString()) << Qt::endl;
+            return ExitCode::CameraOrPort;
+        }
+        images.push_back(image);
+    }
+    if (images.empty()) {
+        io.out << u"nothing to send: the camera runs every image of the package already\n"_s << Qt::flush;
+        return ExitCode::Success;
+    }
+
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const UpgradeImage& image = images[i];
+        const QString prefix = u"[%1/%2] %3"_s.arg(i + 1).arg(images.size()).arg(image.strName);
+        io.out << u"%1: %2 bytes, checksum %3\n"_s.arg(prefix).arg(image.nBytes).arg(image.nChecksum, 0, 16) << Qt::flush;
+        int lastShown = -1;
+        const UpgradeObserver observer{
+            [&](const QString& stage) {
+                if (io.bTerminal && lastShown >= 0)
+                    io.out << u'\n';
+                lastShown = -1;
+                io.out << prefix << u": "_s << stage << u'\n' << Qt::flush;
+            },
+            [&](int percent, qint64 rate, qint64 msLeft) {
+                if (io.bTerminal) {
+                    io.out << u"\r%1: %2%  %3 B/s  %4 s left   "_s.arg(prefix).arg(percent, 3).arg(rate).arg(msLeft / 1000)
+                           << Qt::flush;
+                    lastShown = percent;
+                }
+            },
+        };
+        const QString failure = SendImage(link, image, observer);
+        if (!failure.isEmpty()) {
+            io.err << u"orvane-cli: %1: %2"_s.arg(prefix, failure) << Qt::endl;
+            return ExitCode::CameraOrPort;
+        }
+    }
+    link.Close();
+    io.out << u"upgrade finished: %1 image(s) sent\n"_s.arg(images.size()) << Qt::flush;
+    return ExitCode::Success;
+}
