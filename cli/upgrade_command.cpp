@@ -8,8 +8,6 @@
 #include "pages/update/image_files.h"
 #include "pages/update/package_reader.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -45,24 +43,13 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
         return running;
     });
 
-    QTemporaryDir dir;
     std::vector<UpgradeImage> images;
     for (const PackageEntry& entry : contents->entries) {
         const ImageKind kind = ImageKindForName(entry.strName);
-        if (kind == ImageKind::Other) {
+        if (kind == ImageKind::Other)
             io.out << u"skipped %1: not an elf, sof or font image\n"_s.arg(entry.strName);
-            continue;
-        }
-        UpgradeImage image{entry.strName, dir.filePath(entry.strName), int(kind),
-                           ComputeChecksum(std::size_t(entry.bytes.size()),
-                                           reinterpret_cast<const unsigned char*>(entry.bytes.constData())),
-                           entry.bytes.size()};
-        QFile file(image.strPath);
-        if (!dir.isValid() || !file.open(QIODevice::WriteOnly) || file.write(entry.bytes) != entry.bytes.size()) {
-            io.err << u"orvane-cli: cannot unpack %1: %2"_s.arg(image.strPath, file.errorString()) << Qt::endl;
-            return ExitCode::CameraOrPort;
-        }
-        images.push_back(image);
+        else
+            images.push_back({entry.strName, entry.bytes, int(kind), ComputeChecksum(entry.bytes)});
     }
     if (images.empty()) {
         io.out << u"nothing to send: the camera runs every image of the package already\n"_s << Qt::flush;
@@ -72,7 +59,7 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     for (std::size_t i = 0; i < images.size(); ++i) {
         const UpgradeImage& image = images[i];
         const QString prefix = u"[%1/%2] %3"_s.arg(i + 1).arg(images.size()).arg(image.strName);
-        io.out << u"%1: %2 bytes, checksum %3\n"_s.arg(prefix).arg(image.nBytes).arg(image.nChecksum, 0, 16) << Qt::flush;
+        io.out << u"%1: %2 bytes, checksum %3\n"_s.arg(prefix).arg(image.bytes.size()).arg(image.nChecksum, 0, 16) << Qt::flush;
         int lastShown = -1;
         const UpgradeObserver observer{
             [&](const QString& stage) {

@@ -83,13 +83,14 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
     clock.start();
     CImageTransfer transfer(port, {[](const QString&) {},
                                    [&](int percent) {
-                                       const qint64 sent = image.nBytes * percent / 100;
+                                       const qint64 total = image.bytes.size();
+                                       const qint64 sent = total * percent / 100;
                                        const qint64 ms = std::max<qint64>(1, clock.elapsed());
                                        const qint64 rate = sent * 1000 / ms;
-                                       observer.progress(percent, rate, rate > 0 ? (image.nBytes - sent) * 1000 / rate : 0);
+                                       observer.progress(percent, rate, rate > 0 ? (total - sent) * 1000 / rate : 0);
                                    },
                                    [&](const TransferReport& report) { result = report; }});
-    transfer.Start({image.strPath, image.nKind, image.nChecksum});
+    transfer.Start({image.strName, image.nKind, image.nChecksum, image.bytes});
     bool stored = false;
     while (!result) {
         if (!link.WaitUntil([&] { return result || link.CharWaiting() || link.DeviceLost(); }, -1)) {

@@ -1,17 +1,17 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 
 class CCameraLink;
 
-// One image of a package, unpacked to a file, as the exchange sends it.
+// One image of a package, as the exchange sends it.
 struct UpgradeImage {
     QString strName;
-    QString strPath;
+    QByteArray bytes;
     int nKind = 0; // 0 elf, 1 sof, 2 font
     int nChecksum = 0;
-    qint64 nBytes = 0;
 };
 
 // What the exchange tells its user as it goes.

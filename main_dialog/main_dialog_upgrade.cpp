@@ -63,7 +63,7 @@ void CMyCorvixDlg::TransferImage()
     // Cleared before the first byte: an 'S' may overtake the transfer's end.
     m_bUpgradeAck = 0;
     m_transfer.Start({m_dlgUpdate.m_aImagePaths.value(m_dlgUpdate.m_nNextImage - 1), m_dlgUpdate.m_nImageKind,
-                      m_dlgUpdate.m_nChecksum});
+                      m_dlgUpdate.m_nChecksum, QByteArray()});
 }
 
 CImageTransfer::Events CMyCorvixDlg::TransferEvents()

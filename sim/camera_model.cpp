@@ -181,7 +181,7 @@ void CameraModel::OnUpgradeByte(unsigned char byte, std::int64_t nowMs)
 
 void CameraModel::FinishImage(std::int64_t nowMs)
 {
-    const int checksum = ComputeChecksum(m_image.bytes.size(), reinterpret_cast<const unsigned char*>(m_image.bytes.data()));
+    const int checksum = ComputeChecksum(m_image.bytes);
     if (m_image.nType < 1 || m_image.nType > 3)
         m_image.strVerdict = "E004";
     else if (checksum != m_image.nChecksum)

@@ -16,11 +16,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-int Checksum(const QByteArray& bytes)
-{
-    return ComputeChecksum(std::size_t(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()));
-}
-
 std::optional<PackageContents> Read(const QByteArray& package, const PackageLimits& limits = {},
                                     PackageFault* fault = nullptr)
 {
@@ -45,14 +40,14 @@ private slots:
     // The camera checks images with exactly this fold; the simulator uses the same function.
     void checksumVectors()
     {
-        QCOMPARE(Checksum("abc"), 0x9D3B);
-        QCOMPARE(Checksum(QByteArray()), 0xFFFF);
-        QCOMPARE(Checksum(QByteArray(1, '\x01')), 0xFFFE);
-        QCOMPARE(Checksum(QByteArray(65538, '\xFF')), 0x0001);
+        QCOMPARE(ComputeChecksum(QByteArray("abc")), 0x9D3B);
+        QCOMPARE(ComputeChecksum(QByteArray()), 0xFFFF);
+        QCOMPARE(ComputeChecksum(QByteArray(1, '\x01')), 0xFFFE);
+        QCOMPARE(ComputeChecksum(QByteArray(65538, '\xFF')), 0x0001);
         QByteArray ramp(262144, '\0');
         for (int i = 0; i < ramp.size(); ++i)
             ramp[i] = char(i & 0xFF);
-        QCOMPARE(Checksum(ramp), 0xFF01);
+        QCOMPARE(ComputeChecksum(ramp), 0xFF01);
     }
 
     void imageHeaderCarriesTypeChecksumAndLength()

@@ -51,14 +51,9 @@ QByteArray Pattern(int size, int seed)
     return bytes;
 }
 
-int Checksum(const QByteArray& bytes)
-{
-    return ComputeChecksum(std::size_t(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()));
-}
-
 std::string Header(int kind, const QByteArray& image)
 {
-    const auto header = ImageHeader(kind, Checksum(image), std::uint32_t(image.size()));
+    const auto header = ImageHeader(kind, ComputeChecksum(image), std::uint32_t(image.size()));
     return std::string(reinterpret_cast<const char*>(header.data()), header.size());
 }
 
@@ -72,7 +67,7 @@ std::string ImageExchange(int kind, const QByteArray& image)
 QStringList ExaminedLines(const QString& tail, const QByteArray& image)
 {
     return {kSeparator, kSeparator, u"%1 升级文件长度为 %2 bytes ."_s.arg(tail).arg(image.size()),
-            u"校验码是 %1."_s.arg(Checksum(image), 0, 16)};
+            u"校验码是 %1."_s.arg(ComputeChecksum(image), 0, 16)};
 }
 
 // The log lines of one image from the trigger to the end of its transfer.
@@ -455,8 +450,8 @@ private slots:
         bool finished = false;
         CImageTransfer transfer(port, {[&](const QString&) { ++events; }, [&](int) { ++events; },
                                        [&](const TransferReport&) { finished = true; }});
-        QVERIFY(transfer.Start({path, 0, 0}));
-        QVERIFY(!transfer.Start({path, 0, 0}));
+        QVERIFY(transfer.Start({path, 0, 0, QByteArray()}));
+        QVERIFY(!transfer.Start({path, 0, 0, QByteArray()}));
         QVERIFY(WaitUntil([&] { return events >= 3; }));
         transfer.Cancel();
         QVERIFY(!transfer.IsRunning());

@@ -26,11 +26,6 @@ constexpr int kLogLimit = 20000;
 constexpr qsizetype kShortestPackagePath = 10;
 constexpr qsizetype kImageNameTail = 10; // of the path, in the image's length line
 
-int Checksum(const QByteArray& bytes)
-{
-    return ComputeChecksum(std::size_t(bytes.size()), reinterpret_cast<const unsigned char*>(bytes.constData()));
-}
-
 } // namespace
 
 CDlgUpdate::CDlgUpdate(QWidget* parent) : CTemplatePage(Ids::DialogUpdate, parent)
@@ -75,7 +70,7 @@ void CDlgUpdate::OnBrowse()
     if (!file.open(QIODevice::ReadOnly))
         return;
     AppendLog(LoadString(Ids::LogFileLength) + u" %1 bytes .\n"_s.arg(file.size()));
-    m_nChecksum = Checksum(file.readAll());
+    m_nChecksum = ComputeChecksum(file.readAll());
     Item<QLineEdit>(1022)->setText(QString::number(m_nChecksum, 16));
     AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum));
     if (path.size() < kShortestPackagePath)
@@ -168,7 +163,7 @@ void CDlgUpdate::SendNextImage()
         AppendLog(separator);
         AppendLog(path.right(kImageNameTail) + u' ' + LoadString(Ids::LogFileLength)
                   + u" %1 bytes .\n"_s.arg(bytes.size()));
-        m_nChecksum = Checksum(bytes);
+        m_nChecksum = ComputeChecksum(bytes);
         AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum, 0, 16));
 
         const ImageKind kind = ImageKindForName(path);

@@ -90,11 +90,11 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run)
         });
     };
 
+    QByteArray image = job.image;
     QFile file(job.strPath);
-    QByteArray image;
-    if (file.open(QIODevice::ReadOnly))
+    if (image.isNull() && file.open(QIODevice::ReadOnly))
         image = file.readAll();
-    if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+    if (image.isNull() && (!file.isOpen() || file.error() != QFileDevice::NoError)) {
         report.outcome = TransferReport::Outcome::ImageUnreadable;
         report.strDetail = job.strPath + u": "_s + file.errorString();
         finish();

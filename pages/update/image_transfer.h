@@ -8,12 +8,14 @@
 
 class CSerialPort;
 
-// One image to stream: the file, its kind (0 elf, 1 sof, 2 font) and the
+// One image to stream: its file, read by the transfer thread, or its bytes
+// when they are in memory already; its kind (0 elf, 1 sof, 2 font) and the
 // checksum computed when it was examined.
 struct TransferJob {
     QString strPath;
     int nImageKind = 0;
     int nChecksum = 0;
+    QByteArray image; // null: read strPath
 };
 
 // How a transfer ended.
