@@ -1,9 +1,11 @@
 #include "cli/settings_file.h"
 
+#include "cli/json_keys.h"
 #include "pages/osd/video_formats.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <cmath>
 #include <functional>
 
 using namespace Qt::StringLiterals;
@@ -104,8 +106,9 @@ std::optional<int> WholeNumberIn(const QJsonValue& value, int low, int high)
 {
     if (!value.isDouble())
         return std::nullopt;
+    // In range before any conversion: 1e300 has no integer to become.
     const double number = value.toDouble();
-    if (number != double(qint64(number)) || number < low || number > high)
+    if (!(number >= low && number <= high) || number != std::floor(number))
         return std::nullopt;
     return int(number);
 }
@@ -186,6 +189,10 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
         *error = u"not a JSON object"_s;
         return false;
     }
+    if (const QString duplicate = FirstDuplicateKey(json); !duplicate.isEmpty()) {
+        *error = u"\"%1\" is given twice; allowed: each key once"_s.arg(duplicate);
+        return false;
+    }
     const QJsonObject object = document.object();
     if (object[u"format"] != QJsonValue(kSettingsFormat)) {
         *error = u"\"format\": %1; allowed: %2"_s.arg(Shown(object[u"format"])).arg(kSettingsFormat);
@@ -251,14 +258,15 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
             *error = u"unknown key \"%1\"; known keys: %2"_s.arg(it.key(), known.join(u", "_s));
             return false;
         }
-        if (it.key() == u"format" || it.key() == u"camera" || it.value().isNull())
+        if (it.value().isNull())
             continue;
         QString allowed;
         if (!reader->second(it.value(), &allowed)) {
             *error = u"\"%1\": %2; allowed: %3"_s.arg(it.key(), Shown(it.value()), allowed);
             return false;
         }
-        given.append(it.key());
+        if (it.key() != u"format" && it.key() != u"camera") // what the file is, not what it sets
+            given.append(it.key());
     }
     if (s.bContrastOn && s.nBacklightMode != BacklightMode::Off) {
         *error = u"\"contrast_enhancement\": true with \"backlight\": \"%1\"; allowed: one of them, the other "

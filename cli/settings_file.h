@@ -12,6 +12,8 @@
 // "format" version and a "camera" section that says what the camera is
 // (versions, video format) and is never applied.
 constexpr int kSettingsFormat = 1;
+// A settings file is a few hundred bytes; anything over this is not one.
+constexpr qint64 kSettingsFileMax = 1024 * 1024;
 
 struct CameraSettings {
     ImageSettings image;
