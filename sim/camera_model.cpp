@@ -163,6 +163,8 @@ void CameraModel::OnUpgradeByte(unsigned char byte, std::int64_t nowMs)
         break;
     case State::Data:
         m_image.bytes.push_back(static_cast<char>(byte));
+        if (m_image.bytes.size() == m_image.nLength / 2 + 1 && !m_faults.strNoiseInImage.empty())
+            UpgradeReply(m_faults.strNoiseInImage, nowMs);
         if (m_image.bytes.size() == m_image.nLength)
             FinishImage(nowMs);
         break;
@@ -204,7 +206,7 @@ void CameraModel::FinishImage(std::int64_t nowMs)
 void CameraModel::Tick(std::int64_t nowMs)
 {
     if (m_state == State::Flashing && nowMs >= m_nFlashDoneMs) {
-        UpgradeReply(m_images.back().strVerdict, m_nFlashDoneMs);
+        UpgradeReply(m_images.back().strVerdict + m_faults.strNoiseAfterVerdict, m_nFlashDoneMs);
         m_state = State::AwaitRelease;
     }
     const bool receiving = m_state == State::AwaitStart || m_state == State::Header || m_state == State::Data;

@@ -14,6 +14,8 @@ struct CameraFaults {
     bool bMute = false;          // never answer a read
     std::string strUpgradeError; // answer every image with this report ("E001" ...) instead of 'D'
     bool bSilentAfterImage = false; // take every image and never answer it ('S', 'D' or a report)
+    std::string strNoiseInImage;     // sent once half of an image has arrived, as line noise would be
+    std::string strNoiseAfterVerdict; // sent right after 'D' or a report
     int nIgnoredWriteRegister = -1; // writes to this register are taken and forgotten
 };
 

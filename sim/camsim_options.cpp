@@ -34,7 +34,8 @@ std::string CamsimHelp()
            "Upgrade:\n"
            "  --restart-silence MS   deaf and dumb for MS after a restart (default 1500)\n"
            "  --upgrade-window MS     then answers \"*****\" with 'A' for MS (default 5000)\n"
-           "  --flash-time MS        time between 'S' and 'D' for a received image (default 300)\n"
+           "  --flash-time MS        time between 'S' and 'D' for a received image (default 300;\n"
+           "                         0 answers both as the last byte arrives)\n"
            "  --capture-dir DIR      write every received image to DIR/image-<n>-type<t>.bin\n"
            "Faults:\n"
            "  --reply-delay MS       answer every read command MS late\n"
@@ -44,6 +45,8 @@ std::string CamsimHelp()
            "  --garble-every N       turn every Nth reply character into '?'\n"
            "  --upgrade-error CODE   answer every image with CODE (E001, E002, E003, E004, E010)\n"
            "  --silent-after-image   take every image and never answer it\n"
+           "  --noise-in-image TEXT  send TEXT once half of an image has arrived\n"
+           "  --noise-after-verdict TEXT  send TEXT right after 'D' or the error report\n"
            "  --ignore-write ADDR    take writes to register ADDR (hexadecimal) and forget them\n"
            "  --vanish-after N       close the terminal after N bytes from the host\n"
            "  --flood                send a steady stream of 'x' at the line rate\n"
@@ -75,6 +78,8 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--link", text(&options->pty.strLinkPath)},
         {"--capture-dir", text(&options->strCaptureDir)},
         {"--upgrade-error", text(&options->faults.strUpgradeError)},
+        {"--noise-in-image", text(&options->faults.strNoiseInImage)},
+        {"--noise-after-verdict", text(&options->faults.strNoiseAfterVerdict)},
         {"--restart-silence", number(&options->timing.nRestartSilenceMs)},
         {"--upgrade-window", number(&options->timing.nUpgradeWindowMs)},
         {"--flash-time", number(&options->timing.nFlashMs)},

@@ -51,8 +51,10 @@ bool PtyCamera::Start(std::string* error)
         return false;
     };
 
+    // Neither end is inherited by a program the host starts: a copy of the
+    // master would keep the line alive after the camera vanished.
     m_nMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (m_nMaster < 0)
+    if (m_nMaster < 0 || ::fcntl(m_nMaster, F_SETFD, FD_CLOEXEC) != 0)
         return fail("posix_openpt");
     char name[128];
     if (::grantpt(m_nMaster) != 0 || ::unlockpt(m_nMaster) != 0 || ::ptsname_r(m_nMaster, name, sizeof name) != 0)
@@ -60,7 +62,7 @@ bool PtyCamera::Start(std::string* error)
     m_strDevicePath = name;
 
     // A raw 115200 8N1 line until the host sets its own settings.
-    m_nSlave = ::open(name, O_RDWR | O_NOCTTY);
+    m_nSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_nSlave < 0)
         return fail("open slave");
     termios settings {};
