@@ -24,7 +24,25 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
 
-CCameraLink::CCameraLink() = default;
+CCameraLink::CCameraLink(QTextStream& err)
+{
+    m_port.SetErrorReporter([this, &err](const CommErrorReport& report) {
+        if (report.bDeviceLost) {
+            m_strLossReason = report.strSystemText;
+            return;
+        }
+        const QString what = report.strStep.startsWith(u"Read")    ? u"reading from it"_s
+                             : report.strStep.startsWith(u"Write") ? u"writing to it"_s
+                                                                   : u"setting up the line"_s;
+        err << u"orvane-cli: %1: %2 failed: %3"_s.arg(m_strPort, what, report.strSystemText) << Qt::endl;
+    });
+}
+
+QString CCameraLink::LossText() const
+{
+    return m_strLossReason.isEmpty() ? u"%1 went away"_s.arg(m_strPort)
+                                     : u"%1 went away (%2)"_s.arg(m_strPort, m_strLossReason);
+}
 
 CCameraLink::~CCameraLink()
 {
@@ -39,6 +57,7 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     const QString device = com.hasMatch() ? ResolvePortName(number) : port;
     m_strPort = device == port ? port : u"%1 (%2)"_s.arg(port, device);
     m_bLost = false;
+    m_strLossReason.clear();
     m_received.clear();
     if (!m_port.OpenDevice(this, number, device, baud, 'N', 8, 1, kEvents)) {
         const PortOpenError& failure = m_port.OpenError();
@@ -107,7 +126,7 @@ bool CCameraLink::ReadConfiguration(QString* error)
         const int ch = NextChar(kReplyWaitMs);
         if (ch < 0) {
             *error = s_bInterrupted ? u"interrupted"_s
-                     : m_bLost      ? u"%1 went away during the read"_s.arg(m_strPort)
+                     : m_bLost      ? LossText() + u" during the read"_s
                                     : u"the camera on %1 did not answer within %2 ms (register %3 of %4)"_s.arg(m_strPort)
                                      .arg(kReplyWaitMs)
                                      .arg(cycle.ReadIndex() + 1)

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTextStream>
 #include <atomic>
 #include <deque>
 #include <functional>
@@ -14,7 +15,8 @@
 // the thread that made it, waiting in its event loop.
 class CCameraLink final : public QObject {
 public:
-    CCameraLink();
+    // The port's errors are told on `err` in the command line's words.
+    explicit CCameraLink(QTextStream& err);
     ~CCameraLink() override;
 
     // Opens P: a device path, or COMn as config.ini maps it. False with
@@ -40,6 +42,8 @@ public:
     bool CharWaiting() const { return !m_received.empty(); }
     void DiscardReceived() { m_received.clear(); }
     bool DeviceLost() const { return m_bLost; }
+    // "PORT went away", with the OS's words when it gave any.
+    QString LossText() const;
 
     // Set by Ctrl-C; every wait ends when it is set.
     static std::atomic<bool> s_bInterrupted;
@@ -52,4 +56,5 @@ private:
     QString m_strPort;
     std::deque<char> m_received;
     bool m_bLost = false;
+    QString m_strLossReason;
 };

@@ -2,12 +2,12 @@
 
 #include "cli/camera_link.h"
 #include "cli/settings_file.h"
+#include "common/file_contents.h"
 #include "common/ini_file.h"
 #include "common/program_dir.h"
 #include "link/link_protocol.h"
 #include "link/register_map.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QSerialPortInfo>
 #include <QThread>
@@ -36,14 +36,18 @@ bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io)
     return true;
 }
 
-QByteArray FileContents(const QString& path, CliStreams& io)
+bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliStreams& io)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        io.err << u"orvane-cli: cannot read %1: %2"_s.arg(path, file.errorString()) << Qt::endl;
-        return QByteArray();
+    QString error;
+    if (!ReadRegularFile(path, maxBytes, bytes, &error)) {
+        io.err << u"orvane-cli: cannot read %1: %2"_s.arg(path, error) << Qt::endl;
+        return false;
     }
-    return file.readAll();
+    if (bytes->isEmpty()) {
+        io.err << u"orvane-cli: %1 is empty"_s.arg(path) << Qt::endl;
+        return false;
+    }
+    return true;
 }
 
 namespace {
@@ -95,7 +99,7 @@ int RunPorts(CliStreams& io)
 
 int RunRead(const CliOptions& options, CliStreams& io)
 {
-    CCameraLink link;
+    CCameraLink link(io.err);
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
     const QJsonObject json = SettingsToJson(SettingsOfRegisterImage());
@@ -108,8 +112,8 @@ int RunRead(const CliOptions& options, CliStreams& io)
 
 int RunApply(const CliOptions& options, CliStreams& io)
 {
-    const QByteArray file = FileContents(options.strFile, io);
-    if (file.isNull())
+    QByteArray file;
+    if (!ReadInputFile(options.strFile, kSettingsFileMax, &file, io))
         return ExitCode::Usage;
     // Checked in full before the port is opened, so a bad file sends nothing.
     CameraSettings wanted;
@@ -120,11 +124,18 @@ int RunApply(const CliOptions& options, CliStreams& io)
         return ExitCode::Usage;
     }
 
-    CCameraLink link;
+    CCameraLink link(io.err);
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
+    // Laid over what the camera has: a file that only fits the defaults
+    // (contrast enhancement on while this camera's backlight is on) is
+    // refused here, before anything is written.
     wanted = SettingsOfRegisterImage();
-    ReadSettingsFile(file, &wanted, &keys, &error);
+    if (!ReadSettingsFile(file, &wanted, &keys, &error)) {
+        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(), error)
+               << Qt::endl;
+        return ExitCode::Usage;
+    }
     std::vector<RegisterWrite> writes = FullWrite(wanted.image, RegisterImage);
     writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
     writes.push_back({1, kCommitRegister});
@@ -151,7 +162,7 @@ int RunApply(const CliOptions& options, CliStreams& io)
 
 int RunRestart(const CliOptions& options, CliStreams& io)
 {
-    CCameraLink link;
+    CCameraLink link(io.err);
     QString error;
     if (!link.Open(options.strPort, options.nBaud, &error)) {
         io.err << u"orvane-cli: "_s << error << Qt::endl;

@@ -25,7 +25,7 @@ int RunApply(const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
 
-// Shared by the commands: opens the port and reads the camera (false after
-// saying why), and reads a whole file (null after saying why).
+// Shared by the commands: opens the port and reads the camera, and reads a
+// whole regular, non-empty file of at most maxBytes; each false after saying why.
 bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io);
-QByteArray FileContents(const QString& path, CliStreams& io);
+bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliStreams& io);

@@ -1,7 +1,6 @@
 // orvane-cli: one command per camera, for scripts and production lines.
 #include "cli/camera_link.h"
 #include "cli/cli_commands.h"
-#include "common/message_box.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -15,6 +14,12 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+#ifdef SIGHUP
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+#endif
 
 void OnInterrupt(int)
 {
@@ -39,11 +44,10 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(ORVANE_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    // What the port would show in a box goes to standard error.
-    SetMessageBoxHandler([&err](const QString& text, const QString& caption, MessageIcon) {
-        err << u"orvane-cli: "_s << caption << u": "_s << text.trimmed() << Qt::endl;
-    });
-    std::signal(SIGINT, OnInterrupt);
+    // Ctrl-C, and the ends that timeout, systemd and a closed terminal send,
+    // stop a command where it can release the camera.
+    for (const int signal : kStopSignals)
+        std::signal(signal, OnInterrupt);
 
     QString error;
     const std::optional<CliOptions> options = ParseCliArguments(app.arguments().mid(1), &error);

@@ -8,49 +8,64 @@
 #include "pages/update/image_files.h"
 #include "pages/update/package_reader.h"
 
-
 using namespace Qt::StringLiterals;
 
-int RunUpgrade(const CliOptions& options, CliStreams& io)
-{
-    const QByteArray package = FileContents(options.strFile, io);
-    if (package.isNull())
-        return ExitCode::Usage;
-    // Checked before the port is opened, so a wrong file sends nothing.
-    PackageFault fault{};
-    std::optional<PackageContents> contents =
-        ReadPackage(package, [](const QString&) { return true; }, PackageLimits{}, &fault);
-    if (!contents) {
-        io.err << u"orvane-cli: %1 is not an upgrade package (%2)"_s.arg(
-                      options.strFile, fault == PackageFault::NotTagged ? u"it does not start with \"QZ\""_s
-                                                                        : u"not a readable zip archive"_s)
-               << Qt::endl;
-        return ExitCode::Usage;
-    }
-    for (const QString& line : contents->skipped)
-        io.out << u"skipped "_s << line << u'\n';
+namespace {
 
-    CCameraLink link;
-    if (!OpenAndRead(link, options, io))
-        return ExitCode::CameraOrPort;
+// The package read and checked whole, or nullopt after saying why.
+std::optional<PackageContents> CheckedPackage(const QString& path, CliStreams& io)
+{
+    QByteArray package;
+    if (!ReadInputFile(path, kPackageFileMax, &package, io))
+        return std::nullopt;
+    PackageError error;
+    std::optional<PackageContents> contents = ReadPackage(package, PackageLimits{}, &error);
+    if (!contents) {
+        const bool notAPackage = error.fault == PackageFault::NotTagged || error.fault == PackageFault::NotAZip;
+        io.err << (notAPackage ? u"orvane-cli: %1 is not an upgrade package (%2); nothing was sent"_s
+                               : u"orvane-cli: %1 is a bad upgrade package, nothing was sent: %2"_s)
+                      .arg(path, error.strDetail)
+               << Qt::endl;
+    }
+    return contents;
+}
+
+// The images of the package the camera does not run yet, each with a line
+// for what is left out.
+std::vector<UpgradeImage> ImagesToSend(const PackageContents& contents, CliStreams& io)
+{
+    for (const QString& line : contents.skipped)
+        io.out << u"skipped "_s << line << u'\n';
     const ImageSettings camera = DecodeImageSettings(RegisterImage);
     const QString software = VersionText(camera.nSoftwareVersion);
     const QString hardware = VersionText(camera.nHardwareVersion);
-    std::erase_if(contents->entries, [&](const PackageEntry& entry) {
-        const bool running = CheckImageName(entry.strName, software, hardware) == 0;
-        if (running)
-            io.out << u"skipped %1: the camera runs this version already\n"_s.arg(entry.strName);
-        return running;
-    });
-
     std::vector<UpgradeImage> images;
-    for (const PackageEntry& entry : contents->entries) {
+    for (const PackageEntry& entry : contents.entries) {
+        const QString shown = PrintableName(entry.strName);
         const ImageKind kind = ImageKindForName(entry.strName);
         if (kind == ImageKind::Other)
-            io.out << u"skipped %1: not an elf, sof or font image\n"_s.arg(entry.strName);
+            io.out << u"skipped %1: not an elf, sof or font image\n"_s.arg(shown);
+        else if (CheckImageName(entry.strName, software, hardware) == 0)
+            io.out << u"skipped %1: the camera runs this version already\n"_s.arg(shown);
         else
-            images.push_back({entry.strName, entry.bytes, int(kind), ComputeChecksum(entry.bytes)});
+            images.push_back({shown, entry.bytes, int(kind), ComputeChecksum(entry.bytes)});
     }
+    return images;
+}
+
+} // namespace
+
+int RunUpgrade(const CliOptions& options, CliStreams& io)
+{
+    // Checked whole before the port is opened, so a bad package sends nothing.
+    const std::optional<PackageContents> contents = CheckedPackage(options.strFile, io);
+    if (!contents)
+        return ExitCode::Usage;
+
+    CCameraLink link(io.err);
+    if (!OpenAndRead(link, options, io))
+        return ExitCode::CameraOrPort;
+    const std::vector<UpgradeImage> images = ImagesToSend(*contents, io);
     if (images.empty()) {
         io.out << u"nothing to send: the camera runs every image of the package already\n"_s << Qt::flush;
         return ExitCode::Success;

@@ -40,7 +40,7 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
     };
     const auto stopped = [&] {
         return CCameraLink::s_bInterrupted ? u"interrupted: the camera may need this upgrade again"_s
-                                           : u"%1 went away"_s.arg(link.PortName());
+                                           : link.LossText();
     };
 
     CUpgradeReplies replies;
@@ -91,7 +91,14 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
                                    },
                                    [&](const TransferReport& report) { result = report; }});
     transfer.Start({image.strName, image.nKind, image.nChecksum, image.bytes});
-    bool stored = false;
+    // 'S' and 'D' may overtake the transfer's end (the camera answers as the
+    // last byte arrives, while the last pause runs): each counts, in order.
+    using E = CUpgradeReplies::Event;
+    E furthest = E::None; // Stored or Done, once seen
+    const auto note = [&furthest](E event) {
+        if (event == E::Done || (event == E::Stored && furthest == E::None))
+            furthest = event;
+    };
     while (!result) {
         if (!link.WaitUntil([&] { return result || link.CharWaiting() || link.DeviceLost(); }, -1)) {
             transfer.Cancel();
@@ -99,9 +106,8 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
         }
         while (link.CharWaiting()) {
             seen = replies.Receive(static_cast<char>(link.NextChar(0)));
-            if (seen == CUpgradeReplies::Event::Stored)
-                stored = true;
-            if (seen == CUpgradeReplies::Event::Report) {
+            note(seen);
+            if (seen == E::Report) {
                 transfer.Cancel();
                 return release(ReportText(replies.Report()));
             }
@@ -120,18 +126,17 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
                        .arg(double(result->nElapsedMs) / 1000.0, 0, 'f', 2)
                        .arg(TransferRate(*result)));
 
-    using E = CUpgradeReplies::Event;
-    if (!stored) {
+    if (furthest == E::None) {
         if (!await({E::Stored, E::Done}, kAnswerWaitMs, &seen))
             return release(CCameraLink::s_bInterrupted || link.DeviceLost()
                                ? stopped()
                                : u"the camera did not say whether it took the image; check the line and upgrade again"_s);
         if (seen == E::Report)
             return release(ReportText(replies.Report()));
+        note(seen);
     }
-    if (seen == E::Stored)
+    if (furthest == E::Stored) {
         observer.stage(u"the camera has stored the image, flashing"_s);
-    if (seen != E::Done) {
         if (!await({E::Done}, kFlashWaitMs, &seen))
             return release(CCameraLink::s_bInterrupted || link.DeviceLost() ? stopped()
                                                                            : u"the camera did not finish flashing"_s);

@@ -8,7 +8,7 @@ class CCameraLink;
 
 // One image of a package, as the exchange sends it.
 struct UpgradeImage {
-    QString strName;
+    QString strName; // as it is shown: control characters escaped
     QByteArray bytes;
     int nKind = 0; // 0 elf, 1 sof, 2 font
     int nChecksum = 0;

@@ -85,6 +85,7 @@ private:
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
     void OnUpgradeChar(unsigned ch);
+    void OnImageDone();
     QComboBox* List(int id) const;
 
     CTemplateControls m_controls;
@@ -95,6 +96,7 @@ private:
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CUpgradeReplies m_upgradeReplies; // collects the camera's error reports
+    bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
     CCoolTabCtrl m_TabCtrl;
     CDlgPara m_dlgPara;
     CDlgOSD m_dlgOSD;

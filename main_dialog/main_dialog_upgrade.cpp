@@ -2,6 +2,7 @@
 // image transfer and its outcome, and every way a run ends.
 #include "main_dialog/main_dialog.h"
 
+#include "pages/update/package_reader.h"
 #include "res/resource_module.h"
 #include "res/string_ids.h"
 
@@ -26,18 +27,19 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
         m_bUpgradeAck = 1;
         break;
     case CUpgradeReplies::Event::Done:
-        CancelTransfer();
-        m_timers.KillTimer(kTimerAfterTransfer);
-        QThread::msleep(kReleasePauseMs);
-        m_Port.QueueWrite("R");
-        m_bUpgradeMode = 0;
-        m_bUpgradeAck = 1;
-        m_dlgUpdate.SendNextImage();
+        // The camera may answer as the last byte arrives, while the transfer's
+        // last pause still runs: the transfer's end is logged first.
+        if (m_transfer.IsRunning())
+            m_bDoneDuringTransfer = true;
+        else
+            OnImageDone();
         break;
     case CUpgradeReplies::Event::Report: {
         CancelTransfer();
         m_timers.KillTimer(kTimerAfterTransfer);
-        if (const int textId = ReportStringId(m_upgradeReplies.Report()))
+        const std::string& report = m_upgradeReplies.Report();
+        m_dlgUpdate.AppendLog(LoadString(Ids::LogCameraReport).arg(QString::fromLatin1(report.data(), qsizetype(report.size()))));
+        if (const int textId = ReportStringId(report))
             MessageFromTable(textId);
         m_Port.QueueWrite("R");
         m_bUpgradeMode = 0;
@@ -51,6 +53,16 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
     }
 }
 
+void CMyCorvixDlg::OnImageDone()
+{
+    m_timers.KillTimer(kTimerAfterTransfer);
+    QThread::msleep(kReleasePauseMs);
+    m_Port.QueueWrite("R");
+    m_bUpgradeMode = 0;
+    m_bUpgradeAck = 1;
+    m_dlgUpdate.SendNextImage();
+}
+
 void CMyCorvixDlg::TransferImage()
 {
     GetDlgItem(1021)->setEnabled(false);
@@ -60,10 +72,11 @@ void CMyCorvixDlg::TransferImage()
         OnTransferEnded();
         return;
     }
-    // Cleared before the first byte: an 'S' may overtake the transfer's end.
+    // Cleared before the first byte: an 'S' or 'D' may overtake the transfer's end.
     m_bUpgradeAck = 0;
+    m_bDoneDuringTransfer = false;
     m_transfer.Start({m_dlgUpdate.m_aImagePaths.value(m_dlgUpdate.m_nNextImage - 1), m_dlgUpdate.m_nImageKind,
-                      m_dlgUpdate.m_nChecksum, QByteArray()});
+                      m_dlgUpdate.m_nChecksum, std::nullopt});
 }
 
 CImageTransfer::Events CMyCorvixDlg::TransferEvents()
@@ -71,7 +84,7 @@ CImageTransfer::Events CMyCorvixDlg::TransferEvents()
     return {
         [this](const QString& fileName) {
             m_dlgUpdate.AppendLog(LoadString(Ids::LogUpgradeStart));
-            m_dlgUpdate.AppendLog(LoadString(Ids::LogTransferring) + fileName + u'\n');
+            m_dlgUpdate.AppendLog(LoadString(Ids::LogTransferring) + PrintableName(fileName) + u'\n');
         },
         [this](int percent) { m_dlgUpdate.SetProgress(percent); },
         [this](const TransferReport& report) { OnTransferFinished(report); },
@@ -98,6 +111,8 @@ void CMyCorvixDlg::OnTransferFinished(const TransferReport& report)
         break;
     }
     OnTransferEnded();
+    if (std::exchange(m_bDoneDuringTransfer, false))
+        OnImageDone();
 }
 
 void CMyCorvixDlg::OnTransferEnded()
@@ -137,6 +152,7 @@ void CMyCorvixDlg::LeaveUpgrade(const QString& logLine, bool restartUsable)
     m_timers.KillTimer(kTimerAfterTransfer);
     m_nUpgradeTries = 0;
     m_bUpgradeMode = 0;
+    m_bDoneDuringTransfer = false;
     m_upgradeReplies.Reset();
     m_dlgUpdate.EnableButtons(true, restartUsable);
     EnablePortChoice(true);

@@ -64,6 +64,8 @@ constexpr int LogCannotUnpack = 160;      // a disk or permission problem while 
 constexpr int LogTransferRate = 161;      // bytes, seconds and bytes per second of one image
 constexpr int LogImageUnreadable = 162;   // an image that cannot be read ends the run
 constexpr int AskCloseDuringUpgrade = 163;
+constexpr int LogCameraReport = 164;      // every error report of the camera, by its code
+constexpr int LogBadPackage = 165;        // a package refused whole, before anything is sent
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -69,5 +69,7 @@ extern const StringResource kStrings[] = {
     {161, RES_TEXT("已发送 %1 字节，用时 %2 秒，速率 %3 字节/秒。\n")},
     {162, RES_TEXT("无法读取升级镜像，退出升级：")},
     {163, RES_TEXT("正在升级，关闭程序可能使设备没有可用的固件，需要重新升级。\n确定要关闭吗？")},
+    {164, RES_TEXT("设备报告错误 %1，退出升级...\n")},
+    {165, RES_TEXT("升级文件有误，未发送任何数据：")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

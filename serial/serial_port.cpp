@@ -18,6 +18,16 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The report of a failed step when the owner chose none: a box naming the
+// step, the OS's words and the port.
+void ShowCommErrorBox(const CommErrorReport& report)
+{
+    const QString text = u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
+                             .arg(report.strStep, report.strSystemText)
+                             .arg(report.nPortNumber);
+    MessageBox(text, u"Application Error"_s, MessageIcon::Stop);
+}
+
 // How long a stop waits for queued bytes to leave the line before it closes
 // the device (closing restores the line settings from before the open).
 constexpr int kDrainOnStopMs = 1000;
@@ -470,14 +480,13 @@ void CSerialPort::NotifyOwner(int message, unsigned wParam)
 
 void CSerialPort::ReportCommError(const QString& step, const QString& systemText)
 {
-    const QString text = u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
-                             .arg(step, systemText)
-                             .arg(m_nPortNumber);
+    const CommErrorReport report{step, systemText, m_nPortNumber, m_bDeviceLost};
+    const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : ShowCommErrorBox;
     QObject* context = m_pOwnerWnd ? m_pOwnerWnd : QCoreApplication::instance();
     if (!context) {
-        MessageBox(text, u"Application Error"_s, MessageIcon::Stop);
+        reporter(report);
         return;
     }
-    // Shown by the GUI thread while this thread waits; a stop releases the wait.
-    m_ownerCalls.Call(context, [text] { MessageBox(text, u"Application Error"_s, MessageIcon::Stop); });
+    // Heard on the owner's thread while this thread waits; a stop releases the wait.
+    m_ownerCalls.Call(context, [reporter, report] { reporter(report); });
 }

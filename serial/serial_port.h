@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -25,6 +26,17 @@ struct PortOpenError {
     QString strSystemText; // the OS's words, e.g. "No such file or directory"
     bool bAccessDenied = false; // the device exists but this user may not use it
 };
+
+// An error the port reports: the step that failed ("ReadFile()"), the OS's
+// words, and whether the device is gone (monitoring has ended).
+struct CommErrorReport {
+    QString strStep;
+    QString strSystemText;
+    unsigned nPortNumber = 0;
+    bool bDeviceLost = false;
+};
+// Runs on the owner's thread (the thread of Open), once per report.
+using CommErrorReporter = std::function<void(const CommErrorReport&)>;
 
 // Where a hand-over ends in the stream of bytes handed to one opened port.
 struct WriteTicket {
@@ -61,6 +73,10 @@ public:
     bool OpenDevice(QObject* pOwner, unsigned nPort, const QString& device, int nBaud, char cParity, int nDataBits,
                     int nStopBits, quint32 dwEventMask);
     const PortOpenError& OpenError() const { return m_openError; }
+
+    // Who hears of errors; by default the "Application Error" box. Set it
+    // before Open.
+    void SetErrorReporter(CommErrorReporter reporter) { m_errorReporter = std::move(reporter); }
 
     // Starts the monitor thread on the opened port (the owner's step after a
     // successful Open). False when nothing is open or a monitor already runs.
@@ -132,6 +148,7 @@ private:
     std::atomic<bool> m_bStopRequested{false};
 
     COwnerCallGate m_ownerCalls;
+    CommErrorReporter m_errorReporter;
     QObject* m_pOwnerWnd = nullptr;
     unsigned m_nPortNumber = 0;
     quint32 m_dwEventMask = 0;

@@ -223,13 +223,42 @@ private slots:
         QCOMPARE(Values(progress), (QList<int>{99, 0}));
     }
 
+    // The camera answers 'S' and 'D' as the last byte arrives, while the
+    // transfer's last pause runs, or line noise that begins with 'E' comes
+    // mid-transfer: the 'D' used to cut the transfer's end and rate lines
+    // from the log, and the noise swallowed 'S' and 'D' as a report.
+    void repliesThatOvertakeTheTransferCount_data()
+    {
+        QTest::addColumn<int>("flashMs");
+        QTest::addColumn<QByteArray>("noise");
+        QTest::newRow("S and D as the last byte arrives") << 0 << QByteArray();
+        QTest::newRow("E0 noise mid-transfer") << 50 << QByteArray("E0");
+    }
+
+    void repliesThatOvertakeTheTransferCount()
+    {
+        QFETCH(int, flashMs);
+        QFETCH(QByteArray, noise);
+        CameraFaults faults;
+        faults.strNoiseInImage = noise.toStdString();
+        UpgradeBench bench(QuickCamera(flashMs), faults);
+        const QByteArray elf = Pattern(2000, 13);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+        QCOMPARE(LogWithRates(bench.page), ExaminedLines(u".elf.flash"_s, elf) + TransferLines(u"cam_V1.4.elf.flash"_s, 2000)
+                                               + QStringList{u"升级成功！"_s});
+        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf)));
+    }
+
     void anErrorReportEndsTheRun_data()
     {
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("box");
         QTest::newRow("checksum") << u"E001"_s << u"checksum错误"_s;
         QTest::newRow("flash") << u"E002"_s << u"flash操作错误"_s;
-        QTest::newRow("none of the five") << u"E999"_s << QString();
+        QTest::newRow("no text of its own") << u"E007"_s << QString(); // used to leave no trace at all
     }
 
     void anErrorReportEndsTheRun()
@@ -249,6 +278,7 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().size(), box.isNull() ? 0 : 1);
         if (!box.isNull())
             QCOMPARE(bench.boxes.Boxes()[0].text, box);
+        QCOMPARE(LogLines(bench.page).filter(u"设备报告错误"_s), QStringList{u"设备报告错误 %1，退出升级..."_s.arg(report)});
         // "R" released the camera, and the second image never went out.
         QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
         QCOMPARE(bench.page.Item<QProgressBar>(1056)->value(), 0);
@@ -287,6 +317,22 @@ private slots:
         bench.page.OnUpgrade();
         QCOMPARE(bench.boxes.Boxes().value(2).text, u"无效的升级文件！"_s);
         QCOMPARE(FileBytes(bench.page.m_strPackagePath), before);
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+        QVERIFY(!bench.dialog->m_bUpgradeMode);
+
+        // Checked whole: one bad entry refuses the package, with the good
+        // ones unsent; the name is shown without its line break.
+        QByteArray crc = ZipArchive({{"cam_V1.5.elf.flash", "good"}, {"x\ny.font.flash", "bad"}}, 0);
+        PatchZipRecords(crc, kZipCentral, 16, 0xBEEF);
+        PatchZipRecords(crc, kZipLocal, 14, 0xBEEF);
+        QFile damaged(bench.page.m_strPackagePath);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(Tagged(crc));
+        damaged.close();
+        bench.camera.Camera().ClearCapture();
+        bench.page.OnUpgrade();
+        QCOMPARE(bench.boxes.Boxes().value(3).text, u"无效的升级文件！"_s);
+        QCOMPARE(LogLines(bench.page).last(), u"升级文件有误，未发送任何数据：cam_V1.5.elf.flash: fails its CRC check"_s);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
         QVERIFY(!bench.dialog->m_bUpgradeMode);
     }
@@ -450,8 +496,8 @@ private slots:
         bool finished = false;
         CImageTransfer transfer(port, {[&](const QString&) { ++events; }, [&](int) { ++events; },
                                        [&](const TransferReport&) { finished = true; }});
-        QVERIFY(transfer.Start({path, 0, 0, QByteArray()}));
-        QVERIFY(!transfer.Start({path, 0, 0, QByteArray()}));
+        QVERIFY(transfer.Start({path, 0, 0, std::nullopt}));
+        QVERIFY(!transfer.Start({path, 0, 0, std::nullopt}));
         QVERIFY(WaitUntil([&] { return events >= 3; }));
         transfer.Cancel();
         QVERIFY(!transfer.IsRunning());

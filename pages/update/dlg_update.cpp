@@ -1,5 +1,6 @@
 #include "pages/update/dlg_update.h"
 
+#include "common/file_contents.h"
 #include "common/file_dialog.h"
 #include "common/program_dir.h"
 #include "pages/page_host.h"
@@ -10,6 +11,7 @@
 #include "res/string_ids.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -66,11 +68,12 @@ void CDlgUpdate::OnBrowse()
         return;
     m_strPackagePath = path;
     Item<QLineEdit>(1053)->setText(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray package;
+    QString unreadable;
+    if (!ReadRegularFile(path, kPackageFileMax, &package, &unreadable))
         return;
-    AppendLog(LoadString(Ids::LogFileLength) + u" %1 bytes .\n"_s.arg(file.size()));
-    m_nChecksum = ComputeChecksum(file.readAll());
+    AppendLog(LoadString(Ids::LogFileLength) + u" %1 bytes .\n"_s.arg(package.size()));
+    m_nChecksum = ComputeChecksum(package);
     Item<QLineEdit>(1022)->setText(QString::number(m_nChecksum, 16));
     AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum));
     if (path.size() < kShortestPackagePath)
@@ -87,19 +90,23 @@ int CDlgUpdate::ExtractPackage()
         return kCannotUnpack;
     };
 
-    QFile file(m_strPackagePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return file.exists() ? cannotUnpack(m_strPackagePath + u": "_s + file.errorString()) : kInvalidPackage;
-    const QString software = g_pMainDlg->SoftwareVersionShown();
-    const QString hardware = g_pMainDlg->HardwareVersionShown();
-    PackageFault fault{};
-    const std::optional<PackageContents> contents = ReadPackage(
-        file.readAll(), [&](const QString& name) { return CheckImageName(name, software, hardware) == 1; },
-        PackageLimits{}, &fault);
-    if (!contents)
+    QByteArray package;
+    QString unreadable;
+    if (!ReadRegularFile(m_strPackagePath, kPackageFileMax, &package, &unreadable))
+        return QFileInfo::exists(m_strPackagePath) ? cannotUnpack(m_strPackagePath + u": "_s + unreadable) : kInvalidPackage;
+    // Checked whole before anything is unpacked or sent.
+    PackageError error;
+    std::optional<PackageContents> contents = ReadPackage(package, PackageLimits{}, &error);
+    if (!contents) {
+        AppendLog(LoadString(Ids::LogBadPackage) + error.strDetail + u'\n');
         return kInvalidPackage;
+    }
     for (const QString& line : contents->skipped)
         AppendLog(line + u'\n');
+    const QString software = g_pMainDlg->SoftwareVersionShown();
+    const QString hardware = g_pMainDlg->HardwareVersionShown();
+    std::erase_if(contents->entries,
+                  [&](const PackageEntry& entry) { return CheckImageName(entry.strName, software, hardware) == 0; });
 
     const TempDirChoice temp =
         PrepareTempDir(GetProgramDir(), QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
@@ -147,13 +154,11 @@ void CDlgUpdate::SendNextImage()
             return;
         }
         const QString path = m_aImagePaths.value(m_nNextImage++);
-        QFile file(path);
         QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly))
-            bytes = file.readAll();
-        if (!file.isOpen() || file.error() != QFileDevice::NoError) {
+        QString unreadable;
+        if (!ReadRegularFile(path, PackageLimits{}.nEntryMax, &bytes, &unreadable)) {
             // Nothing was triggered for it: the run ends here, ready to try again.
-            AppendLog(LoadString(Ids::LogImageUnreadable) + path + u": "_s + file.errorString() + u'\n');
+            AppendLog(LoadString(Ids::LogImageUnreadable) + PrintableName(path) + u": "_s + unreadable + u'\n');
             EnableButtons(true);
             g_pMainDlg->EnablePortChoice(true);
             return;
@@ -161,7 +166,7 @@ void CDlgUpdate::SendNextImage()
         const QString separator = QString(54, u'-') + u'\n';
         AppendLog(separator);
         AppendLog(separator);
-        AppendLog(path.right(kImageNameTail) + u' ' + LoadString(Ids::LogFileLength)
+        AppendLog(PrintableName(path.right(kImageNameTail)) + u' ' + LoadString(Ids::LogFileLength)
                   + u" %1 bytes .\n"_s.arg(bytes.size()));
         m_nChecksum = ComputeChecksum(bytes);
         AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum, 0, 16));

@@ -1,10 +1,11 @@
 #include "pages/update/image_transfer.h"
 
+#include "common/file_contents.h"
+#include "pages/update/package_reader.h"
 #include "pages/update/upgrade_protocol.h"
 #include "serial/post_call.h"
 #include "serial/serial_port.h"
 
-#include <QFile>
 #include <chrono>
 
 #ifdef Q_OS_LINUX
@@ -90,13 +91,11 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run)
         });
     };
 
-    QByteArray image = job.image;
-    QFile file(job.strPath);
-    if (image.isNull() && file.open(QIODevice::ReadOnly))
-        image = file.readAll();
-    if (image.isNull() && (!file.isOpen() || file.error() != QFileDevice::NoError)) {
+    QByteArray image = job.image.value_or(QByteArray());
+    QString unreadable;
+    if (!job.image && !ReadRegularFile(job.strPath, PackageLimits{}.nEntryMax, &image, &unreadable)) {
         report.outcome = TransferReport::Outcome::ImageUnreadable;
-        report.strDetail = job.strPath + u": "_s + file.errorString();
+        report.strDetail = job.strPath + u": "_s + unreadable;
         finish();
         return;
     }

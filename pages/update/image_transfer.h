@@ -4,18 +4,20 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 
 class CSerialPort;
 
 // One image to stream: its file, read by the transfer thread, or its bytes
-// when they are in memory already; its kind (0 elf, 1 sof, 2 font) and the
-// checksum computed when it was examined.
+// when they are in memory already (then no file is ever read, whatever
+// strPath names); its kind (0 elf, 1 sof, 2 font) and the checksum computed
+// when it was examined.
 struct TransferJob {
     QString strPath;
     int nImageKind = 0;
     int nChecksum = 0;
-    QByteArray image; // null: read strPath
+    std::optional<QByteArray> image; // unset: read strPath
 };
 
 // How a transfer ended.

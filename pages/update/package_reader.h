@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <functional>
 #include <optional>
 #include <vector>
 
@@ -16,8 +15,12 @@
 struct PackageLimits {
     qint64 nEntryMax = 64LL * 1024 * 1024;
     qint64 nTotalMax = 256LL * 1024 * 1024;
-    int nMaxImages = 20; // the image slots of the upgrade page
+    int nMaxImages = 20; // the image slots of the upgrade page: entries in all
 };
+
+// The largest package file that is read at all: its entries could not
+// unpack to more than the total limit anyway.
+constexpr qint64 kPackageFileMax = PackageLimits{}.nTotalMax;
 
 struct PackageEntry {
     QString strName;
@@ -25,22 +28,35 @@ struct PackageEntry {
 };
 
 struct PackageContents {
-    std::vector<PackageEntry> entries; // accepted and whole, in archive order
+    std::vector<PackageEntry> entries; // every entry, whole and checked, in archive order
     QStringList skipped;               // one line per entry left out, and why
 };
 
 enum class PackageFault {
     NotTagged, // the first two bytes are not "QZ" (an ordinary zip starts "PK")
     NotAZip,   // not a readable zip archive once "PK" is in place
+    BadEntry,  // an entry that cannot be read whole and checked, or an ambiguous package
+    NoImages,  // no entry is named as an elf, sof or font image
+};
+
+struct PackageError {
+    PackageFault fault = PackageFault::NotAZip;
+    QString strDetail; // what is wrong, naming the entry (printable) where there is one
 };
 
 // Whether a name may become a file of its own in the temporary directory:
-// no directory part, no "..", not absolute, not empty.
+// no directory part, no "..", not ".", not absolute, not empty.
 bool IsPlainEntryName(const QString& name);
 
-// Reads the entries `accept` wants. Left out, each with a line in `skipped`:
-// names that are not plain, entries beyond nMaxImages, entries larger than
-// the limits, entries whose data ends before their declared size or whose
-// CRC fails, entries that cannot be opened.
-std::optional<PackageContents> ReadPackage(const QByteArray& package, const std::function<bool(const QString&)>& accept,
-                                           const PackageLimits& limits, PackageFault* fault);
+// A name as it may be shown on a terminal or in a log: control characters
+// (ESC, CR, LF ...) written as \xNN, so no name can move the cursor or fake a line.
+QString PrintableName(const QString& name);
+
+// Reads and checks the whole package before anything is sent. Names that
+// are not plain are left out, each with a line in `skipped`. The package is
+// refused when any other entry cannot be read whole: a damaged or short
+// entry, a CRC that fails, encryption, a compression other than stored or
+// deflated, a name over 260 bytes, an entry over the limits; and when the
+// package holds more than nMaxImages entries (those left out included), two
+// entries of one name (ignoring case), or no image at all.
+std::optional<PackageContents> ReadPackage(const QByteArray& package, const PackageLimits& limits, PackageError* error);

@@ -34,11 +34,14 @@ std::vector<ImagePiece> PieceSchedule(std::uint64_t length)
 CUpgradeReplies::Event CUpgradeReplies::Receive(char ch)
 {
     if (!m_strCollecting.empty()) {
-        m_strCollecting.push_back(ch);
-        if (m_strCollecting.size() < 4)
-            return Event::None;
-        m_strReport = std::exchange(m_strCollecting, std::string());
-        return Event::Report;
+        if (ch >= '0' && ch <= '9') {
+            m_strCollecting.push_back(ch);
+            if (m_strCollecting.size() < 4)
+                return Event::None;
+            m_strReport = std::exchange(m_strCollecting, std::string());
+            return Event::Report;
+        }
+        m_strCollecting.clear(); // noise that began with 'E': this character is what it is
     }
     switch (ch) {
     case 'A': return Event::Ready;

@@ -40,8 +40,9 @@ struct ImagePiece {
 std::vector<ImagePiece> PieceSchedule(std::uint64_t length);
 
 // The camera's replies while the host is in upgrade mode: 'A' ready, 'S'
-// stored, 'D' done, and "E" with three more characters an error report.
-// Any other character is dropped, except inside a report.
+// stored, 'D' done, and 'E' with three digits an error report. Any other
+// character is dropped; one that is not a digit ends a report early (line
+// noise that began with 'E') and counts as itself.
 class CUpgradeReplies {
 public:
     enum class Event { None, Ready, Stored, Done, Report };

@@ -43,3 +43,13 @@ QByteArray FileBytes(const QString& path)
     file.open(QIODevice::ReadOnly);
     return file.readAll();
 }
+
+void PatchZipRecords(QByteArray& zip, const QByteArray& signature, int offset, quint16 value, bool orIn)
+{
+    for (qsizetype at = zip.indexOf(signature); at >= 0; at = zip.indexOf(signature, at + 4)) {
+        const quint16 old = quint16(quint8(zip[at + offset]) | quint8(zip[at + offset + 1]) << 8);
+        const quint16 now = orIn ? quint16(old | value) : value;
+        zip[at + offset] = char(now & 0xFF);
+        zip[at + offset + 1] = char(now >> 8);
+    }
+}
