@@ -2,10 +2,10 @@
 // 115200 baud: from "打开串口" until the OSD-language write that follows the
 // parse, beside its floor of 22 pauses of 10 ms plus the wire time of the
 // 23 requests and answers (13 bytes each, 10 bit times a byte).
-#include "main_dialog/main_dialog.h"
-#include "res/resource_module.h"
-#include "tests/support/camera_fixture.h"
-#include "tests/support/message_box_recorder.h"
+#include "main_window/main_dialog.h"
+#include "resources/resource_module.h"
+#include "camera_fixture.h"
+#include "message_box_recorder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

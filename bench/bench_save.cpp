@@ -3,8 +3,8 @@
 // OSD-language write that follows the parse), beside its floor: 19 writes
 // with their 20 ms pauses, the 100 ms pause, the read cycle's floor and the
 // wire time of the writes.
-#include "main_dialog/main_dialog.h"
-#include "tests/support/dialog_bench.h"
+#include "main_window/main_dialog.h"
+#include "dialog_bench.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

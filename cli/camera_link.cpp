@@ -1,10 +1,10 @@
-#include "cli/camera_link.h"
+#include "camera_link.h"
 
-#include "link/link_protocol.h"
-#include "link/read_cycle.h"
-#include "link/register_map.h"
-#include "serial/line_settings.h"
-#include "serial/port_message.h"
+#include "protocol/link_protocol.h"
+#include "protocol/read_cycle.h"
+#include "protocol/register_map.h"
+#include "line_settings.h"
+#include "port_message.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "pages/para/image_settings.h"
-#include "serial/serial_port.h"
+#include "settings/image_settings.h"
+#include "serial_port.h"
 
 #include <QObject>
 #include <QString>

@@ -1,12 +1,12 @@
-#include "cli/cli_commands.h"
+#include "cli_commands.h"
 
-#include "cli/camera_link.h"
-#include "cli/settings_file.h"
-#include "common/file_contents.h"
-#include "common/ini_file.h"
-#include "common/program_dir.h"
-#include "link/link_protocol.h"
-#include "link/register_map.h"
+#include "camera_link.h"
+#include "settings/settings_file.h"
+#include "config/file_contents.h"
+#include "config/ini_file.h"
+#include "config/program_dir.h"
+#include "protocol/link_protocol.h"
+#include "protocol/register_map.h"
 
 #include <QJsonDocument>
 #include <QSerialPortInfo>

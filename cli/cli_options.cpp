@@ -1,6 +1,6 @@
-#include "cli/cli_options.h"
+#include "cli_options.h"
 
-#include "serial/line_settings.h"
+#include "line_settings.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,12 +1,12 @@
 // orvane-cli upgrade: the package's images, one by one, with progress.
-#include "cli/camera_link.h"
-#include "cli/cli_commands.h"
-#include "cli/upgrade_run.h"
-#include "link/register_map.h"
-#include "pages/para/image_settings.h"
-#include "pages/update/checksum.h"
-#include "pages/update/image_files.h"
-#include "pages/update/package_reader.h"
+#include "camera_link.h"
+#include "cli_commands.h"
+#include "upgrade_run.h"
+#include "protocol/register_map.h"
+#include "settings/image_settings.h"
+#include "protocol/checksum.h"
+#include "firmware/image_files.h"
+#include "firmware/package_reader.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,9 +1,9 @@
-#include "cli/upgrade_run.h"
+#include "upgrade_run.h"
 
-#include "cli/camera_link.h"
-#include "link/link_protocol.h"
-#include "pages/update/image_transfer.h"
-#include "pages/update/upgrade_protocol.h"
+#include "camera_link.h"
+#include "protocol/link_protocol.h"
+#include "image_transfer.h"
+#include "protocol/upgrade_protocol.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "serial/comm_errors.h"
+#include "comm_errors.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "serial/device_os.h"
+#include "device_os.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
-#include "serial/line_settings.h"
+#include "line_settings.h"
 
-#include "common/ini_file.h"
-#include "common/program_dir.h"
+#include "config/ini_file.h"
+#include "config/program_dir.h"
 
 using namespace Qt::StringLiterals;
 

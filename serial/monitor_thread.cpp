@@ -1,6 +1,6 @@
-#include "serial/monitor_thread.h"
+#include "monitor_thread.h"
 
-#include "serial/serial_port.h"
+#include "serial_port.h"
 
 void CMonitorThread::run()
 {

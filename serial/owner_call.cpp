@@ -1,6 +1,6 @@
-#include "serial/owner_call.h"
+#include "owner_call.h"
 
-#include "serial/post_call.h"
+#include "post_call.h"
 
 #include <QObject>
 #include <QThread>

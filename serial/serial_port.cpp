@@ -1,11 +1,10 @@
-#include "serial/serial_port.h"
+#include "serial_port.h"
 
-#include "common/message_box.h"
-#include "serial/device_os.h"
-#include "serial/line_settings.h"
-#include "serial/monitor_thread.h"
-#include "serial/post_call.h"
-#include "serial/port_message.h"
+#include "device_os.h"
+#include "line_settings.h"
+#include "monitor_thread.h"
+#include "post_call.h"
+#include "port_message.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -18,14 +17,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// The report of a failed step when the owner chose none: a box naming the
-// step, the OS's words and the port.
-void ShowCommErrorBox(const CommErrorReport& report)
+// What a port without a reporter does with an error: tells the log, so
+// that nothing is lost without a trace.
+void WarnCommError(const CommErrorReport& report)
 {
-    const QString text = u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
-                             .arg(report.strStep, report.strSystemText)
-                             .arg(report.nPortNumber);
-    MessageBox(text, u"Application Error"_s, MessageIcon::Stop);
+    qWarning().noquote() << u"Port %1: %2 failed: %3"_s.arg(report.nPortNumber).arg(report.strStep, report.strSystemText);
 }
 
 // How long a stop waits for queued bytes to leave the line before it closes
@@ -481,7 +477,7 @@ void CSerialPort::NotifyOwner(int message, unsigned wParam)
 void CSerialPort::ReportCommError(const QString& step, const QString& systemText)
 {
     const CommErrorReport report{step, systemText, m_nPortNumber, m_bDeviceLost};
-    const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : ShowCommErrorBox;
+    const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : WarnCommError;
     QObject* context = m_pOwnerWnd ? m_pOwnerWnd : QCoreApplication::instance();
     if (!context) {
         reporter(report);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "serial/comm_errors.h"
-#include "serial/owner_call.h"
+#include "comm_errors.h"
+#include "owner_call.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -74,8 +74,7 @@ public:
                     int nStopBits, quint32 dwEventMask);
     const PortOpenError& OpenError() const { return m_openError; }
 
-    // Who hears of errors; by default the "Application Error" box. Set it
-    // before Open.
+    // Who hears of errors (without one they go to the log). Set it before Open.
     void SetErrorReporter(CommErrorReporter reporter) { m_errorReporter = std::move(reporter); }
 
     // Starts the monitor thread on the opened port (the owner's step after a

@@ -1,6 +1,6 @@
-#include "sim/camera_model.h"
+#include "camera_model.h"
 
-#include "pages/update/checksum.h"
+#include "protocol/checksum.h"
 
 #include <cstdio>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "sim/camsim_options.h"
+#include "camsim_options.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "sim/camera_model.h"
-#include "sim/pty_camera.h"
+#include "camera_model.h"
+#include "pty_camera.h"
 
 #include <string>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "sim/pty_camera.h"
+#include "pty_camera.h"
 
-#include "sim/line_rate.h"
+#include "line_rate.h"
 
 #include <cerrno>
 #include <chrono>

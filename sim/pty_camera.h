@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/camera_model.h"
+#include "camera_model.h"
 
 #include <atomic>
 #include <cstdint>

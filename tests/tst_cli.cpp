@@ -1,7 +1,7 @@
 // orvane-cli as a technician runs it, against the simulated camera on a
 // pseudo-terminal.
-#include "tests/support/camera_fixture.h"
-#include "tests/support/package_writer.h"
+#include "camera_fixture.h"
+#include "package_writer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,8 +1,8 @@
-#include "link/register_map.h"
-#include "pages/para/exposure.h"
-#include "pages/para/image_settings.h"
+#include "protocol/register_map.h"
+#include "settings/exposure.h"
+#include "settings/image_settings.h"
 #include "pages/para/save_checks.h"
-#include "res/string_ids.h"
+#include "resources/string_ids.h"
 
 #include <QTest>
 #include <array>

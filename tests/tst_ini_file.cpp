@@ -1,5 +1,5 @@
-#include "common/ini_file.h"
-#include "common/program_dir.h"
+#include "config/ini_file.h"
+#include "config/program_dir.h"
 
 #include <QDir>
 #include <QFileInfo>

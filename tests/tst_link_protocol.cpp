@@ -1,6 +1,6 @@
-#include "link/link_protocol.h"
-#include "link/register_map.h"
-#include "link/read_cycle.h"
+#include "protocol/link_protocol.h"
+#include "protocol/register_map.h"
+#include "protocol/read_cycle.h"
 
 #include <QTest>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "main_dialog/main_dialog.h"
-#include "main_dialog/serial_settings.h"
-#include "tests/support/dialog_bench.h"
+#include "main_window/main_dialog.h"
+#include "main_window/serial_settings.h"
+#include "dialog_bench.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,7 +1,7 @@
-#include "link/link_protocol.h"
-#include "link/register_map.h"
-#include "main_dialog/main_dialog.h"
-#include "tests/support/dialog_bench.h"
+#include "protocol/link_protocol.h"
+#include "protocol/register_map.h"
+#include "main_window/main_dialog.h"
+#include "dialog_bench.h"
 
 #include <QRegularExpression>
 #include <QTest>

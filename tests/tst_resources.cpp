@@ -1,8 +1,8 @@
 #include "app/my_corvix_app.h"
-#include "common/program_dir.h"
-#include "res/resource_module.h"
-#include "res/string_ids.h"
-#include "ui/dialog_template.h"
+#include "config/program_dir.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+#include "widgets/dialog_template.h"
 
 #include <QCheckBox>
 #include <QComboBox>

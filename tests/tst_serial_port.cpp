@@ -1,10 +1,9 @@
-#include "serial/comm_errors.h"
-#include "serial/line_settings.h"
-#include "serial/port_message.h"
-#include "serial/serial_port.h"
-#include "tests/support/camera_fixture.h"
-#include "tests/support/message_box_recorder.h"
-#include "tests/support/port_owner.h"
+#include "comm_errors.h"
+#include "line_settings.h"
+#include "port_message.h"
+#include "serial_port.h"
+#include "camera_fixture.h"
+#include "port_owner.h"
 
 #include <QElapsedTimer>
 #include <QTest>
@@ -18,13 +17,13 @@ constexpr quint32 kDialogMask = CommEvent::RxChar | CommEvent::RxFlag;
 
 bool OpenCom(CSerialPort& port, PortOwner& owner, unsigned number = 1, int baud = 115200)
 {
+    owner.Listen(port);
     return port.Open(&owner, number, baud, 'N', 8, 1, kDialogMask);
 }
 
-// The camera on COM1, a box recorder, an owner and its port.
+// The camera on COM1, an owner and its port.
 struct PortBench {
     CameraFixture fixture;
-    MessageBoxRecorder boxes;
     PortOwner owner;
     CSerialPort port;
 
@@ -79,12 +78,11 @@ private slots:
     void missingDeviceFailsSilentlyThenValidOpens()
     {
         CameraFixture fixture;
-        MessageBoxRecorder boxes;
         PortOwner owner;
         CSerialPort port;
         QVERIFY(!OpenCom(port, owner, 3));
         QVERIFY(!port.IsOpen());
-        QVERIFY(boxes.Boxes().isEmpty());
+        QVERIFY(owner.reports.isEmpty());
         QVERIFY(OpenCom(port, owner, 1));
         QVERIFY(port.IsOpen());
         QVERIFY(!port.IsMonitorRunning()); // Open never starts the monitor
@@ -93,7 +91,7 @@ private slots:
     void deliversEachByteInOrderThenRxFlag()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         port.QueueWrite("r 0000 \r\n");
         QVERIFY(fixture.WaitReceived("r 0000 \r\n"));
@@ -137,7 +135,7 @@ private slots:
     void writesDoNotDiscardReplies()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         port.QueueWrite("r 0000 \r\n");
         port.QueueWrite("r 0001 \r\n");
@@ -150,7 +148,7 @@ private slots:
     void stopSendsWhatWasHandedOverBeforeIt()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         port.QueueWrite("w 00 FFFF\r\n");
         port.QueueWrite("w 01 FFFF\r\n");
@@ -162,7 +160,7 @@ private slots:
     void stopClosesTheDeviceWithExitCode100()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         QVERIFY(port.IsMonitorRunning());
         port.SignalStop();
@@ -174,7 +172,7 @@ private slots:
     void openWhileMonitoringEndsTheOldThreadFirst()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         QVERIFY(OpenCom(port, owner, 1, 9600));
         QCOMPARE(port.MonitorExitCode(), CSerialPort::kStopExitCode);
@@ -190,7 +188,7 @@ private slots:
     void stopInsideANotificationDoesNotDeadlock()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         int reopened = 0;
         owner.onMessage = [&](const PortOwner::Message& m) {
@@ -221,7 +219,6 @@ private slots:
         if (afterNineBytes)
             options.nVanishAfterBytes = 9;
         CameraFixture fixture({}, {}, options);
-        MessageBoxRecorder boxes;
         PortOwner owner;
         CSerialPort port;
         QVERIFY(OpenCom(port, owner));
@@ -233,11 +230,12 @@ private slots:
         }
         QTRY_VERIFY(!port.IsMonitorRunning());
         QTest::qWait(300);
-        QCOMPARE(boxes.Boxes().size(), 1);
-        QCOMPARE(boxes.Boxes().front().caption, u"Application Error"_s);
+        QCOMPARE(owner.reports.size(), 1);
         // The cause as the OS words it, not "Unknown error".
-        QCOMPARE(boxes.Boxes().front().text,
-                 u"WARNING:  ReadFile() Failed with the following error: \nInput/output error\nPort: 1\n"_s);
+        QCOMPARE(owner.reports.front().strStep, u"ReadFile()"_s);
+        QCOMPARE(owner.reports.front().strSystemText, u"Input/output error"_s);
+        QCOMPARE(owner.reports.front().nPortNumber, 1u);
+        QVERIFY(owner.reports.front().bDeviceLost);
         QCOMPARE(port.MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
         QVERIFY(!port.IsOpen());
         QCOMPARE(owner.messages.last().message, PortMessage::DeviceLost);
@@ -248,15 +246,15 @@ private slots:
     void refusedSettingIsReportedAndOpenStillSucceeds()
     {
         CameraFixture fixture;
-        MessageBoxRecorder boxes;
         PortOwner owner;
         CSerialPort port;
+        owner.Listen(port);
         QVERIFY(port.Open(&owner, 1, 115200, '\0', 8, 1, kDialogMask));
         QVERIFY(port.IsOpen());
-        QCOMPARE(boxes.Boxes().size(), 1);
-        QVERIFY(boxes.Boxes().front().text.startsWith(u"WARNING:  BuildCommDCB() Failed with the following error: \n"_s));
-        QVERIFY(boxes.Boxes().front().text.endsWith(u"\nPort: 1\n"_s));
-        QCOMPARE(boxes.Boxes().front().icon, MessageIcon::Stop);
+        QCOMPARE(owner.reports.size(), 1);
+        QCOMPARE(owner.reports.front().strStep, u"BuildCommDCB()"_s);
+        QCOMPARE(owner.reports.front().nPortNumber, 1u);
+        QVERIFY(!owner.reports.front().bDeviceLost);
     }
 
     // Errors used to be cleared without a trace unless two came in a row.
@@ -284,7 +282,7 @@ private slots:
     void aLossStaysALossWhenTheOwnerStopsInAnswer()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(bench.OpenMonitored());
         owner.onMessage = [&](const PortOwner::Message& m) {
             if (m.message == PortMessage::DeviceLost)
@@ -293,7 +291,7 @@ private slots:
         fixture.Camera().Vanish();
         QTRY_VERIFY(!port.IsMonitorRunning());
         QCOMPARE(port.MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
-        QCOMPARE(boxes.Boxes().size(), 1);
+        QCOMPARE(owner.reports.size(), 1);
     }
 
     // A write used to wait until every byte of a whole received chunk (about
@@ -301,7 +299,7 @@ private slots:
     void aWriteGoesOutBetweenSlicesOfAFlood()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         fixture.Camera().SetFlood(true);
         QVERIFY(bench.OpenMonitored());
         constexpr qsizetype kHandOverAt = 50;
@@ -321,7 +319,7 @@ private slots:
         fixture.Camera().SetFlood(false);
         qInfo("the write reached the camera after %lld more delivered bytes", qlonglong(deliveredWhenSent - kHandOverAt));
         QVERIFY2(deliveredWhenSent - kHandOverAt <= 200, "the write waited behind the received chunk");
-        QVERIFY(boxes.Boxes().isEmpty());
+        QVERIFY(owner.reports.isEmpty());
     }
 
     // Closing restores the line settings from before the open; at 300 baud
@@ -329,7 +327,7 @@ private slots:
     void stopWaitsUntilTheLastBytesHaveLeftTheLine()
     {
         PortBench bench;
-        auto& [fixture, boxes, owner, port] = bench;
+        auto& [fixture, owner, port] = bench;
         QVERIFY(OpenCom(port, owner, 1, 300));
         QVERIFY(port.StartMonitor());
         QTRY_COMPARE(fixture.Camera().LineRate(), 300);
@@ -348,7 +346,6 @@ private slots:
     void stopAndReopenUnderFloodNeverHangs()
     {
         CameraFixture fixture;
-        MessageBoxRecorder boxes;
         PortOwner owner;
         CSerialPort port;
         fixture.Camera().SetFlood(true);
@@ -366,7 +363,7 @@ private slots:
         }
         QTRY_VERIFY(!port.IsMonitorRunning());
         fixture.Camera().SetFlood(false);
-        QVERIFY(boxes.Boxes().isEmpty());
+        QVERIFY(owner.reports.isEmpty());
         QVERIFY(owner.ReceivedBytes().count('x') > 0);
         qInfo("200 stop/reopen rounds in %lld ms", timer.elapsed());
     }

@@ -1,4 +1,4 @@
-#include "ui/cool_tab_ctrl.h"
+#include "widgets/cool_tab_ctrl.h"
 
 #include <QAccessible>
 #include <QFontMetrics>

@@ -1,9 +1,9 @@
-#include "common/file_dialog.h"
-#include "common/program_dir.h"
-#include "main_dialog/main_dialog.h"
-#include "pages/update/dlg_update.h"
-#include "tests/support/dialog_bench.h"
-#include "tests/support/package_writer.h"
+#include "dialogs/file_dialog.h"
+#include "config/program_dir.h"
+#include "main_window/main_dialog.h"
+#include "pages/upgrade/dlg_update.h"
+#include "dialog_bench.h"
+#include "package_writer.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -1,12 +1,12 @@
 // The firmware upgrade through the real window, over a pseudo-terminal, with
 // the simulated camera taking the images.
-#include "common/file_dialog.h"
-#include "pages/update/checksum.h"
-#include "pages/update/image_transfer.h"
-#include "pages/update/upgrade_protocol.h"
-#include "tests/support/dialog_bench.h"
-#include "tests/support/package_writer.h"
-#include "tests/support/port_owner.h"
+#include "dialogs/file_dialog.h"
+#include "protocol/checksum.h"
+#include "image_transfer.h"
+#include "protocol/upgrade_protocol.h"
+#include "dialog_bench.h"
+#include "package_writer.h"
+#include "port_owner.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -258,6 +258,7 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::newRow("checksum") << u"E001"_s << u"checksum错误"_s;
         QTest::newRow("flash") << u"E002"_s << u"flash操作错误"_s;
+        QTest::newRow("other") << u"E010"_s << u"其他未知错误"_s;
         QTest::newRow("no text of its own") << u"E007"_s << QString(); // used to leave no trace at all
     }
 

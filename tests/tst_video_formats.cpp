@@ -1,4 +1,4 @@
-#include "pages/osd/video_formats.h"
+#include "settings/video_formats.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
-#include "tests/support/camera_fixture.h"
+#include "camera_fixture.h"
 
-#include "common/program_dir.h"
+#include "config/program_dir.h"
 
 #include <QFile>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "sim/pty_camera.h"
+#include "pty_camera.h"
 
 #include <QString>
 #include <functional>

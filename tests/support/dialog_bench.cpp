@@ -1,7 +1,7 @@
-#include "tests/support/dialog_bench.h"
+#include "dialog_bench.h"
 
-#include "link/link_protocol.h"
-#include "res/resource_module.h"
+#include "protocol/link_protocol.h"
+#include "resources/resource_module.h"
 
 #include <QComboBox>
 #include <QTest>

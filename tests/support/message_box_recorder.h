@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/message_box.h"
+#include "dialogs/message_box.h"
 
 #include <QList>
 #include <QString>

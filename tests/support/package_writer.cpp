@@ -1,4 +1,4 @@
-#include "tests/support/package_writer.h"
+#include "package_writer.h"
 
 #include <minizip/zip.h>
 

@@ -1,6 +1,6 @@
-#include "tests/support/port_owner.h"
+#include "port_owner.h"
 
-#include "serial/port_message.h"
+#include "port_message.h"
 
 QByteArray PortOwner::ReceivedBytes() const
 {
@@ -22,4 +22,9 @@ bool PortOwner::event(QEvent* event)
     if (onMessage)
         onMessage(message);
     return true;
+}
+
+void PortOwner::Listen(CSerialPort& port)
+{
+    port.SetErrorReporter([this](const CommErrorReport& report) { reports.append(report); });
 }

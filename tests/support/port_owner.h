@@ -1,11 +1,14 @@
 #pragma once
 
+#include "serial_port.h"
+
 #include <QList>
 #include <QObject>
 #include <functional>
 
 // Stands in for the dialog that owns a serial port: records every port
-// message it receives, and can act inside the handler like the dialog does.
+// message and error report it receives, and can act inside the handler like
+// the dialog does.
 class PortOwner final : public QObject {
 public:
     struct Message {
@@ -17,6 +20,10 @@ public:
 
     QList<Message> messages;
     std::function<void(const Message&)> onMessage;
+    QList<CommErrorReport> reports;
+
+    // Hands the port's error reports to `reports`.
+    void Listen(CSerialPort& port);
 
     // The received bytes (ReceiveChar messages) in order.
     QByteArray ReceivedBytes() const;

@@ -1,0 +1,31 @@
+#include "protocol/register_map.h"
+
+#include "protocol/link_protocol.h"
+
+#include <cstring>
+
+unsigned char RegisterImage[kRegisterImageSize] = {};
+
+bool StoreConfiguration(const unsigned char* bytes, int count)
+{
+    if (count != kReadListSize)
+        return false;
+    std::memcpy(RegisterImage, bytes, kReadListSize - 1);
+    RegisterImage[28] = bytes[kReadListSize - 1];
+    return true;
+}
+
+int ImagePositionOf(int reg)
+{
+    for (int i = 0; i < kReadListSize - 1; ++i) {
+        if (ReadList[i] == reg)
+            return i;
+    }
+    return reg == ReadList[kReadListSize - 1] ? 28 : -1;
+}
+
+int StoredRegister(const unsigned char* image, int reg)
+{
+    const int position = ImagePositionOf(reg);
+    return position < 0 ? 0 : image[position];
+}

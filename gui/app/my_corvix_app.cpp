@@ -1,0 +1,64 @@
+#include "app/my_corvix_app.h"
+
+#include "dialogs/file_dialog.h"
+#include "config/ini_file.h"
+#include "dialogs/message_box.h"
+#include "config/program_dir.h"
+#include "main_window/main_dialog.h"
+#include "resources/resource_module.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon)
+{
+    const QMessageBox::Icon boxIcon = icon == MessageIcon::Stop      ? QMessageBox::Critical
+                                      : icon == MessageIcon::Warning ? QMessageBox::Warning
+                                                                     : QMessageBox::Information;
+    QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    box.exec();
+}
+
+bool ShowQuestion(const QString& text, const QString& caption)
+{
+    return QMessageBox::question(QApplication::activeWindow(), caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+QString ShowOpenFileDialog(const QString& initialName, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), initialName, filter);
+}
+
+} // namespace
+
+int ChooseResources(bool* libraryLoaded)
+{
+    const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0) == 1 ? 1 : 0;
+    *libraryLoaded = false;
+    if (language == 0)
+        *libraryLoaded = ResourceModule::LoadLanguageLibrary(); // missing: built-in, nothing reported
+    else
+        ResourceModule::UseBuiltIn();
+    return language;
+}
+
+bool CMyCorvixApp::InitInstance()
+{
+    // Rich edit, common controls and control hosting have no counterpart in Qt.
+    SetMessageBoxHandler(ShowMessageBox);
+    SetQuestionHandler(ShowQuestion);
+    SetOpenFileHandler(ShowOpenFileDialog);
+    m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
+
+    CMyCorvixDlg dialog;
+    dialog.exec();
+    return false;
+}

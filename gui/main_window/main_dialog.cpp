@@ -1,0 +1,206 @@
+#include "main_window/main_dialog.h"
+
+#include "dialogs/message_box.h"
+#include "main_window/about_dlg.h"
+#include "main_window/selection_only_list.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+#include "line_settings.h"
+#include "port_message.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
+    : QDialog(parent),
+      m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
+      m_TabCtrl(this),
+      m_dlgPara(&m_TabCtrl),
+      m_dlgOSD(&m_TabCtrl),
+      m_dlgUpdate(&m_TabCtrl),
+      m_timers([this](int id) { OnTimer(id); }, this),
+      m_transfer(m_Port, TransferEvents())
+{
+    g_pMainDlg = this;
+    m_Port.SetErrorReporter(ShowCommError);
+    setWindowTitle(m_controls.Build(this, Ids::DialogMain));
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    OnInitDialog();
+}
+
+CMyCorvixDlg::~CMyCorvixDlg()
+{
+    if (g_pMainDlg == static_cast<CPageHost*>(this))
+        g_pMainDlg = nullptr;
+}
+
+void CMyCorvixDlg::OnInitDialog()
+{
+    // The about command lives in the context menu (contextMenuEvent): window
+    // systems here offer no system menu to the program.
+    setWindowIcon(m_hIcon);
+
+    List(1007)->setCurrentIndex(0);
+    List(1008)->setCurrentIndex(11);
+    List(1009)->setCurrentIndex(0);
+    List(1010)->setCurrentIndex(0);
+    List(1013)->setCurrentIndex(1);
+    m_line = LineState{};
+    m_dwCommEvents = CommEvent::RxChar | CommEvent::RxFlag;
+
+    m_hIconOpen = ResourceModule::Current().Icon(Ids::IconPortOpen);
+    m_hIconClosed = ResourceModule::Current().Icon(Ids::IconPortClosed);
+
+    QRect tabRect = GetDlgItem(1001)->geometry();
+    tabRect.setBottom(tabRect.bottom() + 20);
+
+    m_TabCtrl.SetStyle(TabStyle::TabstripBottom);
+    m_TabCtrl.setObjectName(u"control126"_s);
+    m_TabCtrl.setGeometry(tabRect);
+    m_dlgPara.show();
+    m_TabCtrl.AddTab(&m_dlgPara, LoadString(Ids::TabParameters));
+    m_dlgOSD.show();
+    m_TabCtrl.AddTab(&m_dlgOSD, u" OSD "_s);
+    m_dlgUpdate.show();
+    m_TabCtrl.AddTab(&m_dlgUpdate, LoadString(Ids::TabUpgrade));
+    m_TabCtrl.LayoutTabs();
+    m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
+
+    m_TabCtrl.SetStyle((m_TabCtrl.Style() | TabStyle::TabsSlideIn | TabStyle::TabstripTop) & ~TabStyle::TabstripBottom);
+    m_TabCtrl.LayoutTabs();
+    m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
+    m_TabCtrl.update();
+
+    for (const int id : {1007, 1008})
+        MakeSelectionOnly(List(id));
+    ShowPortDevices();
+    connect(List(1007), &QComboBox::activated, this, &CMyCorvixDlg::OnPortChange);
+    for (const int id : {1008, 1009, 1010, 1013})
+        connect(List(id), &QComboBox::activated, this, [this, id](int index) { OnSettingChange(id, index); });
+    connect(qobject_cast<QPushButton*>(GetDlgItem(1016)), &QPushButton::clicked, this, &CMyCorvixDlg::OnOpenClosePort);
+    connect(qobject_cast<QPushButton*>(GetDlgItem(1021)), &QPushButton::clicked, this, &CMyCorvixDlg::OnSave);
+}
+
+QComboBox* CMyCorvixDlg::List(int id) const
+{
+    return m_controls.Item<QComboBox>(id);
+}
+
+void CMyCorvixDlg::ShowPortDevices()
+{
+    // COM1..COM5 stay the names on screen; the tooltips say which device each
+    // one opens, as config.ini maps it.
+    QComboBox* ports = List(1007);
+    for (int i = 0; i < ports->count(); ++i)
+        ports->setItemData(i, ResolvePortName(static_cast<unsigned>(PortForIndex(i))), Qt::ToolTipRole);
+    const QString device = ResolvePortName(static_cast<unsigned>(m_line.nPort));
+    ports->setToolTip(device);
+    GetDlgItem(1033)->setToolTip(device);
+}
+
+void CMyCorvixDlg::ShowPortIcon(bool open)
+{
+    m_controls.Item<QLabel>(1017)->setPixmap(open ? m_hIconOpen : m_hIconClosed);
+}
+
+void CMyCorvixDlg::SetStatus(const QString& text)
+{
+    m_controls.Item<QLabel>(1033)->setText(text);
+}
+
+void CMyCorvixDlg::ShowTransientLabel(const QString& text)
+{
+    m_controls.Item<QLabel>(1072)->setText(text);
+    m_timers.KillTimer(kTimerClearLabel);
+    m_timers.SetTimer(kTimerClearLabel, 5000);
+}
+
+QString CMyCorvixDlg::SoftwareVersionShown() const
+{
+    return m_dlgPara.Item<QLineEdit>(1071)->text();
+}
+
+QString CMyCorvixDlg::HardwareVersionShown() const
+{
+    return m_dlgPara.Item<QLineEdit>(1070)->text();
+}
+
+void CMyCorvixDlg::EnablePortChoice(bool enable)
+{
+    GetDlgItem(1007)->setEnabled(enable);
+}
+
+void CMyCorvixDlg::OnSave()
+{
+    if (!m_bPortOpen || !m_bConfigRead) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    m_dlgPara.SaveToDevice();
+    m_dlgOSD.SaveToDevice();
+    ShowTransientLabel(LoadString(Ids::ConfigSaved));
+}
+
+void CMyCorvixDlg::OnSysCommand(int command)
+{
+    if ((command & ~0xF) == kCommandAbout) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}
+
+void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QString aboutText = LoadString(Ids::AboutMenu);
+    if (aboutText.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
+    menu.exec(event->globalPos());
+}
+
+void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape would reject the dialog and end the program; only the window's
+    // close button ends it.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CMyCorvixDlg::closeEvent(QCloseEvent* event)
+{
+    // Cut short, an upgrade may leave the camera without working firmware.
+    if (m_bUpgradeMode && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
+        event->ignore();
+        return;
+    }
+    if (m_bPortOpen)
+        m_Port.SignalStop();
+    QDialog::closeEvent(event);
+}
+
+bool CMyCorvixDlg::event(QEvent* event)
+{
+    if (event->type() == PortEventType(PortMessage::ReceiveChar)) {
+        const auto* message = static_cast<CPortMessageEvent*>(event);
+        OnReceiveChar(message->WParam(), message->LParam());
+        return true;
+    }
+    if (event->type() == PortEventType(PortMessage::DeviceLost)) {
+        OnDeviceLost();
+        return true;
+    }
+    return QDialog::event(event);
+}

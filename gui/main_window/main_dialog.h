@@ -1,0 +1,112 @@
+#pragma once
+
+#include "protocol/read_cycle.h"
+#include "main_window/serial_settings.h"
+#include "pages/osd/dlg_osd.h"
+#include "pages/page_host.h"
+#include "pages/para/dlg_para.h"
+#include "pages/upgrade/dlg_update.h"
+#include "image_transfer.h"
+#include "protocol/upgrade_protocol.h"
+#include "serial_port.h"
+#include "widgets/cool_tab_ctrl.h"
+#include "widgets/dialog_template.h"
+#include "widgets/window_timers.h"
+
+#include <QDialog>
+#include <QPixmap>
+
+class QComboBox;
+
+// The program's only top-level window: serial settings, the port state, the
+// tab control with the three pages, and everything that talks to the camera
+// (the port, the read cycle and write path, the register image).
+class CMyCorvixDlg final : public QDialog, public CPageHost {
+    Q_OBJECT
+public:
+    static constexpr int kCommandAbout = 16;
+
+    explicit CMyCorvixDlg(QWidget* parent = nullptr);
+    ~CMyCorvixDlg() override;
+
+    // Handlers, by control.
+    void OnPortChange(int index);                 // list 1007
+    void OnSettingChange(int listId, int index);  // lists 1008, 1009, 1010, 1013
+    void OnOpenClosePort();                       // button 1016
+    void OnSave();                                // button 1021
+    void OnSysCommand(int command);               // 16 opens the about box
+    void OnTimer(int id);
+
+    // The link, for the pages.
+    void ReadCycle() override;
+    int WriteRegister(int value, int reg) override;
+    int RestartDevice(int mode) override;
+    void OnReceiveChar(unsigned ch, unsigned portNumber);
+    int ParseConfiguration();
+
+    QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
+    CWindowTimers& Timers() override { return m_timers; }
+    ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
+    QString SoftwareVersionShown() const override;
+    QString HardwareVersionShown() const override;
+    void EnablePortChoice(bool enable) override;
+    bool TransferRunning() const { return m_transfer.IsRunning(); }
+    CSerialPort& Port() { return m_Port; }
+    CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
+    CDlgPara& PagePara() { return m_dlgPara; }
+    CDlgOSD& PageOsd() { return m_dlgOSD; }
+    CDlgUpdate& PageUpdate() { return m_dlgUpdate; }
+    const LineState& Line() const { return m_line; }
+    const CReadCycle& ReadCycleState() const { return m_readCycle; }
+
+protected:
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void OnInitDialog();
+    bool OpenPort();
+    void ReportOpenFailure(int textId);
+    void StartReading();
+    void EndOpenState(const QString& status);
+    // Ends an upgrade run after logging why; the page may start another.
+    void LeaveUpgrade(const QString& logLine, bool restartUsable = true);
+    void TransferImage();
+    CImageTransfer::Events TransferEvents();
+    void OnTransferFinished(const TransferReport& report);
+    void OnTransferEnded();
+    void CancelTransfer();
+    void OnTransferAnswerTimeout();
+    void OnDeviceLost();
+    // The port's errors as the "Application Error" box, naming the step, the OS's words and the port.
+    static void ShowCommError(const CommErrorReport& report);
+    void ShowPortDevices();
+    void ShowPortIcon(bool open);
+    void SetStatus(const QString& text);
+    void ShowTransientLabel(const QString& text);
+    void OnUpgradeChar(unsigned ch);
+    void OnImageDone();
+    QComboBox* List(int id) const;
+
+    CTemplateControls m_controls;
+    QPixmap m_hIcon;
+    quint32 m_dwCommEvents = 3;
+    LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
+    CReadCycle m_readCycle;
+    QPixmap m_hIconOpen;
+    QPixmap m_hIconClosed;
+    CUpgradeReplies m_upgradeReplies; // collects the camera's error reports
+    bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
+    CCoolTabCtrl m_TabCtrl;
+    CDlgPara m_dlgPara;
+    CDlgOSD m_dlgOSD;
+    CDlgUpdate m_dlgUpdate;
+    CWindowTimers m_timers;
+    // Declared late, so destroyed early: the monitor thread has stopped before
+    // anything it notifies goes away.
+    CSerialPort m_Port;
+    // Declared last: an image transfer ends before the port it writes to.
+    CImageTransfer m_transfer;
+};

@@ -1,0 +1,132 @@
+// The main dialog's side of the camera link: the read cycle, the write path,
+// restarts, the parse of a completed cycle, and the timers.
+#include "config/ini_file.h"
+#include "config/program_dir.h"
+#include "protocol/link_protocol.h"
+#include "protocol/register_map.h"
+#include "main_window/main_dialog.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+
+#include <QLabel>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+void CMyCorvixDlg::ReadCycle()
+{
+    m_bReplySeen = 0;
+    m_Port.QueueWrite(m_readCycle.Start());
+}
+
+void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
+{
+    // Characters are served from every port number, COM5 included.
+    m_bReplySeen = 1;
+    if (m_bUpgradeMode) {
+        OnUpgradeChar(ch);
+        return;
+    }
+    switch (m_readCycle.Receive(static_cast<char>(ch))) {
+    case CReadCycle::Step::Collecting:
+    case CReadCycle::Step::Dropped: // no cycle was started: the group belongs to no register
+        break;
+    case CReadCycle::Step::RequestNext:
+        QThread::msleep(kReadPauseMs);
+        m_Port.QueueWrite(m_readCycle.NextRequest());
+        break;
+    case CReadCycle::Step::Complete:
+        ParseConfiguration();
+        m_timers.KillTimer(kTimerClearLabel);
+        m_timers.SetTimer(kTimerClearLabel, 5000);
+        break;
+    }
+}
+
+int CMyCorvixDlg::WriteRegister(int value, int reg)
+{
+    if (!m_bPortOpen || !m_bConfigRead)
+        return 0;
+    m_Port.QueueWrite(FormatWriteCommand(value, reg));
+    QThread::msleep(kWritePauseMs);
+    return 0;
+}
+
+int CMyCorvixDlg::RestartDevice(int mode)
+{
+    if (!m_bPortOpen) {
+        MessageFromTable(Ids::PortNotReady);
+        return -1;
+    }
+    WriteRegister(0, kRestartRegister);
+    WriteRegister(1, kRestartRegister);
+    if (mode != 0) {
+        OnOpenClosePort(); // closes, since the port is open
+        GetDlgItem(1016)->setEnabled(false);
+        m_timers.SetTimer(kTimerReopen, 12000);
+    } else {
+        m_dlgUpdate.AppendLog(LoadString(Ids::LogTrigger));
+        m_upgradeReplies.Reset();
+        m_bUpgradeMode = 1;
+        m_timers.SetTimer(kTimerUpgradeRequest, kRequestPeriodMs);
+    }
+    return 0;
+}
+
+int CMyCorvixDlg::ParseConfiguration()
+{
+    unsigned char bytes[512];
+    const int count = HexToBytes(m_readCycle.TakeReply(), bytes, sizeof bytes);
+    StoreConfiguration(bytes, count); // a wrong count keeps the previous image
+    m_bConfigRead = 1;
+    // The camera has answered: the no-reply check after opening has nothing
+    // left to find, and left running it could meet the moment a page's save
+    // has just started a new cycle and report a read that did not fail.
+    m_timers.KillTimer(kTimerNoReply);
+    m_dlgPara.LoadFromRegisterImage();
+    m_dlgOSD.LoadFromRegisterImage();
+    const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
+    WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
+    return 0;
+}
+
+void CMyCorvixDlg::OnTimer(int id)
+{
+    switch (id) {
+    case kTimerUpgradeRequest:
+        m_Port.QueueWrite("*****");
+        if (++m_nUpgradeTries >= kRequests)
+            LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); // restart stays locked
+        else
+            m_dlgUpdate.AppendLog(LoadString(Ids::LogRequest));
+        break;
+    case kTimerNoReply:
+        if (!m_bReplySeen) {
+            ShowTransientLabel(LoadString(Ids::ReadFailed));
+            MessageFromTable(Ids::ReadFailed);
+            m_bConfigRead = 1;
+        }
+        m_timers.KillTimer(kTimerNoReply);
+        break;
+    case kTimerClearLabel:
+        m_timers.KillTimer(kTimerClearLabel);
+        m_controls.Item<QLabel>(1072)->clear();
+        break;
+    case kTimerSaveNoReply:
+        m_timers.KillTimer(kTimerSaveNoReply);
+        if (!m_bReplySeen)
+            MessageFromTable(Ids::NoResponse);
+        break;
+    case kTimerReopen:
+        m_timers.KillTimer(kTimerReopen);
+        OnOpenClosePort(); // reopens and reads the configuration again
+        GetDlgItem(1016)->setEnabled(true);
+        break;
+    case kTimerAfterTransfer:
+        m_timers.KillTimer(kTimerAfterTransfer);
+        OnTransferAnswerTimeout();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,145 @@
+// The main dialog's port state: the serial settings, the open/close button,
+// and a device that went away.
+#include "main_window/main_dialog.h"
+
+#include "dialogs/message_box.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+
+#include <QComboBox>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+bool CMyCorvixDlg::OpenPort()
+{
+    return m_Port.Open(this, static_cast<unsigned>(m_line.nPort), m_line.nBaud, m_line.cParity, m_line.nDataBits,
+                       m_line.nStopBits, m_dwCommEvents);
+}
+
+void CMyCorvixDlg::ReportOpenFailure(int textId)
+{
+    const PortOpenError& error = m_Port.OpenError();
+    SetStatus(OpenFailureStatus(m_line.nPort, LoadString(Ids::OpenFailed), error));
+    MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)),
+               LoadString(Ids::MessageCaption));
+}
+
+void CMyCorvixDlg::StartReading()
+{
+    ReadCycle();
+    m_bReplySeen = 0;
+    m_timers.SetTimer(kTimerNoReply, 2000);
+}
+
+void CMyCorvixDlg::OnSettingChange(int listId, int index)
+{
+    if (index < 0 || index >= List(listId)->count())
+        return;
+    switch (listId) {
+    case 1008: m_line.nBaud = BaudForIndex(index); break;
+    case 1009: m_line.cParity = ParityForIndex(index); break;
+    case 1010: m_line.nDataBits = DataBitsForIndex(index); break;
+    case 1013: m_line.nStopBits = StopBitsForIndex(index); break;
+    default: return;
+    }
+    if (!OpenPort()) {
+        // Open has ended the monitored port, if there was one.
+        if (m_bPortOpen)
+            EndOpenState(QString());
+        ShowPortIcon(false);
+        ReportOpenFailure(Ids::RetryFailed);
+        return;
+    }
+    // The port comes back as the button left it: monitored and read again
+    // when the user had opened it (a reply in flight went with the old
+    // settings), else closed again, so that no device is held unwatched.
+    if (m_bPortOpen) {
+        m_Port.StartMonitor();
+        ShowPortIcon(true);
+        SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+        if (!m_bUpgradeMode)
+            StartReading();
+    } else {
+        m_Port.Close();
+        ShowPortIcon(false);
+        SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
+    }
+}
+
+void CMyCorvixDlg::OnPortChange(int index)
+{
+    if (index < 0 || index >= List(1007)->count())
+        return;
+    if (m_bPortOpen)
+        EndOpenState(QString());
+    m_Port.SignalStop();
+    m_line.nPort = PortForIndex(index);
+    ShowPortDevices();
+    // Opened to tell the user at once whether the port is there, then closed:
+    // the port counts as closed until the button opens it.
+    ShowPortIcon(false);
+    if (OpenPort()) {
+        m_Port.Close();
+        SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
+    } else {
+        ReportOpenFailure(Ids::PortNotFound);
+    }
+    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
+}
+
+void CMyCorvixDlg::OnOpenClosePort()
+{
+    auto* button = m_controls.Item<QPushButton>(1016);
+    if (m_bPortOpen) {
+        m_Port.SignalStop();
+        EndOpenState(LoadString(Ids::PortClosed));
+        return;
+    }
+
+    button->setText(LoadString(Ids::ClosePort));
+    m_bConfigRead = 0;
+    if (!OpenPort()) {
+        ShowPortIcon(false);
+        ReportOpenFailure(Ids::PortNotFound);
+        // Nothing is open: the button offers opening again.
+        button->setText(LoadString(Ids::OpenPort));
+        return;
+    }
+    m_Port.StartMonitor();
+    ShowPortIcon(true);
+    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+    StartReading();
+    m_bPortOpen = 1;
+}
+
+void CMyCorvixDlg::EndOpenState(const QString& status)
+{
+    // What belongs to an open port ends with it: the read cycle, the timers
+    // waiting for replies, and an upgrade run.
+    m_bPortOpen = 0;
+    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
+    if (!status.isNull())
+        SetStatus(status);
+    ShowPortIcon(false);
+    m_readCycle.End();
+    m_timers.KillTimer(kTimerNoReply);
+    m_timers.KillTimer(kTimerSaveNoReply);
+    if (m_bUpgradeMode || m_transfer.IsRunning())
+        LeaveUpgrade(LoadString(Ids::LogPortClosed));
+}
+
+void CMyCorvixDlg::OnDeviceLost()
+{
+    // The port has reported the loss once; the window now shows it closed.
+    if (m_bPortOpen)
+        EndOpenState(LoadString(Ids::PortClosed));
+}
+
+void CMyCorvixDlg::ShowCommError(const CommErrorReport& report)
+{
+    const QString text = u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
+                             .arg(report.strStep, report.strSystemText)
+                             .arg(report.nPortNumber);
+    MessageBox(text, u"Application Error"_s, MessageIcon::Stop);
+}

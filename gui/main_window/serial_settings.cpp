@@ -1,0 +1,82 @@
+#include "main_window/serial_settings.h"
+
+#include "serial_port.h"
+
+#include <array>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr std::array kPorts = {1, 2, 3, 4, 5};
+constexpr std::array kBauds = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 43000, 56000, 57600, 115200};
+constexpr std::array kParities = {'N', 'O', 'E', 'M', 'S'};
+constexpr std::array kDataBits = {8, 7, 6};
+constexpr std::array kStopBits = {1, 2, 2};
+
+template <typename Array>
+auto At(const Array& values, int index, typename Array::value_type fallback)
+{
+    return index >= 0 && index < static_cast<int>(values.size()) ? values[static_cast<std::size_t>(index)] : fallback;
+}
+
+QString StatusText(const LineState& line, const QString& word, QChar separator)
+{
+    return u"COM%1%2%3,%4,%5,%6,%7"_s.arg(line.nPort)
+        .arg(separator)
+        .arg(word)
+        .arg(line.nBaud)
+        .arg(QChar::fromLatin1(line.cParity))
+        .arg(line.nDataBits)
+        .arg(line.nStopBits);
+}
+
+} // namespace
+
+int PortForIndex(int index)
+{
+    return At(kPorts, index, 0);
+}
+
+int BaudForIndex(int index)
+{
+    return At(kBauds, index, 115200);
+}
+
+char ParityForIndex(int index)
+{
+    return At(kParities, index, '\0');
+}
+
+int DataBitsForIndex(int index)
+{
+    return At(kDataBits, index, 8);
+}
+
+int StopBitsForIndex(int index)
+{
+    return At(kStopBits, index, 1);
+}
+
+QString OpenStatusText(const LineState& line, const QString& openWord)
+{
+    return StatusText(line, openWord, u',');
+}
+
+QString ClosedStatusText(const LineState& line, const QString& closedWord)
+{
+    return StatusText(line, closedWord, u' ');
+}
+
+QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& dialoutHint)
+{
+    QString text = notFound + u'\n' + error.strDevice + u": "_s + error.strSystemText;
+    if (error.bAccessDenied)
+        text += u'\n' + dialoutHint;
+    return text;
+}
+
+QString OpenFailureStatus(int nPort, const QString& failedWord, const PortOpenError& error)
+{
+    return u"COM%1 %2: %3"_s.arg(nPort).arg(failedWord, error.strSystemText);
+}

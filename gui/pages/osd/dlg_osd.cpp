@@ -1,0 +1,160 @@
+#include "pages/osd/dlg_osd.h"
+
+#include "config/ini_file.h"
+#include "config/program_dir.h"
+#include "protocol/register_map.h"
+#include "pages/osd/menu_keys.h"
+#include "settings/video_formats.h"
+#include "pages/page_host.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+#include "widgets/popup_choice_list.h"
+#include "widgets/window_timers.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QThread>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kMenuRegister = 0xF1;    // 2 opens the camera's menu, 1 closes it
+constexpr int kKeyRegister = 0xF2;     // 4 up, 8 down, 1 left, 2 right
+constexpr int kConfirmRegister = 0xF3; // 1 confirm
+constexpr int kLimitsPauseMs = 10;     // after the exposure limits of a format change
+constexpr int kRestartPauseMs = 1000;  // before the camera restarts in its new format
+
+} // namespace
+
+CDlgOSD::CDlgOSD(QWidget* parent) : CTemplatePage(Ids::DialogOsd, parent)
+{
+    auto* formats = Item<QComboBox>(1028);
+    formats->addItems(OfferedVideoFormats(ReadIniString(ConfigIniPath(), u"PathInfo"_s, u"vedioType"_s, QString(), 16)));
+    formats->setCurrentIndex(-1); // nothing selected until the first fill
+    MakePopupChoiceOnly(formats);  // a change restarts the camera: never by a stray key or wheel
+
+    const auto onClick = [this](int id, void (CDlgOSD::*handler)(), int tipId) {
+        auto* button = Item<QPushButton>(id);
+        connect(button, &QPushButton::clicked, this, handler);
+        if (tipId != 0)
+            button->setToolTip(LoadString(tipId));
+    };
+    onClick(1052, &CDlgOSD::OnMenuToggle, 0);
+    onClick(1011, &CDlgOSD::OnKeyUp, Ids::TipKeyUp);
+    onClick(1020, &CDlgOSD::OnKeyDown, Ids::TipKeyDown);
+    onClick(1012, &CDlgOSD::OnKeyLeft, Ids::TipKeyLeft);
+    onClick(1055, &CDlgOSD::OnKeyRight, Ids::TipKeyRight);
+    onClick(1026, &CDlgOSD::OnKeyOk, Ids::TipKeyOk);
+    onClick(1061, &CDlgOSD::OnOsdSave, 0);
+    // Only the user's choices act; the fill selects without sending.
+    connect(Item<QComboBox>(1027), &QComboBox::activated, this, &CDlgOSD::OnOsdSave);
+    connect(formats, &QComboBox::activated, this, &CDlgOSD::OnVideoFormatChange);
+    new CMenuKeyFilter(this, [this](int key) { OnMenuKey(key); });
+}
+
+void CDlgOSD::ShowValues()
+{
+    Item<QLineEdit>(1047)->setText(QString::number(m_nPosH));
+    Item<QLineEdit>(1048)->setText(QString::number(m_nPosV));
+}
+
+int CDlgOSD::LoadFromRegisterImage()
+{
+    const unsigned char* b = RegisterImage;
+    Item<QCheckBox>(1051)->setChecked(b[22] & 0x01);
+    m_nPosH = b[24] * 256u + b[23];
+    m_nPosV = b[26] * 256u + b[25];
+    Item<QComboBox>(1049)->setCurrentIndex(b[27] & 0x07);
+    Item<QComboBox>(1027)->setCurrentIndex(b[28] & 0x01);
+    // A format that "vedioType" left out of the list leaves the selection as it was.
+    auto* formats = Item<QComboBox>(1028);
+    const int index = formats->findText(VideoFormatTextForCode(b[0]), Qt::MatchExactly);
+    if (index >= 0)
+        formats->setCurrentIndex(index);
+    ShowValues();
+    return 0;
+}
+
+int CDlgOSD::SaveToDevice()
+{
+    // Without a selection the camera keeps the language the last read found.
+    const int language = Item<QComboBox>(1027)->currentIndex();
+    g_pMainDlg->WriteRegister(language >= 0 ? language : StoredRegister(RegisterImage, 0xF9), 0xF9);
+    g_pMainDlg->WriteRegister(1, kCommitRegister);
+    return 0;
+}
+
+void CDlgOSD::OnOsdSave()
+{
+    if (!g_pMainDlg->ReadyForSettings()) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    SaveToDevice();
+    g_pMainDlg->Timers().KillTimer(CPageHost::kTimerClearLabel);
+    g_pMainDlg->Timers().SetTimer(CPageHost::kTimerClearLabel, 5000);
+}
+
+void CDlgOSD::OnMenuToggle()
+{
+    // The caption follows the click, also when the port drops the write.
+    m_bMenuOpen = !m_bMenuOpen;
+    Item<QPushButton>(1052)->setText(LoadString(m_bMenuOpen ? Ids::ExitMenu : Ids::EnterMenu));
+    g_pMainDlg->WriteRegister(m_bMenuOpen ? 2 : 1, kMenuRegister);
+}
+
+void CDlgOSD::OnKeyUp()
+{
+    g_pMainDlg->WriteRegister(4, kKeyRegister);
+}
+
+void CDlgOSD::OnKeyDown()
+{
+    g_pMainDlg->WriteRegister(8, kKeyRegister);
+}
+
+void CDlgOSD::OnKeyLeft()
+{
+    g_pMainDlg->WriteRegister(1, kKeyRegister);
+}
+
+void CDlgOSD::OnKeyRight()
+{
+    g_pMainDlg->WriteRegister(2, kKeyRegister);
+}
+
+void CDlgOSD::OnKeyOk()
+{
+    g_pMainDlg->WriteRegister(1, kConfirmRegister);
+}
+
+void CDlgOSD::OnMenuKey(int key)
+{
+    switch (key) {
+    case Qt::Key_Up: OnKeyUp(); break;
+    case Qt::Key_Down: OnKeyDown(); break;
+    case Qt::Key_Left: OnKeyLeft(); break;
+    case Qt::Key_Right: OnKeyRight(); break;
+    default: OnKeyOk(); break; // Return and Enter
+    }
+}
+
+void CDlgOSD::OnVideoFormatChange(int index)
+{
+    const std::optional<VideoFormat> format = VideoFormatForText(Item<QComboBox>(1028)->itemText(index));
+    if (!format)
+        return;
+    const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, g_pMainDlg->ImageExposure());
+    for (std::size_t i = 0; i < writes.size(); ++i) {
+        if (i == kLimitWrites)
+            QThread::msleep(kLimitsPauseMs);
+        g_pMainDlg->WriteRegister(writes[i].nValue, writes[i].nRegister);
+    }
+    QThread::msleep(kRestartPauseMs);
+    // The camera restarts in its new format; the port reopens 12 s later and
+    // the read that follows shows the format here and its timing on the image page.
+    g_pMainDlg->RestartDevice(1);
+}

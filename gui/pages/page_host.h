@@ -1,0 +1,50 @@
+#pragma once
+
+#include "settings/exposure.h"
+
+#include <QString>
+
+class CWindowTimers;
+
+// What the pages use of the main dialog: the link's flags, its operations
+// and its timers. The main dialog is the one host; g_pMainDlg points at it
+// for as long as it lives.
+class CPageHost {
+public:
+    // The main dialog's timers, by their fixed numbers.
+    static constexpr int kTimerUpgradeRequest = 200; // 1000 ms, repeating
+    static constexpr int kTimerNoReply = 202;        // 2000 ms after opening
+    static constexpr int kTimerClearLabel = 203;     // 5000 ms, empties label 1072
+    static constexpr int kTimerSaveNoReply = 204;    // 2000 ms after a save
+    static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
+    static constexpr int kTimerAfterTransfer = 206;  // 10000 ms after an image
+
+    virtual void ReadCycle() = 0;
+    virtual int WriteRegister(int value, int reg) = 0;
+    virtual int RestartDevice(int mode) = 0;
+    virtual CWindowTimers& Timers() = 0;
+    // The image page's shutter choice and times, for a change of video format.
+    virtual ExposureChoice ImageExposure() const = 0;
+    // The camera's versions as the image page shows them ("V1.2"), for the
+    // images an upgrade may skip.
+    virtual QString SoftwareVersionShown() const = 0; // edit 1071
+    virtual QString HardwareVersionShown() const = 0; // edit 1070
+    // The port list 1007, locked while an upgrade run owns the port.
+    virtual void EnablePortChoice(bool enable) = 0;
+
+    int m_bPortOpen = 0;
+    int m_bUpgradeMode = 0;
+    int m_bUpgradeAck = 0;
+    int m_bConfigRead = 0;
+    int m_nUpgradeTries = 0;
+    int m_bReplySeen = 0;
+
+    // Whether the pages may save or read: the port open, the configuration
+    // read (or given up on) and no upgrade running.
+    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !m_bUpgradeMode; }
+
+protected:
+    ~CPageHost() = default;
+};
+
+extern CPageHost* g_pMainDlg;

@@ -1,0 +1,111 @@
+// What the image page sends: the save with its checks, the full write, the
+// white-balance trigger and the day/night switch test.
+#include "protocol/register_map.h"
+#include "pages/page_host.h"
+#include "pages/para/dlg_para.h"
+#include "pages/para/save_checks.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QThread>
+
+namespace {
+
+constexpr int kReadBackPauseMs = 100; // between the last write of a save and its read-back
+constexpr int kDayNightRegister = 0x1E;
+constexpr int kImageFlagsRegister = 0x09;
+
+} // namespace
+
+void CDlgPara::OnSave()
+{
+    if (!g_pMainDlg->ReadyForSettings()) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    std::array<QString, 6> texts;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        texts[i] = Item<QLineEdit>(kValueEditIds[i])->text();
+    if (const std::optional<CheckFailure> failure = CheckValueTexts(texts)) {
+        ShowCheckFailure(*failure);
+        return;
+    }
+    TakeValues();
+    ShowValues();
+    int lowerMs = m_settings.nLowerMs;
+    int upperMs = m_settings.nUpperMs;
+    if (const std::optional<CheckFailure> failure = CheckExposureTimes(
+            List(1034)->currentIndex(), Item<QLineEdit>(1064)->text(), Item<QLineEdit>(1065)->text(), &lowerMs, &upperMs)) {
+        ShowCheckFailure(*failure);
+        return;
+    }
+    m_settings.nLowerMs = lowerMs;
+    m_settings.nUpperMs = upperMs;
+    if (!g_pMainDlg->ReadyForSettings()) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    SaveSequence();
+}
+
+void CDlgPara::TakeValues()
+{
+    std::array<int, 6> values{};
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = ClampPercent(WholeNumber(Item<QLineEdit>(kValueEditIds[i])->text()).value_or(0));
+    SetSixValues(&m_settings, values);
+}
+
+void CDlgPara::ShowCheckFailure(const CheckFailure& failure)
+{
+    MessageFromTable(failure.nMessageId);
+    GetDlgItem(failure.nFocusId)->setFocus();
+}
+
+void CDlgPara::SaveSequence()
+{
+    SaveToDevice();
+    QThread::msleep(kReadBackPauseMs);
+    g_pMainDlg->ReadCycle();
+    g_pMainDlg->Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000);
+}
+
+int CDlgPara::SaveToDevice()
+{
+    for (const RegisterWrite& write : FullWrite(CurrentSettings(), RegisterImage))
+        g_pMainDlg->WriteRegister(write.nValue, write.nRegister);
+    return 0;
+}
+
+void CDlgPara::OnTrigger()
+{
+    g_pMainDlg->WriteRegister(ImageFlags(CurrentSettings(), true), kImageFlagsRegister);
+}
+
+void CDlgPara::OnSwitchTest()
+{
+    if (!g_pMainDlg->m_bPortOpen || !g_pMainDlg->m_bConfigRead) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    m_nSwitchCount = 0;
+    m_timers.KillTimer(kTimerSwitchTest);
+    m_timers.SetTimer(kTimerSwitchTest, 5000);
+    GetDlgItem(1074)->setEnabled(false);
+}
+
+void CDlgPara::OnTimer(int id)
+{
+    if (id != kTimerSwitchTest)
+        return;
+    if (m_nSwitchCount == kSwitchTestLastCount) {
+        m_timers.KillTimer(kTimerSwitchTest);
+        GetDlgItem(1074)->setEnabled(true);
+    }
+    // Day (0) and night (2) alternately, 61 writes, the last one day.
+    g_pMainDlg->WriteRegister((m_nSwitchCount % 2) * 2, kDayNightRegister);
+    ++m_nSwitchCount;
+}

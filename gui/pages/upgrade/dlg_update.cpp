@@ -1,0 +1,203 @@
+#include "pages/upgrade/dlg_update.h"
+
+#include "config/file_contents.h"
+#include "dialogs/file_dialog.h"
+#include "config/program_dir.h"
+#include "pages/page_host.h"
+#include "protocol/checksum.h"
+#include "firmware/image_files.h"
+#include "firmware/package_reader.h"
+#include "resources/resource_module.h"
+#include "resources/string_ids.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStandardPaths>
+#include <QTextEdit>
+#include <QTime>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kLogLimit = 20000;
+constexpr qsizetype kShortestPackagePath = 10;
+constexpr qsizetype kImageNameTail = 10; // of the path, in the image's length line
+
+} // namespace
+
+CDlgUpdate::CDlgUpdate(QWidget* parent) : CTemplatePage(Ids::DialogUpdate, parent)
+{
+    Item<QProgressBar>(1056)->setRange(0, 100);
+    connect(Item<QPushButton>(1054), &QPushButton::clicked, this, &CDlgUpdate::OnBrowse);
+    connect(Item<QPushButton>(1058), &QPushButton::clicked, this, &CDlgUpdate::OnUpgrade);
+    connect(Item<QPushButton>(1063), &QPushButton::clicked, this, &CDlgUpdate::OnClear);
+    connect(Item<QPushButton>(1073), &QPushButton::clicked, this, &CDlgUpdate::OnRestart);
+}
+
+void CDlgUpdate::AppendLog(const QString& text)
+{
+    auto* log = Item<QTextEdit>(1057);
+    if (log->document()->characterCount() - 1 > kLogLimit)
+        log->clear();
+
+    const QTime now = QTime::currentTime();
+    const QString stamp = u"%1:%2:%3  "_s.arg(now.hour(), 2, 10, QChar(u'0')).arg(now.minute(), 2, 10, QChar(u'0')).arg(now.second(), 2, 10, QChar(u'0'));
+    QTextCharFormat format;
+    format.setFontWeight(QFont::Normal);
+    format.setFontPointSize(9.8);
+    QTextCursor cursor(log->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(stamp + text, format);
+    log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
+}
+
+void CDlgUpdate::OnClear()
+{
+    Item<QTextEdit>(1057)->clear();
+}
+
+void CDlgUpdate::OnBrowse()
+{
+    const QString path = GetOpenFileName(u"upgradeFile"_s, u"All File(*.*)"_s);
+    if (path.isEmpty())
+        return;
+    m_strPackagePath = path;
+    Item<QLineEdit>(1053)->setText(path);
+    QByteArray package;
+    QString unreadable;
+    if (!ReadRegularFile(path, kPackageFileMax, &package, &unreadable))
+        return;
+    AppendLog(LoadString(Ids::LogFileLength) + u" %1 bytes .\n"_s.arg(package.size()));
+    m_nChecksum = ComputeChecksum(package);
+    Item<QLineEdit>(1022)->setText(QString::number(m_nChecksum, 16));
+    AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum));
+    if (path.size() < kShortestPackagePath)
+        MessageFromTable(Ids::BadPackageName);
+}
+
+int CDlgUpdate::ExtractPackage()
+{
+    m_aImagePaths.clear();
+    m_nImageCount = 0;
+    m_nNextImage = 0;
+    const auto cannotUnpack = [this](const QString& what) {
+        AppendLog(LoadString(Ids::LogCannotUnpack) + what + u'\n');
+        return kCannotUnpack;
+    };
+
+    QByteArray package;
+    QString unreadable;
+    if (!ReadRegularFile(m_strPackagePath, kPackageFileMax, &package, &unreadable))
+        return QFileInfo::exists(m_strPackagePath) ? cannotUnpack(m_strPackagePath + u": "_s + unreadable) : kInvalidPackage;
+    // Checked whole before anything is unpacked or sent.
+    PackageError error;
+    std::optional<PackageContents> contents = ReadPackage(package, PackageLimits{}, &error);
+    if (!contents) {
+        AppendLog(LoadString(Ids::LogBadPackage) + error.strDetail + u'\n');
+        return kInvalidPackage;
+    }
+    for (const QString& line : contents->skipped)
+        AppendLog(line + u'\n');
+    const QString software = g_pMainDlg->SoftwareVersionShown();
+    const QString hardware = g_pMainDlg->HardwareVersionShown();
+    std::erase_if(contents->entries,
+                  [&](const PackageEntry& entry) { return CheckImageName(entry.strName, software, hardware) == 0; });
+
+    const TempDirChoice temp =
+        PrepareTempDir(GetProgramDir(), QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
+    if (temp.strPath.isEmpty())
+        return cannotUnpack(GetProgramDir() + u"/temp"_s);
+    if (temp.bPerUser)
+        AppendLog(LoadString(Ids::LogPerUserTemp) + temp.strPath + u'\n');
+    for (const PackageEntry& entry : contents->entries) {
+        const QString target = temp.strPath + u'/' + entry.strName;
+        QFile image(target);
+        if (!image.open(QIODevice::WriteOnly | QIODevice::Truncate) || image.write(entry.bytes) != entry.bytes.size())
+            return cannotUnpack(target + u": "_s + image.errorString());
+        m_aImagePaths.append(target);
+        ++m_nImageCount;
+    }
+    return m_nImageCount > 0 ? kExtracted : kInvalidPackage;
+}
+
+void CDlgUpdate::OnUpgrade()
+{
+    if (!g_pMainDlg->m_bPortOpen) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    if (m_strPackagePath.isEmpty()) {
+        MessageFromTable(Ids::ChoosePackage);
+        return;
+    }
+    switch (ExtractPackage()) {
+    case kExtracted: SendNextImage(); break;
+    case kInvalidPackage: MessageFromTable(Ids::InvalidPackage); break;
+    default: break; // the log says what went wrong
+    }
+}
+
+void CDlgUpdate::SendNextImage()
+{
+    for (;;) {
+        if (m_nNextImage >= m_nImageCount) {
+            MessageFromTable(Ids::UpgradeSucceeded);
+            SetProgress(0);
+            AppendLog(LoadString(Ids::UpgradeSucceeded));
+            EnableButtons(true);
+            g_pMainDlg->EnablePortChoice(true);
+            return;
+        }
+        const QString path = m_aImagePaths.value(m_nNextImage++);
+        QByteArray bytes;
+        QString unreadable;
+        if (!ReadRegularFile(path, PackageLimits{}.nEntryMax, &bytes, &unreadable)) {
+            // Nothing was triggered for it: the run ends here, ready to try again.
+            AppendLog(LoadString(Ids::LogImageUnreadable) + PrintableName(path) + u": "_s + unreadable + u'\n');
+            EnableButtons(true);
+            g_pMainDlg->EnablePortChoice(true);
+            return;
+        }
+        const QString separator = QString(54, u'-') + u'\n';
+        AppendLog(separator);
+        AppendLog(separator);
+        AppendLog(PrintableName(path.right(kImageNameTail)) + u' ' + LoadString(Ids::LogFileLength)
+                  + u" %1 bytes .\n"_s.arg(bytes.size()));
+        m_nChecksum = ComputeChecksum(bytes);
+        AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum, 0, 16));
+
+        const ImageKind kind = ImageKindForName(path);
+        if (kind == ImageKind::Other)
+            continue;
+        m_nImageKind = static_cast<int>(kind);
+        EnableButtons(false);
+        if (g_pMainDlg->RestartDevice(0) == 0)
+            g_pMainDlg->EnablePortChoice(false);
+        else
+            EnableButtons(true);
+        return;
+    }
+}
+
+void CDlgUpdate::OnRestart()
+{
+    g_pMainDlg->RestartDevice(1);
+}
+
+void CDlgUpdate::SetProgress(int percent)
+{
+    Item<QProgressBar>(1056)->setValue(percent);
+}
+
+void CDlgUpdate::EnableButtons(bool enable, bool includingRestart)
+{
+    GetDlgItem(1058)->setEnabled(enable);
+    GetDlgItem(1054)->setEnabled(enable);
+    if (includingRestart)
+        GetDlgItem(1073)->setEnabled(enable);
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "widgets/template_page.h"
+
+#include <QStringList>
+
+// The upgrade page (template 145): the upgrade package, the progress bar and
+// the time-stamped log.
+class CDlgUpdate final : public CTemplatePage {
+    Q_OBJECT
+public:
+    // What ExtractPackage found.
+    static constexpr int kExtracted = 0;
+    static constexpr int kInvalidPackage = -1; // box 140 "无效的升级文件！"
+    static constexpr int kCannotUnpack = -2;   // a disk or permission problem, already logged as what it is
+
+    explicit CDlgUpdate(QWidget* parent = nullptr);
+
+    // Adds one line to the log, behind the local time as "hh:mm:ss  ".
+    // The text carries its own line end. Beyond 20 000 characters the log
+    // starts afresh.
+    void AppendLog(const QString& text);
+
+    // Handlers, by control.
+    void OnBrowse();  // 1054: choose a package, show its length and checksum
+    void OnUpgrade(); // 1058: unpack the package and send its first image
+    void OnClear();   // 1063: empty the log
+    void OnRestart(); // 1073: restart the camera
+
+    // Examines the next image (logs its length and checksum) and triggers
+    // the camera's upgrade for it; at the end of the images, reports success.
+    // Images of no known kind are logged and skipped.
+    void SendNextImage();
+
+    void SetProgress(int percent); // 0..100
+    // The page's buttons: upgrade and browse, and with them restart if asked.
+    void EnableButtons(bool enable, bool includingRestart = true);
+
+    // Unpacks the chosen package's images (those the camera does not run
+    // already) into the temporary directory, in archive order.
+    int ExtractPackage();
+
+    QString m_strPackagePath;
+    int m_nChecksum = 0;
+    int m_nImageKind = 3; // 0 elf, 1 sof, 2 font; 3 until an image was examined
+    QStringList m_aImagePaths;
+    int m_nImageCount = 0;
+    int m_nNextImage = 0;
+};

@@ -1,0 +1,141 @@
+#include "image_transfer.h"
+
+#include "config/file_contents.h"
+#include "firmware/package_reader.h"
+#include "protocol/upgrade_protocol.h"
+#include "post_call.h"
+#include "serial_port.h"
+
+#include <chrono>
+
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How often a wait for the driver looks at the cancel flag.
+constexpr int kCancelCheckMs = 20;
+
+// Lets this thread's pauses end when they are due: by default Linux may let
+// each run 50 us late, 0.5% of every 10 ms pause.
+void ExactSleeps()
+{
+#ifdef Q_OS_LINUX
+    prctl(PR_SET_TIMERSLACK, 1UL);
+#endif
+}
+
+// The image's name from its last separator on, the separator included.
+QString FileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(u'/'));
+}
+
+} // namespace
+
+qint64 TransferRate(const TransferReport& report)
+{
+    return report.nElapsedMs > 0 ? report.nBytes * 1000 / report.nElapsedMs : 0;
+}
+
+CImageTransfer::CImageTransfer(CSerialPort& port, Events events) : m_port(port), m_events(std::move(events)) {}
+
+CImageTransfer::~CImageTransfer()
+{
+    Cancel();
+}
+
+bool CImageTransfer::Start(const TransferJob& job)
+{
+    if (IsRunning())
+        return false;
+    m_bCancel = false;
+    const quint64 run = ++m_nRun;
+    m_thread = std::thread([this, job, run] {
+        ExactSleeps();
+        Run(job, run);
+    });
+    return true;
+}
+
+void CImageTransfer::Cancel()
+{
+    if (!IsRunning())
+        return;
+    m_bCancel = true;
+    m_thread.join();
+    ++m_nRun; // what the run posted before it saw the flag is dropped
+}
+
+template <typename Fn>
+void CImageTransfer::Post(quint64 run, Fn fn)
+{
+    PostCall(&m_context, [this, run, fn = std::move(fn)]() mutable {
+        if (run == m_nRun)
+            fn();
+    });
+}
+
+void CImageTransfer::Run(const TransferJob& job, quint64 run)
+{
+    TransferReport report;
+    const auto finish = [&] {
+        Post(run, [this, report] {
+            m_thread.join(); // it has nothing left to do but return
+            m_events.finished(report);
+        });
+    };
+
+    QByteArray image = job.image.value_or(QByteArray());
+    QString unreadable;
+    if (!job.image && !ReadRegularFile(job.strPath, PackageLimits{}.nEntryMax, &image, &unreadable)) {
+        report.outcome = TransferReport::Outcome::ImageUnreadable;
+        report.strDetail = job.strPath + u": "_s + unreadable;
+        finish();
+        return;
+    }
+
+    // Waits until the driver has taken the bytes up to `ticket`.
+    const auto written = [this](const WriteTicket& ticket) {
+        for (;;) {
+            switch (m_port.WaitWritten(ticket, kCancelCheckMs)) {
+            case CSerialPort::WriteState::Written: return true;
+            case CSerialPort::WriteState::Dropped: return false;
+            case CSerialPort::WriteState::Pending:
+                if (m_bCancel)
+                    return false;
+                break;
+            }
+        }
+    };
+    const auto gone = [&] {
+        report.outcome = TransferReport::Outcome::PortGone;
+        finish();
+    };
+
+    const Clock::time_point start = Clock::now();
+    const auto header = ImageHeader(job.nImageKind, job.nChecksum, static_cast<std::uint32_t>(image.size()));
+    WriteTicket ticket = m_port.QueueWrite(QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
+    std::this_thread::sleep_until(start + std::chrono::milliseconds(kHeaderPauseMs));
+    Post(run, [this, name = FileNameOf(job.strPath)] { m_events.headerSent(name); });
+
+    for (const ImagePiece& piece : PieceSchedule(std::uint64_t(image.size()))) {
+        if (m_bCancel || !written(ticket))
+            return gone();
+        // The piece cannot leave before its hand-over starts: the pause counts from there.
+        const Clock::time_point handedOver = Clock::now();
+        ticket = m_port.QueueWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
+        report.nBytes += qint64(piece.size);
+        Post(run, [this, percent = piece.progress] { m_events.progress(percent); });
+        std::this_thread::sleep_until(handedOver + std::chrono::milliseconds(kPiecePauseMs));
+    }
+    if (!written(ticket))
+        return gone();
+    report.nElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    finish();
+}
