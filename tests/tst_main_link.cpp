@@ -210,6 +210,7 @@ private slots:
         bench.camera.Camera().ClearCapture();
         QCOMPARE(dialog.RestartDevice(0), 0);
         QVERIFY(dialog.m_bUpgradeMode);
+        QTRY_VERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerUpgradeRequest)); // once the trigger is out
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerUpgradeRequest), 1000);
         for (int i = 0; i < 4; ++i)
             dialog.OnTimer(CMyCorvixDlg::kTimerUpgradeRequest);
@@ -239,7 +240,7 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         dialog.PagePara().OnSave();
-        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
+        QTRY_VERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
         QCOMPARE(dialog.RestartDevice(0), 0);
         QVERIFY(dialog.m_bUpgradeMode);
         dialog.GetDlgItem(1007)->setEnabled(false); // as the upgrade page leaves it

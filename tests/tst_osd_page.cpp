@@ -99,6 +99,44 @@ private slots:
         QCOMPARE(dialog.PagePara().Timing().nLineCount, 750);
     }
 
+    // The GUI thread used to sleep through a format change, over a second:
+    // now it turns while the writes and the pause before the restart run.
+    void theWindowAnswersWhileAFormatChangeIsPacedOut()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        const EventLoopTurns turns;
+        ChooseFormat(dialog, u"720p@50"_s);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 00 FFFF\r\nw 01 FFFF\r\n"); }));
+        const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
+        const std::int64_t first = line[0].nAtNs;
+        const std::int64_t last = line[66].nAtNs; // the restart's first byte
+        const int turnsAtLeast = int((last - first) / (50 * kMs));
+        QVERIFY2(turns.Between(first, last) >= turnsAtLeast,
+                 qPrintable(u"%1 turns in %2 ms"_s.arg(turns.Between(first, last)).arg((last - first) / kMs)));
+        dialog.Timers().KillTimer(CMyCorvixDlg::kTimerReopen);
+    }
+
+    // Closed during the pause before the restart, the port sends no restart.
+    void closingThePortDuringAFormatChangeSendsNothingMore()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        ChooseFormat(dialog, u"720p@50"_s);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 01 00EF\r\n"); }));
+        dialog.OnOpenClosePort(); // closes, in the second before the restart
+        QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
+        dialog.OnOpenClosePort(); // opened again: the new cycle proves the pause is over
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        QVERIFY(bench.camera.Camera().Received().find("FFFF") == std::string::npos);
+        QCOMPARE(bench.camera.Camera().RestartCount(), 0);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
+    }
+
     void aFormatChangeUsesTheImagePagesExposure()
     {
         DialogBench bench;
@@ -122,6 +160,7 @@ private slots:
         para.Item<QComboBox>(1034)->setCurrentIndex(9);
         para.Item<QLineEdit>(1064)->setText(u"10"_s);
         para.Item<QLineEdit>(1065)->setText(u"20"_s);
+        bench.camera.Camera().ClearCapture(); // the save's read-back is waited for below
         para.OnSave();
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
         bench.camera.Camera().ClearCapture();

@@ -160,6 +160,45 @@ private slots:
         QVERIFY(bench.boxes.Boxes().isEmpty());
     }
 
+    // The GUI thread used to sleep through a whole save, about half a
+    // second: now it turns while the writes are paced out.
+    void theWindowAnswersWhileASaveIsPacedOut()
+    {
+        PageBench bench;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        const EventLoopTurns turns;
+        bench.Page().OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
+        const std::int64_t first = line[0].nAtNs;
+        const std::int64_t last = line[19 * 11 - 1].nAtNs; // the end of the 19th write
+        const int turnsAtLeast = int((last - first) / (50 * kMs));
+        QVERIFY2(turns.Between(first, last) >= turnsAtLeast,
+                 qPrintable(u"%1 turns in %2 ms"_s.arg(turns.Between(first, last)).arg((last - first) / kMs)));
+    }
+
+    // Nothing of a save goes out once the port was closed in its middle.
+    void closingThePortDuringASaveSendsNothingMore()
+    {
+        PageBench bench;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        bench.Page().OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().size() >= 3 * 11; }));
+        bench.dialog->OnOpenClosePort(); // closes
+        QTRY_VERIFY(!bench.dialog->Port().IsMonitorRunning());
+        // Opened again, the new read cycle comes first: what the save had left is gone.
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        const std::string received = bench.camera.Camera().Received();
+        const std::size_t cycle = received.find(CycleRequests());
+        QVERIFY(cycle != std::string::npos);
+        QCOMPARE(cycle % 11, std::size_t(0)); // whole writes only
+        QVERIFY2(cycle / 11 < 19, qPrintable(QString::fromStdString(received.substr(0, cycle))));
+        QVERIFY(received.substr(cycle).find("w 01 00EF") == std::string::npos);
+    }
+
     void saveChecksStopWithTheirMessageAndFocus_data()
     {
         QTest::addColumn<int>("shutter");

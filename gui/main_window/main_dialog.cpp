@@ -27,6 +27,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_dlgOSD(&m_TabCtrl),
       m_dlgUpdate(&m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
+      m_sender([this](const QByteArray& bytes) { m_Port.QueueWrite(bytes); }),
       m_transfer(m_Port, TransferEvents())
 {
     g_pMainDlg = this;
@@ -186,6 +187,7 @@ void CMyCorvixDlg::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    m_sender.Cancel(); // nothing queued goes out after the window closed
     if (m_bPortOpen)
         m_Port.SignalStop();
     QDialog::closeEvent(event);

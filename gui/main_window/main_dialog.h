@@ -7,6 +7,7 @@
 #include "pages/para/dlg_para.h"
 #include "pages/upgrade/dlg_update.h"
 #include "image_transfer.h"
+#include "paced_sender.h"
 #include "protocol/upgrade_protocol.h"
 #include "serial_port.h"
 #include "widgets/cool_tab_ctrl.h"
@@ -41,6 +42,8 @@ public:
     void ReadCycle() override;
     int WriteRegister(int value, int reg) override;
     int RestartDevice(int mode) override;
+    void PauseWrites(int ms) override;
+    void AfterWrites(std::function<void()> step) override;
     void OnReceiveChar(unsigned ch, unsigned portNumber);
     int ParseConfiguration();
 
@@ -99,6 +102,7 @@ private:
     QPixmap m_hIconClosed;
     CUpgradeReplies m_upgradeReplies; // collects the camera's error reports
     bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
+    bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
     CCoolTabCtrl m_TabCtrl;
     CDlgPara m_dlgPara;
     CDlgOSD m_dlgOSD;
@@ -107,6 +111,8 @@ private:
     // Declared late, so destroyed early: the monitor thread has stopped before
     // anything it notifies goes away.
     CSerialPort m_Port;
+    // Every write but the image's goes through here, paced on timers.
+    CPacedSender m_sender;
     // Declared last: an image transfer ends before the port it writes to.
     CImageTransfer m_transfer;
 };

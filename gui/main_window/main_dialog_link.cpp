@@ -9,14 +9,15 @@
 #include "resources/string_ids.h"
 
 #include <QLabel>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
 void CMyCorvixDlg::ReadCycle()
 {
-    m_bReplySeen = 0;
-    m_Port.QueueWrite(m_readCycle.Start());
+    m_sender.Then([this] {
+        m_bReplySeen = 0;
+        m_sender.Send(m_readCycle.Start());
+    });
 }
 
 void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
@@ -32,8 +33,8 @@ void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
     case CReadCycle::Step::Dropped: // no cycle was started: the group belongs to no register
         break;
     case CReadCycle::Step::RequestNext:
-        QThread::msleep(kReadPauseMs);
-        m_Port.QueueWrite(m_readCycle.NextRequest());
+        m_sender.Pause(kReadPauseMs);
+        m_sender.Send(m_readCycle.NextRequest());
         break;
     case CReadCycle::Step::Complete:
         ParseConfiguration();
@@ -47,9 +48,19 @@ int CMyCorvixDlg::WriteRegister(int value, int reg)
 {
     if (!m_bPortOpen || !m_bConfigRead)
         return 0;
-    m_Port.QueueWrite(FormatWriteCommand(value, reg));
-    QThread::msleep(kWritePauseMs);
+    m_sender.Send(FormatWriteCommand(value, reg), kWritePauseMs);
     return 0;
+}
+
+void CMyCorvixDlg::PauseWrites(int ms)
+{
+    if (m_bPortOpen)
+        m_sender.Pause(ms);
+}
+
+void CMyCorvixDlg::AfterWrites(std::function<void()> step)
+{
+    m_sender.Then(std::move(step));
 }
 
 int CMyCorvixDlg::RestartDevice(int mode)
@@ -61,14 +72,21 @@ int CMyCorvixDlg::RestartDevice(int mode)
     WriteRegister(0, kRestartRegister);
     WriteRegister(1, kRestartRegister);
     if (mode != 0) {
-        OnOpenClosePort(); // closes, since the port is open
-        GetDlgItem(1016)->setEnabled(false);
-        m_timers.SetTimer(kTimerReopen, 12000);
+        // Closed once the trigger is out; reopened 12 s later.
+        m_sender.Then([this] {
+            OnOpenClosePort(); // closes, since the port is open
+            GetDlgItem(1016)->setEnabled(false);
+            m_timers.SetTimer(kTimerReopen, 12000);
+        });
     } else {
         m_dlgUpdate.AppendLog(LoadString(Ids::LogTrigger));
         m_upgradeReplies.Reset();
         m_bUpgradeMode = 1;
-        m_timers.SetTimer(kTimerUpgradeRequest, kRequestPeriodMs);
+        // The requests count from the trigger's going out.
+        m_sender.Then([this] {
+            if (m_bUpgradeMode)
+                m_timers.SetTimer(kTimerUpgradeRequest, kRequestPeriodMs);
+        });
     }
     return 0;
 }
@@ -94,7 +112,7 @@ void CMyCorvixDlg::OnTimer(int id)
 {
     switch (id) {
     case kTimerUpgradeRequest:
-        m_Port.QueueWrite("*****");
+        m_sender.Send("*****");
         if (++m_nUpgradeTries >= kRequests)
             LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); // restart stays locked
         else

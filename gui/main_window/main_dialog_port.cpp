@@ -115,8 +115,9 @@ void CMyCorvixDlg::OnOpenClosePort()
 
 void CMyCorvixDlg::EndOpenState(const QString& status)
 {
-    // What belongs to an open port ends with it: the read cycle, the timers
-    // waiting for replies, and an upgrade run.
+    // What belongs to an open port ends with it: what waits to be sent, the
+    // read cycle, the timers waiting for replies, and an upgrade run.
+    m_sender.Cancel();
     m_bPortOpen = 0;
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
     if (!status.isNull())

@@ -7,7 +7,6 @@
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
 
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -16,13 +15,16 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
     switch (m_upgradeReplies.Receive(static_cast<char>(ch))) {
     case CUpgradeReplies::Event::Ready:
         // The camera asks again while an image streams: one transfer at a time.
-        if (m_transfer.IsRunning())
+        if (m_transfer.IsRunning() || m_bTransferDue)
             break;
         m_timers.KillTimer(kTimerUpgradeRequest);
         m_nUpgradeTries = 0;
-        m_Port.QueueWrite("U");
-        QThread::msleep(kReadyPauseMs);
-        TransferImage();
+        m_bTransferDue = true;
+        m_sender.Send("U", kReadyPauseMs);
+        m_sender.Then([this] {
+            m_bTransferDue = false;
+            TransferImage();
+        });
         break;
     case CUpgradeReplies::Event::Stored:
         m_bUpgradeAck = 1;
@@ -42,7 +44,7 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
         m_dlgUpdate.AppendLog(LoadString(Ids::LogCameraReport).arg(QString::fromLatin1(report.data(), qsizetype(report.size()))));
         if (const int textId = ReportStringId(report))
             MessageFromTable(textId);
-        m_Port.QueueWrite("R");
+        m_sender.Send("R");
         m_bUpgradeMode = 0;
         m_dlgUpdate.SetProgress(0);
         m_dlgUpdate.EnableButtons(true, false); // restart stays locked, as after unanswered requests
@@ -57,11 +59,11 @@ void CMyCorvixDlg::OnUpgradeChar(unsigned ch)
 void CMyCorvixDlg::OnImageDone()
 {
     m_timers.KillTimer(kTimerAfterTransfer);
-    QThread::msleep(kReleasePauseMs);
-    m_Port.QueueWrite("R");
+    m_sender.Pause(kReleasePauseMs);
+    m_sender.Send("R");
     m_bUpgradeMode = 0;
     m_bUpgradeAck = 1;
-    m_dlgUpdate.SendNextImage();
+    m_dlgUpdate.SendNextImage(); // its trigger follows the "R"
 }
 
 void CMyCorvixDlg::TransferImage()
@@ -154,6 +156,7 @@ void CMyCorvixDlg::LeaveUpgrade(const QString& logLine, bool restartUsable)
     m_nUpgradeTries = 0;
     m_bUpgradeMode = 0;
     m_bDoneDuringTransfer = false;
+    m_bTransferDue = false;
     m_upgradeReplies.Reset();
     m_dlgUpdate.EnableButtons(true, restartUsable);
     EnablePortChoice(true);

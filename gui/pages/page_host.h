@@ -3,6 +3,7 @@
 #include "settings/exposure.h"
 
 #include <QString>
+#include <functional>
 
 class CWindowTimers;
 
@@ -19,9 +20,14 @@ public:
     static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
     static constexpr int kTimerAfterTransfer = 206;  // 10000 ms after an image
 
+    // Writes and the read cycle are paced out on timers, in the order given.
     virtual void ReadCycle() = 0;
     virtual int WriteRegister(int value, int reg) = 0;
     virtual int RestartDevice(int mode) = 0;
+    // A pause before whatever is sent next (nothing while the port is closed).
+    virtual void PauseWrites(int ms) = 0;
+    // Runs `step` once everything handed over before it has been sent.
+    virtual void AfterWrites(std::function<void()> step) = 0;
     virtual CWindowTimers& Timers() = 0;
     // The image page's shutter choice and times, for a change of video format.
     virtual ExposureChoice ImageExposure() const = 0;

@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QTextEdit>
 
+#include <algorithm>
+#include <chrono>
+
 using namespace Qt::StringLiterals;
 
 std::string CycleRequests()
@@ -75,4 +78,19 @@ bool DialogBench::ShowReadAndGrab(const QString& fileName, const std::function<v
         prepare();
     QTest::qWait(600); // the tab control's slide-in has ended
     return dialog->grab().save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u'/' + fileName);
+}
+
+EventLoopTurns::EventLoopTurns()
+{
+    QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        m_stamps.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count());
+    });
+    m_timer.start(10);
+}
+
+int EventLoopTurns::Between(std::int64_t fromNs, std::int64_t toNs) const
+{
+    return int(std::count_if(m_stamps.begin(), m_stamps.end(), [&](std::int64_t at) { return at >= fromNs && at <= toNs; }));
 }

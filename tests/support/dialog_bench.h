@@ -5,9 +5,11 @@
 #include "message_box_recorder.h"
 
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Showing a window makes QtGui convert and scale images on Qt's thread pool,
 // whose locking ThreadSanitizer cannot see; tests that show the window run in
@@ -31,6 +33,19 @@ QString Text(CMyCorvixDlg& dialog, int id);
 
 // The upgrade page's log, one entry per line, without the "hh:mm:ss  " stamps.
 QStringList LogLines(CDlgUpdate& page);
+
+// Counts the GUI thread's event-loop turns while it lives: a 10 ms timer
+// stamps each turn on the steady clock, as the simulator stamps its line.
+class EventLoopTurns {
+public:
+    EventLoopTurns();
+    // The turns stamped from fromNs to toNs.
+    int Between(std::int64_t fromNs, std::int64_t toNs) const;
+
+private:
+    QTimer m_timer;
+    std::vector<std::int64_t> m_stamps;
+};
 
 // A camera on COM1, a box recorder and the main dialog, with config.ini
 // holding the given [PathInfo] lines.

@@ -15,7 +15,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -150,10 +149,10 @@ void CDlgOSD::OnVideoFormatChange(int index)
     const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, g_pMainDlg->ImageExposure());
     for (std::size_t i = 0; i < writes.size(); ++i) {
         if (i == kLimitWrites)
-            QThread::msleep(kLimitsPauseMs);
+            g_pMainDlg->PauseWrites(kLimitsPauseMs);
         g_pMainDlg->WriteRegister(writes[i].nValue, writes[i].nRegister);
     }
-    QThread::msleep(kRestartPauseMs);
+    g_pMainDlg->PauseWrites(kRestartPauseMs);
     // The camera restarts in its new format; the port reopens 12 s later and
     // the read that follows shows the format here and its timing on the image page.
     g_pMainDlg->RestartDevice(1);

@@ -10,7 +10,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QThread>
 
 namespace {
 
@@ -68,9 +67,9 @@ void CDlgPara::ShowCheckFailure(const CheckFailure& failure)
 void CDlgPara::SaveSequence()
 {
     SaveToDevice();
-    QThread::msleep(kReadBackPauseMs);
+    g_pMainDlg->PauseWrites(kReadBackPauseMs);
     g_pMainDlg->ReadCycle();
-    g_pMainDlg->Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000);
+    g_pMainDlg->AfterWrites([] { g_pMainDlg->Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000); });
 }
 
 int CDlgPara::SaveToDevice()
