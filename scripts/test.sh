@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds, runs every test,
-# then builds the serial and link tests under ThreadSanitizer and runs them.
+# then builds the serial, session, window and command-line tests under
+# ThreadSanitizer and runs them.
 #   scripts/test.sh          the suite plus the ThreadSanitizer run
 #   scripts/test.sh --asan   the suite under AddressSanitizer + UndefinedBehaviorSanitizer
 set -euo pipefail
@@ -22,5 +23,5 @@ fi
 run_suite "$root/build"
 
 echo "== serial and link tests under ThreadSanitizer =="
-BUILD_TARGETS="tst_serial_port tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
-run_suite "$root/build-tsan" -R '^tst_(serial_port|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli)$'
+BUILD_TARGETS="tst_serial_port tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
+run_suite "$root/build-tsan" -R '^tst_(serial_port|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli)$'

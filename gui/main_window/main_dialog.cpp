@@ -23,14 +23,13 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
       m_TabCtrl(this),
-      m_dlgPara(&m_TabCtrl),
-      m_dlgOSD(&m_TabCtrl),
-      m_dlgUpdate(&m_TabCtrl),
+      m_dlgPara(*this, &m_TabCtrl),
+      m_dlgOSD(*this, &m_TabCtrl),
+      m_dlgUpdate(*this, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
       m_sender([this](const QByteArray& bytes) { m_Port.QueueWrite(bytes); }),
       m_transfer(m_Port, TransferEvents())
 {
-    g_pMainDlg = this;
     m_Port.SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -38,11 +37,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     OnInitDialog();
 }
 
-CMyCorvixDlg::~CMyCorvixDlg()
-{
-    if (g_pMainDlg == static_cast<CPageHost*>(this))
-        g_pMainDlg = nullptr;
-}
+CMyCorvixDlg::~CMyCorvixDlg() = default;
 
 void CMyCorvixDlg::OnInitDialog()
 {

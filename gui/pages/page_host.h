@@ -8,8 +8,8 @@
 class CWindowTimers;
 
 // What the pages use of the main dialog: the link's flags, its operations
-// and its timers. The main dialog is the one host; g_pMainDlg points at it
-// for as long as it lives.
+// and its timers. The main dialog is the one host; it hands itself to each
+// page it makes.
 class CPageHost {
 public:
     // The main dialog's timers, by their fixed numbers.
@@ -52,5 +52,3 @@ public:
 protected:
     ~CPageHost() = default;
 };
-
-extern CPageHost* g_pMainDlg;

@@ -28,7 +28,7 @@ constexpr int kRestartPauseMs = 1000;  // before the camera restarts in its new 
 
 } // namespace
 
-CDlgOSD::CDlgOSD(QWidget* parent) : CTemplatePage(Ids::DialogOsd, parent)
+CDlgOSD::CDlgOSD(CPageHost& host, QWidget* parent) : CTemplatePage(Ids::DialogOsd, parent), m_host(host)
 {
     auto* formats = Item<QComboBox>(1028);
     formats->addItems(OfferedVideoFormats(ReadIniString(ConfigIniPath(), u"PathInfo"_s, u"vedioType"_s, QString(), 16)));
@@ -81,20 +81,20 @@ int CDlgOSD::SaveToDevice()
 {
     // Without a selection the camera keeps the language the last read found.
     const int language = Item<QComboBox>(1027)->currentIndex();
-    g_pMainDlg->WriteRegister(language >= 0 ? language : StoredRegister(RegisterImage, 0xF9), 0xF9);
-    g_pMainDlg->WriteRegister(1, kCommitRegister);
+    m_host.WriteRegister(language >= 0 ? language : StoredRegister(RegisterImage, 0xF9), 0xF9);
+    m_host.WriteRegister(1, kCommitRegister);
     return 0;
 }
 
 void CDlgOSD::OnOsdSave()
 {
-    if (!g_pMainDlg->ReadyForSettings()) {
+    if (!m_host.ReadyForSettings()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
     SaveToDevice();
-    g_pMainDlg->Timers().KillTimer(CPageHost::kTimerClearLabel);
-    g_pMainDlg->Timers().SetTimer(CPageHost::kTimerClearLabel, 5000);
+    m_host.Timers().KillTimer(CPageHost::kTimerClearLabel);
+    m_host.Timers().SetTimer(CPageHost::kTimerClearLabel, 5000);
 }
 
 void CDlgOSD::OnMenuToggle()
@@ -102,32 +102,32 @@ void CDlgOSD::OnMenuToggle()
     // The caption follows the click, also when the port drops the write.
     m_bMenuOpen = !m_bMenuOpen;
     Item<QPushButton>(1052)->setText(LoadString(m_bMenuOpen ? Ids::ExitMenu : Ids::EnterMenu));
-    g_pMainDlg->WriteRegister(m_bMenuOpen ? 2 : 1, kMenuRegister);
+    m_host.WriteRegister(m_bMenuOpen ? 2 : 1, kMenuRegister);
 }
 
 void CDlgOSD::OnKeyUp()
 {
-    g_pMainDlg->WriteRegister(4, kKeyRegister);
+    m_host.WriteRegister(4, kKeyRegister);
 }
 
 void CDlgOSD::OnKeyDown()
 {
-    g_pMainDlg->WriteRegister(8, kKeyRegister);
+    m_host.WriteRegister(8, kKeyRegister);
 }
 
 void CDlgOSD::OnKeyLeft()
 {
-    g_pMainDlg->WriteRegister(1, kKeyRegister);
+    m_host.WriteRegister(1, kKeyRegister);
 }
 
 void CDlgOSD::OnKeyRight()
 {
-    g_pMainDlg->WriteRegister(2, kKeyRegister);
+    m_host.WriteRegister(2, kKeyRegister);
 }
 
 void CDlgOSD::OnKeyOk()
 {
-    g_pMainDlg->WriteRegister(1, kConfirmRegister);
+    m_host.WriteRegister(1, kConfirmRegister);
 }
 
 void CDlgOSD::OnMenuKey(int key)
@@ -146,14 +146,14 @@ void CDlgOSD::OnVideoFormatChange(int index)
     const std::optional<VideoFormat> format = VideoFormatForText(Item<QComboBox>(1028)->itemText(index));
     if (!format)
         return;
-    const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, g_pMainDlg->ImageExposure());
+    const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, m_host.ImageExposure());
     for (std::size_t i = 0; i < writes.size(); ++i) {
         if (i == kLimitWrites)
-            g_pMainDlg->PauseWrites(kLimitsPauseMs);
-        g_pMainDlg->WriteRegister(writes[i].nValue, writes[i].nRegister);
+            m_host.PauseWrites(kLimitsPauseMs);
+        m_host.WriteRegister(writes[i].nValue, writes[i].nRegister);
     }
-    g_pMainDlg->PauseWrites(kRestartPauseMs);
+    m_host.PauseWrites(kRestartPauseMs);
     // The camera restarts in its new format; the port reopens 12 s later and
     // the read that follows shows the format here and its timing on the image page.
-    g_pMainDlg->RestartDevice(1);
+    m_host.RestartDevice(1);
 }

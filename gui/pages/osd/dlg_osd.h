@@ -2,12 +2,14 @@
 
 #include "widgets/template_page.h"
 
+class CPageHost;
+
 // The OSD page (template 144): the camera's on-screen menu keys, its video
 // format and its OSD language.
 class CDlgOSD final : public CTemplatePage {
     Q_OBJECT
 public:
-    explicit CDlgOSD(QWidget* parent = nullptr);
+    explicit CDlgOSD(CPageHost& host, QWidget* parent = nullptr);
 
     // Fills the controls from RegisterImage after every read cycle.
     int LoadFromRegisterImage();
@@ -32,4 +34,6 @@ public:
 
 private:
     void ShowValues();
+
+    CPageHost& m_host;
 };

@@ -19,8 +19,8 @@
 
 using namespace Qt::StringLiterals;
 
-CDlgPara::CDlgPara(QWidget* parent)
-    : CTemplatePage(Ids::DialogPara, parent), m_timers([this](int id) { OnTimer(id); }, this)
+CDlgPara::CDlgPara(CPageHost& host, QWidget* parent)
+    : CTemplatePage(Ids::DialogPara, parent), m_host(host), m_timers([this](int id) { OnTimer(id); }, this)
 {
     // The six values are shown once at creation: their edits read 0 until the first fill.
     ShowValues();
@@ -219,6 +219,6 @@ void CDlgPara::showEvent(QShowEvent* event)
 {
     CTemplatePage::showEvent(event);
     // Its tab chosen (not the window coming back from an icon): read the camera again.
-    if (!event->spontaneous() && g_pMainDlg && g_pMainDlg->m_bPortOpen && !g_pMainDlg->m_bUpgradeMode)
-        g_pMainDlg->ReadCycle();
+    if (!event->spontaneous() && m_host.m_bPortOpen && !m_host.m_bUpgradeMode)
+        m_host.ReadCycle();
 }

@@ -6,6 +6,7 @@
 
 #include <optional>
 
+class CPageHost;
 class QCheckBox;
 class QComboBox;
 struct CheckFailure;
@@ -19,7 +20,7 @@ public:
     static constexpr int kTimerSwitchTest = 100; // 5000 ms while the day/night test runs
     static constexpr int kSwitchTestLastCount = 60;
 
-    explicit CDlgPara(QWidget* parent = nullptr);
+    explicit CDlgPara(CPageHost& host, QWidget* parent = nullptr);
 
     // Fills the controls from RegisterImage after every read cycle.
     int LoadFromRegisterImage();
@@ -60,6 +61,7 @@ private:
     QComboBox* List(int id) const;
     QCheckBox* Box(int id) const;
 
+    CPageHost& m_host;
     // The six values, the two times of a user-defined exposure, and the
     // video-format code of the last fill. Until the first fill the code is
     // 0x00 (F = 25, L = 1125), the camera's power-on format.

@@ -21,7 +21,7 @@ constexpr int kImageFlagsRegister = 0x09;
 
 void CDlgPara::OnSave()
 {
-    if (!g_pMainDlg->ReadyForSettings()) {
+    if (!m_host.ReadyForSettings()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
@@ -43,7 +43,7 @@ void CDlgPara::OnSave()
     }
     m_settings.nLowerMs = lowerMs;
     m_settings.nUpperMs = upperMs;
-    if (!g_pMainDlg->ReadyForSettings()) {
+    if (!m_host.ReadyForSettings()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
@@ -67,26 +67,26 @@ void CDlgPara::ShowCheckFailure(const CheckFailure& failure)
 void CDlgPara::SaveSequence()
 {
     SaveToDevice();
-    g_pMainDlg->PauseWrites(kReadBackPauseMs);
-    g_pMainDlg->ReadCycle();
-    g_pMainDlg->AfterWrites([] { g_pMainDlg->Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000); });
+    m_host.PauseWrites(kReadBackPauseMs);
+    m_host.ReadCycle();
+    m_host.AfterWrites([this] { m_host.Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000); });
 }
 
 int CDlgPara::SaveToDevice()
 {
     for (const RegisterWrite& write : FullWrite(CurrentSettings(), RegisterImage))
-        g_pMainDlg->WriteRegister(write.nValue, write.nRegister);
+        m_host.WriteRegister(write.nValue, write.nRegister);
     return 0;
 }
 
 void CDlgPara::OnTrigger()
 {
-    g_pMainDlg->WriteRegister(ImageFlags(CurrentSettings(), true), kImageFlagsRegister);
+    m_host.WriteRegister(ImageFlags(CurrentSettings(), true), kImageFlagsRegister);
 }
 
 void CDlgPara::OnSwitchTest()
 {
-    if (!g_pMainDlg->m_bPortOpen || !g_pMainDlg->m_bConfigRead) {
+    if (!m_host.m_bPortOpen || !m_host.m_bConfigRead) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
@@ -105,6 +105,6 @@ void CDlgPara::OnTimer(int id)
         GetDlgItem(1074)->setEnabled(true);
     }
     // Day (0) and night (2) alternately, 61 writes, the last one day.
-    g_pMainDlg->WriteRegister((m_nSwitchCount % 2) * 2, kDayNightRegister);
+    m_host.WriteRegister((m_nSwitchCount % 2) * 2, kDayNightRegister);
     ++m_nSwitchCount;
 }

@@ -30,7 +30,7 @@ constexpr qsizetype kImageNameTail = 10; // of the path, in the image's length l
 
 } // namespace
 
-CDlgUpdate::CDlgUpdate(QWidget* parent) : CTemplatePage(Ids::DialogUpdate, parent)
+CDlgUpdate::CDlgUpdate(CPageHost& host, QWidget* parent) : CTemplatePage(Ids::DialogUpdate, parent), m_host(host)
 {
     Item<QProgressBar>(1056)->setRange(0, 100);
     connect(Item<QPushButton>(1054), &QPushButton::clicked, this, &CDlgUpdate::OnBrowse);
@@ -103,8 +103,8 @@ int CDlgUpdate::ExtractPackage()
     }
     for (const QString& line : contents->skipped)
         AppendLog(line + u'\n');
-    const QString software = g_pMainDlg->SoftwareVersionShown();
-    const QString hardware = g_pMainDlg->HardwareVersionShown();
+    const QString software = m_host.SoftwareVersionShown();
+    const QString hardware = m_host.HardwareVersionShown();
     std::erase_if(contents->entries,
                   [&](const PackageEntry& entry) { return CheckImageName(entry.strName, software, hardware) == 0; });
 
@@ -127,7 +127,7 @@ int CDlgUpdate::ExtractPackage()
 
 void CDlgUpdate::OnUpgrade()
 {
-    if (!g_pMainDlg->m_bPortOpen) {
+    if (!m_host.m_bPortOpen) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
@@ -150,7 +150,7 @@ void CDlgUpdate::SendNextImage()
             SetProgress(0);
             AppendLog(LoadString(Ids::UpgradeSucceeded));
             EnableButtons(true);
-            g_pMainDlg->EnablePortChoice(true);
+            m_host.EnablePortChoice(true);
             return;
         }
         const QString path = m_aImagePaths.value(m_nNextImage++);
@@ -160,7 +160,7 @@ void CDlgUpdate::SendNextImage()
             // Nothing was triggered for it: the run ends here, ready to try again.
             AppendLog(LoadString(Ids::LogImageUnreadable) + PrintableName(path) + u": "_s + unreadable + u'\n');
             EnableButtons(true);
-            g_pMainDlg->EnablePortChoice(true);
+            m_host.EnablePortChoice(true);
             return;
         }
         const QString separator = QString(54, u'-') + u'\n';
@@ -176,8 +176,8 @@ void CDlgUpdate::SendNextImage()
             continue;
         m_nImageKind = static_cast<int>(kind);
         EnableButtons(false);
-        if (g_pMainDlg->RestartDevice(0) == 0)
-            g_pMainDlg->EnablePortChoice(false);
+        if (m_host.RestartDevice(0) == 0)
+            m_host.EnablePortChoice(false);
         else
             EnableButtons(true);
         return;
@@ -186,7 +186,7 @@ void CDlgUpdate::SendNextImage()
 
 void CDlgUpdate::OnRestart()
 {
-    g_pMainDlg->RestartDevice(1);
+    m_host.RestartDevice(1);
 }
 
 void CDlgUpdate::SetProgress(int percent)

@@ -2,6 +2,8 @@
 
 #include "widgets/template_page.h"
 
+class CPageHost;
+
 #include <QStringList>
 
 // The upgrade page (template 145): the upgrade package, the progress bar and
@@ -14,7 +16,7 @@ public:
     static constexpr int kInvalidPackage = -1; // box 140 "无效的升级文件！"
     static constexpr int kCannotUnpack = -2;   // a disk or permission problem, already logged as what it is
 
-    explicit CDlgUpdate(QWidget* parent = nullptr);
+    explicit CDlgUpdate(CPageHost& host, QWidget* parent = nullptr);
 
     // Adds one line to the log, behind the local time as "hh:mm:ss  ".
     // The text carries its own line end. Beyond 20 000 characters the log
@@ -46,4 +48,7 @@ public:
     QStringList m_aImagePaths;
     int m_nImageCount = 0;
     int m_nNextImage = 0;
+
+private:
+    CPageHost& m_host;
 };

@@ -1,3 +1,0 @@
-#include "pages/page_host.h"
-
-CPageHost* g_pMainDlg = nullptr;
