@@ -144,7 +144,7 @@ bool CCameraLink::ReadConfiguration(QString* error)
         case CReadCycle::Step::Complete: {
             unsigned char bytes[512];
             const int count = HexToBytes(cycle.TakeReply(), bytes, sizeof bytes);
-            if (!StoreConfiguration(bytes, count)) {
+            if (!StoreConfiguration(bytes, count, &m_registers)) {
                 *error = u"the camera on %1 answered, but not with %2 registers"_s.arg(m_strPort).arg(kReadListSize);
                 return false;
             }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/register_map.h"
 #include "settings/image_settings.h"
 #include "serial_port.h"
 
@@ -27,9 +28,10 @@ public:
     CSerialPort& Port() { return m_port; }
     const QString& PortName() const { return m_strPort; }
 
-    // One read cycle; the registers land in RegisterImage. False with *error
+    // One read cycle; the registers land in Registers(). False with *error
     // when the camera stays silent or its answer cannot be read.
     bool ReadConfiguration(QString* error);
+    const RegisterImage& Registers() const { return m_registers; }
 
     // One register write, then its 20 ms pause.
     void Write(const RegisterWrite& write);
@@ -57,4 +59,5 @@ private:
     std::deque<char> m_received;
     bool m_bLost = false;
     QString m_strLossReason;
+    RegisterImage m_registers{};
 };

@@ -19,9 +19,10 @@ namespace {
 constexpr int kMappedPorts = 16;        // COM1 .. COM16 looked up in config.ini
 constexpr int kAfterWritesPauseMs = 100; // before the read-back, as the page's save
 
-CameraSettings SettingsOfRegisterImage()
+CameraSettings SettingsOfCamera(const CCameraLink& link)
 {
-    return {DecodeImageSettings(RegisterImage), StoredRegister(RegisterImage, kLanguageRegister) & 0x01};
+    const unsigned char* image = link.Registers().data();
+    return {DecodeImageSettings(image), StoredRegister(image, kLanguageRegister) & 0x01};
 }
 
 } // namespace
@@ -102,7 +103,7 @@ int RunRead(const CliOptions& options, CliStreams& io)
     CCameraLink link(io.err);
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    const QJsonObject json = SettingsToJson(SettingsOfRegisterImage());
+    const QJsonObject json = SettingsToJson(SettingsOfCamera(link));
     if (options.bJson)
         io.out << QString::fromUtf8(QJsonDocument(json).toJson()) << Qt::flush;
     else
@@ -130,13 +131,13 @@ int RunApply(const CliOptions& options, CliStreams& io)
     // Laid over what the camera has: a file that only fits the defaults
     // (contrast enhancement on while this camera's backlight is on) is
     // refused here, before anything is written.
-    wanted = SettingsOfRegisterImage();
+    wanted = SettingsOfCamera(link);
     if (!ReadSettingsFile(file, &wanted, &keys, &error)) {
         io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(), error)
                << Qt::endl;
         return ExitCode::Usage;
     }
-    std::vector<RegisterWrite> writes = FullWrite(wanted.image, RegisterImage);
+    std::vector<RegisterWrite> writes = FullWrite(wanted.image, link.Registers().data());
     writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
     writes.push_back({1, kCommitRegister});
     for (const RegisterWrite& write : writes)
@@ -147,7 +148,7 @@ int RunApply(const CliOptions& options, CliStreams& io)
         return ExitCode::CameraOrPort;
     }
     const QStringList differences =
-        SettingsDifferences(SettingsToJson(wanted), SettingsToJson(SettingsOfRegisterImage()), keys);
+        SettingsDifferences(SettingsToJson(wanted), SettingsToJson(SettingsOfCamera(link)), keys);
     if (!differences.isEmpty()) {
         io.err << u"orvane-cli: %1 setting(s) did not read back as written:\n"_s.arg(differences.size());
         for (const QString& difference : differences)

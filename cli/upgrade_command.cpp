@@ -32,11 +32,11 @@ std::optional<PackageContents> CheckedPackage(const QString& path, CliStreams& i
 
 // The images of the package the camera does not run yet, each with a line
 // for what is left out.
-std::vector<UpgradeImage> ImagesToSend(const PackageContents& contents, CliStreams& io)
+std::vector<UpgradeImage> ImagesToSend(const PackageContents& contents, const CCameraLink& link, CliStreams& io)
 {
     for (const QString& line : contents.skipped)
         io.out << u"skipped "_s << line << u'\n';
-    const ImageSettings camera = DecodeImageSettings(RegisterImage);
+    const ImageSettings camera = DecodeImageSettings(link.Registers().data());
     const QString software = VersionText(camera.nSoftwareVersion);
     const QString hardware = VersionText(camera.nHardwareVersion);
     std::vector<UpgradeImage> images;
@@ -65,7 +65,7 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     CCameraLink link(io.err);
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    const std::vector<UpgradeImage> images = ImagesToSend(*contents, io);
+    const std::vector<UpgradeImage> images = ImagesToSend(*contents, link, io);
     if (images.empty()) {
         io.out << u"nothing to send: the camera runs every image of the package already\n"_s << Qt::flush;
         return ExitCode::Success;

@@ -55,19 +55,20 @@ private slots:
         for (int i = 0; i < kReadListSize; ++i)
             text += QByteArray::number(i, 16).rightJustified(2, '0') + "\r\n";
         QCOMPARE(text.size(), 92);
-        std::memset(RegisterImage, 0xEE, sizeof RegisterImage);
+        RegisterImage image;
+        image.fill(0xEE);
         unsigned char bytes[512];
-        QVERIFY(StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes)));
+        QVERIFY(StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes), &image));
         for (int i = 0; i < 22; ++i)
-            QCOMPARE(RegisterImage[i], i);
-        QCOMPARE(RegisterImage[28], 0x16);
+            QCOMPARE(image[i], i);
+        QCOMPARE(image[28], 0x16);
         for (int i = 22; i < 28; ++i)
-            QCOMPARE(RegisterImage[i], 0xEE); // not touched by a cycle
+            QCOMPARE(image[i], 0xEE); // not touched by a cycle
 
         // One answer of "1", CR, LF, LF: fewer than 23 bytes, the image stays.
         text.replace(4, 4, "1\r\n\n");
-        QVERIFY(!StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes)));
-        QCOMPARE(RegisterImage[1], 1);
+        QVERIFY(!StoreConfiguration(bytes, HexToBytes(text, bytes, sizeof bytes), &image));
+        QCOMPARE(image[1], 1);
     }
 
     void readCycleRequestsEachRegisterAfterEachAnswer()

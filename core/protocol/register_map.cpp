@@ -4,14 +4,12 @@
 
 #include <cstring>
 
-unsigned char RegisterImage[kRegisterImageSize] = {};
-
-bool StoreConfiguration(const unsigned char* bytes, int count)
+bool StoreConfiguration(const unsigned char* bytes, int count, RegisterImage* image)
 {
     if (count != kReadListSize)
         return false;
-    std::memcpy(RegisterImage, bytes, kReadListSize - 1);
-    RegisterImage[28] = bytes[kReadListSize - 1];
+    std::memcpy(image->data(), bytes, kReadListSize - 1);
+    (*image)[28] = bytes[kReadListSize - 1];
     return true;
 }
 

@@ -49,6 +49,7 @@ public:
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
     CWindowTimers& Timers() override { return m_timers; }
+    const RegisterImage& Registers() const override { return m_registerImage; }
     ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
     QString SoftwareVersionShown() const override;
     QString HardwareVersionShown() const override;
@@ -98,6 +99,7 @@ private:
     quint32 m_dwCommEvents = 3;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
     CReadCycle m_readCycle;
+    RegisterImage m_registerImage{};
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CUpgradeReplies m_upgradeReplies; // collects the camera's error reports

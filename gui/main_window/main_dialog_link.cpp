@@ -95,7 +95,7 @@ int CMyCorvixDlg::ParseConfiguration()
 {
     unsigned char bytes[512];
     const int count = HexToBytes(m_readCycle.TakeReply(), bytes, sizeof bytes);
-    StoreConfiguration(bytes, count); // a wrong count keeps the previous image
+    StoreConfiguration(bytes, count, &m_registerImage); // a wrong count keeps the previous image
     m_bConfigRead = 1;
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save

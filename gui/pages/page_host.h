@@ -1,5 +1,6 @@
 #pragma once
 
+#include "protocol/register_map.h"
 #include "settings/exposure.h"
 
 #include <QString>
@@ -29,6 +30,8 @@ public:
     // Runs `step` once everything handed over before it has been sent.
     virtual void AfterWrites(std::function<void()> step) = 0;
     virtual CWindowTimers& Timers() = 0;
+    // The camera's registers as the last complete read cycle left them.
+    virtual const RegisterImage& Registers() const = 0;
     // The image page's shutter choice and times, for a change of video format.
     virtual ExposureChoice ImageExposure() const = 0;
     // The camera's versions as the image page shows them ("V1.2"), for the

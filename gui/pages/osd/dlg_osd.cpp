@@ -62,7 +62,7 @@ void CDlgOSD::ShowValues()
 
 int CDlgOSD::LoadFromRegisterImage()
 {
-    const unsigned char* b = RegisterImage;
+    const unsigned char* b = m_host.Registers().data();
     Item<QCheckBox>(1051)->setChecked(b[22] & 0x01);
     m_nPosH = b[24] * 256u + b[23];
     m_nPosV = b[26] * 256u + b[25];
@@ -81,7 +81,7 @@ int CDlgOSD::SaveToDevice()
 {
     // Without a selection the camera keeps the language the last read found.
     const int language = Item<QComboBox>(1027)->currentIndex();
-    m_host.WriteRegister(language >= 0 ? language : StoredRegister(RegisterImage, 0xF9), 0xF9);
+    m_host.WriteRegister(language >= 0 ? language : StoredRegister(m_host.Registers().data(), 0xF9), 0xF9);
     m_host.WriteRegister(1, kCommitRegister);
     return 0;
 }

@@ -11,7 +11,7 @@ class CDlgOSD final : public CTemplatePage {
 public:
     explicit CDlgOSD(CPageHost& host, QWidget* parent = nullptr);
 
-    // Fills the controls from RegisterImage after every read cycle.
+    // Fills the controls from the host's registers after every read cycle.
     int LoadFromRegisterImage();
     // The OSD language, then 1 to 0xEF (also the main dialog's save).
     int SaveToDevice();

@@ -1,4 +1,4 @@
-// The image page's controls: initialisation, the fill from RegisterImage,
+// The image page's controls: initialisation, the fill from the registers,
 // the default settings and the enabling rules.
 #include "pages/para/dlg_para.h"
 
@@ -77,7 +77,7 @@ void CDlgPara::FillShutterList(int videoCode)
 
 int CDlgPara::LoadFromRegisterImage()
 {
-    const ImageSettings camera = DecodeImageSettings(RegisterImage);
+    const ImageSettings camera = DecodeImageSettings(m_host.Registers().data());
     Item<QLineEdit>(1070)->setText(VersionText(camera.nHardwareVersion));
     Item<QLineEdit>(1071)->setText(VersionText(camera.nSoftwareVersion));
     GetDlgItem(1037)->setEnabled(camera.bIrisOffered);

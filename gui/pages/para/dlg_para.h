@@ -22,7 +22,7 @@ public:
 
     explicit CDlgPara(CPageHost& host, QWidget* parent = nullptr);
 
-    // Fills the controls from RegisterImage after every read cycle.
+    // Fills the controls from the host's registers after every read cycle.
     int LoadFromRegisterImage();
     // The 19 writes of the page's settings (also the main dialog's save).
     int SaveToDevice();

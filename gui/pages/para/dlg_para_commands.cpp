@@ -74,7 +74,7 @@ void CDlgPara::SaveSequence()
 
 int CDlgPara::SaveToDevice()
 {
-    for (const RegisterWrite& write : FullWrite(CurrentSettings(), RegisterImage))
+    for (const RegisterWrite& write : FullWrite(CurrentSettings(), m_host.Registers().data()))
         m_host.WriteRegister(write.nValue, write.nRegister);
     return 0;
 }
