@@ -1,15 +1,12 @@
 #include "camera_link.h"
 
-#include "protocol/link_protocol.h"
-#include "protocol/read_cycle.h"
-#include "protocol/register_map.h"
 #include "line_settings.h"
 #include "port_message.h"
+#include "protocol/link_protocol.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QRegularExpression>
-#include <QThread>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -18,6 +15,7 @@ namespace {
 
 constexpr int kReplyWaitMs = 2000; // as the window's no-reply check after opening
 constexpr int kWakeMs = 20;        // how often a wait looks at Ctrl-C
+constexpr int kDrainOnCloseMs = 5000; // for what is still paced out when the link closes
 constexpr quint32 kEvents = CommEvent::RxChar;
 
 } // namespace
@@ -25,8 +23,15 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
 
 CCameraLink::CCameraLink(QTextStream& err)
+    : m_session({[this](unsigned ch) { OnReceived(ch); },
+                 [this](bool stored) {
+                     m_bReading = false;
+                     m_bCycleDone = true;
+                     m_bCycleStored = stored;
+                 },
+                 [this] { m_bLost = true; }})
 {
-    m_port.SetErrorReporter([this, &err](const CommErrorReport& report) {
+    m_session.Port().SetErrorReporter([this, &err](const CommErrorReport& report) {
         if (report.bDeviceLost) {
             m_strLossReason = report.strSystemText;
             return;
@@ -38,15 +43,15 @@ CCameraLink::CCameraLink(QTextStream& err)
     });
 }
 
+CCameraLink::~CCameraLink()
+{
+    Close();
+}
+
 QString CCameraLink::LossText() const
 {
     return m_strLossReason.isEmpty() ? u"%1 went away"_s.arg(m_strPort)
                                      : u"%1 went away (%2)"_s.arg(m_strPort, m_strLossReason);
-}
-
-CCameraLink::~CCameraLink()
-{
-    Close();
 }
 
 bool CCameraLink::Open(const QString& port, int baud, QString* error)
@@ -59,34 +64,37 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     m_bLost = false;
     m_strLossReason.clear();
     m_received.clear();
-    if (!m_port.OpenDevice(this, number, device, baud, 'N', 8, 1, kEvents)) {
-        const PortOpenError& failure = m_port.OpenError();
+    if (!m_session.Open(number, device, baud, 'N', 8, 1, kEvents)) {
+        const PortOpenError& failure = Port().OpenError();
         *error = u"cannot open %1: %2"_s.arg(m_strPort, failure.strSystemText);
         if (failure.bAccessDenied)
             *error += u"\nhint: this user may not use the port; add it to the dialout group "
                       "(sudo usermod -aG dialout $USER) and log in again"_s;
         return false;
     }
-    m_port.StartMonitor();
+    Port().StartMonitor();
     return true;
 }
 
 void CCameraLink::Close()
 {
-    m_port.Close();
+    // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
+    const QDeadlineTimer deadline(kDrainOnCloseMs);
+    QTimer wake;
+    wake.start(kWakeMs);
+    while (!m_session.Sender().IsIdle() && !m_bLost && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    m_session.Sender().Cancel();
+    Port().Close();
 }
 
-bool CCameraLink::event(QEvent* event)
+void CCameraLink::OnReceived(unsigned ch)
 {
-    if (event->type() == PortEventType(PortMessage::ReceiveChar)) {
-        m_received.push_back(static_cast<char>(static_cast<CPortMessageEvent*>(event)->WParam()));
-        return true;
-    }
-    if (event->type() == PortEventType(PortMessage::DeviceLost)) {
-        m_bLost = true;
-        return true;
-    }
-    return QObject::event(event);
+    m_sinceAnswer.restart();
+    if (m_bReading)
+        m_session.FeedCycle(static_cast<char>(ch));
+    else
+        m_received.push_back(static_cast<char>(ch));
 }
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)
@@ -113,43 +121,53 @@ int CCameraLink::NextChar(int timeoutMs)
 
 void CCameraLink::Write(const RegisterWrite& write)
 {
-    m_port.QueueWrite(FormatWriteCommand(write.nValue, write.nRegister));
-    QThread::msleep(kWritePauseMs);
+    m_session.WriteRegister(write.nValue, write.nRegister);
+}
+
+void CCameraLink::Send(const QByteArray& bytes, int pauseAfterMs)
+{
+    m_session.Sender().Send(bytes, pauseAfterMs);
+}
+
+void CCameraLink::Pause(int ms)
+{
+    m_session.Sender().Pause(ms);
+}
+
+bool CCameraLink::WaitSent()
+{
+    return WaitUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, -1) && !m_bLost;
 }
 
 bool CCameraLink::ReadConfiguration(QString* error)
 {
-    CReadCycle cycle;
     m_received.clear();
-    m_port.QueueWrite(cycle.Start());
-    for (;;) {
-        const int ch = NextChar(kReplyWaitMs);
-        if (ch < 0) {
-            *error = s_bInterrupted ? u"interrupted"_s
-                     : m_bLost      ? LossText() + u" during the read"_s
-                                    : u"the camera on %1 did not answer within %2 ms (register %3 of %4)"_s.arg(m_strPort)
-                                     .arg(kReplyWaitMs)
-                                     .arg(cycle.ReadIndex() + 1)
-                                     .arg(kReadListSize);
-            return false;
-        }
-        switch (cycle.Receive(static_cast<char>(ch))) {
-        case CReadCycle::Step::Collecting:
-        case CReadCycle::Step::Dropped:
-            break;
-        case CReadCycle::Step::RequestNext:
-            QThread::msleep(kReadPauseMs);
-            m_port.QueueWrite(cycle.NextRequest());
-            break;
-        case CReadCycle::Step::Complete: {
-            unsigned char bytes[512];
-            const int count = HexToBytes(cycle.TakeReply(), bytes, sizeof bytes);
-            if (!StoreConfiguration(bytes, count, &m_registers)) {
-                *error = u"the camera on %1 answered, but not with %2 registers"_s.arg(m_strPort).arg(kReadListSize);
-                return false;
-            }
-            return true;
-        }
-        }
+    m_bCycleDone = false;
+    // The wait for each answer counts from its request; the first may wait
+    // behind writes handed over before it.
+    m_session.Sender().Then([this] {
+        m_bReading = true;
+        m_sinceAnswer.restart();
+    });
+    m_session.ReadCycle();
+    m_sinceAnswer.restart();
+    const bool done = WaitUntil(
+        [this] { return m_bCycleDone || m_bLost || (m_bReading && m_sinceAnswer.elapsed() > kReplyWaitMs); }, -1);
+    if (!done || !m_bCycleDone) {
+        *error = s_bInterrupted ? u"interrupted"_s
+                 : m_bLost      ? LossText() + u" during the read"_s
+                                : u"the camera on %1 did not answer within %2 ms (register %3 of %4)"_s.arg(m_strPort)
+                                 .arg(kReplyWaitMs)
+                                 .arg(m_session.Cycle().ReadIndex())
+                                 .arg(kReadListSize);
+        m_bReading = false;
+        m_session.Sender().Cancel();
+        m_session.EndCycle();
+        return false;
     }
+    if (!m_bCycleStored) {
+        *error = u"the camera on %1 answered, but not with %2 registers"_s.arg(m_strPort).arg(kReadListSize);
+        return false;
+    }
+    return true;
 }

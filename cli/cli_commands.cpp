@@ -10,7 +10,6 @@
 
 #include <QJsonDocument>
 #include <QSerialPortInfo>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -142,7 +141,7 @@ int RunApply(const CliOptions& options, CliStreams& io)
     writes.push_back({1, kCommitRegister});
     for (const RegisterWrite& write : writes)
         link.Write(write);
-    QThread::msleep(kAfterWritesPauseMs);
+    link.Pause(kAfterWritesPauseMs);
     if (!link.ReadConfiguration(&error)) {
         io.err << u"orvane-cli: the read-back failed: "_s << error << Qt::endl;
         return ExitCode::CameraOrPort;

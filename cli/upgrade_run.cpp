@@ -7,7 +7,6 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -35,7 +34,7 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
 {
     CSerialPort& port = link.Port();
     const auto release = [&](const QString& why) {
-        port.QueueWrite("R");
+        link.Send("R");
         return why;
     };
     const auto stopped = [&] {
@@ -61,6 +60,8 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
     link.DiscardReceived();
     link.Write({0, kRestartRegister});
     link.Write({1, kRestartRegister});
+    if (!link.WaitSent()) // the requests count from the trigger's going out
+        return stopped();
     observer.stage(u"restart triggered, requesting the upgrade"_s);
     CUpgradeReplies::Event seen = CUpgradeReplies::Event::None;
     for (int tries = 0;; ++tries) {
@@ -70,13 +71,14 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
             return release(stopped());
         if (tries == kRequests)
             return u"the camera did not answer %1 requests"_s.arg(kRequests);
-        port.QueueWrite("*****");
+        link.Send("*****");
     }
     if (seen == CUpgradeReplies::Event::Report)
         return release(ReportText(replies.Report()));
 
-    port.QueueWrite("U");
-    QThread::msleep(kReadyPauseMs);
+    link.Send("U", kReadyPauseMs);
+    if (!link.WaitSent()) // the transfer writes to the port itself
+        return release(stopped());
     observer.stage(u"transferring"_s);
     std::optional<TransferReport> result;
     QElapsedTimer clock;
@@ -143,8 +145,8 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
         if (seen == E::Report)
             return release(ReportText(replies.Report()));
     }
-    QThread::msleep(kReleasePauseMs);
-    port.QueueWrite("R");
+    link.Pause(kReleasePauseMs);
+    link.Send("R");
     observer.stage(u"done"_s);
     return QString();
 }

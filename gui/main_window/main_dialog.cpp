@@ -27,10 +27,12 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_dlgOSD(*this, &m_TabCtrl),
       m_dlgUpdate(*this, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
-      m_sender([this](const QByteArray& bytes) { m_Port.QueueWrite(bytes); }),
-      m_transfer(m_Port, TransferEvents())
+      m_session({[this](unsigned ch) { OnReceiveChar(ch, m_session.Port().PortNumber()); },
+                 [this](bool) { ParseConfiguration(); }, [this] { OnDeviceLost(); }}),
+      m_sender(m_session.Sender()),
+      m_transfer(m_session.Port(), TransferEvents())
 {
-    m_Port.SetErrorReporter(ShowCommError);
+    m_session.Port().SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -184,20 +186,7 @@ void CMyCorvixDlg::closeEvent(QCloseEvent* event)
     }
     m_sender.Cancel(); // nothing queued goes out after the window closed
     if (m_bPortOpen)
-        m_Port.SignalStop();
+        m_session.Port().SignalStop();
     QDialog::closeEvent(event);
 }
 
-bool CMyCorvixDlg::event(QEvent* event)
-{
-    if (event->type() == PortEventType(PortMessage::ReceiveChar)) {
-        const auto* message = static_cast<CPortMessageEvent*>(event);
-        OnReceiveChar(message->WParam(), message->LParam());
-        return true;
-    }
-    if (event->type() == PortEventType(PortMessage::DeviceLost)) {
-        OnDeviceLost();
-        return true;
-    }
-    return QDialog::event(event);
-}

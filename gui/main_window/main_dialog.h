@@ -7,7 +7,7 @@
 #include "pages/para/dlg_para.h"
 #include "pages/upgrade/dlg_update.h"
 #include "image_transfer.h"
-#include "paced_sender.h"
+#include "camera_session.h"
 #include "protocol/upgrade_protocol.h"
 #include "serial_port.h"
 #include "widgets/cool_tab_ctrl.h"
@@ -49,22 +49,21 @@ public:
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
     CWindowTimers& Timers() override { return m_timers; }
-    const RegisterImage& Registers() const override { return m_registerImage; }
+    const RegisterImage& Registers() const override { return m_session.Registers(); }
     ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
     QString SoftwareVersionShown() const override;
     QString HardwareVersionShown() const override;
     void EnablePortChoice(bool enable) override;
     bool TransferRunning() const { return m_transfer.IsRunning(); }
-    CSerialPort& Port() { return m_Port; }
+    CSerialPort& Port() { return m_session.Port(); }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }
     CDlgOSD& PageOsd() { return m_dlgOSD; }
     CDlgUpdate& PageUpdate() { return m_dlgUpdate; }
     const LineState& Line() const { return m_line; }
-    const CReadCycle& ReadCycleState() const { return m_readCycle; }
+    const CReadCycle& ReadCycleState() const { return m_session.Cycle(); }
 
 protected:
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -98,8 +97,6 @@ private:
     QPixmap m_hIcon;
     quint32 m_dwCommEvents = 3;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
-    CReadCycle m_readCycle;
-    RegisterImage m_registerImage{};
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CUpgradeReplies m_upgradeReplies; // collects the camera's error reports
@@ -111,10 +108,10 @@ private:
     CDlgUpdate m_dlgUpdate;
     CWindowTimers m_timers;
     // Declared late, so destroyed early: the monitor thread has stopped before
-    // anything it notifies goes away.
-    CSerialPort m_Port;
-    // Every write but the image's goes through here, paced on timers.
-    CPacedSender m_sender;
+    // anything it notifies goes away. Every write but the image's goes
+    // through its sender, paced on timers.
+    CCameraSession m_session;
+    CPacedSender& m_sender;
     // Declared last: an image transfer ends before the port it writes to.
     CImageTransfer m_transfer;
 };

@@ -14,10 +14,8 @@ using namespace Qt::StringLiterals;
 
 void CMyCorvixDlg::ReadCycle()
 {
-    m_sender.Then([this] {
-        m_bReplySeen = 0;
-        m_sender.Send(m_readCycle.Start());
-    });
+    m_sender.Then([this] { m_bReplySeen = 0; });
+    m_session.ReadCycle();
 }
 
 void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
@@ -28,27 +26,14 @@ void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
         OnUpgradeChar(ch);
         return;
     }
-    switch (m_readCycle.Receive(static_cast<char>(ch))) {
-    case CReadCycle::Step::Collecting:
-    case CReadCycle::Step::Dropped: // no cycle was started: the group belongs to no register
-        break;
-    case CReadCycle::Step::RequestNext:
-        m_sender.Pause(kReadPauseMs);
-        m_sender.Send(m_readCycle.NextRequest());
-        break;
-    case CReadCycle::Step::Complete:
-        ParseConfiguration();
-        m_timers.KillTimer(kTimerClearLabel);
-        m_timers.SetTimer(kTimerClearLabel, 5000);
-        break;
-    }
+    m_session.FeedCycle(static_cast<char>(ch));
 }
 
 int CMyCorvixDlg::WriteRegister(int value, int reg)
 {
     if (!m_bPortOpen || !m_bConfigRead)
         return 0;
-    m_sender.Send(FormatWriteCommand(value, reg), kWritePauseMs);
+    m_session.WriteRegister(value, reg);
     return 0;
 }
 
@@ -93,9 +78,7 @@ int CMyCorvixDlg::RestartDevice(int mode)
 
 int CMyCorvixDlg::ParseConfiguration()
 {
-    unsigned char bytes[512];
-    const int count = HexToBytes(m_readCycle.TakeReply(), bytes, sizeof bytes);
-    StoreConfiguration(bytes, count, &m_registerImage); // a wrong count keeps the previous image
+    // The session has parsed the cycle; a wrong count kept the previous image.
     m_bConfigRead = 1;
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save
@@ -105,6 +88,8 @@ int CMyCorvixDlg::ParseConfiguration()
     m_dlgOSD.LoadFromRegisterImage();
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
     WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
+    m_timers.KillTimer(kTimerClearLabel);
+    m_timers.SetTimer(kTimerClearLabel, 5000);
     return 0;
 }
 

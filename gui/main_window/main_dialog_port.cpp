@@ -13,13 +13,13 @@ using namespace Qt::StringLiterals;
 
 bool CMyCorvixDlg::OpenPort()
 {
-    return m_Port.Open(this, static_cast<unsigned>(m_line.nPort), m_line.nBaud, m_line.cParity, m_line.nDataBits,
-                       m_line.nStopBits, m_dwCommEvents);
+    return m_session.Open(static_cast<unsigned>(m_line.nPort), QString(), m_line.nBaud, m_line.cParity, m_line.nDataBits,
+                          m_line.nStopBits, m_dwCommEvents);
 }
 
 void CMyCorvixDlg::ReportOpenFailure(int textId)
 {
-    const PortOpenError& error = m_Port.OpenError();
+    const PortOpenError& error = m_session.Port().OpenError();
     SetStatus(OpenFailureStatus(m_line.nPort, LoadString(Ids::OpenFailed), error));
     MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)),
                LoadString(Ids::MessageCaption));
@@ -55,13 +55,13 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     // when the user had opened it (a reply in flight went with the old
     // settings), else closed again, so that no device is held unwatched.
     if (m_bPortOpen) {
-        m_Port.StartMonitor();
+        m_session.Port().StartMonitor();
         ShowPortIcon(true);
         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
         if (!m_bUpgradeMode)
             StartReading();
     } else {
-        m_Port.Close();
+        m_session.Port().Close();
         ShowPortIcon(false);
         SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
     }
@@ -73,14 +73,14 @@ void CMyCorvixDlg::OnPortChange(int index)
         return;
     if (m_bPortOpen)
         EndOpenState(QString());
-    m_Port.SignalStop();
+    m_session.Port().SignalStop();
     m_line.nPort = PortForIndex(index);
     ShowPortDevices();
     // Opened to tell the user at once whether the port is there, then closed:
     // the port counts as closed until the button opens it.
     ShowPortIcon(false);
     if (OpenPort()) {
-        m_Port.Close();
+        m_session.Port().Close();
         SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
     } else {
         ReportOpenFailure(Ids::PortNotFound);
@@ -92,7 +92,7 @@ void CMyCorvixDlg::OnOpenClosePort()
 {
     auto* button = m_controls.Item<QPushButton>(1016);
     if (m_bPortOpen) {
-        m_Port.SignalStop();
+        m_session.Port().SignalStop();
         EndOpenState(LoadString(Ids::PortClosed));
         return;
     }
@@ -106,7 +106,7 @@ void CMyCorvixDlg::OnOpenClosePort()
         button->setText(LoadString(Ids::OpenPort));
         return;
     }
-    m_Port.StartMonitor();
+    m_session.Port().StartMonitor();
     ShowPortIcon(true);
     SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
     StartReading();
@@ -123,7 +123,7 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     if (!status.isNull())
         SetStatus(status);
     ShowPortIcon(false);
-    m_readCycle.End();
+    m_session.EndCycle();
     m_timers.KillTimer(kTimerNoReply);
     m_timers.KillTimer(kTimerSaveNoReply);
     if (m_bUpgradeMode || m_transfer.IsRunning())
