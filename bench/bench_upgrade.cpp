@@ -36,6 +36,8 @@ int main(int argc, char** argv)
     WritePackage(page.m_strPackagePath, {{"bench_V9.9.elf.flash", image}});
     bench.camera.Camera().ClearCapture();
 
+    const EventLoopTurns turns;
+    const std::int64_t startNs = SteadyNowNs();
     QElapsedTimer run;
     run.start();
     page.OnUpgrade();
@@ -44,6 +46,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const double runSeconds = run.nsecsElapsed() / 1e9;
+    const double longestGapMs = turns.LongestGapNs(startNs, SteadyNowNs()) / 1e6;
 
     // The image follows the trigger, one request, "U" and the 7-byte header.
     const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
@@ -70,6 +73,7 @@ int main(int argc, char** argv)
                 wireRate, 100 * wireRate / kPacingCeiling, kPacingCeiling, 100 * wireRate / kLineCeiling, kLineCeiling);
     std::printf("  in the log:    %7.0f B/s (header to last piece)\n", loggedRate);
     std::printf("  whole run:     %7.2f s (trigger, request, transfer, flash, release)\n", runSeconds);
+    std::printf("  longest time the window did not answer: %.1f ms\n", longestGapMs);
     for (const MessageBoxRecorder::Box& box : bench.boxes.Boxes())
         std::printf("message box: %s", qPrintable(box.text));
     return 0;

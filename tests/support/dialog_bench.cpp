@@ -80,17 +80,32 @@ bool DialogBench::ShowReadAndGrab(const QString& fileName, const std::function<v
     return dialog->grab().save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u'/' + fileName);
 }
 
+std::int64_t SteadyNowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 EventLoopTurns::EventLoopTurns()
 {
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
-        m_stamps.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count());
-    });
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { m_stamps.push_back(SteadyNowNs()); });
     m_timer.start(10);
 }
 
 int EventLoopTurns::Between(std::int64_t fromNs, std::int64_t toNs) const
 {
     return int(std::count_if(m_stamps.begin(), m_stamps.end(), [&](std::int64_t at) { return at >= fromNs && at <= toNs; }));
+}
+
+std::int64_t EventLoopTurns::LongestGapNs(std::int64_t fromNs, std::int64_t toNs) const
+{
+    std::int64_t longest = 0;
+    std::int64_t last = fromNs;
+    for (const std::int64_t at : m_stamps) {
+        if (at < fromNs || at > toNs)
+            continue;
+        longest = std::max(longest, at - last);
+        last = at;
+    }
+    return std::max(longest, toNs - last);
 }

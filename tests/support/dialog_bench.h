@@ -34,6 +34,9 @@ QString Text(CMyCorvixDlg& dialog, int id);
 // The upgrade page's log, one entry per line, without the "hh:mm:ss  " stamps.
 QStringList LogLines(CDlgUpdate& page);
 
+// Now on the steady clock, in nanoseconds, as the simulator stamps its line.
+std::int64_t SteadyNowNs();
+
 // Counts the GUI thread's event-loop turns while it lives: a 10 ms timer
 // stamps each turn on the steady clock, as the simulator stamps its line.
 class EventLoopTurns {
@@ -41,6 +44,8 @@ public:
     EventLoopTurns();
     // The turns stamped from fromNs to toNs.
     int Between(std::int64_t fromNs, std::int64_t toNs) const;
+    // The longest time without a turn from fromNs to toNs (for benchmarks).
+    std::int64_t LongestGapNs(std::int64_t fromNs, std::int64_t toNs) const;
 
 private:
     QTimer m_timer;
