@@ -3,6 +3,7 @@
 //  - the round trip of one read command (9 bytes out, 4 bytes back);
 //  - the throughput of back-to-back 100-byte hand-overs, unpaced and with the
 //    10 ms pause the upgrade transfer makes after each block.
+#include "config/com_ports.h"
 #include "port_message.h"
 #include "serial_port.h"
 #include "camera_fixture.h"
@@ -94,7 +95,8 @@ int main(int argc, char** argv)
         return 1;
     PortOwner owner;
     CSerialPort port;
-    if (!port.Open(&owner, 1, 115200, 'N', 8, 1, CommEvent::RxChar | CommEvent::RxFlag) || !port.StartMonitor()) {
+    if (!port.Open(&owner, 1, ResolvePortName(1), 115200, 'N', 8, 1, CommEvent::RxChar | CommEvent::RxFlag)
+        || !port.StartMonitor()) {
         std::printf("cannot open the simulated camera\n");
         return 1;
     }

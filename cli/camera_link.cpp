@@ -1,6 +1,6 @@
 #include "camera_link.h"
 
-#include "line_settings.h"
+#include "config/com_ports.h"
 #include "port_message.h"
 #include "protocol/link_protocol.h"
 

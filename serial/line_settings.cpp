@@ -1,7 +1,5 @@
 #include "line_settings.h"
 
-#include "config/ini_file.h"
-#include "config/program_dir.h"
 
 using namespace Qt::StringLiterals;
 
@@ -34,17 +32,4 @@ std::optional<LineSettings> BuildLineSettings(int nBaud, char cParity, int nData
         return std::nullopt;
     settings.stopBits = nStopBits == 1 ? QSerialPort::OneStop : QSerialPort::TwoStop;
     return settings;
-}
-
-QString ResolvePortName(unsigned nPort)
-{
-    const QString key = u"COM%1"_s.arg(nPort);
-    const QString mapped = ReadIniString(ConfigIniPath(), u"Ports"_s, key, QString(), 260);
-    if (!mapped.isEmpty())
-        return mapped;
-#ifdef Q_OS_WIN
-    return key;
-#else
-    return u"/dev/ttyS%1"_s.arg(nPort == 0 ? 0 : nPort - 1);
-#endif
 }

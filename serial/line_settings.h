@@ -19,7 +19,3 @@ QString LineDefinition(int nBaud, char cParity, int nDataBits, int nStopBits);
 // a baud rate not above 0, a parity letter other than N O E M S, data bits
 // outside 5..8, stop bits other than 1 and 2.
 std::optional<LineSettings> BuildLineSettings(int nBaud, char cParity, int nDataBits, int nStopBits);
-
-// The device behind "COMn": key COMn of section [Ports] in config.ini when
-// present, else /dev/ttyS<n-1> (COMn on Windows).
-QString ResolvePortName(unsigned nPort);

@@ -2,7 +2,6 @@
 
 #include "device_os.h"
 #include "line_settings.h"
-#include "monitor_thread.h"
 #include "post_call.h"
 #include "port_message.h"
 
@@ -96,14 +95,8 @@ CSerialPort::~CSerialPort()
     delete m_hPort;
 }
 
-bool CSerialPort::Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
-                       quint32 dwEventMask)
-{
-    return OpenDevice(pOwner, nPort, ResolvePortName(nPort), nBaud, cParity, nDataBits, nStopBits, dwEventMask);
-}
-
-bool CSerialPort::OpenDevice(QObject* pOwner, unsigned nPort, const QString& configured, int nBaud, char cParity,
-                             int nDataBits, int nStopBits, quint32 dwEventMask)
+bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configured, int nBaud, char cParity,
+                       int nDataBits, int nStopBits, quint32 dwEventMask)
 {
     StopMonitorAndWait();
 
@@ -161,7 +154,8 @@ bool CSerialPort::StartMonitor()
     QMutexLocker lock(&m_lock);
     if (!m_hPort)
         return false;
-    m_pMonitor = std::make_unique<CMonitorThread>(*this);
+    m_nMonitorExitCode = -1;
+    m_pMonitor.reset(QThread::create([this] { m_nMonitorExitCode = MonitorThread(); }));
     m_bStopRequested = false;
     m_ownerCalls.Reset();
     m_bMonitorRunning = 1;
@@ -200,7 +194,7 @@ void CSerialPort::StopMonitorAndWait()
         // The exit code is the thread's last write; reading it orders everything
         // the thread did before what this thread does next, also for tools that
         // do not see inside QThread::wait().
-        [[maybe_unused]] const int exitCode = m_pMonitor->ExitCode();
+        [[maybe_unused]] const int exitCode = m_nMonitorExitCode.load();
     }
 }
 
@@ -265,7 +259,7 @@ bool CSerialPort::IsOpen() const
 
 int CSerialPort::MonitorExitCode() const
 {
-    return m_pMonitor ? m_pMonitor->ExitCode() : -1;
+    return m_nMonitorExitCode;
 }
 
 int CSerialPort::MonitorThread()

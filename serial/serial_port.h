@@ -15,8 +15,8 @@
 #include <memory>
 #include <mutex>
 
-class CMonitorThread;
 class QEventLoop;
+class QThread;
 class QObject;
 class QTimer;
 
@@ -61,17 +61,15 @@ public:
     ~CSerialPort();
     Q_DISABLE_COPY_MOVE(CSerialPort)
 
-    // Ends a running monitor first, then opens COM<nPort> with the line
-    // settings. False only when the device cannot be opened (nothing shown;
-    // OpenError() says why); a setting the device refuses is reported in a
-    // box and still gives true. The open device is nobody's to watch until
-    // the owner calls StartMonitor() or Close(), which it does at once.
-    bool Open(QObject* pOwner, unsigned nPort, int nBaud, char cParity, int nDataBits, int nStopBits,
-              quint32 dwEventMask);
-    // The same for a device named directly (a path such as /dev/ttyUSB0);
-    // nPort is only the number its reports show.
-    bool OpenDevice(QObject* pOwner, unsigned nPort, const QString& device, int nBaud, char cParity, int nDataBits,
-                    int nStopBits, quint32 dwEventMask);
+    // Ends a running monitor first, then opens `device` (a path such as
+    // /dev/ttyUSB0, or what COM<nPort> stands for) with the line settings;
+    // nPort is the number its reports show. False only when the device
+    // cannot be opened (nothing reported; OpenError() says why); a setting
+    // the device refuses goes to the reporter and still gives true. The open
+    // device is nobody's to watch until the owner calls StartMonitor() or
+    // Close(), which it does at once.
+    bool Open(QObject* pOwner, unsigned nPort, const QString& device, int nBaud, char cParity, int nDataBits,
+              int nStopBits, quint32 dwEventMask);
     const PortOpenError& OpenError() const { return m_openError; }
 
     // Who hears of errors (without one they go to the log). Set it before Open.
@@ -129,7 +127,8 @@ private:
     static constexpr int m_nWriteBufSize = 512;
 
     QSerialPort* m_hPort = nullptr; // guarded by m_lock; lives on the monitor thread while monitored
-    std::unique_ptr<CMonitorThread> m_pMonitor;
+    std::unique_ptr<QThread> m_pMonitor; // runs MonitorThread()
+    std::atomic<int> m_nMonitorExitCode{-1}; // its result; -1 while it runs or before the first
     mutable QMutex m_lock;
     std::atomic<int> m_bMonitorRunning{0};
     PortOpenError m_openError;

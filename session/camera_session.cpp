@@ -18,8 +18,7 @@ CCameraSession::~CCameraSession()
 bool CCameraSession::Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
                           quint32 eventMask)
 {
-    return device.isEmpty() ? m_port.Open(this, number, baud, parity, dataBits, stopBits, eventMask)
-                            : m_port.OpenDevice(this, number, device, baud, parity, dataBits, stopBits, eventMask);
+    return m_port.Open(this, number, device, baud, parity, dataBits, stopBits, eventMask);
 }
 
 void CCameraSession::ReadCycle()

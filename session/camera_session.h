@@ -26,9 +26,9 @@ public:
     ~CCameraSession() override;
     Q_DISABLE_COPY_MOVE(CCameraSession)
 
-    // Opens `device`, or COM<number> as config.ini maps it when `device` is
-    // empty, with the session as the port's owner. False when nothing could
-    // be opened: Port().OpenError() says why.
+    // Opens `device` (what COM<number> stands for) with the session as the
+    // port's owner. False when nothing could be opened: Port().OpenError()
+    // says why.
     bool Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
               quint32 eventMask);
     // The port itself: monitoring, stopping, closing, its errors.

@@ -1,4 +1,5 @@
 #include "comm_errors.h"
+#include "config/com_ports.h"
 #include "line_settings.h"
 #include "port_message.h"
 #include "serial_port.h"
@@ -18,7 +19,7 @@ constexpr quint32 kDialogMask = CommEvent::RxChar | CommEvent::RxFlag;
 bool OpenCom(CSerialPort& port, PortOwner& owner, unsigned number = 1, int baud = 115200)
 {
     owner.Listen(port);
-    return port.Open(&owner, number, baud, 'N', 8, 1, kDialogMask);
+    return port.Open(&owner, number, ResolvePortName(number), baud, 'N', 8, 1, kDialogMask);
 }
 
 // The camera on COM1, an owner and its port.
@@ -249,7 +250,7 @@ private slots:
         PortOwner owner;
         CSerialPort port;
         owner.Listen(port);
-        QVERIFY(port.Open(&owner, 1, 115200, '\0', 8, 1, kDialogMask));
+        QVERIFY(port.Open(&owner, 1, ResolvePortName(1), 115200, '\0', 8, 1, kDialogMask));
         QVERIFY(port.IsOpen());
         QCOMPARE(owner.reports.size(), 1);
         QCOMPARE(owner.reports.front().strStep, u"BuildCommDCB()"_s);

@@ -1,5 +1,6 @@
 // The firmware upgrade through the real window, over a pseudo-terminal, with
 // the simulated camera taking the images.
+#include "config/com_ports.h"
 #include "dialogs/file_dialog.h"
 #include "protocol/checksum.h"
 #include "image_transfer.h"
@@ -489,7 +490,7 @@ private slots:
         camera.WriteConfig();
         PortOwner owner;
         CSerialPort port;
-        QVERIFY(port.Open(&owner, 1, 9600, 'N', 8, 1, 3));
+        QVERIFY(port.Open(&owner, 1, ResolvePortName(1), 9600, 'N', 8, 1, 3));
         QVERIFY(port.StartMonitor());
         QTemporaryDir dir;
         const QString path = dir.path() + u"/big.elf.flash"_s;

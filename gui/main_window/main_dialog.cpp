@@ -5,7 +5,7 @@
 #include "main_window/selection_only_list.h"
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
-#include "line_settings.h"
+#include "config/com_ports.h"
 #include "port_message.h"
 
 #include <QCloseEvent>

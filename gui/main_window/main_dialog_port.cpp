@@ -2,6 +2,7 @@
 // and a device that went away.
 #include "main_window/main_dialog.h"
 
+#include "config/com_ports.h"
 #include "dialogs/message_box.h"
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
@@ -13,7 +14,8 @@ using namespace Qt::StringLiterals;
 
 bool CMyCorvixDlg::OpenPort()
 {
-    return m_session.Open(static_cast<unsigned>(m_line.nPort), QString(), m_line.nBaud, m_line.cParity, m_line.nDataBits,
+    const auto number = static_cast<unsigned>(m_line.nPort);
+    return m_session.Open(number, ResolvePortName(number), m_line.nBaud, m_line.cParity, m_line.nDataBits,
                           m_line.nStopBits, m_dwCommEvents);
 }
 
