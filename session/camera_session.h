@@ -49,6 +49,8 @@ public:
     // Everything else the camera is sent, paced and in order; Cancel() there
     // drops what waits.
     CPacedSender& Sender() { return m_sender; }
+    // Bytes or steps still wait to go out.
+    bool WritesPending() const { return m_sender.HasQueued(); }
 
 protected:
     bool event(QEvent* event) override;

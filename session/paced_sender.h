@@ -26,6 +26,8 @@ public:
     void Cancel();
     // Nothing queued and no pause running.
     bool IsIdle() const;
+    // Steps still wait their turn (a pause after the last bytes does not count).
+    bool HasQueued() const { return !m_steps.empty(); }
 
 private:
     struct Step {

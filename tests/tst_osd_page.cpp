@@ -137,6 +137,22 @@ private slots:
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
     }
 
+    // The restart at the end of a format change would cut a save short.
+    void aFormatChangeWhileASaveGoesOutIsRefused()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        dialog.PagePara().OnSave();
+        ChooseFormat(dialog, u"720p@50"_s);
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        QVERIFY(bench.camera.Camera().Received().find("FFFF") == std::string::npos);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
+    }
+
     void aFormatChangeUsesTheImagePagesExposure()
     {
         DialogBench bench;

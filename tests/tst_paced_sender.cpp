@@ -43,8 +43,10 @@ private slots:
         sender.Send("b");
         QCOMPARE(sink.sent, QList<QByteArray>{"a"}); // the first goes at once, the rest waits
         QVERIFY(!sender.IsIdle());
-        QTRY_VERIFY(sender.IsIdle());
+        QVERIFY(sender.HasQueued());
+        QTRY_VERIFY(!sender.HasQueued());
         QCOMPARE(sink.sent, (QList<QByteArray>{"a", "x", "y", "b"}));
+        QTRY_VERIFY(sender.IsIdle());
         QVERIFY(sink.atMs[1] - sink.atMs[0] >= 20);
         QVERIFY(sink.atMs[2] - sink.atMs[1] >= 50); // its own 20 ms, then the 30 ms pause
     }

@@ -178,6 +178,24 @@ private slots:
                  qPrintable(u"%1 turns in %2 ms"_s.arg(turns.Between(first, last)).arg((last - first) / kMs)));
     }
 
+    // A second save while the first still goes out used to be impossible
+    // (the window slept); now it is refused with the port's message and
+    // sends nothing of its own.
+    void aSaveWhileAnotherGoesOutIsRefused()
+    {
+        PageBench bench;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        bench.Page().OnSave();
+        bench.dialog->OnSave(); // the main window's save, too
+        bench.Page().OnSave();
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！"_s);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        QCOMPARE(bench.camera.Camera().Received().size(), 19 * 11 + CycleRequests().size() + 11);
+        QVERIFY(bench.dialog->ReadyForSettings()); // the next save may go
+    }
+
     // Nothing of a save goes out once the port was closed in its middle.
     void closingThePortDuringASaveSendsNothingMore()
     {

@@ -139,7 +139,7 @@ void CMyCorvixDlg::EnablePortChoice(bool enable)
 
 void CMyCorvixDlg::OnSave()
 {
-    if (!m_bPortOpen || !m_bConfigRead) {
+    if (!m_bPortOpen || !m_bConfigRead || WritesPending()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }

@@ -44,6 +44,7 @@ public:
     int RestartDevice(int mode) override;
     void PauseWrites(int ms) override;
     void AfterWrites(std::function<void()> step) override;
+    bool WritesPending() const override { return m_session.WritesPending(); }
     void OnReceiveChar(unsigned ch, unsigned portNumber);
     int ParseConfiguration();
 

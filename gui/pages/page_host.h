@@ -29,6 +29,8 @@ public:
     virtual void PauseWrites(int ms) = 0;
     // Runs `step` once everything handed over before it has been sent.
     virtual void AfterWrites(std::function<void()> step) = 0;
+    // A save, a format change or other writes are still being paced out.
+    virtual bool WritesPending() const = 0;
     virtual CWindowTimers& Timers() = 0;
     // The camera's registers as the last complete read cycle left them.
     virtual const RegisterImage& Registers() const = 0;
@@ -49,8 +51,9 @@ public:
     int m_bReplySeen = 0;
 
     // Whether the pages may save or read: the port open, the configuration
-    // read (or given up on) and no upgrade running.
-    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !m_bUpgradeMode; }
+    // read (or given up on), no upgrade running, and nothing of an earlier
+    // save or format change still waiting to go out.
+    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !m_bUpgradeMode && !WritesPending(); }
 
 protected:
     ~CPageHost() = default;

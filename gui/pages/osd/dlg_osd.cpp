@@ -146,6 +146,11 @@ void CDlgOSD::OnVideoFormatChange(int index)
     const std::optional<VideoFormat> format = VideoFormatForText(Item<QComboBox>(1028)->itemText(index));
     if (!format)
         return;
+    // The camera restarts at the end: not under an upgrade, nor into a save still going out.
+    if (!m_host.ReadyForSettings()) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
     const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, m_host.ImageExposure());
     for (std::size_t i = 0; i < writes.size(); ++i) {
         if (i == kLimitWrites)
