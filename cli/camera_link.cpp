@@ -79,11 +79,7 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
 void CCameraLink::Close()
 {
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
-    const QDeadlineTimer deadline(kDrainOnCloseMs);
-    QTimer wake;
-    wake.start(kWakeMs);
-    while (!m_session.Sender().IsIdle() && !m_bLost && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), false);
     m_session.Sender().Cancel();
     Port().Close();
 }
@@ -99,11 +95,15 @@ void CCameraLink::OnReceived(unsigned ch)
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    const QDeadlineTimer deadline = timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs);
+    return RunEventsUntil(done, timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs), true);
+}
+
+bool CCameraLink::RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, bool interruptible)
+{
     QTimer wake; // so that the wait below returns to look at the clock and Ctrl-C
     wake.start(kWakeMs);
     while (!done()) {
-        if (deadline.hasExpired() || s_bInterrupted)
+        if (deadline.hasExpired() || (interruptible && s_bInterrupted))
             return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
@@ -150,7 +150,6 @@ bool CCameraLink::ReadConfiguration(QString* error)
         m_sinceAnswer.restart();
     });
     m_session.ReadCycle();
-    m_sinceAnswer.restart();
     const bool done = WaitUntil(
         [this] { return m_bCycleDone || m_bLost || (m_bReading && m_sinceAnswer.elapsed() > kReplyWaitMs); }, -1);
     if (!done || !m_bCycleDone) {

@@ -3,6 +3,7 @@
 #include "camera_session.h"
 #include "settings/image_settings.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QString>
 #include <QTextStream>
@@ -57,6 +58,7 @@ public:
 
 private:
     void OnReceived(unsigned ch);
+    bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, bool interruptible);
 
     CCameraSession m_session;
     QString m_strPort;

@@ -1,12 +1,12 @@
 #include "cli_commands.h"
 
 #include "camera_link.h"
-#include "settings/settings_file.h"
 #include "config/file_contents.h"
 #include "config/ini_file.h"
 #include "config/program_dir.h"
 #include "protocol/link_protocol.h"
 #include "protocol/register_map.h"
+#include "settings/settings_file.h"
 
 #include <QJsonDocument>
 #include <QSerialPortInfo>

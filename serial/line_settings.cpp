@@ -1,6 +1,5 @@
 #include "line_settings.h"
 
-
 using namespace Qt::StringLiterals;
 
 QString LineDefinition(int nBaud, char cParity, int nDataBits, int nStopBits)
