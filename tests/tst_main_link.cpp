@@ -160,9 +160,9 @@ private slots:
             dialog.OnReceiveChar(static_cast<unsigned char>(ch), 1);
         QVERIFY(bench.camera.WaitReceived("w 01 00F9\r\n")); // parsed again, language written again
 
-        dialog.m_bUpgradeMode = 1;
+        QCOMPARE(dialog.RestartDevice(0), 0);
         dialog.m_bReplySeen = 0;
-        dialog.OnReceiveChar('A', 1);
+        dialog.OnReceiveChar('S', 1);
         QVERIFY(dialog.m_bReplySeen);
         QVERIFY(dialog.ReadCycleState().Reply().isEmpty());
         QCOMPARE(dialog.ReadCycleState().ReplyChars(), 0);
@@ -208,15 +208,15 @@ private slots:
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
         QCOMPARE(dialog.RestartDevice(0), 0);
-        QVERIFY(dialog.m_bUpgradeMode);
+        QVERIFY(dialog.UpgradeMode());
         QTRY_VERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerUpgradeRequest)); // once the trigger is out
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerUpgradeRequest), 1000);
         for (int i = 0; i < 4; ++i)
             dialog.OnTimer(CMyCorvixDlg::kTimerUpgradeRequest);
         QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n********************"));
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerUpgradeRequest));
-        QVERIFY(!dialog.m_bUpgradeMode);
-        QCOMPARE(dialog.m_nUpgradeTries, 0);
+        QVERIFY(!dialog.UpgradeMode());
+        QCOMPARE(dialog.Upgrade().UpgradeTries(), 0);
 
         QStringList lines = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5);
@@ -241,7 +241,7 @@ private slots:
         dialog.PagePara().OnSave();
         QTRY_VERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
         QCOMPARE(dialog.RestartDevice(0), 0);
-        QVERIFY(dialog.m_bUpgradeMode);
+        QVERIFY(dialog.UpgradeMode());
         dialog.GetDlgItem(1007)->setEnabled(false); // as the upgrade page leaves it
         bench.camera.Camera().Vanish();
         QTRY_VERIFY(!dialog.m_bPortOpen);
@@ -257,7 +257,7 @@ private slots:
         for (const int timer : {CMyCorvixDlg::kTimerUpgradeRequest, CMyCorvixDlg::kTimerNoReply,
                                 CMyCorvixDlg::kTimerSaveNoReply})
             QVERIFY(!dialog.Timers().IsActive(timer));
-        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(!dialog.UpgradeMode());
         QCOMPARE(dialog.ReadCycleState().ReadIndex(), -1);
         QVERIFY(dialog.GetDlgItem(1007)->isEnabled());
         const QString log = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText();

@@ -156,7 +156,7 @@ private slots:
         QVERIFY(progress.isValid());
 
         bench.page.OnUpgrade();
-        QVERIFY(dialog.m_bUpgradeMode);
+        QVERIFY(dialog.UpgradeMode());
         QVERIFY(!Enabled(dialog, {1058}, {}) && !Enabled(dialog, {1054}, {}) && !Enabled(dialog, {1073}, {}));
         QVERIFY(!Enabled(dialog, {}, {1007}));
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
@@ -184,7 +184,7 @@ private slots:
         positions += {99, 40, 80, 100, 99, 0};
         QCOMPARE(Values(progress), positions);
 
-        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(!dialog.UpgradeMode());
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
         QCOMPARE(QCryptographicHash::hash(FileBytes(bench.page.m_strPackagePath), QCryptographicHash::Sha256),
                  packageHash);
@@ -275,7 +275,7 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"fpga_V1.5.sof.flash", "second"}}));
         bench.page.OnUpgrade();
         QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf), 10000));
-        QTRY_VERIFY(!dialog.m_bUpgradeMode);
+        QTRY_VERIFY(!dialog.UpgradeMode());
 
         QCOMPARE(bench.boxes.Boxes().size(), box.isNull() ? 0 : 1);
         if (!box.isNull())
@@ -320,7 +320,7 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().value(2).text, u"无效的升级文件！"_s);
         QCOMPARE(FileBytes(bench.page.m_strPackagePath), before);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
-        QVERIFY(!bench.dialog->m_bUpgradeMode);
+        QVERIFY(!bench.dialog->UpgradeMode());
 
         // Checked whole: one bad entry refuses the package, with the good
         // ones unsent; the name is shown without its line break.
@@ -336,7 +336,7 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().value(3).text, u"无效的升级文件！"_s);
         QCOMPARE(LogLines(bench.page).last(), u"升级文件有误，未发送任何数据：cam_V1.5.elf.flash: fails its CRC check"_s);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
-        QVERIFY(!bench.dialog->m_bUpgradeMode);
+        QVERIFY(!bench.dialog->UpgradeMode());
     }
 
     // A second 'A' used to start a second transfer over the first.
@@ -370,7 +370,7 @@ private slots:
 
         dialog.OnTimer(CPageHost::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备未反馈是否已接受升级文件，请检查串口连接，重新升级！"_s));
-        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(!dialog.UpgradeMode());
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
         QVERIFY(!dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer));
     }
@@ -391,7 +391,7 @@ private slots:
 
         dialog.OnTimer(CPageHost::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备已接收升级文件。"_s));
-        QVERIFY(dialog.m_bUpgradeMode); // still waiting for 'D'
+        QVERIFY(dialog.UpgradeMode()); // still waiting for 'D'
         QVERIFY(bench.page.GetDlgItem(1073)->isEnabled());
         QVERIFY(!bench.page.GetDlgItem(1058)->isEnabled());
 
@@ -401,7 +401,7 @@ private slots:
         bench.page.OnRestart();
         QVERIFY(bench.camera.WaitReceived(kTrigger));
         QTRY_VERIFY(!dialog.m_bPortOpen); // closed once the trigger is out
-        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(!dialog.UpgradeMode());
         QVERIFY(bench.LogEndsWith(u"串口已关闭，退出升级..."_s));
     }
 
@@ -414,10 +414,10 @@ private slots:
         // Gone after it was examined, before the camera asked for it.
         const QString image = bench.page.m_aImagePaths.value(0);
         QVERIFY(QFile::remove(image));
-        QVERIFY(WaitUntil([&] { return !dialog.m_bUpgradeMode; }, 10000));
+        QVERIFY(WaitUntil([&] { return !dialog.UpgradeMode(); }, 10000));
         QCOMPARE(LogLines(bench.page).last(), u"无法读取升级镜像，退出升级：%1: No such file or directory"_s.arg(image));
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
-        QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "*****U");
+        QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "*****UR"); // released
 
         // Gone before it was examined: nothing is triggered.
         bench.camera.Camera().ClearCapture();
@@ -442,7 +442,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return !dialog.m_bPortOpen && !dialog.TransferRunning(); }));
         QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, reported once
         QCOMPARE(LogLines(bench.page).filter(u"串口已关闭，退出升级..."_s).size(), 1);
-        QVERIFY(!dialog.m_bUpgradeMode);
+        QVERIFY(!dialog.UpgradeMode());
         QVERIFY(Enabled(dialog, {1058, 1054}, {1007, 1016, 1021}));
     }
 

@@ -30,7 +30,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_session({[this](unsigned ch) { OnReceiveChar(ch, m_session.Port().PortNumber()); },
                  [this](bool) { ParseConfiguration(); }, [this] { OnDeviceLost(); }}),
       m_sender(m_session.Sender()),
-      m_transfer(m_session.Port(), TransferEvents())
+      m_upgrade(m_session, m_timers, UpgradeEvents())
 {
     m_session.Port().SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
@@ -180,7 +180,7 @@ void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)
 void CMyCorvixDlg::closeEvent(QCloseEvent* event)
 {
     // Cut short, an upgrade may leave the camera without working firmware.
-    if (m_bUpgradeMode && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
+    if (m_upgrade.UpgradeMode() && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
         event->ignore();
         return;
     }

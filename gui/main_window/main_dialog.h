@@ -6,13 +6,12 @@
 #include "pages/page_host.h"
 #include "pages/para/dlg_para.h"
 #include "pages/upgrade/dlg_update.h"
-#include "image_transfer.h"
 #include "camera_session.h"
-#include "protocol/upgrade_protocol.h"
+#include "upgrade_exchange.h"
 #include "serial_port.h"
 #include "widgets/cool_tab_ctrl.h"
 #include "widgets/dialog_template.h"
-#include "widgets/window_timers.h"
+#include "window_timers.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -41,7 +40,7 @@ public:
     // The link, for the pages.
     void ReadCycle() override;
     int WriteRegister(int value, int reg) override;
-    int RestartDevice(int mode) override;
+    int RestartDevice(int mode, const TransferJob& image = {}) override;
     void PauseWrites(int ms) override;
     void AfterWrites(std::function<void()> step) override;
     bool WritesPending() const override { return m_session.WritesPending(); }
@@ -55,7 +54,9 @@ public:
     QString SoftwareVersionShown() const override;
     QString HardwareVersionShown() const override;
     void EnablePortChoice(bool enable) override;
-    bool TransferRunning() const { return m_transfer.IsRunning(); }
+    bool UpgradeMode() const override { return m_upgrade.UpgradeMode(); }
+    const CUpgradeExchange& Upgrade() const { return m_upgrade; }
+    bool TransferRunning() const { return m_upgrade.TransferRunning(); }
     CSerialPort& Port() { return m_session.Port(); }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }
@@ -77,12 +78,8 @@ private:
     void EndOpenState(const QString& status);
     // Ends an upgrade run after logging why; the page may start another.
     void LeaveUpgrade(const QString& logLine, bool restartUsable = true);
-    void TransferImage();
-    CImageTransfer::Events TransferEvents();
-    void OnTransferFinished(const TransferReport& report);
-    void OnTransferEnded();
-    void CancelTransfer();
-    void OnTransferAnswerTimeout();
+    CUpgradeExchange::Events UpgradeEvents();
+    void OnUpgradeFinished(CUpgradeExchange::Outcome outcome, const QString& detail);
     void OnDeviceLost();
     // The port's errors as the "Application Error" box, naming the step, the OS's words and the port.
     static void ShowCommError(const CommErrorReport& report);
@@ -91,7 +88,6 @@ private:
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
     void OnUpgradeChar(unsigned ch);
-    void OnImageDone();
     QComboBox* List(int id) const;
 
     CTemplateControls m_controls;
@@ -100,9 +96,6 @@ private:
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
-    CUpgradeReplies m_upgradeReplies; // collects the camera's error reports
-    bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
-    bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
     CCoolTabCtrl m_TabCtrl;
     CDlgPara m_dlgPara;
     CDlgOSD m_dlgOSD;
@@ -114,5 +107,5 @@ private:
     CCameraSession m_session;
     CPacedSender& m_sender;
     // Declared last: an image transfer ends before the port it writes to.
-    CImageTransfer m_transfer;
+    CUpgradeExchange m_upgrade;
 };

@@ -22,7 +22,7 @@ void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
 {
     // Characters are served from every port number, COM5 included.
     m_bReplySeen = 1;
-    if (m_bUpgradeMode) {
+    if (m_upgrade.UpgradeMode()) {
         OnUpgradeChar(ch);
         return;
     }
@@ -48,7 +48,7 @@ void CMyCorvixDlg::AfterWrites(std::function<void()> step)
     m_sender.Then(std::move(step));
 }
 
-int CMyCorvixDlg::RestartDevice(int mode)
+int CMyCorvixDlg::RestartDevice(int mode, const TransferJob& image)
 {
     if (!m_bPortOpen) {
         MessageFromTable(Ids::PortNotReady);
@@ -65,13 +65,7 @@ int CMyCorvixDlg::RestartDevice(int mode)
         });
     } else {
         m_dlgUpdate.AppendLog(LoadString(Ids::LogTrigger));
-        m_upgradeReplies.Reset();
-        m_bUpgradeMode = 1;
-        // The requests count from the trigger's going out.
-        m_sender.Then([this] {
-            if (m_bUpgradeMode)
-                m_timers.SetTimer(kTimerUpgradeRequest, kRequestPeriodMs);
-        });
+        m_upgrade.Start(image);
     }
     return 0;
 }
@@ -97,11 +91,8 @@ void CMyCorvixDlg::OnTimer(int id)
 {
     switch (id) {
     case kTimerUpgradeRequest:
-        m_sender.Send("*****");
-        if (++m_nUpgradeTries >= kRequests)
-            LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); // restart stays locked
-        else
-            m_dlgUpdate.AppendLog(LoadString(Ids::LogRequest));
+    case kTimerAfterTransfer:
+        m_upgrade.OnTimer(id);
         break;
     case kTimerNoReply:
         if (!m_bReplySeen) {
@@ -124,10 +115,6 @@ void CMyCorvixDlg::OnTimer(int id)
         m_timers.KillTimer(kTimerReopen);
         OnOpenClosePort(); // reopens and reads the configuration again
         GetDlgItem(1016)->setEnabled(true);
-        break;
-    case kTimerAfterTransfer:
-        m_timers.KillTimer(kTimerAfterTransfer);
-        OnTransferAnswerTimeout();
         break;
     default:
         break;

@@ -60,7 +60,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
         m_session.Port().StartMonitor();
         ShowPortIcon(true);
         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
-        if (!m_bUpgradeMode)
+        if (!m_upgrade.UpgradeMode())
             StartReading();
     } else {
         m_session.Port().Close();
@@ -128,7 +128,7 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     m_session.EndCycle();
     m_timers.KillTimer(kTimerNoReply);
     m_timers.KillTimer(kTimerSaveNoReply);
-    if (m_bUpgradeMode || m_transfer.IsRunning())
+    if (m_upgrade.UpgradeMode() || m_upgrade.TransferRunning())
         LeaveUpgrade(LoadString(Ids::LogPortClosed));
 }
 

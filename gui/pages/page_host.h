@@ -1,6 +1,8 @@
 #pragma once
 
+#include "image_transfer.h"
 #include "protocol/register_map.h"
+#include "upgrade_exchange.h"
 #include "settings/exposure.h"
 
 #include <QString>
@@ -14,17 +16,19 @@ class CWindowTimers;
 class CPageHost {
 public:
     // The main dialog's timers, by their fixed numbers.
-    static constexpr int kTimerUpgradeRequest = 200; // 1000 ms, repeating
+    static constexpr int kTimerUpgradeRequest = CUpgradeExchange::kTimerRequest; // 1000 ms, repeating
     static constexpr int kTimerNoReply = 202;        // 2000 ms after opening
     static constexpr int kTimerClearLabel = 203;     // 5000 ms, empties label 1072
     static constexpr int kTimerSaveNoReply = 204;    // 2000 ms after a save
     static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
-    static constexpr int kTimerAfterTransfer = 206;  // 10000 ms after an image
+    static constexpr int kTimerAfterTransfer = CUpgradeExchange::kTimerAfterTransfer; // 10000 ms after an image
 
     // Writes and the read cycle are paced out on timers, in the order given.
     virtual void ReadCycle() = 0;
     virtual int WriteRegister(int value, int reg) = 0;
-    virtual int RestartDevice(int mode) = 0;
+    // Mode 1 restarts the camera (closed, reopened 12 s later); mode 0
+    // triggers the upgrade of `image`.
+    virtual int RestartDevice(int mode, const TransferJob& image = {}) = 0;
     // A pause before whatever is sent next (nothing while the port is closed).
     virtual void PauseWrites(int ms) = 0;
     // Runs `step` once everything handed over before it has been sent.
@@ -42,18 +46,18 @@ public:
     virtual QString HardwareVersionShown() const = 0; // edit 1070
     // The port list 1007, locked while an upgrade run owns the port.
     virtual void EnablePortChoice(bool enable) = 0;
+    // From the upgrade trigger until the run ends: the camera's characters
+    // belong to the upgrade exchange.
+    virtual bool UpgradeMode() const = 0;
 
     int m_bPortOpen = 0;
-    int m_bUpgradeMode = 0;
-    int m_bUpgradeAck = 0;
     int m_bConfigRead = 0;
-    int m_nUpgradeTries = 0;
     int m_bReplySeen = 0;
 
     // Whether the pages may save or read: the port open, the configuration
     // read (or given up on), no upgrade running, and nothing of an earlier
     // save or format change still waiting to go out.
-    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !m_bUpgradeMode && !WritesPending(); }
+    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !UpgradeMode() && !WritesPending(); }
 
 protected:
     ~CPageHost() = default;

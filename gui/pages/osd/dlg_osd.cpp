@@ -9,7 +9,7 @@
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
 #include "widgets/popup_choice_list.h"
-#include "widgets/window_timers.h"
+#include "window_timers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 
 #include "settings/image_settings.h"
 #include "widgets/template_page.h"
-#include "widgets/window_timers.h"
+#include "window_timers.h"
 
 #include <optional>
 

@@ -176,7 +176,7 @@ void CDlgUpdate::SendNextImage()
             continue;
         m_nImageKind = static_cast<int>(kind);
         EnableButtons(false);
-        if (m_host.RestartDevice(0) == 0)
+        if (m_host.RestartDevice(0, {path, m_nImageKind, m_nChecksum, std::nullopt}) == 0)
             m_host.EnablePortChoice(false);
         else
             EnableButtons(true);

@@ -1,4 +1,4 @@
-#include "widgets/window_timers.h"
+#include "window_timers.h"
 
 #include <QTimer>
 

@@ -1,0 +1,187 @@
+#include "upgrade_exchange.h"
+
+#include "camera_session.h"
+#include "window_timers.h"
+
+CUpgradeExchange::CUpgradeExchange(CCameraSession& session, CWindowTimers& timers, Events events)
+    : m_session(session),
+      m_timers(timers),
+      m_events(std::move(events)),
+      m_transfer(session.Port(), {[this](const QString& fileName) {
+                                      if (m_events.headerSent)
+                                          m_events.headerSent(fileName);
+                                  },
+                                  [this](int percent) {
+                                      if (m_events.progress)
+                                          m_events.progress(percent);
+                                  },
+                                  [this](const TransferReport& report) { OnTransferFinished(report); }})
+{
+}
+
+CUpgradeExchange::~CUpgradeExchange() = default;
+
+void CUpgradeExchange::Start(const TransferJob& image)
+{
+    m_image = image;
+    m_replies.Reset();
+    m_nUpgradeTries = 0;
+    m_bUpgradeMode = true;
+    // The requests count from the trigger's going out.
+    m_session.Sender().Then([this] {
+        if (m_bUpgradeMode)
+            m_timers.SetTimer(kTimerRequest, kRequestPeriodMs);
+    });
+}
+
+void CUpgradeExchange::Receive(char ch)
+{
+    switch (m_replies.Receive(ch)) {
+    case CUpgradeReplies::Event::Ready:
+        OnReady();
+        break;
+    case CUpgradeReplies::Event::Stored:
+        m_bUpgradeAck = true;
+        break;
+    case CUpgradeReplies::Event::Done:
+        // The camera may answer as the last byte arrives, while the transfer's
+        // last pause still runs: the transfer's end is told first.
+        if (m_transfer.IsRunning())
+            m_bDoneDuringTransfer = true;
+        else
+            OnImageDone();
+        break;
+    case CUpgradeReplies::Event::Report:
+        Release();
+        Finish(Outcome::Reported, QString::fromStdString(m_replies.Report()));
+        break;
+    case CUpgradeReplies::Event::None:
+        break;
+    }
+}
+
+void CUpgradeExchange::OnReady()
+{
+    // The camera asks again while an image streams: one transfer at a time.
+    if (m_transfer.IsRunning() || m_bTransferDue)
+        return;
+    m_timers.KillTimer(kTimerRequest);
+    m_nUpgradeTries = 0;
+    m_bTransferDue = true;
+    m_session.Sender().Send("U", kReadyPauseMs);
+    m_session.Sender().Then([this] {
+        if (std::exchange(m_bTransferDue, false)) // not when the run ended meanwhile
+            BeginTransfer();
+    });
+}
+
+void CUpgradeExchange::BeginTransfer()
+{
+    if (m_events.mayTransfer && !m_events.mayTransfer()) {
+        Release();
+        Finish(Outcome::NotReady);
+        return;
+    }
+    // Cleared before the first byte: an 'S' or 'D' may overtake the transfer's end.
+    m_bUpgradeAck = false;
+    m_bDoneDuringTransfer = false;
+    if (m_events.transferRunning)
+        m_events.transferRunning(true);
+    m_transfer.Start(m_image);
+}
+
+void CUpgradeExchange::OnTransferFinished(const TransferReport& report)
+{
+    if (m_events.transferRunning)
+        m_events.transferRunning(false);
+    switch (report.outcome) {
+    case TransferReport::Outcome::Sent:
+        if (m_events.sent)
+            m_events.sent(report);
+        m_timers.SetTimer(kTimerAfterTransfer, kAnswerWaitMs);
+        if (std::exchange(m_bDoneDuringTransfer, false))
+            OnImageDone();
+        break;
+    case TransferReport::Outcome::ImageUnreadable:
+        Release();
+        Finish(Outcome::ImageUnreadable, report.strDetail);
+        break;
+    case TransferReport::Outcome::PortGone:
+        Finish(Outcome::PortGone);
+        break;
+    }
+}
+
+void CUpgradeExchange::OnImageDone()
+{
+    m_session.Sender().Pause(kReleasePauseMs);
+    Release();
+    m_bUpgradeAck = true;
+    Finish(Outcome::Done);
+}
+
+void CUpgradeExchange::OnTimer(int id)
+{
+    switch (id) {
+    case kTimerRequest:
+        m_session.Sender().Send("*****");
+        if (++m_nUpgradeTries >= kRequests)
+            Finish(Outcome::Unanswered);
+        else if (m_events.requested)
+            m_events.requested(m_nUpgradeTries);
+        break;
+    case kTimerAfterTransfer:
+        m_timers.KillTimer(kTimerAfterTransfer);
+        OnAnswerWaitOver();
+        break;
+    default:
+        break;
+    }
+}
+
+void CUpgradeExchange::OnAnswerWaitOver()
+{
+    if (!m_bUpgradeMode)
+        return;
+    if (m_bUpgradeAck) {
+        // Stored but not yet done: 'D' may still come.
+        if (m_events.stored)
+            m_events.stored();
+        return;
+    }
+    Release();
+    Finish(Outcome::Silent);
+}
+
+void CUpgradeExchange::Release()
+{
+    m_session.Sender().Send("R");
+}
+
+void CUpgradeExchange::Cancel()
+{
+    StopTransfer();
+    m_timers.KillTimer(kTimerRequest);
+    m_timers.KillTimer(kTimerAfterTransfer);
+    m_nUpgradeTries = 0;
+    m_bUpgradeMode = false;
+    m_bDoneDuringTransfer = false;
+    m_bTransferDue = false;
+    m_replies.Reset();
+}
+
+void CUpgradeExchange::Finish(Outcome outcome, const QString& detail)
+{
+    Cancel();
+    if (m_events.finished)
+        m_events.finished(outcome, detail);
+}
+
+void CUpgradeExchange::StopTransfer()
+{
+    if (!m_transfer.IsRunning())
+        return;
+    m_transfer.Cancel();
+    if (m_events.transferRunning)
+        m_events.transferRunning(false);
+}

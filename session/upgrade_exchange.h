@@ -1,0 +1,88 @@
+#pragma once
+
+#include "image_transfer.h"
+#include "protocol/upgrade_protocol.h"
+
+#include <QString>
+#include <functional>
+
+class CCameraSession;
+class CWindowTimers;
+
+// The upgrade of one image, after the restart trigger has gone out: a request
+// ("*****") each second until the camera answers 'A', "U", the image on its
+// own thread, then the camera's 'S' and 'D' (or an error report) and "R". The
+// same for the window and the command line; they hear of it through Events
+// and show it in their own words. Its two timers are the front end's numbered
+// timers 200 and 206, whose expiries the front end hands to OnTimer().
+class CUpgradeExchange final {
+public:
+    static constexpr int kTimerRequest = 200;     // kRequestPeriodMs, repeating
+    static constexpr int kTimerAfterTransfer = 206; // kAnswerWaitMs after the last piece
+
+    // How a run ended. After Done the camera is released with "R" 200 ms
+    // later; after Reported, NotReady, ImageUnreadable and Silent at once.
+    // Unanswered and PortGone send nothing more.
+    enum class Outcome {
+        Done,            // the camera has flashed the image ('D')
+        Reported,        // the camera sent an error report; detail is its four characters
+        Unanswered,      // the fourth request went out unanswered
+        NotReady,        // the camera asked, but mayTransfer() refused
+        ImageUnreadable, // detail: the image's path and the OS's words
+        PortGone,        // the port went away under the transfer
+        Silent,          // neither 'S' nor 'D' within kAnswerWaitMs of the last piece
+    };
+
+    struct Events {
+        std::function<bool()> mayTransfer;                 // asked before the first byte of the image; unset: yes
+        std::function<void(int tries)> requested;         // a request went out; more follow
+        std::function<void(bool running)> transferRunning; // the image's thread starts, and has ended
+        std::function<void(const QString& fileName)> headerSent;
+        std::function<void(int percent)> progress;
+        std::function<void(const TransferReport&)> sent;  // every piece is out; the answer wait begins
+        std::function<void()> stored;                     // the wait is over with 'S' and no 'D': 'D' may still come
+        std::function<void(Outcome, const QString& detail)> finished; // last of a run
+    };
+
+    CUpgradeExchange(CCameraSession& session, CWindowTimers& timers, Events events);
+    ~CUpgradeExchange();
+    Q_DISABLE_COPY_MOVE(CUpgradeExchange)
+
+    // Starts a run for the image once what is queued (the trigger) has gone out.
+    void Start(const TransferJob& image);
+    // One character from the camera while a run lasts.
+    void Receive(char ch);
+    // Timers 200 and 206.
+    void OnTimer(int id);
+    // Ends the run without a word or a byte more: the transfer stops, the
+    // timers stop. finished() does not run.
+    void Cancel();
+
+    bool UpgradeMode() const { return m_bUpgradeMode; }
+    bool UpgradeAck() const { return m_bUpgradeAck; }
+    int UpgradeTries() const { return m_nUpgradeTries; }
+    bool TransferRunning() const { return m_transfer.IsRunning(); }
+
+private:
+    void OnReady();
+    void BeginTransfer();
+    void OnTransferFinished(const TransferReport& report);
+    void OnImageDone();
+    void OnAnswerWaitOver();
+    void Finish(Outcome outcome, const QString& detail = QString());
+    void StopTransfer();
+    void Release();
+
+    CCameraSession& m_session;
+    CWindowTimers& m_timers;
+    Events m_events;
+    TransferJob m_image;
+    CUpgradeReplies m_replies;
+    bool m_bUpgradeMode = false;
+    bool m_bUpgradeAck = false; // 'S' or 'D' since the transfer began
+    int m_nUpgradeTries = 0;
+    bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
+    bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
+    // Declared last: the transfer ends before anything its events use.
+    CImageTransfer m_transfer;
+};
