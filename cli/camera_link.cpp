@@ -3,6 +3,7 @@
 #include "config/com_ports.h"
 #include "port_message.h"
 #include "protocol/link_protocol.h"
+#include "upgrade_exchange.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -23,7 +24,11 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
 
 CCameraLink::CCameraLink(QTextStream& err)
-    : m_session({[this](unsigned ch) { OnReceived(ch); },
+    : m_timers([this](int id) {
+          if (m_pUpgrade)
+              m_pUpgrade->OnTimer(id);
+      }),
+      m_session({[this](unsigned ch) { OnReceived(ch); },
                  [this](bool stored) {
                      m_bReading = false;
                      m_bCycleDone = true;
@@ -63,7 +68,6 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     m_strPort = device == port ? port : u"%1 (%2)"_s.arg(port, device);
     m_bLost = false;
     m_strLossReason.clear();
-    m_received.clear();
     if (!m_session.Open(number, device, baud, 'N', 8, 1, kEvents)) {
         const PortOpenError& failure = Port().OpenError();
         *error = u"cannot open %1: %2"_s.arg(m_strPort, failure.strSystemText);
@@ -87,10 +91,10 @@ void CCameraLink::Close()
 void CCameraLink::OnReceived(unsigned ch)
 {
     m_sinceAnswer.restart();
-    if (m_bReading)
+    if (m_pUpgrade && m_pUpgrade->UpgradeMode())
+        m_pUpgrade->Receive(static_cast<char>(ch));
+    else if (m_bReading)
         m_session.FeedCycle(static_cast<char>(ch));
-    else
-        m_received.push_back(static_cast<char>(ch));
 }
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)
@@ -110,15 +114,6 @@ bool CCameraLink::RunEventsUntil(const std::function<bool()>& done, QDeadlineTim
     return true;
 }
 
-int CCameraLink::NextChar(int timeoutMs)
-{
-    if (!WaitUntil([this] { return !m_received.empty() || m_bLost; }, timeoutMs) || m_received.empty())
-        return -1;
-    const char ch = m_received.front();
-    m_received.pop_front();
-    return static_cast<unsigned char>(ch);
-}
-
 void CCameraLink::Write(const RegisterWrite& write)
 {
     m_session.WriteRegister(write.nValue, write.nRegister);
@@ -134,14 +129,8 @@ void CCameraLink::Pause(int ms)
     m_session.Sender().Pause(ms);
 }
 
-bool CCameraLink::WaitSent()
-{
-    return WaitUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, -1) && !m_bLost;
-}
-
 bool CCameraLink::ReadConfiguration(QString* error)
 {
-    m_received.clear();
     m_bCycleDone = false;
     // The wait for each answer counts from its request; the first may wait
     // behind writes handed over before it.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camera_session.h"
+#include "window_timers.h"
 #include "settings/image_settings.h"
 
 #include <QDeadlineTimer>
@@ -8,14 +9,26 @@
 #include <QString>
 #include <QTextStream>
 #include <atomic>
-#include <deque>
 #include <functional>
 
+class CUpgradeExchange;
+
 // The command line's connection to one camera: the camera session the
-// window uses too, waited on in this thread's event loop, and the
-// characters the camera sends outside a read cycle.
+// window uses too, waited on in this thread's event loop.
 class CCameraLink final {
 public:
+    // While it lives, the camera's characters and timers 200 and 206 go to
+    // the exchange as long as its run lasts.
+    class UpgradeRoute {
+    public:
+        UpgradeRoute(CCameraLink& link, CUpgradeExchange& exchange) : m_link(link) { link.m_pUpgrade = &exchange; }
+        ~UpgradeRoute() { m_link.m_pUpgrade = nullptr; }
+        Q_DISABLE_COPY_MOVE(UpgradeRoute)
+
+    private:
+        CCameraLink& m_link;
+    };
+
     // The port's errors are told on `err` in the command line's words.
     explicit CCameraLink(QTextStream& err);
     ~CCameraLink();
@@ -26,6 +39,8 @@ public:
     // Lets what was handed over go out (a few seconds at most), then closes.
     void Close();
     CSerialPort& Port() { return m_session.Port(); }
+    CCameraSession& Session() { return m_session; }
+    CWindowTimers& Timers() { return m_timers; }
     const QString& PortName() const { return m_strPort; }
 
     // One read cycle, after what was handed over before it; the registers
@@ -35,20 +50,14 @@ public:
     const RegisterImage& Registers() const { return m_session.Registers(); }
 
     // Paced as the window paces them: a register write and its 20 ms, other
-    // bytes with the pause after them, a pause. WaitSent() waits until they
-    // are out (false when interrupted or the device went away).
+    // bytes with the pause after them, a pause.
     void Write(const RegisterWrite& write);
     void Send(const QByteArray& bytes, int pauseAfterMs = 0);
     void Pause(int ms);
-    bool WaitSent();
 
     // Runs the event loop until done() holds, the time is up (false) or the
     // user interrupts (false). A negative timeout waits without end.
     bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
-    // The camera's next character, or -1 when none came in time.
-    int NextChar(int timeoutMs);
-    bool CharWaiting() const { return !m_received.empty(); }
-    void DiscardReceived() { m_received.clear(); }
     bool DeviceLost() const { return m_bLost; }
     // "PORT went away", with the OS's words when it gave any.
     QString LossText() const;
@@ -60,9 +69,10 @@ private:
     void OnReceived(unsigned ch);
     bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, bool interruptible);
 
+    CUpgradeExchange* m_pUpgrade = nullptr;
+    CWindowTimers m_timers;
     CCameraSession m_session;
     QString m_strPort;
-    std::deque<char> m_received;
     bool m_bLost = false;
     QString m_strLossReason;
     bool m_bReading = false;     // characters go to the read cycle

@@ -20,8 +20,8 @@ struct UpgradeObserver {
     std::function<void(int percent, qint64 bytesPerSecond, qint64 msLeft)> progress;
 };
 
-// The window's exchange for one image, without a window: restart trigger, a
-// request each second (four at most) until 'A', "U", the image on its own
-// thread, then 'S' and 'D' (or a report) and "R". Empty on success, else
-// what went wrong. Ctrl-C stops it between pieces and releases the camera.
+// The window's exchange for one image, without a window: the restart trigger,
+// then the session's upgrade exchange, waited on in this thread's event loop.
+// Empty on success, else what went wrong. Ctrl-C stops it between pieces and
+// releases the camera.
 QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObserver& observer);
