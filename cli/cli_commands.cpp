@@ -16,7 +16,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kMappedPorts = 16;        // COM1 .. COM16 looked up in config.ini
-constexpr int kAfterWritesPauseMs = 100; // before the read-back, as the page's save
 
 CameraSettings SettingsOfCamera(const CCameraLink& link)
 {
@@ -141,7 +140,7 @@ int RunApply(const CliOptions& options, CliStreams& io)
     writes.push_back({1, kCommitRegister});
     for (const RegisterWrite& write : writes)
         link.Write(write);
-    link.Pause(kAfterWritesPauseMs);
+    link.Pause(kReadBackPauseMs);
     if (!link.ReadConfiguration(&error)) {
         io.err << u"orvane-cli: the read-back failed: "_s << error << Qt::endl;
         return ExitCode::CameraOrPort;

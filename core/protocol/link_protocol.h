@@ -20,6 +20,7 @@ int HexToBytes(const QByteArray& text, unsigned char* out, int outSize);
 // Pacing of the commands on the sending thread.
 constexpr int kReadPauseMs = 10;  // before each further read request
 constexpr int kWritePauseMs = 20; // after each write command
+constexpr int kReadBackPauseMs = 100; // between the last write of a save and its read-back
 
 // Registers with a meaning of their own to the host.
 constexpr int kRestartRegister = 0xFFFF; // 0 then 1 restarts the camera

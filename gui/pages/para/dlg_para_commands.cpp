@@ -1,5 +1,6 @@
 // What the image page sends: the save with its checks, the full write, the
 // white-balance trigger and the day/night switch test.
+#include "protocol/link_protocol.h"
 #include "protocol/register_map.h"
 #include "pages/page_host.h"
 #include "pages/para/dlg_para.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-constexpr int kReadBackPauseMs = 100; // between the last write of a save and its read-back
 constexpr int kDayNightRegister = 0x1E;
 constexpr int kImageFlagsRegister = 0x09;
 
