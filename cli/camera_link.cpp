@@ -4,6 +4,7 @@
 #include "port_message.h"
 #include "protocol/link_protocol.h"
 #include "upgrade_exchange.h"
+#include "firmware/package_reader.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -14,7 +15,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kReplyWaitMs = 2000; // as the window's no-reply check after opening
 constexpr int kWakeMs = 20;        // how often a wait looks at Ctrl-C
 constexpr int kDrainOnCloseMs = 5000; // for what is still paced out when the link closes
 constexpr quint32 kEvents = CommEvent::RxChar;
@@ -29,10 +29,10 @@ CCameraLink::CCameraLink(QTextStream& err)
               m_pUpgrade->OnTimer(id);
       }),
       m_session({[this](unsigned ch) { OnReceived(ch); },
-                 [this](bool stored) {
-                     m_bReading = false;
+                 [this] { m_bCycleDone = true; },
+                 [this](const ReadFailure& failure) {
                      m_bCycleDone = true;
-                     m_bCycleStored = stored;
+                     m_failure = failure;
                  },
                  [this] { m_bLost = true; }})
 {
@@ -67,6 +67,7 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     const QString device = com.hasMatch() ? ResolvePortName(number) : port;
     m_strPort = device == port ? port : u"%1 (%2)"_s.arg(port, device);
     m_bLost = false;
+    m_nBaud = baud;
     m_strLossReason.clear();
     if (!m_session.Open(number, device, baud, 'N', 8, 1, kEvents)) {
         const PortOpenError& failure = Port().OpenError();
@@ -90,11 +91,10 @@ void CCameraLink::Close()
 
 void CCameraLink::OnReceived(unsigned ch)
 {
-    m_sinceAnswer.restart();
     if (m_pUpgrade && m_pUpgrade->UpgradeMode())
         m_pUpgrade->Receive(static_cast<char>(ch));
-    else if (m_bReading)
-        m_session.FeedCycle(static_cast<char>(ch));
+    else
+        m_session.FeedCycle(static_cast<char>(ch)); // groups outside a cycle are dropped there
 }
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)
@@ -132,30 +132,30 @@ void CCameraLink::Pause(int ms)
 bool CCameraLink::ReadConfiguration(QString* error)
 {
     m_bCycleDone = false;
-    // The wait for each answer counts from its request; the first may wait
-    // behind writes handed over before it.
-    m_session.Sender().Then([this] {
-        m_bReading = true;
-        m_sinceAnswer.restart();
-    });
+    m_failure.reset();
     m_session.ReadCycle();
-    const bool done = WaitUntil(
-        [this] { return m_bCycleDone || m_bLost || (m_bReading && m_sinceAnswer.elapsed() > kReplyWaitMs); }, -1);
-    if (!done || !m_bCycleDone) {
-        *error = s_bInterrupted ? u"interrupted"_s
-                 : m_bLost      ? LossText() + u" during the read"_s
-                                : u"the camera on %1 did not answer within %2 ms (register %3 of %4)"_s.arg(m_strPort)
-                                 .arg(kReplyWaitMs)
-                                 .arg(m_session.Cycle().ReadIndex())
-                                 .arg(kReadListSize);
-        m_bReading = false;
+    if (!WaitUntil([this] { return m_bCycleDone || m_bLost; }, -1) || !m_bCycleDone) {
+        *error = m_bLost ? LossText() + u" during the read"_s : u"interrupted"_s;
         m_session.Sender().Cancel();
         m_session.EndCycle();
         return false;
     }
-    if (!m_bCycleStored) {
-        *error = u"the camera on %1 answered, but not with %2 registers"_s.arg(m_strPort).arg(kReadListSize);
+    if (m_failure) {
+        *error = ReadFailureText(*m_failure);
         return false;
     }
     return true;
+}
+
+QString CCameraLink::ReadFailureText(const ReadFailure& failure) const
+{
+    const QString reg = u"0x%1"_s.arg(failure.nRegister, 2, 16, QChar(u'0')).toUpper().replace(u"0X"_s, u"0x"_s);
+    const QString answer = PrintableName(QString::fromLatin1(failure.answer));
+    const QString what = failure.answer.isEmpty() ? u"did not answer register %1"_s.arg(reg)
+                         : failure.answer.size() < 4
+                             ? u"answered register %1 only in part (\"%2\")"_s.arg(reg, answer)
+                             : u"answered register %1 with \"%2\", not two hex digits and CR LF"_s.arg(reg, answer);
+    return u"the camera on %1 %2 (read %3 times, %4 ms for each answer)"_s.arg(m_strPort, what)
+        .arg(failure.nTries)
+        .arg(AnswerWaitMs(m_nBaud));
 }

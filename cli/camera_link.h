@@ -5,11 +5,11 @@
 #include "settings/image_settings.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QString>
 #include <QTextStream>
 #include <atomic>
 #include <functional>
+#include <optional>
 
 class CUpgradeExchange;
 
@@ -43,9 +43,9 @@ public:
     CWindowTimers& Timers() { return m_timers; }
     const QString& PortName() const { return m_strPort; }
 
-    // One read cycle, after what was handed over before it; the registers
-    // land in Registers(). False with *error when the camera stays silent or
-    // its answer cannot be read.
+    // One read cycle, after what was handed over before it, tried as the
+    // session tries it; the registers land in Registers(). False with *error
+    // naming the register whose answer went missing or came malformed.
     bool ReadConfiguration(QString* error);
     const RegisterImage& Registers() const { return m_session.Registers(); }
 
@@ -67,6 +67,7 @@ public:
 
 private:
     void OnReceived(unsigned ch);
+    QString ReadFailureText(const ReadFailure& failure) const;
     bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, bool interruptible);
 
     CUpgradeExchange* m_pUpgrade = nullptr;
@@ -75,8 +76,7 @@ private:
     QString m_strPort;
     bool m_bLost = false;
     QString m_strLossReason;
-    bool m_bReading = false;     // characters go to the read cycle
+    int m_nBaud = 0;
     bool m_bCycleDone = false;
-    bool m_bCycleStored = false;
-    QElapsedTimer m_sinceAnswer; // since the last character of the read (or its first request)
+    std::optional<ReadFailure> m_failure; // of the last cycle
 };

@@ -270,6 +270,8 @@ int CSerialPort::MonitorThread()
         device = m_hPort;
     }
     m_errors = CCommErrors{};
+    m_echo = CLocalEcho{};
+    m_bLineEchoes = false;
     m_bDeviceLost = false;
     m_bDeliveryPosted = false;
     m_strHeldStep.clear();
@@ -361,9 +363,12 @@ void CSerialPort::OnCommEvent()
 
 void CSerialPort::DrainReceive()
 {
-    const QByteArray bytes = m_hPort->read(kDeliverySlice);
-    if (!bytes.isEmpty())
+    const QByteArray heard = m_hPort->read(kDeliverySlice);
+    if (!heard.isEmpty())
         m_errors.OnGoodTransfer();
+    const QByteArray bytes = m_echo.Received(heard);
+    if (m_echo.LineState() == CLocalEcho::State::Echoes)
+        m_bLineEchoes = true;
     // One synchronous notification per byte, in arrival order; a stop drops the rest.
     for (const char byte : bytes) {
         if (m_bStopRequested)
@@ -383,6 +388,7 @@ void CSerialPort::ServiceWrite()
     for (const QByteArray& block : blocks) {
         if (m_bDeviceLost)
             return;
+        m_echo.Sent(block);
         if (m_hPort->write(block) != block.size()) {
             Settle(block.size());
             OnDeviceError(QSerialPort::WriteError);

@@ -2,6 +2,7 @@
 
 #include "comm_errors.h"
 #include "owner_call.h"
+#include "protocol/local_echo.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -102,6 +103,9 @@ public:
     WriteState WaitWritten(const WriteTicket& ticket, int timeoutMs);
 
     bool IsOpen() const;
+    // The line of the running (or last) monitor returns the host's own
+    // bytes; they are taken out before anything reaches the owner.
+    bool LineEchoes() const { return m_bLineEchoes; }
     bool IsMonitorRunning() const { return m_bMonitorRunning != 0; }
     // Exit code of the last monitor thread, -1 while it runs or before the first.
     int MonitorExitCode() const;
@@ -152,8 +156,11 @@ private:
     quint32 m_dwEventMask = 0;
     qint64 m_nByteTimeNs = 0; // one character on the line at the rate set by Open
 
+    std::atomic<bool> m_bLineEchoes{false};
+
     // Monitor thread only.
     CCommErrors m_errors;
+    CLocalEcho m_echo;
     bool m_bDeviceLost = false;
     bool m_bDeliveryPosted = false; // the rest of a received chunk waits its turn
     QTimer* m_pHeldReport = nullptr;

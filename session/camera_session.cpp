@@ -6,6 +6,9 @@
 CCameraSession::CCameraSession(Events events)
     : m_events(std::move(events)), m_sender([this](const QByteArray& bytes) { m_port.QueueWrite(bytes); })
 {
+    m_answerTimer.setSingleShot(true);
+    m_answerTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_answerTimer, &QTimer::timeout, this, [this] { OnAnswerMissing(); });
 }
 
 CCameraSession::~CCameraSession()
@@ -18,38 +21,94 @@ CCameraSession::~CCameraSession()
 bool CCameraSession::Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
                           quint32 eventMask)
 {
+    m_nAnswerWaitMs = AnswerWaitMs(baud);
     return m_port.Open(this, number, device, baud, parity, dataBits, stopBits, eventMask);
 }
 
 void CCameraSession::ReadCycle()
 {
-    m_sender.Then([this] { m_sender.Send(m_cycle.Start()); });
+    m_nTry = 0;
+    QueueCycleStart();
+}
+
+void CCameraSession::QueueCycleStart()
+{
+    m_sender.Then([this, run = m_nCycleRun] {
+        if (run != m_nCycleRun)
+            return;
+        m_bRetryDue = false;
+        SendRequest(m_cycle.Start());
+    });
+}
+
+void CCameraSession::SendRequest(const QByteArray& request)
+{
+    m_sender.Send(request);
+    m_answerTimer.start(m_nAnswerWaitMs);
 }
 
 void CCameraSession::FeedCycle(char ch)
 {
-    switch (m_cycle.Receive(ch)) {
-    case CReadCycle::Step::Collecting:
-    case CReadCycle::Step::Dropped: // no cycle was started: the group belongs to no register
-        break;
-    case CReadCycle::Step::RequestNext:
+    const CReadCycle::Step step = m_cycle.Receive(ch);
+    if (step == CReadCycle::Step::Collecting || step == CReadCycle::Step::Dropped)
+        return; // a group that belongs to no cycle is dropped whole
+    m_answerTimer.stop();
+    const int answered = m_cycle.ReadIndex() - 1;
+    const QByteArray group = m_cycle.Reply().right(4);
+    if (!IsRegisterAnswer(group)) {
+        FailCycle(answered, group);
+        return;
+    }
+    if (step == CReadCycle::Step::RequestNext) {
         m_sender.Pause(kReadPauseMs);
-        m_sender.Send(m_cycle.NextRequest());
-        break;
-    case CReadCycle::Step::Complete: {
-        unsigned char bytes[512];
-        const int count = HexToBytes(m_cycle.TakeReply(), bytes, sizeof bytes);
-        const bool stored = StoreConfiguration(bytes, count, &m_registers);
-        if (m_events.cycleComplete)
-            m_events.cycleComplete(stored);
-        break;
+        m_sender.Then([this, run = m_nCycleRun] {
+            if (run == m_nCycleRun && m_cycle.ReadIndex() >= 0) // not when the cycle ended meanwhile
+                SendRequest(m_cycle.NextRequest());
+        });
+        return;
     }
+    unsigned char bytes[kReadListSize];
+    const int count = HexToBytes(m_cycle.TakeReply(), bytes, kReadListSize);
+    StoreConfiguration(bytes, count, &m_registers); // 23 answers, each checked: always whole
+    // Done: characters that follow belong to no register until the next cycle.
+    m_cycle.End();
+    m_nTry = 0;
+    if (m_events.configurationRead)
+        m_events.configurationRead();
+}
+
+void CCameraSession::OnAnswerMissing()
+{
+    const int outstanding = m_cycle.ReadIndex() - 1;
+    if (outstanding < 0)
+        return;
+    FailCycle(outstanding, m_cycle.Reply().right(m_cycle.ReplyChars() % 4));
+}
+
+void CCameraSession::FailCycle(int index, const QByteArray& answer)
+{
+    m_answerTimer.stop();
+    m_cycle.End();
+    if (++m_nTry < kReadTries) {
+        // What is left of the failed answer arrives in the pause and is dropped.
+        m_bRetryDue = true;
+        m_sender.Pause(m_nAnswerWaitMs);
+        QueueCycleStart();
+        return;
     }
+    const ReadFailure failure{ReadList[index], answer, m_nTry};
+    m_nTry = 0;
+    if (m_events.readFailed)
+        m_events.readFailed(failure);
 }
 
 void CCameraSession::EndCycle()
 {
+    ++m_nCycleRun;
+    m_answerTimer.stop();
     m_cycle.End();
+    m_nTry = 0;
+    m_bRetryDue = false;
 }
 
 void CCameraSession::WriteRegister(int value, int reg)

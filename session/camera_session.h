@@ -6,7 +6,16 @@
 #include "serial_port.h"
 
 #include <QObject>
+#include <QTimer>
 #include <functional>
+
+// A read cycle that failed on its last try: the register whose answer went
+// missing or came malformed, and what came of that answer.
+struct ReadFailure {
+    int nRegister = 0;
+    QByteArray answer; // empty: nothing came; shorter than four characters: cut short
+    int nTries = 0;
+};
 
 // One link to a camera, the same for the window and the command line: the
 // port and what it hears, every write paced on timers, the read cycle and
@@ -16,9 +25,9 @@ class CCameraSession final : public QObject {
 public:
     struct Events {
         std::function<void(unsigned ch)> received; // every character from the camera, in order
-        // The last answer of a read cycle is in; stored: its 23 bytes are the
-        // image now (otherwise the image stays as it was).
-        std::function<void(bool stored)> cycleComplete;
+        std::function<void()> configurationRead;   // a whole cycle is in: its 23 bytes are the image now
+        // Every try of a cycle failed; the image stays as the last good cycle left it.
+        std::function<void(const ReadFailure&)> readFailed;
         std::function<void()> deviceLost; // after the port's one report
     };
 
@@ -34,13 +43,18 @@ public:
     // The port itself: monitoring, stopping, closing, its errors.
     CSerialPort& Port() { return m_port; }
 
-    // Starts a read cycle once what is queued has gone out.
+    // Starts a read cycle once what is queued has gone out. An answer that
+    // does not come whole within AnswerWaitMs, or is not two hex digits and
+    // CR LF, fails the cycle; it is tried again from its start after that
+    // wait, kReadTries times in all.
     void ReadCycle();
     // One character of an answer, for the read cycle: the next request
     // follows 10 ms later; the last answer completes the cycle.
     void FeedCycle(char ch);
     // Forgets the cycle under way: what arrives later belongs to no register.
     void EndCycle();
+    // A cycle is under way or about to be tried again.
+    bool Reading() const { return m_cycle.ReadIndex() >= 0 || m_bRetryDue; }
     const CReadCycle& Cycle() const { return m_cycle; }
     const RegisterImage& Registers() const { return m_registers; }
 
@@ -56,9 +70,19 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    void QueueCycleStart();
+    void SendRequest(const QByteArray& request);
+    void OnAnswerMissing();
+    void FailCycle(int index, const QByteArray& answer);
+
     Events m_events;
     CReadCycle m_cycle;
     RegisterImage m_registers{};
+    int m_nAnswerWaitMs = 0;
+    quint64 m_nCycleRun = 0; // EndCycle() turns it: steps queued for an ended cycle do nothing
+    int m_nTry = 0;          // tries of the cycle under way so far
+    bool m_bRetryDue = false; // a failed try waits to start again
+    QTimer m_answerTimer;     // the outstanding request's answer
     CSerialPort m_port;
     CPacedSender m_sender;
 };

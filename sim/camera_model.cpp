@@ -105,7 +105,8 @@ void CameraModel::OnLine(std::int64_t nowMs)
             return;
         char reply[8];
         std::snprintf(reply, sizeof reply, "%02X\r\n", Register(address));
-        Reply(reply, nowMs + m_faults.nReplyDelayMs);
+        if (const std::string answer = FaultyAnswer(address, reply); !answer.empty())
+            Reply(answer, nowMs + m_faults.nReplyDelayMs);
     } else if (line.size() == 10 && line.compare(0, 2, "w ") == 0 && ParseHex(line, 2, 2, &value) && line[4] == ' '
                && ParseHex(line, 5, 4, &address) && line[9] == '\r') {
         if (address == 0xFFFF) {
@@ -223,6 +224,23 @@ void CameraModel::Tick(std::int64_t nowMs)
 void CameraModel::UpgradeReply(const std::string& text, std::int64_t dueMs)
 {
     m_output.push_back({dueMs, text});
+}
+
+std::string CameraModel::FaultyAnswer(int address, std::string answer)
+{
+    for (auto fault = m_faults.replyFaults.begin(); fault != m_faults.replyFaults.end(); ++fault) {
+        if (fault->nRegister != address)
+            continue;
+        switch (fault->kind) {
+        case ReplyFault::Kind::DropChar: answer.pop_back(); break;
+        case ReplyFault::Kind::DropReply: answer.clear(); break;
+        case ReplyFault::Kind::Garble: answer[1] = '?'; break;
+        }
+        if (fault->bOnce)
+            m_faults.replyFaults.erase(fault);
+        break;
+    }
+    return answer;
 }
 
 void CameraModel::Reply(const std::string& text, std::int64_t dueMs)

@@ -5,6 +5,19 @@
 #include <string>
 #include <vector>
 
+// One register's answer going wrong, as on a noisy line: every time it is
+// read, or only the first time.
+struct ReplyFault {
+    enum class Kind {
+        DropChar,  // the answer's last character (its LF) is lost
+        DropReply, // the whole answer is lost
+        Garble,    // the answer's second digit arrives as '?'
+    };
+    Kind kind = Kind::DropChar;
+    int nRegister = 0;
+    bool bOnce = false;
+};
+
 // What the simulated camera gets wrong on purpose.
 struct CameraFaults {
     int nDropEvery = 0;          // drop every Nth reply character
@@ -17,6 +30,7 @@ struct CameraFaults {
     std::string strNoiseInImage;     // sent once half of an image has arrived, as line noise would be
     std::string strNoiseAfterVerdict; // sent right after 'D' or a report
     int nIgnoredWriteRegister = -1; // writes to this register are taken and forgotten
+    std::vector<ReplyFault> replyFaults;
 };
 
 // Timing of the simulated camera's restart and upgrade.
@@ -71,6 +85,8 @@ private:
     void FinishImage(std::int64_t nowMs);
     void Restart(std::int64_t nowMs);
     void Reply(const std::string& text, std::int64_t nowMs);
+    // The answer for a register after its ReplyFaults; empty when it is lost.
+    std::string FaultyAnswer(int address, std::string answer);
     void UpgradeReply(const std::string& text, std::int64_t nowMs);
     bool InUpgradeWindow(std::int64_t nowMs) const;
 

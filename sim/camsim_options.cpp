@@ -31,6 +31,8 @@ std::string CamsimHelp()
            "  --no-pacing            answer at once instead of at the line rate the host set\n"
            "                         on the terminal (10 bit times per byte)\n"
            "  --register ADDR=VALUE  power-on value of a register, both hexadecimal (repeatable)\n"
+           "  --echo                 send every byte from the host back to it, as a two-wire\n"
+           "                         RS-485 adapter that hears itself does\n"
            "Upgrade:\n"
            "  --restart-silence MS   deaf and dumb for MS after a restart (default 1500)\n"
            "  --upgrade-window MS     then answers \"*****\" with 'A' for MS (default 5000)\n"
@@ -43,6 +45,10 @@ std::string CamsimHelp()
            "  --drop-every N         drop every Nth reply character\n"
            "  --extra-every N        add an 'x' after every Nth reply character\n"
            "  --garble-every N       turn every Nth reply character into '?'\n"
+           "  --drop-char REG[:once]    lose the last character (LF) of the answer for register\n"
+           "                            REG (hexadecimal), every time or only the first time\n"
+           "  --drop-reply REG[:once]   lose the whole answer for register REG\n"
+           "  --garble-reply REG[:once] send the answer for register REG with '?' as its second digit\n"
            "  --upgrade-error CODE   answer every image with CODE (E001, E002, E003, E004, E010)\n"
            "  --silent-after-image   take every image and never answer it\n"
            "  --noise-in-image TEXT  send TEXT once half of an image has arrived\n"
@@ -74,6 +80,16 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
             return value.empty() ? std::string("an empty value") : std::string();
         });
     };
+    const auto replyFault = [options](ReplyFault::Kind kind) {
+        return Setter([options, kind](const std::string& value) {
+            const bool once = value.ends_with(":once");
+            long address = 0;
+            if (!ToNumber(once ? value.substr(0, value.size() - 5) : value, 16, 0xFFFF, &address))
+                return "'" + value + "' is not a register in hexadecimal (up to FFFF), optionally with :once";
+            options->faults.replyFaults.push_back({kind, static_cast<int>(address), once});
+            return std::string();
+        });
+    };
     const std::map<std::string, Setter> withValue = {
         {"--link", text(&options->pty.strLinkPath)},
         {"--capture-dir", text(&options->strCaptureDir)},
@@ -95,6 +111,9 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
              options->faults.nIgnoredWriteRegister = static_cast<int>(address);
              return std::string();
          }},
+        {"--drop-char", replyFault(ReplyFault::Kind::DropChar)},
+        {"--drop-reply", replyFault(ReplyFault::Kind::DropReply)},
+        {"--garble-reply", replyFault(ReplyFault::Kind::Garble)},
         {"--register", [options](const std::string& value) {
              const std::size_t eq = value.find('=');
              long address = 0;
@@ -110,6 +129,7 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--mute", &options->faults.bMute},
         {"--silent-after-image", &options->faults.bSilentAfterImage},
         {"--flood", &options->bFlood},
+        {"--echo", &options->pty.bEcho},
         {"--help", &options->bHelp},
     };
 

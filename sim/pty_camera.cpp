@@ -140,6 +140,10 @@ void PtyCamera::Run()
             std::lock_guard lock(m_mutex);
             while (!inbound.empty() && inbound.front().nDueNs <= nowNs) {
                 const Timed& in = inbound.front();
+                if (m_options.bEcho) { // heard back as it leaves, ahead of any answer to it
+                    outLineFreeNs = std::max(in.nDueNs, outLineFreeNs);
+                    outbound.push_back({outLineFreeNs, in.byte, in.nRate});
+                }
                 m_model.Receive(in.byte, in.nDueNs / 1'000'000);
                 m_received.push_back(static_cast<char>(in.byte));
                 m_receivedLine.push_back({in.nDueNs, in.byte, in.nRate});

@@ -13,6 +13,7 @@ struct PtyOptions {
     bool bPaced = true;          // bytes take 10 bit times at the rate the host set on the terminal
     std::string strLinkPath;     // a symbolic link to the device, when not empty
     long nVanishAfterBytes = -1; // close the terminal after this many bytes from the host
+    bool bEcho = false;          // every byte from the host comes back to it, as a two-wire adapter hears itself
 };
 
 // One byte on the simulated line: when its last bit was on the line

@@ -63,3 +63,17 @@ int OsdLanguageForHost(int language)
 {
     return language == 0 ? 1 : 0;
 }
+
+int AnswerWaitMs(int baud)
+{
+    constexpr int kRoundTripBits = 13 * 10;
+    return kAnswerLatencyMs + (baud > 0 ? (2 * kRoundTripBits * 1000 + baud - 1) / baud : 0);
+}
+
+bool IsRegisterAnswer(const QByteArray& group)
+{
+    const auto hex = [](char ch) {
+        return (ch >= '0' && ch <= '9') || (ch >= 'A' && ch <= 'F') || (ch >= 'a' && ch <= 'f');
+    };
+    return group.size() == 4 && hex(group[0]) && hex(group[1]) && group[2] == '\r' && group[3] == '\n';
+}

@@ -22,6 +22,17 @@ constexpr int kReadPauseMs = 10;  // before each further read request
 constexpr int kWritePauseMs = 20; // after each write command
 constexpr int kReadBackPauseMs = 100; // between the last write of a save and its read-back
 
+// A read request's answer is complete within AnswerWaitMs of the request, or
+// it went missing; a cycle with a missing or malformed answer is tried again
+// from its start, kReadTries times in all.
+constexpr int kReadTries = 3;
+constexpr int kAnswerLatencyMs = 150; // an adapter's buffering and the camera's turnaround, at most
+// kAnswerLatencyMs plus twice the wire time of a request and its answer
+// (13 characters of 10 bits): 153 ms at 115200 baud, 1017 ms at 300.
+int AnswerWaitMs(int baud);
+// One whole answer to a read request: two hexadecimal digits, CR, LF.
+bool IsRegisterAnswer(const QByteArray& group);
+
 // Registers with a meaning of their own to the host.
 constexpr int kRestartRegister = 0xFFFF; // 0 then 1 restarts the camera
 constexpr int kLanguageRegister = 0xF9;  // OSD language: 1 Chinese, 0 English

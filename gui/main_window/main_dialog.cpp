@@ -28,7 +28,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_dlgUpdate(*this, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
       m_session({[this](unsigned ch) { OnReceiveChar(ch, m_session.Port().PortNumber()); },
-                 [this](bool) { ParseConfiguration(); }, [this] { OnDeviceLost(); }}),
+                 [this] { ParseConfiguration(); }, [this](const ReadFailure& failure) { OnReadFailed(failure); },
+                 [this] { OnDeviceLost(); }}),
       m_sender(m_session.Sender()),
       m_upgrade(m_session, m_timers, UpgradeEvents())
 {

@@ -46,6 +46,7 @@ public:
     bool WritesPending() const override { return m_session.WritesPending(); }
     void OnReceiveChar(unsigned ch, unsigned portNumber);
     int ParseConfiguration();
+    void OnReadFailed(const ReadFailure& failure);
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
     CWindowTimers& Timers() override { return m_timers; }

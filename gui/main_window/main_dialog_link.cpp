@@ -1,7 +1,10 @@
 // The main dialog's side of the camera link: the read cycle, the write path,
 // restarts, the parse of a completed cycle, and the timers.
 #include "config/ini_file.h"
+#include "config/com_ports.h"
 #include "config/program_dir.h"
+#include "dialogs/message_box.h"
+#include "firmware/package_reader.h"
 #include "protocol/link_protocol.h"
 #include "protocol/register_map.h"
 #include "main_window/main_dialog.h"
@@ -72,7 +75,7 @@ int CMyCorvixDlg::RestartDevice(int mode, const TransferJob& image)
 
 int CMyCorvixDlg::ParseConfiguration()
 {
-    // The session has parsed the cycle; a wrong count kept the previous image.
+    // The session has parsed a whole cycle, every answer checked.
     m_bConfigRead = 1;
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save
@@ -84,7 +87,24 @@ int CMyCorvixDlg::ParseConfiguration()
     WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
+    const QString device = ResolvePortName(static_cast<unsigned>(m_line.nPort));
+    GetDlgItem(1033)->setToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
     return 0;
+}
+
+void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
+{
+    // Not a read: m_bConfigRead stays as it was, the pages keep what the last
+    // good cycle showed, and nothing is written for the camera.
+    m_timers.KillTimer(kTimerNoReply);
+    const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
+    const QString answer = PrintableName(QString::fromLatin1(failure.answer));
+    const QString detail = failure.answer.isEmpty() ? LoadString(Ids::ReadNoAnswer).arg(reg).arg(failure.nTries)
+                           : failure.answer.size() < 4
+                               ? LoadString(Ids::ReadCutShort).arg(reg, answer).arg(failure.nTries)
+                               : LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
+    ShowTransientLabel(LoadString(Ids::ReadFailed) + detail);
+    MessageBox(LoadString(Ids::ReadFailed) + u'\n' + detail, LoadString(Ids::MessageCaption));
 }
 
 void CMyCorvixDlg::OnTimer(int id)
@@ -95,10 +115,10 @@ void CMyCorvixDlg::OnTimer(int id)
         m_upgrade.OnTimer(id);
         break;
     case kTimerNoReply:
-        if (!m_bReplySeen) {
+        // A cycle under way tells its own failure, naming the register.
+        if (!m_bReplySeen && !m_session.Reading()) {
             ShowTransientLabel(LoadString(Ids::ReadFailed));
             MessageFromTable(Ids::ReadFailed);
-            m_bConfigRead = 1;
         }
         m_timers.KillTimer(kTimerNoReply);
         break;

@@ -66,6 +66,10 @@ constexpr int LogImageUnreadable = 162;   // an image that cannot be read ends t
 constexpr int AskCloseDuringUpgrade = 163;
 constexpr int LogCameraReport = 164;      // every error report of the camera, by its code
 constexpr int LogBadPackage = 165;        // a package refused whole, before anything is sent
+constexpr int ReadNoAnswer = 166;         // a failed read: the register that did not answer
+constexpr int ReadCutShort = 167;         // ... that answered only in part
+constexpr int ReadMalformed = 168;        // ... that answered with something else
+constexpr int LineEchoes = 169;           // the line returns the host's own bytes
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -71,5 +71,9 @@ extern const StringResource kStrings[] = {
     {163, RES_TEXT("正在升级，关闭程序可能使设备没有可用的固件，需要重新升级。\n确定要关闭吗？")},
     {164, RES_TEXT("设备报告错误 %1，退出升级...\n")},
     {165, RES_TEXT("升级文件有误，未发送任何数据：")},
+    {166, RES_TEXT("寄存器 0x%1 无应答（已读取 %2 次）")},
+    {167, RES_TEXT("寄存器 0x%1 的应答不完整：%2（已读取 %3 次）")},
+    {168, RES_TEXT("寄存器 0x%1 的应答有误：%2（已读取 %3 次）")},
+    {169, RES_TEXT("本地回显：串口收到了本机发出的数据，已自动滤除。")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
