@@ -177,6 +177,14 @@ private slots:
         mute.bMute = true;
         CameraModel muted(mute);
         QCOMPARE(Exchange(muted, "r 0000 \r\n", 0), std::string());
+
+        // One register's answer, once or every time; the others are untouched.
+        CameraFaults single;
+        single.replyFaults = {{ReplyFault::Kind::DropChar, 0x00, true}, {ReplyFault::Kind::Garble, 0x01, false},
+                              {ReplyFault::Kind::DropReply, 0x1F, false}};
+        CameraModel faulty(single);
+        QCOMPARE(Exchange(faulty, "r 0000 \r\nr 0000 \r\nr 0001 \r\nr 0001 \r\nr 001F \r\n", 0),
+                 std::string("12\r12\r\n1?\r\n1?\r\n"));
     }
 
     void parsesSimulatorOptions()
@@ -184,7 +192,8 @@ private slots:
         CamsimOptions options;
         std::string error;
         QVERIFY(ParseCamsimOptions({"--link", "/tmp/cam", "--no-pacing", "--drop-every", "5", "--upgrade-error",
-                                    "E002", "--register", "1F=11", "--vanish-after", "9", "--mute"},
+                                    "E002", "--register", "1F=11", "--vanish-after", "9", "--mute", "--echo",
+                                    "--drop-reply", "10:once", "--garble-reply", "F9"},
                                    &options, &error));
         QCOMPARE(options.pty.strLinkPath, std::string("/tmp/cam"));
         QVERIFY(!options.pty.bPaced);
@@ -194,10 +203,16 @@ private slots:
         QCOMPARE(options.registers[0], (std::pair<int, int>(0x1F, 0x11)));
         QCOMPARE(options.pty.nVanishAfterBytes, 9L);
         QVERIFY(options.faults.bMute);
+        QVERIFY(options.pty.bEcho);
+        QCOMPARE(options.faults.replyFaults.size(), 2u);
+        QCOMPARE(options.faults.replyFaults[0].nRegister, 0x10);
+        QVERIFY(options.faults.replyFaults[0].bOnce);
+        QCOMPARE(int(options.faults.replyFaults[1].kind), int(ReplyFault::Kind::Garble));
+        QVERIFY(!options.faults.replyFaults[1].bOnce);
 
         for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
                  {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--drop-every", "-1"}, {"--drop-every", "+3"},
-                 {"--register", "1F"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"}}) {
+                 {"--register", "1F"}, {"--drop-char", "10:twice"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"}}) {
             CamsimOptions rejected;
             QVERIFY(!ParseCamsimOptions(bad, &rejected, &error));
             QVERIFY(!error.empty());

@@ -88,6 +88,71 @@ private slots:
         QVERIFY2(text.strOut.contains(u"brightness              61\n"_s), qPrintable(text.strOut));
     }
 
+    // One lost character or answer is read again; an answer that is always
+    // malformed, or never comes, ends the read naming its register, with no
+    // settings printed. It used to give up after 2 s without a register, or
+    // print nothing but "not with 23 registers".
+    void aFaultyAnswerIsReadAgainOrNamed_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("once");
+        QTest::addColumn<QString>("error"); // empty: the read succeeds
+        using K = ReplyFault::Kind;
+        QTest::newRow("lost LF once") << int(K::DropChar) << true << QString();
+        QTest::newRow("lost answer once") << int(K::DropReply) << true << QString();
+        QTest::newRow("always garbled")
+            << int(K::Garble) << false << u"answered register 0x10 with \"2?\\x0d\\x0a\", not two hex digits and CR LF"_s;
+        QTest::newRow("never answered") << int(K::DropReply) << false << u"did not answer register 0x10"_s;
+    }
+
+    void aFaultyAnswerIsReadAgainOrNamed()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, once);
+        QFETCH(QString, error);
+        CameraFaults faults;
+        faults.replyFaults.push_back({ReplyFault::Kind(kind), 0x10, once});
+        CameraFixture camera(faults);
+        const Run run = RunCli({u"--port"_s, Port(camera), u"read"_s, u"--json"_s});
+        if (error.isEmpty()) {
+            QCOMPARE(run.nExitCode, 0);
+            QCOMPARE(QJsonDocument::fromJson(run.strOut.toUtf8()).object()[u"gain"], QJsonValue(0x20));
+            return;
+        }
+        QCOMPARE(run.nExitCode, 1);
+        QCOMPARE(run.strOut, QString());
+        QVERIFY2(run.strErr.contains(error + u" (read 3 times, 153 ms for each answer)"_s), qPrintable(run.strErr));
+    }
+
+    // An adapter that hears itself: read, apply and an upgrade of an image
+    // holding the camera's reply characters behave as on a clean line.
+    void anEchoingLineWorksAsACleanOne()
+    {
+        PtyOptions line;
+        line.bEcho = true;
+        CameraFixture camera({}, QuickCamera(50), line);
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s, u"--json"_s});
+        QCOMPARE(read.nExitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(read.strOut.toUtf8()).object()[u"brightness"], QJsonValue(0x32));
+        QVERIFY2(read.strErr.contains(u"returns every byte sent to it (local echo"_s), qPrintable(read.strErr));
+
+        QTemporaryDir dir;
+        const QString file = WriteFile(dir, u"cam.json"_s, R"({"format": 1, "brightness": 70})");
+        const Run apply = RunCli({u"--port"_s, Port(camera), u"apply"_s, file});
+        QVERIFY2(apply.nExitCode == 0, qPrintable(apply.strErr));
+        QCOMPARE(camera.Camera().Register(0x12), 70);
+
+        QByteArray elf(3000, 'e');
+        elf.replace(1000, 11, "ASDE001E002");
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
+        camera.Camera().ClearCapture();
+        const Run upgrade = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
+        QVERIFY2(upgrade.nExitCode == 0, qPrintable(upgrade.strErr));
+        QCOMPARE(QByteArray::fromStdString(camera.Camera().Images().at(0).bytes), elf);
+        QVERIFY(camera.Camera().Received().ends_with("R"));
+    }
+
     void applyWritesReadsBackAndNamesWhatDiffers()
     {
         QTemporaryDir dir;

@@ -1,4 +1,5 @@
 #include "protocol/link_protocol.h"
+#include "protocol/local_echo.h"
 #include "protocol/register_map.h"
 #include "protocol/read_cycle.h"
 
@@ -106,6 +107,70 @@ private slots:
             cycle.Receive(ch);
         QCOMPARE(cycle.Receive('\n'), CReadCycle::Step::Dropped);
         QCOMPARE(cycle.ReadIndex(), -1);
+    }
+
+    void answersAreTwoHexDigitsAndALineEnd()
+    {
+        for (const char* good : {"7F\r\n", "0a\r\n"})
+            QVERIFY2(IsRegisterAnswer(good), good);
+        for (const char* bad : {"7?\r\n", "7F\r", "2\r\n\n", "7F\n\r", "r 00"})
+            QVERIFY2(!IsRegisterAnswer(bad), bad);
+        QCOMPARE(AnswerWaitMs(115200), 153);
+        QCOMPARE(AnswerWaitMs(300), 1017);
+    }
+
+    // Bytes arrive in arbitrary slices; what the host sent comes back first
+    // on an echoing line, and nothing of a clean line's answers is lost.
+    void localEchoIsTakenOutOnlyWhereTheLineEchoes_data()
+    {
+        QTest::addColumn<QByteArrayList>("sent");     // hand-overs, in order
+        QTest::addColumn<QByteArray>("heard");        // what arrives after all of them
+        QTest::addColumn<QByteArray>("camera");       // what is the camera's
+        QTest::addColumn<int>("state");
+        using S = CLocalEcho::State;
+        QTest::newRow("clean line") << QByteArrayList{"r 001F \r\n"} << QByteArray("7F\r\n") << QByteArray("7F\r\n")
+                                    << int(S::Clean);
+        QTest::newRow("echo, then the answer") << QByteArrayList{"r 001F \r\n"} << QByteArray("r 001F \r\n7F\r\n")
+                                               << QByteArray("7F\r\n") << int(S::Echoes);
+        // Image bytes that look like the camera's answers are still the host's.
+        QTest::newRow("echoed image, then S and D")
+            << QByteArrayList{"*****", "U", "ASDE001"} << QByteArray("*****UASDE001SD") << QByteArray("SD")
+            << int(S::Echoes);
+        QTest::newRow("answer that starts like the request")
+            << QByteArrayList{"r 001F \r\n"} << QByteArray("r 0x") << QByteArray("r 0x") << int(S::Clean);
+        QTest::newRow("a lost echo byte passes the rest")
+            << QByteArrayList{"w 01 00F9\r\n", "r 001F \r\n"} << QByteArray("w 01 00F9\r\nr 01F \r\n7F\r\n")
+            << QByteArray("1F \r\n7F\r\n") << int(S::Echoes);
+        QTest::newRow("noise before anything was sent")
+            << QByteArrayList{} << QByteArray("xy") << QByteArray("xy") << int(S::Unknown);
+    }
+
+    void localEchoIsTakenOutOnlyWhereTheLineEchoes()
+    {
+        QFETCH(QByteArrayList, sent);
+        QFETCH(QByteArray, heard);
+        QFETCH(QByteArray, camera);
+        QFETCH(int, state);
+        for (const int slice : {1, 3, 64}) {
+            CLocalEcho echo;
+            for (const QByteArray& bytes : sent)
+                echo.Sent(bytes);
+            QByteArray passed;
+            for (qsizetype at = 0; at < heard.size(); at += slice)
+                passed += echo.Received(heard.mid(at, slice));
+            QCOMPARE(passed, camera);
+            QCOMPARE(int(echo.LineState()), state);
+        }
+    }
+
+    // A line that stays silent while much is sent is not taken to echo.
+    void aLineThatReturnsNothingIsClean()
+    {
+        CLocalEcho echo;
+        for (int i = 0; i < 1000; ++i)
+            echo.Sent(QByteArray(100, 'e'));
+        QCOMPARE(echo.Received("eA"), QByteArray("eA"));
+        QCOMPARE(int(echo.LineState()), int(CLocalEcho::State::Clean));
     }
 };
 

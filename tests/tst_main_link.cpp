@@ -139,6 +139,40 @@ private slots:
         QCOMPARE(bench.ReceivedBeforeMarker(), firstTry + firstTry + firstTry);
     }
 
+    // An adapter that returns the host's bytes used to have the host's own
+    // "r 001F " taken for the answer: nothing was read and the pages showed
+    // zeros. Now a read, a page save and a format change put the same bytes
+    // on the line as on a clean one.
+    void anEchoingLineWorksAsACleanOne()
+    {
+        const auto session = [](bool echo) -> std::string {
+            PtyOptions line;
+            line.bEcho = echo;
+            DialogBench bench(QString(), {}, {}, line);
+            CMyCorvixDlg& dialog = *bench.dialog;
+            bench.camera.Camera().SetRegister(0x10, 0x5A);
+            if (!bench.OpenAndRead() || dialog.Registers()[10] != 0x5A)
+                return std::string("<not read>");
+            if (dialog.Port().LineEchoes() != echo || dialog.GetDlgItem(1033)->toolTip().contains(u"本地回显") != echo)
+                return std::string("<echo not told>");
+            dialog.PagePara().OnSave();
+            if (!WaitUntil([&] {
+                    return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n")
+                           && bench.camera.Camera().Received().size() > 2 * CycleRequests().size();
+                }))
+                return std::string("<save not read back>");
+            if (!WaitUntil([&] { return !dialog.WritesPending(); }))
+                return std::string("<save still going out>");
+            dialog.PageOsd().OnVideoFormatChange(1);
+            if (!WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 00 FFFF\r\nw 01 FFFF\r\n"); }, 10000))
+                return std::string("<no format change>");
+            return bench.camera.Camera().Received() + (bench.boxes.Boxes().isEmpty() ? "" : "<box>");
+        };
+        const std::string clean = session(false);
+        QCOMPARE(session(true), clean);
+        QVERIFY2(clean.find("w 00 FFFF") != std::string::npos, clean.c_str());
+    }
+
     void writesOnlyOnceTheConfigurationIsRead()
     {
         DialogBench bench;

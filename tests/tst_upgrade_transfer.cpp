@@ -117,8 +117,8 @@ struct UpgradeBench : DialogBench {
     QTemporaryDir dir;
     CDlgUpdate& page;
 
-    explicit UpgradeBench(CameraTiming timing = QuickCamera(), CameraFaults faults = {})
-        : DialogBench(QString(), std::move(faults), timing), page(dialog->PageUpdate())
+    explicit UpgradeBench(CameraTiming timing = QuickCamera(), CameraFaults faults = {}, PtyOptions line = {})
+        : DialogBench(QString(), std::move(faults), timing, std::move(line)), page(dialog->PageUpdate())
     {
     }
 
@@ -251,6 +251,27 @@ private slots:
         QCOMPARE(LogWithRates(bench.page), ExaminedLines(u".elf.flash"_s, elf) + TransferLines(u"cam_V1.4.elf.flash"_s, 2000)
                                                + QStringList{u"升级成功！"_s});
         QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf)));
+    }
+
+    // On a line that echoes, the image's own 'A', 'S', 'D' and "E002" bytes
+    // come back to the host ahead of the camera's answers; they used to be
+    // taken for those answers.
+    void anEchoingLineUpgradesAsACleanOne()
+    {
+        PtyOptions line;
+        line.bEcho = true;
+        UpgradeBench bench(QuickCamera(), {}, line);
+        QByteArray elf = Pattern(2000, 11);
+        elf.replace(500, 7, "ASDE001");
+        elf.replace(1500, 4, "E002");
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+        QCOMPARE(LogWithRates(bench.page), ExaminedLines(u".elf.flash"_s, elf) + TransferLines(u"cam_V1.4.elf.flash"_s, 2000)
+                                               + QStringList{u"升级成功！"_s});
+        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf)));
+        QVERIFY(bench.dialog->Port().LineEchoes());
     }
 
     void anErrorReportEndsTheRun_data()

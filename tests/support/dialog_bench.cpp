@@ -42,8 +42,8 @@ QStringList LogLines(CDlgUpdate& page)
     return lines;
 }
 
-DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTiming timing)
-    : camera(std::move(faults), timing)
+DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTiming timing, PtyOptions line)
+    : camera(std::move(faults), timing, std::move(line))
 {
     if (!pathInfo.isNull())
         camera.WriteConfig(u"[PathInfo]\n"_s + pathInfo);

@@ -59,7 +59,8 @@ struct DialogBench {
     MessageBoxRecorder boxes;
     std::unique_ptr<CMyCorvixDlg> dialog;
 
-    explicit DialogBench(const QString& pathInfo = QString(), CameraFaults faults = {}, CameraTiming timing = {});
+    explicit DialogBench(const QString& pathInfo = QString(), CameraFaults faults = {}, CameraTiming timing = {},
+                         PtyOptions line = {});
 
     // Opens COM1 with the button and waits for the whole cycle and its language write.
     bool OpenAndRead(const char* languageWrite = "w 01 00F9\r\n");
