@@ -468,8 +468,8 @@ void CSerialPort::NotifyOwner(int message, unsigned wParam)
     m_ownerCalls.Call(
         owner,
         [owner, message, wParam, portNumber] {
-            CPortMessageEvent event(message, wParam, portNumber);
-            QCoreApplication::sendEvent(owner, &event);
+            CPortMessageEvent notification(message, wParam, portNumber);
+            QCoreApplication::sendEvent(owner, &notification);
         },
         [this] { WriteWhileDelivering(); });
 }
