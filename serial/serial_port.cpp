@@ -28,9 +28,6 @@ void WarnCommError(const CommErrorReport& report)
 constexpr int kDrainOnStopMs = 1000;
 // A single error is reported once this long has passed without another.
 constexpr int kHeldErrorMs = 50;
-// Received bytes are delivered in slices of this many; writes handed over and
-// errors met meanwhile are served between slices, not behind a whole chunk.
-constexpr qint64 kDeliverySlice = 16;
 
 // Notifications sent after the received bytes on every wake-up, in this
 // order, for each bit present in the event mask.
@@ -91,7 +88,7 @@ CSerialPort::CSerialPort() = default;
 CSerialPort::~CSerialPort()
 {
     StopMonitorAndWait();
-    QMutexLocker lock(&m_lock);
+    std::lock_guard lock(m_mutex);
     delete m_hPort;
 }
 
@@ -104,17 +101,14 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configure
     m_nPortNumber = nPort;
     m_dwEventMask = dwEventMask;
     m_openError = PortOpenError{};
-    {
-        // Commands meant for the previous connection are not sent on this one.
-        std::lock_guard lock(m_writeMutex);
-        m_writeQueue.clear();
-        NewWriteEpoch();
-    }
 
     QString failedStep;
     QString systemText;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard lock(m_mutex);
+        // Commands meant for the previous connection are not sent on this one.
+        m_writeQueue.clear();
+        NewWriteEpoch();
         delete m_hPort;
         m_hPort = nullptr;
 
@@ -151,13 +145,13 @@ bool CSerialPort::StartMonitor()
     if (m_pMonitor)
         StopMonitorAndWait(); // a monitor that ended by itself (device lost) may still be finishing
 
-    QMutexLocker lock(&m_lock);
+    std::lock_guard lock(m_mutex);
     if (!m_hPort)
         return false;
     m_nMonitorExitCode = -1;
     m_pMonitor.reset(QThread::create([this] { m_nMonitorExitCode = MonitorThread(); }));
     m_bStopRequested = false;
-    m_ownerCalls.Reset();
+    m_nMonitorRun = ++m_nRun;
     m_bMonitorRunning = 1;
     m_hPort->moveToThread(m_pMonitor.get());
     m_pMonitor->start();
@@ -166,22 +160,20 @@ bool CSerialPort::StartMonitor()
 
 void CSerialPort::SignalStop()
 {
-    {
-        std::lock_guard lock(m_writeMutex);
-        m_bStopRequested = true;
-        m_settledChanged.notify_all();
-        if (m_pMonitorContext) {
-            QEventLoop* loop = m_pMonitorLoop;
-            PostCall(m_pMonitorContext, [loop] { loop->exit(kStopExitCode); });
-        }
+    std::lock_guard lock(m_mutex);
+    ++m_nRun; // what the monitor has posted to the owner and not yet delivered is dropped
+    m_bStopRequested = true;
+    m_settledChanged.notify_all();
+    if (m_pMonitorContext) {
+        QEventLoop* loop = m_pMonitorLoop;
+        PostCall(m_pMonitorContext, [loop] { loop->exit(kStopExitCode); });
     }
-    m_ownerCalls.Abandon();
 }
 
 void CSerialPort::Close()
 {
     StopMonitorAndWait();
-    QMutexLocker lock(&m_lock);
+    std::lock_guard lock(m_mutex);
     delete m_hPort; // an unmonitored device lives on this thread
     m_hPort = nullptr;
 }
@@ -205,27 +197,20 @@ WriteTicket CSerialPort::QueueWrite(const char* text)
 
 WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes)
 {
-    WriteTicket ticket;
-    {
-        std::lock_guard lock(m_writeMutex);
-        for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize)
-            m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
-        m_nHandedOver += quint64(bytes.size());
-        if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
-            m_bWritePosted = true;
-            PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
-        }
-        ticket = {m_nWriteEpoch, m_nHandedOver};
+    std::lock_guard lock(m_mutex);
+    for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize)
+        m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
+    m_nHandedOver += quint64(bytes.size());
+    if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
+        m_bWritePosted = true;
+        PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
     }
-    // A monitor waiting for the owner to take a byte writes at once, so a
-    // pause the owner makes after a write is a pause on the line.
-    m_ownerCalls.Wake();
-    return ticket;
+    return {m_nWriteEpoch, m_nHandedOver};
 }
 
 CSerialPort::WriteState CSerialPort::WaitWritten(const WriteTicket& ticket, int timeoutMs)
 {
-    std::unique_lock lock(m_writeMutex);
+    std::unique_lock lock(m_mutex);
     const auto state = [&] {
         if (ticket.nEpoch != m_nWriteEpoch || m_bStopRequested || !m_bMonitorRunning)
             return WriteState::Dropped;
@@ -246,14 +231,14 @@ void CSerialPort::NewWriteEpoch()
 
 void CSerialPort::Settle(qint64 bytes)
 {
-    std::lock_guard lock(m_writeMutex);
+    std::lock_guard lock(m_mutex);
     m_nSettled += quint64(bytes);
     m_settledChanged.notify_all();
 }
 
 bool CSerialPort::IsOpen() const
 {
-    QMutexLocker lock(&m_lock);
+    std::lock_guard lock(m_mutex);
     return m_hPort != nullptr;
 }
 
@@ -266,14 +251,13 @@ int CSerialPort::MonitorThread()
 {
     QSerialPort* device = nullptr;
     {
-        QMutexLocker lock(&m_lock);
+        std::lock_guard lock(m_mutex);
         device = m_hPort;
     }
     m_errors = CCommErrors{};
     m_echo = CLocalEcho{};
     m_bLineEchoes = false;
     m_bDeviceLost = false;
-    m_bDeliveryPosted = false;
     m_strHeldStep.clear();
     m_clock.start();
     m_nLineFreeNs = 0;
@@ -288,10 +272,7 @@ int CSerialPort::MonitorThread()
         heldReport.setInterval(kHeldErrorMs);
         m_pHeldReport = &heldReport;
         QObject::connect(&heldReport, &QTimer::timeout, &context, [this] { ReportHeldError(); });
-        QObject::connect(device, &QSerialPort::readyRead, &context, [this] {
-            if (!m_bDeliveryPosted)
-                OnCommEvent();
-        });
+        QObject::connect(device, &QSerialPort::readyRead, &context, [this] { OnCommEvent(); });
         QObject::connect(device, &QSerialPort::bytesWritten, &context, [this](qint64 bytes) {
             m_errors.OnGoodTransfer();
             Settle(bytes);
@@ -300,7 +281,7 @@ int CSerialPort::MonitorThread()
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
         bool run = false;
         {
-            std::lock_guard lock(m_writeMutex);
+            std::lock_guard lock(m_mutex);
             if (!m_bStopRequested) {
                 run = true;
                 m_pMonitorContext = &context;
@@ -312,7 +293,7 @@ int CSerialPort::MonitorThread()
         }
         if (run)
             exitCode = loop.exec();
-        std::lock_guard lock(m_writeMutex);
+        std::lock_guard lock(m_mutex);
         m_pMonitorContext = nullptr;
         m_pMonitorLoop = nullptr;
         m_bWritePosted = false;
@@ -329,59 +310,55 @@ int CSerialPort::MonitorThread()
             qWarning("%s failed on COM%u: %s", qPrintable(m_strHeldStep), m_nPortNumber, qPrintable(m_strHeldText));
     }
 
-    {
-        QMutexLocker lock(&m_lock);
-        device->close();
-        delete device;
-        m_hPort = nullptr;
-    }
-    {
-        std::lock_guard lock(m_writeMutex);
-        m_bMonitorRunning = 0;
-        m_settledChanged.notify_all(); // nothing more will be written
-    }
+    std::lock_guard lock(m_mutex);
+    device->close();
+    delete device;
+    m_hPort = nullptr;
+    m_bMonitorRunning = 0;
+    m_settledChanged.notify_all(); // nothing more will be written
     return exitCode;
 }
 
 void CSerialPort::OnCommEvent()
 {
-    m_bDeliveryPosted = false;
-    if (m_bDeviceLost)
+    if (m_bDeviceLost || m_bStopRequested)
         return;
-    if (m_dwEventMask & CommEvent::RxChar)
-        DrainReceive();
+    QByteArray bytes;
+    if (m_dwEventMask & CommEvent::RxChar) {
+        const QByteArray heard = m_hPort->readAll();
+        if (!heard.isEmpty())
+            m_errors.OnGoodTransfer();
+        bytes = m_echo.Received(heard);
+        if (m_echo.LineState() == CLocalEcho::State::Echoes)
+            m_bLineEchoes = true;
+    }
+    std::vector<int> messages;
     for (const MaskedMessage& entry : kMaskedMessages) {
-        if ((m_dwEventMask & entry.bit) && !m_bStopRequested)
-            NotifyOwner(entry.message, 0);
+        if (m_dwEventMask & entry.bit)
+            messages.push_back(entry.message);
     }
-    // The rest of a large chunk waits behind what was handed over meanwhile.
-    if ((m_dwEventMask & CommEvent::RxChar) && !m_bDeviceLost && !m_bStopRequested && m_hPort->bytesAvailable() > 0) {
-        m_bDeliveryPosted = true;
-        PostCall(m_pMonitorContext, [this] { OnCommEvent(); });
-    }
-}
-
-void CSerialPort::DrainReceive()
-{
-    const QByteArray heard = m_hPort->read(kDeliverySlice);
-    if (!heard.isEmpty())
-        m_errors.OnGoodTransfer();
-    const QByteArray bytes = m_echo.Received(heard);
-    if (m_echo.LineState() == CLocalEcho::State::Echoes)
-        m_bLineEchoes = true;
-    // One synchronous notification per byte, in arrival order; a stop drops the rest.
-    for (const char byte : bytes) {
-        if (m_bStopRequested)
-            return;
-        NotifyOwner(PortMessage::ReceiveChar, static_cast<unsigned char>(byte));
-    }
+    // One notification per byte, in arrival order, then the masked ones; the
+    // monitor goes on at once, so writes never wait behind the owner.
+    ToOwner([this, bytes, messages] {
+        const quint64 run = m_nRun;
+        for (const char byte : bytes) {
+            if (m_nRun != run) // stopped or reopened from a handler: the rest belonged to that run
+                return;
+            SendToOwner(PortMessage::ReceiveChar, static_cast<unsigned char>(byte));
+        }
+        for (const int message : messages) {
+            if (m_nRun != run)
+                return;
+            SendToOwner(message, 0);
+        }
+    });
 }
 
 void CSerialPort::ServiceWrite()
 {
     std::deque<QByteArray> blocks;
     {
-        std::lock_guard lock(m_writeMutex);
+        std::lock_guard lock(m_mutex);
         blocks.swap(m_writeQueue);
         m_bWritePosted = false;
     }
@@ -396,14 +373,6 @@ void CSerialPort::ServiceWrite()
         }
         m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.size() * m_nByteTimeNs;
     }
-}
-
-void CSerialPort::WriteWhileDelivering()
-{
-    ServiceWrite();
-    // The event loop that would pass the bytes to the driver is waiting too.
-    if (!m_bDeviceLost && m_hPort->bytesToWrite() > 0)
-        m_hPort->flush();
 }
 
 void CSerialPort::WaitUntilSent()
@@ -445,8 +414,8 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
     const QString step = m_strHeldStep.isEmpty() ? CCommErrors::StepName(error) : std::exchange(m_strHeldStep, QString());
     m_hPort->close();
     ReportCommError(step, systemText);
-    NotifyOwner(PortMessage::DeviceLost, 0);
-    std::lock_guard lock(m_writeMutex);
+    ToOwner([this] { SendToOwner(PortMessage::DeviceLost, 0); });
+    std::lock_guard lock(m_mutex);
     if (m_pMonitorLoop)
         m_pMonitorLoop->exit(kDeviceLostExitCode);
 }
@@ -459,30 +428,31 @@ void CSerialPort::ReportHeldError()
     ReportCommError(step, m_strHeldText);
 }
 
-void CSerialPort::NotifyOwner(int message, unsigned wParam)
+void CSerialPort::SendToOwner(int message, unsigned wParam)
 {
-    QObject* owner = m_pOwnerWnd;
-    if (!owner)
-        return;
-    const unsigned portNumber = m_nPortNumber;
-    m_ownerCalls.Call(
-        owner,
-        [owner, message, wParam, portNumber] {
-            CPortMessageEvent notification(message, wParam, portNumber);
-            QCoreApplication::sendEvent(owner, &notification);
-        },
-        [this] { WriteWhileDelivering(); });
+    if (QObject* owner = m_pOwnerWnd) {
+        CPortMessageEvent notification(message, wParam, m_nPortNumber);
+        QCoreApplication::sendEvent(owner, &notification);
+    }
+}
+
+void CSerialPort::ToOwner(std::function<void()> fn)
+{
+    // Posted on the monitor thread, run on the owner's: only while the run
+    // that posted it lasts.
+    const quint64 run = m_nMonitorRun;
+    PostCall(&m_ownerContext, [this, run, fn = std::move(fn)] {
+        if (m_nRun == run)
+            fn();
+    });
 }
 
 void CSerialPort::ReportCommError(const QString& step, const QString& systemText)
 {
     const CommErrorReport report{step, systemText, m_nPortNumber, m_bDeviceLost};
     const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : WarnCommError;
-    QObject* context = m_pOwnerWnd ? m_pOwnerWnd : QCoreApplication::instance();
-    if (!context) {
-        reporter(report);
-        return;
-    }
-    // Heard on the owner's thread while this thread waits; a stop releases the wait.
-    m_ownerCalls.Call(context, [reporter, report] { reporter(report); });
+    if (QThread::currentThread() == m_ownerContext.thread())
+        reporter(report); // Open's own report, on the owner's thread
+    else
+        ToOwner([reporter, report] { reporter(report); });
 }

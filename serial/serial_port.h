@@ -1,12 +1,11 @@
 #pragma once
 
 #include "comm_errors.h"
-#include "owner_call.h"
 #include "protocol/local_echo.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QMutex>
+#include <QObject>
 #include <QSerialPort>
 #include <QString>
 #include <atomic>
@@ -48,11 +47,15 @@ struct WriteTicket {
 // One COM port and the monitor thread that performs every read and write on
 // it. The owner opens the port, starts the monitor, hands text or raw bytes
 // over, and stops the monitor; the port tells the owner about every received
-// byte with a synchronous CPortMessageEvent (see port_message.h).
+// byte with a CPortMessageEvent (see port_message.h), sent on the owner's
+// thread in arrival order. The monitor never waits for the owner: it posts
+// what it heard and goes on reading and writing. The port, its owner and
+// the reporter belong to the thread that made the port.
 //
 // Hand-overs go into a first-in-first-out queue, so each one reaches the line
 // whole and in order however fast they follow one another. Received bytes are
-// discarded only when the port is opened and when monitoring starts.
+// discarded only when the port is opened and when monitoring starts; those
+// not yet told when the owner stops or reopens the port are dropped.
 class CSerialPort final {
 public:
     static constexpr int kStopExitCode = 100;
@@ -116,29 +119,29 @@ public:
 
 private:
     void StopMonitorAndWait();
-    void NewWriteEpoch(); // with m_writeMutex held
+    void NewWriteEpoch(); // with m_mutex held
     void Settle(qint64 bytes);
     void OnCommEvent();
-    void DrainReceive();
     void ServiceWrite();
-    void WriteWhileDelivering();
     void WaitUntilSent();
     void OnDeviceError(QSerialPort::SerialPortError error);
     void ReportHeldError();
-    void NotifyOwner(int message, unsigned wParam);
+    // Runs fn on the owner's thread unless the port is stopped or reopened first.
+    void ToOwner(std::function<void()> fn);
+    void SendToOwner(int message, unsigned wParam);
     void ReportCommError(const QString& step, const QString& systemText);
 
     static constexpr int m_nWriteBufSize = 512;
 
-    QSerialPort* m_hPort = nullptr; // guarded by m_lock; lives on the monitor thread while monitored
+    // The one lock: the device pointer, the write queue and its counters, and
+    // the monitor's wake-up points. m_settledChanged waits on it.
+    mutable std::mutex m_mutex;
+    QSerialPort* m_hPort = nullptr; // lives on the monitor thread while monitored
     std::unique_ptr<QThread> m_pMonitor; // runs MonitorThread()
     std::atomic<int> m_nMonitorExitCode{-1}; // its result; -1 while it runs or before the first
-    mutable QMutex m_lock;
     std::atomic<int> m_bMonitorRunning{0};
     PortOpenError m_openError;
 
-    // Write queue and the monitor's wake-up points, guarded by m_writeMutex.
-    std::mutex m_writeMutex;
     std::deque<QByteArray> m_writeQueue;
     quint64 m_nWriteEpoch = 1;
     quint64 m_nHandedOver = 0; // bytes queued in this epoch
@@ -149,7 +152,11 @@ private:
     QEventLoop* m_pMonitorLoop = nullptr;
     std::atomic<bool> m_bStopRequested{false};
 
-    COwnerCallGate m_ownerCalls;
+    // Turned by every start and stop: what the monitor posted to the owner
+    // runs only while the run it came from lasts.
+    std::atomic<quint64> m_nRun{0};
+    quint64 m_nMonitorRun = 0; // the running monitor's, set before it starts
+    QObject m_ownerContext;    // on the owner's thread; what is posted to it dies with the port
     CommErrorReporter m_errorReporter;
     QObject* m_pOwnerWnd = nullptr;
     unsigned m_nPortNumber = 0;
@@ -162,7 +169,6 @@ private:
     CCommErrors m_errors;
     CLocalEcho m_echo;
     bool m_bDeviceLost = false;
-    bool m_bDeliveryPosted = false; // the rest of a received chunk waits its turn
     QTimer* m_pHeldReport = nullptr;
     QString m_strHeldStep;
     QString m_strHeldText;

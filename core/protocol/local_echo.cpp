@@ -6,7 +6,8 @@ void CLocalEcho::Sent(const QByteArray& bytes)
         return;
     if (m_nFirstSent == 0)
         m_nFirstSent = bytes.size();
-    m_pending += bytes;
+    // Copied, never shared: the caller's array may live on in another thread.
+    m_pending.append(bytes.constData(), bytes.size());
     if (m_pending.size() <= kPendingMax)
         return;
     if (m_state == State::Unknown) {
