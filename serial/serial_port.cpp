@@ -152,6 +152,8 @@ bool CSerialPort::StartMonitor()
     m_pMonitor.reset(QThread::create([this] { m_nMonitorExitCode = MonitorThread(); }));
     m_bStopRequested = false;
     m_nMonitorRun = ++m_nRun;
+    m_nHeard = 0;
+    m_nTold = 0;
     m_bMonitorRunning = 1;
     m_hPort->moveToThread(m_pMonitor.get());
     m_pMonitor->start();
@@ -331,6 +333,7 @@ void CSerialPort::OnCommEvent()
         bytes = m_echo.Received(heard);
         if (m_echo.LineState() == CLocalEcho::State::Echoes)
             m_bLineEchoes = true;
+        m_nHeard += quint64(bytes.size());
     }
     std::vector<int> messages;
     for (const MaskedMessage& entry : kMaskedMessages) {
@@ -344,6 +347,7 @@ void CSerialPort::OnCommEvent()
         for (const char byte : bytes) {
             if (m_nRun != run) // stopped or reopened from a handler: the rest belonged to that run
                 return;
+            ++m_nTold;
             SendToOwner(PortMessage::ReceiveChar, static_cast<unsigned char>(byte));
         }
         for (const int message : messages) {

@@ -109,6 +109,9 @@ public:
     // The line of the running (or last) monitor returns the host's own
     // bytes; they are taken out before anything reaches the owner.
     bool LineEchoes() const { return m_bLineEchoes; }
+    // Bytes the monitor has heard that the owner has not been told yet: the
+    // owner's thread is behind. On the owner's thread.
+    bool OwnerBehind() const { return m_nTold < m_nHeard; }
     bool IsMonitorRunning() const { return m_bMonitorRunning != 0; }
     // Exit code of the last monitor thread, -1 while it runs or before the first.
     int MonitorExitCode() const;
@@ -164,6 +167,8 @@ private:
     qint64 m_nByteTimeNs = 0; // one character on the line at the rate set by Open
 
     std::atomic<bool> m_bLineEchoes{false};
+    std::atomic<quint64> m_nHeard{0}; // bytes of this run posted to the owner
+    quint64 m_nTold = 0;              // of those, told (owner's thread)
 
     // Monitor thread only.
     CCommErrors m_errors;

@@ -3,6 +3,13 @@
 #include "port_message.h"
 #include "protocol/link_protocol.h"
 
+namespace {
+
+// The answer timer counts as late, the host as stalled, beyond this.
+constexpr int kLateTimerMs = 50;
+
+} // namespace
+
 CCameraSession::CCameraSession(Events events)
     : m_events(std::move(events)), m_sender([this](const QByteArray& bytes) { m_port.QueueWrite(bytes); })
 {
@@ -44,6 +51,7 @@ void CCameraSession::QueueCycleStart()
 void CCameraSession::SendRequest(const QByteArray& request)
 {
     m_sender.Send(request);
+    m_answerClock.restart();
     m_answerTimer.start(m_nAnswerWaitMs);
 }
 
@@ -82,6 +90,13 @@ void CCameraSession::OnAnswerMissing()
     const int outstanding = m_cycle.ReadIndex() - 1;
     if (outstanding < 0)
         return;
+    // A host that fell behind has not given the camera its time: bytes heard
+    // but not yet handled here, or this timer itself running late.
+    if (m_port.OwnerBehind() || m_answerClock.elapsed() > m_nAnswerWaitMs + kLateTimerMs) {
+        m_answerClock.restart();
+        m_answerTimer.start(m_nAnswerWaitMs);
+        return;
+    }
     FailCycle(outstanding, m_cycle.Reply().right(m_cycle.ReplyChars() % 4));
 }
 

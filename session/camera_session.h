@@ -5,6 +5,7 @@
 #include "protocol/register_map.h"
 #include "serial_port.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -83,6 +84,7 @@ private:
     int m_nTry = 0;          // tries of the cycle under way so far
     bool m_bRetryDue = false; // a failed try waits to start again
     QTimer m_answerTimer;     // the outstanding request's answer
+    QElapsedTimer m_answerClock; // since the request, or since the wait began again
     CSerialPort m_port;
     CPacedSender m_sender;
 };

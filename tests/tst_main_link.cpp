@@ -169,7 +169,7 @@ private slots:
             return bench.camera.Camera().Received() + (bench.boxes.Boxes().isEmpty() ? "" : "<box>");
         };
         const std::string clean = session(false);
-        QCOMPARE(session(true), clean);
+        QCOMPARE(QString::fromStdString(session(true)), QString::fromStdString(clean));
         QVERIFY2(clean.find("w 00 FFFF") != std::string::npos, clean.c_str());
     }
 
