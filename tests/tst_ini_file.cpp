@@ -1,4 +1,5 @@
 #include "config/ini_file.h"
+#include "config/kept_log.h"
 #include "config/program_dir.h"
 
 #include <QDir>
@@ -96,6 +97,33 @@ private slots:
         QVERIFY(QFile(m_path).copy(beside));
         QCOMPARE(ConfigIniPath(), beside);
         QVERIFY(QFile::remove(beside));
+    }
+
+    // The upgrade log is kept across runs, moved aside past its size, and a
+    // file that cannot be written says why instead of failing the caller.
+    void aKeptLogAppendsAcrossRunsAndRotates()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"logs/upgrade.log"_s);
+        const QDateTime when(QDate(2026, 12, 9), QTime(10, 5, 7));
+        const auto text = [](const QString& file) {
+            QFile f(file);
+            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : u"<unreadable>"_s;
+        };
+        QString error;
+        for (const QString& line : {u"升级开始\n"_s, u"done"_s, u"third"_s}) // each a run of its own
+            QVERIFY2(CKeptLog(path, 64).Append(line, when, &error), qPrintable(error));
+        QCOMPARE(text(path), u"2026-12-09 10:05:07  升级开始\n2026-12-09 10:05:07  done\n2026-12-09 10:05:07  third\n"_s);
+        QVERIFY(CKeptLog(path, 64).Append(u"fourth"_s, when, &error)); // past 64 bytes: a new file
+        QCOMPARE(text(path), u"2026-12-09 10:05:07  fourth\n"_s);
+        QVERIFY(text(path + u".1"_s).endsWith(u"third\n"_s));
+
+        QFile blocker(dir.filePath(u"file"_s));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString unwritable = dir.filePath(u"file/upgrade.log"_s); // its folder is a file, even for root
+        QVERIFY(!CKeptLog(unwritable).Append(u"lost"_s, when, &error));
+        QVERIFY2(error.startsWith(unwritable), qPrintable(error));
     }
 };
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -67,6 +68,39 @@ private slots:
         QFile::remove(u"q.bin"_s);
         page.OnClear();
         QVERIFY(page.Item<QTextEdit>(1057)->toPlainText().isEmpty());
+    }
+
+    // Every line of the log is kept in the user's file too, with the
+    // image's entry; a file that cannot be written costs one line on screen.
+    void theLogIsKeptAndCanBeSaved()
+    {
+        DialogBench bench;
+        CDlgUpdate& page = bench.dialog->PageUpdate();
+        QTemporaryDir dir;
+        const QString kept = dir.filePath(u"upgrade.log"_s);
+        page.KeepLogIn(kept);
+        page.AppendLog(u"升级开始\n"_s);
+        page.AppendLog(u"升级成功！\n"_s);
+        QFile file(kept);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(QRegularExpression(u"^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  升级成功！$"_s).match(lines[1]).hasMatch(),
+                 qPrintable(lines[1]));
+
+        page.KeepLogIn(dir.filePath(u"upgrade.log/inside"_s)); // a folder that is a file
+        page.AppendLog(u"a\n"_s);
+        page.AppendLog(u"b\n"_s);
+        QCOMPARE(LogLines(page).filter(u"升级日志文件无法写入"_s).size(), 1);
+        QCOMPARE(LogLines(page).last(), u"b"_s);
+
+        const QString saved = dir.filePath(u"saved.txt"_s);
+        const OpenFileHandler previous = SetSaveFileHandler([&](const QString&, const QString&) { return saved; });
+        page.OnSaveLog();
+        SetSaveFileHandler(previous);
+        QFile savedFile(saved);
+        QVERIFY(savedFile.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(savedFile.readAll()), page.Item<QTextEdit>(1057)->toPlainText());
     }
 
     // The package used to be rewritten with "PK" while it was unpacked.

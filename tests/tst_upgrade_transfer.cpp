@@ -154,6 +154,8 @@ private slots:
                                                                 QCryptographicHash::Sha256);
         QSignalSpy progress(bench.page.Item<QProgressBar>(1056), &QProgressBar::valueChanged);
         QVERIFY(progress.isValid());
+        const QString kept = bench.dir.filePath(u"upgrade.log"_s);
+        bench.page.KeepLogIn(kept);
 
         bench.page.OnUpgrade();
         QVERIFY(dialog.UpgradeMode());
@@ -177,6 +179,14 @@ private slots:
             + ExaminedLines(u"/notes.txt"_s, "notes") + ExaminedLines(u".sof.flash"_s, sof)
             + TransferLines(u"fpga_V1.3.sof.flash"_s, 250) + QStringList{u"升级成功！"_s};
         QCOMPARE(LogWithRates(bench.page), expected);
+
+        // The kept log names each image's package, checksum and the versions it replaced, and its rate.
+        const QString keptText = QString::fromUtf8(FileBytes(kept));
+        QVERIFY2(keptText.contains(u"升级包 %1，镜像 cam_V1.4.elf.flash，校验码 %2，升级前设备软件版本 V1.3，硬件版本 V1.2\n"_s
+                                       .arg(bench.page.m_strPackagePath)
+                                       .arg(ComputeChecksum(elf), 0, 16)),
+                 qPrintable(keptText));
+        QCOMPARE(keptText.count(u"已发送 "_s), 2);
 
         QList<int> positions;
         for (const ImagePiece& piece : PieceSchedule(3000))

@@ -37,6 +37,11 @@ QString ShowOpenFileDialog(const QString& initialName, const QString& filter)
     return QFileDialog::getOpenFileName(QApplication::activeWindow(), QString(), initialName, filter);
 }
 
+QString ShowSaveFileDialog(const QString& initialName, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), initialName, filter);
+}
+
 } // namespace
 
 int ChooseResources(bool* libraryLoaded)
@@ -56,6 +61,7 @@ bool CMyCorvixApp::InitInstance()
     SetMessageBoxHandler(ShowMessageBox);
     SetQuestionHandler(ShowQuestion);
     SetOpenFileHandler(ShowOpenFileDialog);
+    SetSaveFileHandler(ShowSaveFileDialog);
     m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
 
     CMyCorvixDlg dialog;

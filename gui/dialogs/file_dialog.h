@@ -13,3 +13,7 @@ QString GetOpenFileName(const QString& initialName, const QString& filter);
 // Replaces the handler and returns the previous one. Without a handler every
 // dialog counts as cancelled (and says so on standard error).
 OpenFileHandler SetOpenFileHandler(OpenFileHandler handler);
+
+// The same for every file-save dialog.
+QString GetSaveFileName(const QString& initialName, const QString& filter);
+OpenFileHandler SetSaveFileHandler(OpenFileHandler handler);

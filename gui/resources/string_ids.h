@@ -70,6 +70,9 @@ constexpr int ReadNoAnswer = 166;         // a failed read: the register that di
 constexpr int ReadCutShort = 167;         // ... that answered only in part
 constexpr int ReadMalformed = 168;        // ... that answered with something else
 constexpr int LineEchoes = 169;           // the line returns the host's own bytes
+constexpr int LogKeptImage = 170;         // the kept log's entry for an image: package, image, checksum, versions
+constexpr int LogNotKept = 171;           // the kept log cannot be written
+constexpr int SaveLogMenu = 172;          // "保存日志...", the upgrade log's context menu
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

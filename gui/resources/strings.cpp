@@ -75,5 +75,8 @@ extern const StringResource kStrings[] = {
     {167, RES_TEXT("寄存器 0x%1 的应答不完整：%2（已读取 %3 次）")},
     {168, RES_TEXT("寄存器 0x%1 的应答有误：%2（已读取 %3 次）")},
     {169, RES_TEXT("本地回显：串口收到了本机发出的数据，已自动滤除。")},
+    {170, RES_TEXT("升级包 %1，镜像 %2，校验码 %3，升级前设备软件版本 %4，硬件版本 %5\n")},
+    {171, RES_TEXT("升级日志文件无法写入，升级照常进行：")},
+    {172, RES_TEXT("保存日志...")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

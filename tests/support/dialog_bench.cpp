@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QLabel>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTextEdit>
 
 #include <algorithm>
@@ -48,6 +49,7 @@ DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTim
     if (!pathInfo.isNull())
         camera.WriteConfig(u"[PathInfo]\n"_s + pathInfo);
     ResourceModule::UseBuiltIn();
+    QStandardPaths::setTestModeEnabled(true); // the upgrade log goes to ~/.qttest, not the user's own
     dialog = std::make_unique<CMyCorvixDlg>();
 }
 

@@ -2,6 +2,7 @@
 
 #include "config/file_contents.h"
 #include "dialogs/file_dialog.h"
+#include "dialogs/message_box.h"
 #include "config/program_dir.h"
 #include "pages/page_host.h"
 #include "protocol/checksum.h"
@@ -12,7 +13,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -37,9 +40,45 @@ CDlgUpdate::CDlgUpdate(CPageHost& host, QWidget* parent) : CTemplatePage(Ids::Di
     connect(Item<QPushButton>(1058), &QPushButton::clicked, this, &CDlgUpdate::OnUpgrade);
     connect(Item<QPushButton>(1063), &QPushButton::clicked, this, &CDlgUpdate::OnClear);
     connect(Item<QPushButton>(1073), &QPushButton::clicked, this, &CDlgUpdate::OnRestart);
+    auto* log = Item<QTextEdit>(1057);
+    log->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(log, &QTextEdit::customContextMenuRequested, this, [this, log](const QPoint& at) {
+        QMenu* menu = log->createStandardContextMenu(at);
+        menu->addSeparator();
+        menu->addAction(LoadString(Ids::SaveLogMenu), this, &CDlgUpdate::OnSaveLog);
+        menu->exec(log->viewport()->mapToGlobal(at));
+        delete menu;
+    });
 }
 
 void CDlgUpdate::AppendLog(const QString& text)
+{
+    ShowInLog(text);
+    Keep(text);
+}
+
+void CDlgUpdate::Keep(const QString& text)
+{
+    QString error;
+    if (m_keptLog.Append(text, QDateTime::currentDateTime(), &error)) {
+        m_bKeptLogFailing = false;
+    } else if (!std::exchange(m_bKeptLogFailing, true)) {
+        ShowInLog(LoadString(Ids::LogNotKept) + error + u'\n');
+    }
+}
+
+void CDlgUpdate::OnSaveLog()
+{
+    const QString path = GetSaveFileName(u"upgrade-log.txt"_s, u"Text (*.txt);;All File(*.*)"_s);
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    const QByteArray text = Item<QTextEdit>(1057)->toPlainText().toUtf8();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
+        MessageBox(path + u": "_s + file.errorString(), LoadString(Ids::MessageCaption));
+}
+
+void CDlgUpdate::ShowInLog(const QString& text)
 {
     auto* log = Item<QTextEdit>(1057);
     if (log->document()->characterCount() - 1 > kLogLimit)
@@ -174,6 +213,9 @@ void CDlgUpdate::SendNextImage()
         const ImageKind kind = ImageKindForName(path);
         if (kind == ImageKind::Other)
             continue;
+        Keep(LoadString(Ids::LogKeptImage)
+                 .arg(m_strPackagePath, PrintableName(QFileInfo(path).fileName()), QString::number(m_nChecksum, 16),
+                      m_host.SoftwareVersionShown(), m_host.HardwareVersionShown()));
         m_nImageKind = static_cast<int>(kind);
         EnableButtons(false);
         if (m_host.RestartDevice(0, {path, m_nImageKind, m_nChecksum, std::nullopt}) == 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "config/kept_log.h"
 #include "widgets/template_page.h"
 
 class CPageHost;
@@ -20,8 +21,12 @@ public:
 
     // Adds one line to the log, behind the local time as "hh:mm:ss  ".
     // The text carries its own line end. Beyond 20 000 characters the log
-    // starts afresh.
+    // starts afresh. Every line is kept in the user's upgrade log file too.
     void AppendLog(const QString& text);
+    // Where the log is kept: UpgradeLogPath() unless a test says otherwise.
+    void KeepLogIn(const QString& path) { m_keptLog = CKeptLog(path); }
+    // The log's text into a file of the user's choice (its context menu).
+    void OnSaveLog();
 
     // Handlers, by control.
     void OnBrowse();  // 1054: choose a package, show its length and checksum
@@ -50,5 +55,12 @@ public:
     int m_nNextImage = 0;
 
 private:
+    void ShowInLog(const QString& text);
+    // Into the kept file only; a file that cannot be written costs one line
+    // on screen until it can be written again.
+    void Keep(const QString& text);
+
     CPageHost& m_host;
+    CKeptLog m_keptLog{UpgradeLogPath()};
+    bool m_bKeptLogFailing = false;
 };
