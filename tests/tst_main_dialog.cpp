@@ -1,5 +1,7 @@
 #include "main_window/main_dialog.h"
 #include "main_window/serial_settings.h"
+#include "config/com_ports.h"
+#include "system_ports.h"
 #include "dialog_bench.h"
 
 #include <QApplication>
@@ -8,6 +10,7 @@
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
+#include <QFileInfo>
 #include <QTest>
 #include <ctime>
 
@@ -112,7 +115,9 @@ private slots:
                  u"没有发现此串口或被占用\n/dev/ttyUSB0: Permission denied\nHINT"_s);
         error.bAccessDenied = false; // busy in another program: no hint
         QCOMPARE(OpenFailureText(u"X"_s, error, u"HINT"_s), u"X\n/dev/ttyUSB0: Permission denied"_s);
-        QCOMPARE(OpenFailureStatus(4, u"打开失败"_s, error), u"COM4 打开失败: Permission denied"_s);
+        LineState com4;
+        com4.nPort = 4;
+        QCOMPARE(OpenFailureStatus(com4, u"打开失败"_s, error), u"COM4 打开失败: Permission denied"_s);
     }
 
     void choosingAnotherPortStopsMonitoring()
@@ -292,6 +297,50 @@ private slots:
         SKIP_UNLESS_SCREENSHOTS("main-window.png");
         DialogBench bench;
         QVERIFY(bench.ShowReadAndGrab(u"main-window.png"_s));
+    }
+
+    // The machine's ports follow COM1..COM5: an adapter plugged in later
+    // shows when the list is opened, a device that a COMn opens already does
+    // not, and choosing one opens it, reads the camera there and is chosen
+    // again at the next start.
+    void theMachinesPortsFollowTheComPorts()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        PtyCamera adapter;
+        std::string error;
+        QVERIFY2(adapter.Start(&error), error.c_str());
+        const QString adapterPath = QString::fromStdString(adapter.DevicePath());
+        QList<SystemPort> machine = {{u"ttyS0"_s, ResolvePortName(1), u"COM1's own"_s, QString()}};
+        const PortSource previous = SetPortSource([&] { return machine; });
+        auto* ports = qobject_cast<QComboBox*>(dialog.GetDlgItem(1007));
+        dialog.RefreshPortList();
+        QCOMPARE(ports->count(), 5);
+
+        machine.append({u"ttyUSB0"_s, adapterPath, u"Simulated camera"_s, u"A1B2"_s});
+        QTest::keyClick(ports, Qt::Key_F4); // opening the list looks again
+        ports->hidePopup();
+        QCOMPARE(ports->count(), 6);
+        QCOMPARE(ports->itemText(5), u"ttyUSB0 — Simulated camera"_s);
+        QCOMPARE(ports->itemData(5, Qt::ToolTipRole).toString(), adapterPath);
+
+        dialog.OnPortChange(5);
+        const QString name = QFileInfo(adapterPath).fileName();
+        QCOMPARE(Text(dialog, 1033), name + u" 关闭,115200,N,8,1"_s);
+        QCOMPARE(dialog.GetDlgItem(1033)->toolTip(), adapterPath);
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return adapter.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QCOMPARE(Text(dialog, 1033), name + u",打开,115200,N,8,1"_s);
+        QVERIFY(bench.camera.Camera().Received().empty());
+        dialog.OnOpenClosePort();
+
+        CMyCorvixDlg again; // the next start chooses it again while it is there
+        QCOMPARE(qobject_cast<QComboBox*>(again.GetDlgItem(1007))->currentIndex(), 5);
+        QCOMPARE(again.Line().strDevice, adapterPath);
+        machine.removeLast();
+        CMyCorvixDlg unplugged; // and COM1 once it is gone
+        QCOMPARE(unplugged.Line().nPort, 1);
+        SetPortSource(previous);
     }
 };
 

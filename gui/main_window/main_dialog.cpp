@@ -2,6 +2,7 @@
 
 #include "dialogs/message_box.h"
 #include "main_window/about_dlg.h"
+#include "main_window/port_list.h"
 #include "main_window/selection_only_list.h"
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
@@ -81,6 +82,9 @@ void CMyCorvixDlg::OnInitDialog()
 
     for (const int id : {1007, 1008})
         MakeSelectionOnly(List(id));
+    RefreshPortList();
+    RestoreChosenPort();
+    RefreshBeforeOpening(List(1007), [this] { RefreshPortList(); });
     ShowPortDevices();
     connect(List(1007), &QComboBox::activated, this, &CMyCorvixDlg::OnPortChange);
     for (const int id : {1008, 1009, 1010, 1013})
@@ -99,9 +103,9 @@ void CMyCorvixDlg::ShowPortDevices()
     // COM1..COM5 stay the names on screen; the tooltips say which device each
     // one opens, as config.ini maps it.
     QComboBox* ports = List(1007);
-    for (int i = 0; i < ports->count(); ++i)
+    for (int i = 0; i < 5; ++i)
         ports->setItemData(i, ResolvePortName(static_cast<unsigned>(PortForIndex(i))), Qt::ToolTipRole);
-    const QString device = ResolvePortName(static_cast<unsigned>(m_line.nPort));
+    const QString device = Device();
     ports->setToolTip(device);
     GetDlgItem(1033)->setToolTip(device);
 }

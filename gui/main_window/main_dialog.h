@@ -31,6 +31,8 @@ public:
 
     // Handlers, by control.
     void OnPortChange(int index);                 // list 1007
+    // List 1007 anew: COM1..COM5, then the machine's ports no COMn opens.
+    void RefreshPortList();
     void OnSettingChange(int listId, int index);  // lists 1008, 1009, 1010, 1013
     void OnOpenClosePort();                       // button 1016
     void OnSave();                                // button 1021
@@ -85,6 +87,9 @@ private:
     // The port's errors as the "Application Error" box, naming the step, the OS's words and the port.
     static void ShowCommError(const CommErrorReport& report);
     void ShowPortDevices();
+    // What the chosen port opens: the device chosen past COM5, or what COMn stands for.
+    QString Device() const;
+    void RestoreChosenPort();
     void ShowPortIcon(bool open);
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);

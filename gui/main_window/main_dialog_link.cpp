@@ -87,7 +87,7 @@ int CMyCorvixDlg::ParseConfiguration()
     WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
-    const QString device = ResolvePortName(static_cast<unsigned>(m_line.nPort));
+    const QString device = Device();
     GetDlgItem(1033)->setToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
     return 0;
 }

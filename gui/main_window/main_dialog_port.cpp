@@ -4,6 +4,7 @@
 
 #include "config/com_ports.h"
 #include "dialogs/message_box.h"
+#include "main_window/port_list.h"
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
 
@@ -14,15 +15,47 @@ using namespace Qt::StringLiterals;
 
 bool CMyCorvixDlg::OpenPort()
 {
-    const auto number = static_cast<unsigned>(m_line.nPort);
-    return m_session.Open(number, ResolvePortName(number), m_line.nBaud, m_line.cParity, m_line.nDataBits,
-                          m_line.nStopBits, m_dwCommEvents);
+    return m_session.Open(static_cast<unsigned>(m_line.nPort), Device(), m_line.nBaud, m_line.cParity,
+                          m_line.nDataBits, m_line.nStopBits, m_dwCommEvents);
+}
+
+QString CMyCorvixDlg::Device() const
+{
+    return m_line.strDevice.isEmpty() ? ResolvePortName(static_cast<unsigned>(m_line.nPort)) : m_line.strDevice;
+}
+
+void CMyCorvixDlg::RefreshPortList()
+{
+    QStringList mapped;
+    for (int index = 0; index < 5; ++index)
+        mapped.append(ResolvePortName(static_cast<unsigned>(PortForIndex(index))));
+    FillPortList(List(1007), ExtraPorts(SystemPorts(), mapped), m_line.strDevice);
+}
+
+void CMyCorvixDlg::RestoreChosenPort()
+{
+    const QString port = RememberedPort();
+    if (port.isEmpty())
+        return;
+    QComboBox* ports = List(1007);
+    const int com = ports->findText(port, Qt::MatchExactly);
+    if (com >= 0 && com < 5) {
+        ports->setCurrentIndex(com);
+        m_line.nPort = PortForIndex(com);
+        return;
+    }
+    const int extra = ports->findData(port);
+    if (extra >= 5) { // offered again: the adapter is present
+        ports->setCurrentIndex(extra);
+        m_line.nPort = 0;
+        m_line.strDevice = port;
+    }
 }
 
 void CMyCorvixDlg::ReportOpenFailure(int textId)
 {
     const PortOpenError& error = m_session.Port().OpenError();
-    SetStatus(OpenFailureStatus(m_line.nPort, LoadString(Ids::OpenFailed), error));
+    SetStatus(OpenFailureStatus(m_line, LoadString(Ids::OpenFailed), error));
     MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)),
                LoadString(Ids::MessageCaption));
 }
@@ -76,7 +109,9 @@ void CMyCorvixDlg::OnPortChange(int index)
     if (m_bPortOpen)
         EndOpenState(QString());
     m_session.Port().SignalStop();
-    m_line.nPort = PortForIndex(index);
+    m_line.strDevice = DeviceOfEntry(List(1007), index);
+    m_line.nPort = m_line.strDevice.isEmpty() ? PortForIndex(index) : 0;
+    RememberPort(m_line.strDevice.isEmpty() ? u"COM%1"_s.arg(m_line.nPort) : m_line.strDevice);
     ShowPortDevices();
     // Opened to tell the user at once whether the port is there, then closed:
     // the port counts as closed until the button opens it.

@@ -2,6 +2,8 @@
 
 #include "serial_port.h"
 
+#include <QFileInfo>
+
 #include <array>
 
 using namespace Qt::StringLiterals;
@@ -22,7 +24,7 @@ auto At(const Array& values, int index, typename Array::value_type fallback)
 
 QString StatusText(const LineState& line, const QString& word, QChar separator)
 {
-    return u"COM%1%2%3,%4,%5,%6,%7"_s.arg(line.nPort)
+    return u"%1%2%3,%4,%5,%6,%7"_s.arg(PortName(line))
         .arg(separator)
         .arg(word)
         .arg(line.nBaud)
@@ -76,7 +78,12 @@ QString OpenFailureText(const QString& notFound, const PortOpenError& error, con
     return text;
 }
 
-QString OpenFailureStatus(int nPort, const QString& failedWord, const PortOpenError& error)
+QString OpenFailureStatus(const LineState& line, const QString& failedWord, const PortOpenError& error)
 {
-    return u"COM%1 %2: %3"_s.arg(nPort).arg(failedWord, error.strSystemText);
+    return u"%1 %2: %3"_s.arg(PortName(line), failedWord, error.strSystemText);
+}
+
+QString PortName(const LineState& line)
+{
+    return line.strDevice.isEmpty() ? u"COM%1"_s.arg(line.nPort) : QFileInfo(line.strDevice).fileName();
 }

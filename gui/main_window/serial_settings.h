@@ -12,12 +12,16 @@ int DataBitsForIndex(int index); // 8, 7, 6
 int StopBitsForIndex(int index); // "0" "1" "2" -> 1, 2, 2
 
 struct LineState {
-    int nPort = 1;
+    int nPort = 1;       // COMn; 0 for a port of the machine chosen past COM5
+    QString strDevice;   // that port's device, e.g. /dev/ttyUSB0; empty for COMn
     int nBaud = 115200;
     char cParity = 'N';
     int nDataBits = 8;
     int nStopBits = 1;
 };
+
+// "COM1", or the chosen device's name ("ttyUSB0").
+QString PortName(const LineState& line);
 
 // "COM1,打开,115200,N,8,1" for a monitored port.
 QString OpenStatusText(const LineState& line, const QString& openWord);
@@ -28,4 +32,4 @@ QString ClosedStatusText(const LineState& line, const QString& closedWord);
 // OS's words, then for a device this user may not use the dialout hint.
 QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& dialoutHint);
 // The status text after a failed open: "COM3 打开失败: No such file or directory".
-QString OpenFailureStatus(int nPort, const QString& failedWord, const PortOpenError& error);
+QString OpenFailureStatus(const LineState& line, const QString& failedWord, const PortOpenError& error);

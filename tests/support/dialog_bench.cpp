@@ -1,6 +1,7 @@
 #include "dialog_bench.h"
 
 #include "protocol/link_protocol.h"
+#include "main_window/port_list.h"
 #include "resources/resource_module.h"
 
 #include <QComboBox>
@@ -49,7 +50,9 @@ DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTim
     if (!pathInfo.isNull())
         camera.WriteConfig(u"[PathInfo]\n"_s + pathInfo);
     ResourceModule::UseBuiltIn();
-    QStandardPaths::setTestModeEnabled(true); // the upgrade log goes to ~/.qttest, not the user's own
+    QStandardPaths::setTestModeEnabled(true); // the upgrade log and the chosen port go to ~/.qttest, not the user's own
+    RememberPort(QString());                   // every test starts at COM1
+    SetPortSource([] { return QList<SystemPort>(); }); // and sees none of this machine's ports
     dialog = std::make_unique<CMyCorvixDlg>();
 }
 

@@ -1,0 +1,86 @@
+#include "main_window/port_list.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kComPorts = 5;
+
+class COpeningFilter final : public QObject {
+public:
+    COpeningFilter(QComboBox* list, std::function<void()> refresh) : QObject(list), m_refresh(std::move(refresh)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_refresh();
+        } else if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool alt = key->modifiers() & Qt::AltModifier;
+            if (key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space
+                || (alt && (key->key() == Qt::Key_Down || key->key() == Qt::Key_Up)))
+                m_refresh();
+        }
+        return false; // the list opens as it would have
+    }
+
+private:
+    std::function<void()> m_refresh;
+};
+
+QSettings UserSettings()
+{
+    return QSettings(u"Orvane"_s, u"orvane-config"_s);
+}
+
+} // namespace
+
+void FillPortList(QComboBox* list, const QList<SystemPort>& extra, const QString& keepDevice)
+{
+    const QSignalBlocker quiet(list);
+    while (list->count() > kComPorts)
+        list->removeItem(list->count() - 1);
+    int width = 0;
+    bool kept = keepDevice.isEmpty();
+    for (const SystemPort& port : extra) {
+        list->addItem(PortLabel(port), port.strLocation);
+        list->setItemData(list->count() - 1, port.strLocation, Qt::ToolTipRole);
+        width = std::max(width, list->fontMetrics().horizontalAdvance(PortLabel(port)));
+        kept = kept || port.strLocation == keepDevice;
+    }
+    if (!kept) { // the chosen adapter is gone for now: it stays chosen
+        list->addItem(keepDevice, keepDevice);
+        list->setItemData(list->count() - 1, keepDevice, Qt::ToolTipRole);
+    }
+    if (!keepDevice.isEmpty())
+        list->setCurrentIndex(list->findData(keepDevice));
+    list->view()->setMinimumWidth(width + 40);
+}
+
+QString DeviceOfEntry(const QComboBox* list, int index)
+{
+    return index < kComPorts ? QString() : list->itemData(index).toString();
+}
+
+void RefreshBeforeOpening(QComboBox* list, std::function<void()> refresh)
+{
+    auto* filter = new COpeningFilter(list, std::move(refresh));
+    list->installEventFilter(filter);
+}
+
+QString RememberedPort()
+{
+    return UserSettings().value(u"port"_s).toString();
+}
+
+void RememberPort(const QString& port)
+{
+    UserSettings().setValue(u"port"_s, port);
+}

@@ -1,0 +1,56 @@
+#include "system_ports.h"
+
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+PortSource& Source()
+{
+    static PortSource source;
+    return source;
+}
+
+// The device a name leads to: a link such as /dev/serial/by-id/... is followed.
+QString DeviceOf(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    return target.isEmpty() ? path : target;
+}
+
+} // namespace
+
+QList<SystemPort> SystemPorts()
+{
+    if (Source())
+        return Source()();
+    QList<SystemPort> ports;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        ports.append({info.portName(), info.systemLocation(), info.description(), info.serialNumber()});
+    return ports;
+}
+
+PortSource SetPortSource(PortSource source)
+{
+    return std::exchange(Source(), std::move(source));
+}
+
+QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& mappedDevices)
+{
+    QStringList taken;
+    for (const QString& device : mappedDevices)
+        taken.append(DeviceOf(device));
+    QList<SystemPort> extra;
+    for (const SystemPort& port : ports) {
+        if (!taken.contains(DeviceOf(port.strLocation)))
+            extra.append(port);
+    }
+    return extra;
+}
+
+QString PortLabel(const SystemPort& port)
+{
+    return port.strDescription.isEmpty() ? port.strName : u"%1 — %2"_s.arg(port.strName, port.strDescription);
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// One serial port of the machine as the OS lists it.
+struct SystemPort {
+    QString strName;         // "ttyUSB0", "COM7"
+    QString strLocation;     // what to open: "/dev/ttyUSB0", "\\\\.\\COM7"
+    QString strDescription;  // the adapter's words, "FT232R USB UART"; may be empty
+    QString strSerialNumber; // the USB serial number, when it has one
+};
+
+// The machine's ports, from QSerialPortInfo unless a test installed a source.
+QList<SystemPort> SystemPorts();
+using PortSource = std::function<QList<SystemPort>()>;
+// Replaces the source and returns the previous one (empty: the OS's list).
+PortSource SetPortSource(PortSource source);
+
+// The ports to offer beside COM1..COM5: those that no COMn already opens
+// (compared by the device each name leads to), in the OS's order.
+QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& mappedDevices);
+// How a port shows in the list: "ttyUSB0 — FT232R USB UART", or its name alone.
+QString PortLabel(const SystemPort& port);
