@@ -1,10 +1,13 @@
+#include "config/program_dir.h"
 #include "protocol/link_protocol.h"
 #include "protocol/register_map.h"
 #include "main_window/main_dialog.h"
 #include "dialog_bench.h"
 
+#include <QFile>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <cstring>
@@ -335,6 +338,67 @@ private slots:
         QVERIFY(dialog.GetDlgItem(1007)->isEnabled());
         const QString log = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText();
         QVERIFY2(log.trimmed().endsWith(u"串口已关闭，退出升级..."_s), qPrintable(log));
+    }
+
+    // An unplugged adapter used to stay closed until the technician pressed
+    // "打开串口" again. Its return under the same name (a by-id link) is now
+    // opened and read; a port the technician closed, or left for another,
+    // is not.
+    void aReplugggedAdapterIsOpenedAndReadAgain()
+    {
+        QTemporaryDir dir;
+        const std::string link = dir.filePath(u"by-id-camera"_s).toStdString();
+        PtyOptions stableName;
+        stableName.strLinkPath = link;
+        DialogBench bench(QString(), {}, {}, stableName);
+        QFile config(ConfigIniPath()); // COM1 names the camera by its stable name
+        QVERIFY(config.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        config.write("[Ports]\nCOM1=" + QByteArray::fromStdString(link) + "\nCOM2=/dev/orvane-no-such-device\n");
+        config.close();
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().Vanish();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, once
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
+        dialog.OnTimer(CMyCorvixDlg::kTimerReplug); // still gone
+        QVERIFY(!dialog.m_bPortOpen);
+
+        const auto plugIn = [&](PtyCamera& camera) {
+            std::string error;
+            QVERIFY2(camera.Start(&error), error.c_str());
+        };
+        PtyCamera second({}, {}, stableName);
+        plugIn(second);
+        dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
+        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(WaitUntil([&] { return second.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1（设备已重新连接）"_s);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
+
+        // Closed by the technician first: not watched.
+        dialog.OnOpenClosePort();
+        second.Vanish();
+        PtyCamera third({}, {}, stableName);
+        plugIn(third);
+        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
+        dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
+        QVERIFY(!dialog.m_bPortOpen);
+
+        // Lost, then another choice of port: not reopened either.
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return third.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        third.Vanish();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
+        dialog.OnPortChange(1);
+        PtyCamera fourth({}, {}, stableName);
+        plugIn(fourth);
+        dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
+        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(fourth.Received().empty());
+        QCOMPARE(bench.boxes.Boxes().size(), 3); // the two losses, and COM2 that is not there
+        QVERIFY(bench.boxes.Boxes()[2].text.startsWith(u"没有发现此串口或被占用"_s));
     }
 
     // A baud change in the middle of a cycle used to purge the reply in

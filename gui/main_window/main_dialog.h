@@ -25,6 +25,8 @@ class CMyCorvixDlg final : public QDialog, public CPageHost {
     Q_OBJECT
 public:
     static constexpr int kCommandAbout = 16;
+    // While a lost device may come back: looks for it each second.
+    static constexpr int kTimerReplug = 207;
 
     explicit CMyCorvixDlg(QWidget* parent = nullptr);
     ~CMyCorvixDlg() override;
@@ -84,6 +86,8 @@ private:
     CUpgradeExchange::Events UpgradeEvents();
     void OnUpgradeFinished(CUpgradeExchange::Outcome outcome, const QString& detail);
     void OnDeviceLost();
+    // The lost device is back under its name: opened and read again.
+    void OnReplugCheck();
     // The port's errors as the "Application Error" box, naming the step, the OS's words and the port.
     static void ShowCommError(const CommErrorReport& report);
     void ShowPortDevices();
@@ -100,6 +104,7 @@ private:
     QPixmap m_hIcon;
     quint32 m_dwCommEvents = 3;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
+    QString m_strLostDevice; // lost while open, not closed by the user: watched for its return
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CCoolTabCtrl m_TabCtrl;

@@ -131,6 +131,9 @@ void CMyCorvixDlg::OnTimer(int id)
         if (!m_bReplySeen)
             MessageFromTable(Ids::NoResponse);
         break;
+    case kTimerReplug:
+        OnReplugCheck();
+        break;
     case kTimerReopen:
         m_timers.KillTimer(kTimerReopen);
         OnOpenClosePort(); // reopens and reads the configuration again

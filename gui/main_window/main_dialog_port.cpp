@@ -9,6 +9,7 @@
 #include "resources/string_ids.h"
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -108,6 +109,7 @@ void CMyCorvixDlg::OnPortChange(int index)
         return;
     if (m_bPortOpen)
         EndOpenState(QString());
+    m_strLostDevice.clear(); // another port chosen: the lost one is not reopened
     m_session.Port().SignalStop();
     m_line.strDevice = DeviceOfEntry(List(1007), index);
     m_line.nPort = m_line.strDevice.isEmpty() ? PortForIndex(index) : 0;
@@ -127,6 +129,7 @@ void CMyCorvixDlg::OnPortChange(int index)
 
 void CMyCorvixDlg::OnOpenClosePort()
 {
+    m_strLostDevice.clear(); // the technician decides now
     auto* button = m_controls.Item<QPushButton>(1016);
     if (m_bPortOpen) {
         m_session.Port().SignalStop();
@@ -169,9 +172,34 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
 
 void CMyCorvixDlg::OnDeviceLost()
 {
-    // The port has reported the loss once; the window now shows it closed.
-    if (m_bPortOpen)
-        EndOpenState(LoadString(Ids::PortClosed));
+    // The port has reported the loss once; the window now shows it closed,
+    // and watches for the device to come back under the same name.
+    if (!m_bPortOpen)
+        return;
+    EndOpenState(LoadString(Ids::PortClosed));
+    m_strLostDevice = Device();
+    m_timers.SetTimer(kTimerReplug, 1000);
+}
+
+void CMyCorvixDlg::OnReplugCheck()
+{
+    if (m_strLostDevice.isEmpty() || m_bPortOpen) {
+        m_timers.KillTimer(kTimerReplug);
+        return;
+    }
+    // A by-id name comes back when the same adapter is plugged in again. A
+    // device that is there but not ready yet is tried again next second.
+    if (!QFileInfo::exists(m_strLostDevice) || !OpenPort())
+        return;
+    m_strLostDevice.clear();
+    m_timers.KillTimer(kTimerReplug);
+    m_session.Port().StartMonitor();
+    ShowPortIcon(true);
+    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::ClosePort));
+    m_bConfigRead = 0;
+    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)) + LoadString(Ids::Reconnected));
+    StartReading();
+    m_bPortOpen = 1;
 }
 
 void CMyCorvixDlg::ShowCommError(const CommErrorReport& report)

@@ -73,6 +73,7 @@ constexpr int LineEchoes = 169;           // the line returns the host's own byt
 constexpr int LogKeptImage = 170;         // the kept log's entry for an image: package, image, checksum, versions
 constexpr int LogNotKept = 171;           // the kept log cannot be written
 constexpr int SaveLogMenu = 172;          // "保存日志...", the upgrade log's context menu
+constexpr int Reconnected = 173;          // after the status text: the lost device came back
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -78,5 +78,6 @@ extern const StringResource kStrings[] = {
     {170, RES_TEXT("升级包 %1，镜像 %2，校验码 %3，升级前设备软件版本 %4，硬件版本 %5\n")},
     {171, RES_TEXT("升级日志文件无法写入，升级照常进行：")},
     {172, RES_TEXT("保存日志...")},
+    {173, RES_TEXT("（设备已重新连接）")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
