@@ -5,6 +5,8 @@
 #include "dialog_bench.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -341,6 +343,26 @@ private slots:
         CMyCorvixDlg unplugged; // and COM1 once it is gone
         QCOMPARE(unplugged.Line().nPort, 1);
         SetPortSource(previous);
+    }
+
+    void screenshotOfThePortList()
+    {
+        SKIP_UNLESS_SCREENSHOTS("port-list.png");
+        DialogBench bench;
+        const PortSource fake = SetPortSource(PortSource()); // this machine's own ports
+        bench.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
+        auto* ports = qobject_cast<QComboBox*>(bench.dialog->GetDlgItem(1007));
+        QTest::keyClick(ports, Qt::Key_F4);
+        QTest::qWait(400);
+        QWidget* popup = ports->view()->window();
+        QPixmap shot = bench.dialog->grab();
+        QPainter painter(&shot);
+        painter.drawPixmap(bench.dialog->mapFromGlobal(popup->mapToGlobal(QPoint(0, 0))), popup->grab());
+        painter.end();
+        ports->hidePopup();
+        SetPortSource(fake);
+        QVERIFY(shot.save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/port-list.png"_s));
     }
 };
 

@@ -135,7 +135,8 @@ private slots:
         QCOMPARE(bench.camera.Camera().Received(), firstTry + firstTry + firstTry);
 
         // Nothing is written for the camera, and the pages show nothing as read.
-        QCOMPARE(dialog.PagePara().Item<QLineEdit>(1071)->text(), QString());
+        for (const QLineEdit* edit : dialog.PagePara().findChildren<QLineEdit*>())
+            QVERIFY2(edit->text().isEmpty(), qPrintable(edit->objectName() + edit->text()));
         dialog.OnSave();
         QCOMPARE(bench.boxes.Boxes().value(1).text, u"串口未打开或者读取配置未完成！"_s);
         QVERIFY(!dialog.WritesPending());

@@ -22,8 +22,7 @@ using namespace Qt::StringLiterals;
 CDlgPara::CDlgPara(CPageHost& host, QWidget* parent)
     : CTemplatePage(Ids::DialogPara, parent), m_host(host), m_timers([this](int id) { OnTimer(id); }, this)
 {
-    // The six values are shown once at creation: their edits read 0 until the first fill.
-    ShowValues();
+    // The edits stay empty until a read succeeds: a 0 would look as if read.
     // The day/night switch test is offered only where config.ini asks for it.
     if (ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"showSwith"_s, 0) == 0)
         GetDlgItem(1074)->hide();
