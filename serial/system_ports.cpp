@@ -50,6 +50,25 @@ QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& 
     return extra;
 }
 
+QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device)
+{
+    const QString wanted = DeviceOf(device);
+    for (const SystemPort& port : ports) {
+        if (DeviceOf(port.strLocation) == wanted)
+            return port.strSerialNumber;
+    }
+    return QString();
+}
+
+QString LocationOfSerialNumber(const QList<SystemPort>& ports, const QString& serialNumber)
+{
+    for (const SystemPort& port : ports) {
+        if (!serialNumber.isEmpty() && port.strSerialNumber == serialNumber)
+            return port.strLocation;
+    }
+    return QString();
+}
+
 QString PortLabel(const SystemPort& port)
 {
     return port.strDescription.isEmpty() ? port.strName : u"%1 — %2"_s.arg(port.strName, port.strDescription);

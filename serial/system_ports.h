@@ -22,5 +22,10 @@ PortSource SetPortSource(PortSource source);
 // The ports to offer beside COM1..COM5: those that no COMn already opens
 // (compared by the device each name leads to), in the OS's order.
 QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& mappedDevices);
+// The USB serial number of the port that opens `device`, empty when none.
+QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device);
+// Where the port with this USB serial number is now, empty when it is not.
+QString LocationOfSerialNumber(const QList<SystemPort>& ports, const QString& serialNumber);
+
 // How a port shows in the list: "ttyUSB0 — FT232R USB UART", or its name alone.
 QString PortLabel(const SystemPort& port);

@@ -326,6 +326,7 @@ private slots:
         QCOMPARE(ports->itemText(5), u"ttyUSB0 — Simulated camera"_s);
         QCOMPARE(ports->itemData(5, Qt::ToolTipRole).toString(), adapterPath);
 
+        ports->setCurrentIndex(5); // as the user's choice leaves it
         dialog.OnPortChange(5);
         const QString name = QFileInfo(adapterPath).fileName();
         QCOMPARE(Text(dialog, 1033), name + u" 关闭,115200,N,8,1"_s);
@@ -334,11 +335,25 @@ private slots:
         QVERIFY(WaitUntil([&] { return adapter.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
         QCOMPARE(Text(dialog, 1033), name + u",打开,115200,N,8,1"_s);
         QVERIFY(bench.camera.Camera().Received().empty());
+
+        // Unplugged and back under another name: the same USB serial number.
+        PtyCamera moved;
+        QVERIFY2(moved.Start(&error), error.c_str());
+        const QString movedPath = QString::fromStdString(moved.DevicePath());
+        adapter.Vanish();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!QFileInfo::exists(adapterPath));
+        machine.last() = {u"ttyUSB1"_s, movedPath, u"Simulated camera"_s, u"A1B2"_s};
+        dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
+        QVERIFY(WaitUntil([&] { return moved.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QCOMPARE(dialog.Line().strDevice, movedPath);
+        QCOMPARE(ports->currentText(), u"ttyUSB1 — Simulated camera"_s);
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss
         dialog.OnOpenClosePort();
 
         CMyCorvixDlg again; // the next start chooses it again while it is there
         QCOMPARE(qobject_cast<QComboBox*>(again.GetDlgItem(1007))->currentIndex(), 5);
-        QCOMPARE(again.Line().strDevice, adapterPath);
+        QCOMPARE(again.Line().strDevice, movedPath);
         machine.removeLast();
         CMyCorvixDlg unplugged; // and COM1 once it is gone
         QCOMPARE(unplugged.Line().nPort, 1);

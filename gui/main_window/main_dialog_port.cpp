@@ -16,6 +16,7 @@ using namespace Qt::StringLiterals;
 
 bool CMyCorvixDlg::OpenPort()
 {
+    m_strSerialNumber = SerialNumberOf(SystemPorts(), Device());
     return m_session.Open(static_cast<unsigned>(m_line.nPort), Device(), m_line.nBaud, m_line.cParity,
                           m_line.nDataBits, m_line.nStopBits, m_dwCommEvents);
 }
@@ -187,8 +188,19 @@ void CMyCorvixDlg::OnReplugCheck()
         m_timers.KillTimer(kTimerReplug);
         return;
     }
-    // A by-id name comes back when the same adapter is plugged in again. A
-    // device that is there but not ready yet is tried again next second.
+    // A by-id name comes back when the same adapter is plugged in again; an
+    // adapter chosen past COM5 may come back under a new name, known by its
+    // USB serial number. A device that is there but not ready yet is tried
+    // again next second.
+    if (!QFileInfo::exists(m_strLostDevice) && !m_line.strDevice.isEmpty()) {
+        const QString moved = LocationOfSerialNumber(SystemPorts(), m_strSerialNumber);
+        if (moved.isEmpty())
+            return;
+        m_strLostDevice = m_line.strDevice = moved;
+        RememberPort(moved);
+        RefreshPortList();
+        ShowPortDevices();
+    }
     if (!QFileInfo::exists(m_strLostDevice) || !OpenPort())
         return;
     m_strLostDevice.clear();

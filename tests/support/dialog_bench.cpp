@@ -1,6 +1,7 @@
 #include "dialog_bench.h"
 
 #include "protocol/link_protocol.h"
+#include "config/program_dir.h"
 #include "main_window/port_list.h"
 #include "resources/resource_module.h"
 
@@ -8,6 +9,7 @@
 #include <QTest>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTextEdit>
 
@@ -50,8 +52,11 @@ DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTim
     if (!pathInfo.isNull())
         camera.WriteConfig(u"[PathInfo]\n"_s + pathInfo);
     ResourceModule::UseBuiltIn();
-    QStandardPaths::setTestModeEnabled(true); // the upgrade log and the chosen port go to ~/.qttest, not the user's own
-    RememberPort(QString());                   // every test starts at COM1
+    QStandardPaths::setTestModeEnabled(true); // the upgrade log goes to ~/.qttest, not the user's own
+    // The chosen port is this test program's own, beside it: test programs
+    // that run at once do not share it.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, GetProgramDir() + u"/settings"_s);
+    RememberPort(QString()); // every test starts at COM1
     SetPortSource([] { return QList<SystemPort>(); }); // and sees none of this machine's ports
     dialog = std::make_unique<CMyCorvixDlg>();
 }
