@@ -5,6 +5,7 @@
 #include "dialog_bench.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -358,8 +359,11 @@ private slots:
         config.close();
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
+        QCOMPARE(dialog.RestartDevice(0), 0); // lost in the middle of an upgrade's requests
         bench.camera.Camera().Vanish();
         QTRY_VERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.UpgradeMode());
+        QTRY_VERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink()); // its name went with it
         QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, once
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug); // still gone
@@ -373,13 +377,17 @@ private slots:
         plugIn(second);
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
         QVERIFY(dialog.m_bPortOpen);
+        // Read again, and nothing of the upgrade: it is not resumed.
         QVERIFY(WaitUntil([&] { return second.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QVERIFY(!dialog.UpgradeMode());
+        QVERIFY(dialog.PageUpdate().GetDlgItem(1058)->isEnabled());
         QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1（设备已重新连接）"_s);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
 
         // Closed by the technician first: not watched.
         dialog.OnOpenClosePort();
         second.Vanish();
+        QTRY_VERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink());
         PtyCamera third({}, {}, stableName);
         plugIn(third);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
@@ -391,6 +399,7 @@ private slots:
         QVERIFY(WaitUntil([&] { return third.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
         third.Vanish();
         QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink());
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
         dialog.OnPortChange(1);
         PtyCamera fourth({}, {}, stableName);
