@@ -52,6 +52,7 @@ void CUpgradeExchange::Receive(char ch)
             OnImageDone();
         break;
     case CUpgradeReplies::Event::Report:
+        StopTransfer(); // no piece after the "R"
         Release();
         Finish(Outcome::Reported, QString::fromStdString(m_replies.Report()));
         break;
