@@ -129,7 +129,8 @@ private slots:
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
         QCOMPARE(bench.boxes.Boxes().size(), 1);
         QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！\n"_s + detail);
-        QCOMPARE(Text(dialog, 1072), u"读取配置失败！"_s + detail);
+        QCOMPARE(Text(dialog, 1072), u"读取配置失败！"_s);
+        QCOMPARE(dialog.GetDlgItem(1072)->toolTip(), detail);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply)); // no second box
         QVERIFY(!dialog.m_bConfigRead);
         const std::string firstTry = CycleRequests().substr(0, (faults.bMute ? 1 : 11) * 9);

@@ -103,7 +103,8 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
                            : failure.answer.size() < 4
                                ? LoadString(Ids::ReadCutShort).arg(reg, answer).arg(failure.nTries)
                                : LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
-    ShowTransientLabel(LoadString(Ids::ReadFailed) + detail);
+    ShowTransientLabel(LoadString(Ids::ReadFailed)); // the label has room for this much; the box says which
+    GetDlgItem(1072)->setToolTip(detail);
     MessageBox(LoadString(Ids::ReadFailed) + u'\n' + detail, LoadString(Ids::MessageCaption));
 }
 
@@ -125,6 +126,7 @@ void CMyCorvixDlg::OnTimer(int id)
     case kTimerClearLabel:
         m_timers.KillTimer(kTimerClearLabel);
         m_controls.Item<QLabel>(1072)->clear();
+        GetDlgItem(1072)->setToolTip(QString());
         break;
     case kTimerSaveNoReply:
         m_timers.KillTimer(kTimerSaveNoReply);
