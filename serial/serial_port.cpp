@@ -335,14 +335,10 @@ void CSerialPort::OnCommEvent()
             m_bLineEchoes = true;
         m_nHeard += quint64(bytes.size());
     }
-    std::vector<int> messages;
-    for (const MaskedMessage& entry : kMaskedMessages) {
-        if (m_dwEventMask & entry.bit)
-            messages.push_back(entry.message);
-    }
     // One notification per byte, in arrival order, then the masked ones; the
-    // monitor goes on at once, so writes never wait behind the owner.
-    ToOwner([this, bytes, messages] {
+    // monitor goes on at once, so writes never wait behind the owner. The
+    // mask is read on the owner's thread, where Open set it.
+    ToOwner([this, bytes] {
         const quint64 run = m_nRun;
         for (const char byte : bytes) {
             if (m_nRun != run) // stopped or reopened from a handler: the rest belonged to that run
@@ -350,10 +346,11 @@ void CSerialPort::OnCommEvent()
             ++m_nTold;
             SendToOwner(PortMessage::ReceiveChar, static_cast<unsigned char>(byte));
         }
-        for (const int message : messages) {
+        for (const MaskedMessage& entry : kMaskedMessages) {
             if (m_nRun != run)
                 return;
-            SendToOwner(message, 0);
+            if (m_dwEventMask & entry.bit)
+                SendToOwner(entry.message, 0);
         }
     });
 }

@@ -237,42 +237,31 @@ private slots:
     // The camera answers 'S' and 'D' as the last byte arrives, while the
     // transfer's last pause runs, or line noise that begins with 'E' comes
     // mid-transfer: the 'D' used to cut the transfer's end and rate lines
-    // from the log, and the noise swallowed 'S' and 'D' as a report.
+    // from the log, and the noise swallowed 'S' and 'D' as a report. On a
+    // line that echoes, the image's own 'A', 'S', 'D' and "E002" bytes come
+    // back ahead of the camera's answers; they used to be taken for them.
     void repliesThatOvertakeTheTransferCount_data()
     {
         QTest::addColumn<int>("flashMs");
         QTest::addColumn<QByteArray>("noise");
-        QTest::newRow("S and D as the last byte arrives") << 0 << QByteArray();
-        QTest::newRow("E0 noise mid-transfer") << 50 << QByteArray("E0");
+        QTest::addColumn<bool>("echo");
+        QTest::newRow("S and D as the last byte arrives") << 0 << QByteArray() << false;
+        QTest::newRow("E0 noise mid-transfer") << 50 << QByteArray("E0") << false;
+        QTest::newRow("an echoing line") << 50 << QByteArray() << true;
     }
 
     void repliesThatOvertakeTheTransferCount()
     {
         QFETCH(int, flashMs);
         QFETCH(QByteArray, noise);
+        QFETCH(bool, echo);
         CameraFaults faults;
         faults.strNoiseInImage = noise.toStdString();
-        UpgradeBench bench(QuickCamera(flashMs), faults);
-        const QByteArray elf = Pattern(2000, 13);
-        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
-        bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
-        QCOMPARE(LogWithRates(bench.page), ExaminedLines(u".elf.flash"_s, elf) + TransferLines(u"cam_V1.4.elf.flash"_s, 2000)
-                                               + QStringList{u"升级成功！"_s});
-        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf)));
-    }
-
-    // On a line that echoes, the image's own 'A', 'S', 'D' and "E002" bytes
-    // come back to the host ahead of the camera's answers; they used to be
-    // taken for those answers.
-    void anEchoingLineUpgradesAsACleanOne()
-    {
         PtyOptions line;
-        line.bEcho = true;
-        UpgradeBench bench(QuickCamera(), {}, line);
-        QByteArray elf = Pattern(2000, 11);
-        elf.replace(500, 7, "ASDE001");
+        line.bEcho = echo;
+        UpgradeBench bench(QuickCamera(flashMs), faults, line);
+        QByteArray elf = Pattern(2000, 13);
+        elf.replace(500, 7, "ASDE001"); // the camera's replies, as image bytes
         elf.replace(1500, 4, "E002");
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
         bench.page.OnUpgrade();
@@ -281,7 +270,7 @@ private slots:
         QCOMPARE(LogWithRates(bench.page), ExaminedLines(u".elf.flash"_s, elf) + TransferLines(u"cam_V1.4.elf.flash"_s, 2000)
                                                + QStringList{u"升级成功！"_s});
         QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf)));
-        QVERIFY(bench.dialog->Port().LineEchoes());
+        QCOMPARE(bench.dialog->Port().LineEchoes(), echo);
     }
 
     void anErrorReportEndsTheRun_data()

@@ -16,7 +16,9 @@ using namespace Qt::StringLiterals;
 
 bool CMyCorvixDlg::OpenPort()
 {
-    m_strSerialNumber = SerialNumberOf(SystemPorts(), Device());
+    // Only an adapter chosen past COM5 is followed to a new name: the OS's
+    // list is looked up for it alone.
+    m_strSerialNumber = m_line.strDevice.isEmpty() ? QString() : SerialNumberOf(SystemPorts(), m_line.strDevice);
     return m_session.Open(static_cast<unsigned>(m_line.nPort), Device(), m_line.nBaud, m_line.cParity,
                           m_line.nDataBits, m_line.nStopBits, m_dwCommEvents);
 }
