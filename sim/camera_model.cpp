@@ -2,6 +2,7 @@
 
 #include "protocol/checksum.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -34,6 +35,22 @@ bool ParseHex(const std::string& text, std::size_t at, std::size_t digits, int* 
             return false;
     }
     return true;
+}
+
+// The version an image's leading name carries after its last '_' ("V1.4"
+// of "cam_V1.4.elf.flash") as the register shows it (0x14); -1 without one.
+int NamedVersion(const std::string& bytes)
+{
+    const std::string name = bytes.substr(0, std::min(bytes.find_first_of(std::string("\0\n", 2)), std::size_t(128)));
+    const std::size_t underscore = name.rfind('_');
+    unsigned major = 0;
+    unsigned minor = 0;
+    char dot = 0;
+    if (underscore == std::string::npos
+        || std::sscanf(name.c_str() + underscore, "_%*1[vV]%2u.%2u%c", &major, &minor, &dot) != 3 || dot != '.'
+        || major > 15 || minor > 15)
+        return -1;
+    return static_cast<int>(major << 4 | minor);
 }
 
 } // namespace
@@ -124,6 +141,8 @@ void CameraModel::OnLine(std::int64_t nowMs)
 void CameraModel::Restart(std::int64_t nowMs)
 {
     ++m_nRestarts;
+    for (const auto& [address, version] : std::exchange(m_flashedVersions, {}))
+        m_registers[address] = version;
     m_bRestartArmed = false;
     m_line.clear();
     m_nAsterisks = 0;
@@ -194,6 +213,8 @@ void CameraModel::FinishImage(std::int64_t nowMs)
     else
         m_image.strVerdict = "D";
     m_images.push_back(m_image);
+    if (m_image.strVerdict == "D")
+        TakeVersionOf(m_image);
     if (m_faults.bSilentAfterImage) {
         m_state = State::AwaitRelease;
         return;
@@ -202,6 +223,14 @@ void CameraModel::FinishImage(std::int64_t nowMs)
     UpgradeReply("S", nowMs);
     m_state = State::Flashing;
     m_nFlashDoneMs = nowMs + m_timing.nFlashMs;
+}
+
+void CameraModel::TakeVersionOf(const ReceivedImage& image)
+{
+    const int version = NamedVersion(image.bytes);
+    if (m_faults.bKeepVersion || version < 0 || (image.nType != 1 && image.nType != 2))
+        return;
+    m_flashedVersions[image.nType == 1 ? 0x01 : 0x00] = static_cast<std::uint8_t>(version);
 }
 
 void CameraModel::Tick(std::int64_t nowMs)

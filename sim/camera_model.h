@@ -30,6 +30,7 @@ struct CameraFaults {
     std::string strNoiseInImage;     // sent once half of an image has arrived, as line noise would be
     std::string strNoiseAfterVerdict; // sent right after 'D' or a report
     int nIgnoredWriteRegister = -1; // writes to this register are taken and forgotten
+    bool bKeepVersion = false;      // still report the old versions after a flashed image and a restart
     std::vector<ReplyFault> replyFaults;
 };
 
@@ -56,6 +57,9 @@ struct ReceivedImage {
 //   "w %02X %04X" CR LF  -> stores the value; 0 then 1 to 0xFFFF restarts
 //   after a restart: "*****" -> 'A', then "U", a 7-byte header and the image;
 //   the camera answers 'S', then 'D' or "E001".."E004"/"E010"; "R" releases it.
+// An elf or sof image that begins with its own name ("cam_V1.4.elf.flash",
+// ended by NUL or LF) is run after the next restart: the camera then reports
+// that version in register 0x01 (elf) or 0x00 (sof).
 class CameraModel {
 public:
     struct Output {
@@ -83,6 +87,7 @@ private:
     void OnLine(std::int64_t nowMs);
     void OnUpgradeByte(unsigned char byte, std::int64_t nowMs);
     void FinishImage(std::int64_t nowMs);
+    void TakeVersionOf(const ReceivedImage& image);
     void Restart(std::int64_t nowMs);
     void Reply(const std::string& text, std::int64_t nowMs);
     // The answer for a register after its ReplyFaults; empty when it is lost.
@@ -106,5 +111,6 @@ private:
     std::int64_t m_nFlashDoneMs = 0;
     std::int64_t m_nReplyChars = 0;
     std::vector<ReceivedImage> m_images;
+    std::map<int, std::uint8_t> m_flashedVersions; // register -> version, run from the next restart
     std::vector<Output> m_output;
 };

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -18,13 +19,14 @@ void OnSignal(int)
     g_bQuit = true;
 }
 
-void ReportImage(const std::string& captureDir, std::size_t index, const ReceivedImage& image)
+// `camera` names one of several ("camera2-"), empty for a single one.
+void ReportImage(const std::string& captureDir, const std::string& camera, std::size_t index, const ReceivedImage& image)
 {
-    std::printf("received image %zu: type %d, %u bytes, checksum %04x, answered %s\n", index + 1, image.nType,
-                image.nLength, image.nChecksum, image.strVerdict.c_str());
+    std::printf("%sreceived image %zu: type %d, %u bytes, checksum %04x, answered %s\n", camera.c_str(), index + 1,
+                image.nType, image.nLength, image.nChecksum, image.strVerdict.c_str());
     if (!captureDir.empty()) {
-        const std::string path =
-            captureDir + "/image-" + std::to_string(index + 1) + "-type" + std::to_string(image.nType) + ".bin";
+        const std::string path = captureDir + "/" + camera + "image-" + std::to_string(index + 1) + "-type"
+                                 + std::to_string(image.nType) + ".bin";
         std::ofstream(path, std::ios::binary).write(image.bytes.data(), static_cast<std::streamsize>(image.bytes.size()));
         std::printf("  written to %s\n", path.c_str());
     }
@@ -46,33 +48,46 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    PtyCamera camera(options.faults, options.timing, options.pty);
-    for (const auto& [address, value] : options.registers)
-        camera.SetRegister(address, static_cast<std::uint8_t>(value));
-    if (!camera.Start(&error)) {
-        std::fprintf(stderr, "orvane-camsim: %s\n", error.c_str());
-        return 1;
+    std::vector<std::unique_ptr<PtyCamera>> cameras;
+    for (int n = 0; n < options.nCount; ++n) {
+        auto camera = std::make_unique<PtyCamera>(options.faults, options.timing, options.pty);
+        for (const auto& [address, value] : options.registers)
+            camera->SetRegister(address, static_cast<std::uint8_t>(value));
+        if (!camera->Start(&error)) {
+            std::fprintf(stderr, "orvane-camsim: %s\n", error.c_str());
+            return 1;
+        }
+        camera->SetFlood(options.bFlood);
+        cameras.push_back(std::move(camera));
     }
-    camera.SetFlood(options.bFlood);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
 
-    std::printf("orvane-camsim: camera on %s\n", camera.DevicePath().c_str());
+    const auto name = [&](std::size_t n) { return cameras.size() > 1 ? "camera" + std::to_string(n + 1) + "-" : std::string(); };
+    for (std::size_t n = 0; n < cameras.size(); ++n)
+        std::printf("orvane-camsim: %scamera on %s\n", name(n).c_str(), cameras[n]->DevicePath().c_str());
     if (!options.pty.strLinkPath.empty())
         std::printf("orvane-camsim: linked as %s\n", options.pty.strLinkPath.c_str());
     std::fflush(stdout);
 
-    std::size_t saved = 0;
-    while (!g_bQuit) {
+    std::vector<std::size_t> saved(cameras.size(), 0);
+    std::vector<bool> told(cameras.size(), false);
+    std::size_t vanished = 0;
+    while (!g_bQuit && vanished < cameras.size()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (camera.Vanished()) {
-            std::puts("orvane-camsim: terminal closed (--vanish-after)");
-            break;
+        for (std::size_t n = 0; n < cameras.size(); ++n) {
+            const std::vector<ReceivedImage> images = cameras[n]->Images();
+            for (; saved[n] < images.size(); ++saved[n])
+                ReportImage(options.strCaptureDir, name(n), saved[n], images[saved[n]]);
+            if (cameras[n]->Vanished() && !told[n]) {
+                told[n] = true;
+                ++vanished;
+                std::printf("orvane-camsim: %sterminal closed (--vanish-after)\n", name(n).c_str());
+                std::fflush(stdout);
+            }
         }
-        const std::vector<ReceivedImage> images = camera.Images();
-        for (; saved < images.size(); ++saved)
-            ReportImage(options.strCaptureDir, saved, images[saved]);
     }
-    camera.Stop();
+    for (const auto& camera : cameras)
+        camera->Stop();
     return 0;
 }

@@ -18,6 +18,8 @@ bool ToNumber(const std::string& text, int base, long max, long* value)
     return errno == 0 && *value <= max;
 }
 
+constexpr int kMostCameras = 64;
+
 } // namespace
 
 std::string CamsimHelp()
@@ -27,7 +29,9 @@ std::string CamsimHelp()
            "point the configuration tool's COM port at it ([Ports] COM1=<path> in config.ini).\n"
            "\n"
            "Line:\n"
-           "  --link PATH            also make a symbolic link PATH to the device\n"
+           "  --count N              N cameras at once, each on its own pseudo-terminal (one\n"
+           "                         device line each); the other options apply to every one\n"
+           "  --link PATH            also make a symbolic link PATH to the device (one camera)\n"
            "  --no-pacing            answer at once instead of at the line rate the host set\n"
            "                         on the terminal (10 bit times per byte)\n"
            "  --register ADDR=VALUE  power-on value of a register, both hexadecimal (repeatable)\n"
@@ -39,6 +43,10 @@ std::string CamsimHelp()
            "  --flash-time MS        time between 'S' and 'D' for a received image (default 300;\n"
            "                         0 answers both as the last byte arrives)\n"
            "  --capture-dir DIR      write every received image to DIR/image-<n>-type<t>.bin\n"
+           "                         (camera<k>-image-... with --count)\n"
+           "  An elf or sof image that begins with its file name (\"cam_V1.4.elf.flash\", then\n"
+           "  NUL or LF) is run after the next restart: the camera reports version V1.4.\n"
+           "  --keep-version         report the old versions after every image and restart\n"
            "Faults:\n"
            "  --reply-delay MS       answer every read command MS late\n"
            "  --mute                 never answer a read command\n"
@@ -104,6 +112,7 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--extra-every", number(&options->faults.nExtraEvery)},
         {"--garble-every", number(&options->faults.nGarbleEvery)},
         {"--vanish-after", number(&options->pty.nVanishAfterBytes)},
+        {"--count", number(&options->nCount)},
         {"--ignore-write", [options](const std::string& value) {
              long address = 0;
              if (!ToNumber(value, 16, 0xFFFF, &address))
@@ -130,6 +139,7 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--silent-after-image", &options->faults.bSilentAfterImage},
         {"--flood", &options->bFlood},
         {"--echo", &options->pty.bEcho},
+        {"--keep-version", &options->faults.bKeepVersion},
         {"--help", &options->bHelp},
     };
 
@@ -153,6 +163,14 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
             *error = "unknown option " + arg;
             return false;
         }
+    }
+    if (options->nCount < 1 || options->nCount > kMostCameras) {
+        *error = "--count: from 1 to " + std::to_string(kMostCameras) + " cameras";
+        return false;
+    }
+    if (options->nCount > 1 && !options->pty.strLinkPath.empty()) {
+        *error = "--link names one camera's device; it cannot go with --count";
+        return false;
     }
     return true;
 }

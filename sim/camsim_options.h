@@ -13,6 +13,7 @@ struct CamsimOptions {
     PtyOptions pty;
     bool bFlood = false;
     bool bHelp = false;
+    int nCount = 1;                               // cameras, each on its own pseudo-terminal
     std::string strCaptureDir;                    // received images are written here
     std::vector<std::pair<int, int>> registers;   // power-on values that differ from the defaults
 };

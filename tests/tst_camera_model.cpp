@@ -124,6 +124,41 @@ private slots:
         QCOMPARE(received.strVerdict, std::string("D"));
     }
 
+    void runsTheFlashedVersionAfterTheNextRestart_data()
+    {
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QByteArray>("leadingName");
+        QTest::addColumn<bool>("keepVersion");
+        QTest::addColumn<int>("hardwareAfter");
+        QTest::addColumn<int>("softwareAfter");
+        QTest::newRow("elf") << 1 << QByteArray("cam_V2.7.elf.flash\n") << false << 0x12 << 0x27;
+        QTest::newRow("sof") << 2 << QByteArray("board_v1.15.sof.flash") << false << 0x1F << 0x13;
+        QTest::newRow("kept old version") << 1 << QByteArray("cam_V2.7.elf.flash\n") << true << 0x12 << 0x13;
+        QTest::newRow("font carries none") << 3 << QByteArray("cn_V2.7.font.flash\n") << false << 0x12 << 0x13;
+        QTest::newRow("no version in the name") << 1 << QByteArray("cam.elf.flash\n") << false << 0x12 << 0x13;
+    }
+
+    void runsTheFlashedVersionAfterTheNextRestart()
+    {
+        QFETCH(int, type);
+        QFETCH(QByteArray, leadingName);
+        QFETCH(bool, keepVersion);
+        CameraFaults faults;
+        faults.bKeepVersion = keepVersion;
+        CameraModel camera(faults);
+        QCOMPARE(EnterUpgrade(camera), std::string("A"));
+        const std::string image = leadingName.toStdString() + std::string("\0firmware", 9);
+        const auto length = static_cast<std::uint32_t>(image.size());
+        Exchange(camera, "U" + Header(type, ComputeChecksum(image), length) + image, 2100, 1000);
+        Exchange(camera, "R", 3200);
+        QCOMPARE(Exchange(camera, "r 0001 \r\n", 3300), std::string("13\r\n")); // still the old one until restarted
+        Exchange(camera, "w 00 FFFF\r\nw 01 FFFF\r\n", 4000);
+        QFETCH(int, hardwareAfter);
+        QFETCH(int, softwareAfter);
+        QCOMPARE(int(camera.Register(0x00)), hardwareAfter);
+        QCOMPARE(int(camera.Register(0x01)), softwareAfter);
+    }
+
     void reportsBadImages_data()
     {
         QTest::addColumn<int>("type");
@@ -193,7 +228,7 @@ private slots:
         std::string error;
         QVERIFY(ParseCamsimOptions({"--link", "/tmp/cam", "--no-pacing", "--drop-every", "5", "--upgrade-error",
                                     "E002", "--register", "1F=11", "--vanish-after", "9", "--mute", "--echo",
-                                    "--drop-reply", "10:once", "--garble-reply", "F9"},
+                                    "--drop-reply", "10:once", "--garble-reply", "F9", "--keep-version"},
                                    &options, &error));
         QCOMPARE(options.pty.strLinkPath, std::string("/tmp/cam"));
         QVERIFY(!options.pty.bPaced);
@@ -209,10 +244,15 @@ private slots:
         QVERIFY(options.faults.replyFaults[0].bOnce);
         QCOMPARE(int(options.faults.replyFaults[1].kind), int(ReplyFault::Kind::Garble));
         QVERIFY(!options.faults.replyFaults[1].bOnce);
+        QVERIFY(options.faults.bKeepVersion);
+        CamsimOptions several;
+        QVERIFY(ParseCamsimOptions({"--count", "8"}, &several, &error));
+        QCOMPARE(several.nCount, 8);
 
         for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
                  {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--drop-every", "-1"}, {"--drop-every", "+3"},
-                 {"--register", "1F"}, {"--drop-char", "10:twice"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"}}) {
+                 {"--register", "1F"}, {"--drop-char", "10:twice"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"},
+                 {"--count", "0"}, {"--count", "2", "--link", "/tmp/cam"}}) {
             CamsimOptions rejected;
             QVERIFY(!ParseCamsimOptions(bad, &rejected, &error));
             QVERIFY(!error.empty());
