@@ -65,7 +65,8 @@ int main(int argc, char** argv)
 
     const auto name = [&](std::size_t n) { return cameras.size() > 1 ? "camera" + std::to_string(n + 1) + "-" : std::string(); };
     for (std::size_t n = 0; n < cameras.size(); ++n)
-        std::printf("orvane-camsim: %scamera on %s\n", name(n).c_str(), cameras[n]->DevicePath().c_str());
+        std::printf("orvane-camsim: camera%s on %s\n", cameras.size() > 1 ? (" " + std::to_string(n + 1)).c_str() : "",
+                    cameras[n]->DevicePath().c_str());
     if (!options.pty.strLinkPath.empty())
         std::printf("orvane-camsim: linked as %s\n", options.pty.strLinkPath.c_str());
     std::fflush(stdout);
