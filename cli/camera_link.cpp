@@ -23,7 +23,7 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
 
-CCameraLink::CCameraLink(QTextStream& err)
+CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
     : m_timers([this](int id) {
           if (m_pUpgrade)
               m_pUpgrade->OnTimer(id);
@@ -36,7 +36,7 @@ CCameraLink::CCameraLink(QTextStream& err)
                  },
                  [this] { m_bLost = true; }})
 {
-    m_session.Port().SetErrorReporter([this, &err](const CommErrorReport& report) {
+    m_session.Port().SetErrorReporter([this, tell = std::move(tell)](const CommErrorReport& report) {
         if (report.bDeviceLost) {
             m_strLossReason = report.strSystemText;
             return;
@@ -44,7 +44,7 @@ CCameraLink::CCameraLink(QTextStream& err)
         const QString what = report.strStep.startsWith(u"Read")    ? u"reading from it"_s
                              : report.strStep.startsWith(u"Write") ? u"writing to it"_s
                                                                    : u"setting up the line"_s;
-        err << u"orvane-cli: %1: %2 failed: %3"_s.arg(m_strPort, what, report.strSystemText) << Qt::endl;
+        tell(u"%1: %2 failed: %3"_s.arg(m_strPort, what, report.strSystemText));
     });
 }
 

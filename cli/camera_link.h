@@ -6,7 +6,6 @@
 
 #include <QDeadlineTimer>
 #include <QString>
-#include <QTextStream>
 #include <atomic>
 #include <functional>
 #include <optional>
@@ -29,8 +28,9 @@ public:
         CCameraLink& m_link;
     };
 
-    // The port's errors are told on `err` in the command line's words.
-    explicit CCameraLink(QTextStream& err);
+    // The port's errors are told, one line each in the command line's
+    // words, to `tell` on the link's thread.
+    explicit CCameraLink(std::function<void(const QString&)> tell);
     ~CCameraLink();
 
     // Opens P: a device path, or COMn as config.ini maps it. False with

@@ -7,6 +7,7 @@
 #include "protocol/link_protocol.h"
 #include "protocol/register_map.h"
 #include "settings/settings_file.h"
+#include "settings_apply.h"
 
 #include <QJsonDocument>
 #include <QSerialPortInfo>
@@ -17,13 +18,12 @@ namespace {
 
 constexpr int kMappedPorts = 16;        // COM1 .. COM16 looked up in config.ini
 
-CameraSettings SettingsOfCamera(const CCameraLink& link)
-{
-    const unsigned char* image = link.Registers().data();
-    return {DecodeImageSettings(image), StoredRegister(image, kLanguageRegister) & 0x01};
-}
-
 } // namespace
+
+std::function<void(const QString&)> ErrorLines(CliStreams& io)
+{
+    return [&io](const QString& line) { io.err << u"orvane-cli: "_s << line << Qt::endl; };
+}
 
 bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io)
 {
@@ -102,7 +102,7 @@ int RunPorts(CliStreams& io)
 
 int RunRead(const CliOptions& options, CliStreams& io)
 {
-    CCameraLink link(io.err);
+    CCameraLink link(ErrorLines(io));
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
     const QJsonObject json = SettingsToJson(SettingsOfCamera(link));
@@ -119,53 +119,43 @@ int RunApply(const CliOptions& options, CliStreams& io)
     if (!ReadInputFile(options.strFile, kSettingsFileMax, &file, io))
         return ExitCode::Usage;
     // Checked in full before the port is opened, so a bad file sends nothing.
-    CameraSettings wanted;
-    QStringList keys;
     QString error;
-    if (!ReadSettingsFile(file, &wanted, &keys, &error)) {
+    const std::optional<SettingsToApply> settings = CheckSettingsFile(file, &error);
+    if (!settings) {
         io.err << u"orvane-cli: %1: %2"_s.arg(options.strFile, error) << Qt::endl;
         return ExitCode::Usage;
     }
 
-    CCameraLink link(io.err);
+    CCameraLink link(ErrorLines(io));
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    // Laid over what the camera has: a file that only fits the defaults
-    // (contrast enhancement on while this camera's backlight is on) is
-    // refused here, before anything is written.
-    wanted = SettingsOfCamera(link);
-    if (!ReadSettingsFile(file, &wanted, &keys, &error)) {
-        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(), error)
+    const ApplyResult result = ApplySettings(link, *settings);
+    switch (result.fault) {
+    case ApplyResult::Fault::None: break;
+    case ApplyResult::Fault::DoesNotFit:
+        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(),
+                                                                                      result.strError)
                << Qt::endl;
         return ExitCode::Usage;
-    }
-    std::vector<RegisterWrite> writes = FullWrite(wanted.image, link.Registers().data());
-    writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
-    writes.push_back({1, kCommitRegister});
-    for (const RegisterWrite& write : writes)
-        link.Write(write);
-    link.Pause(kReadBackPauseMs);
-    if (!link.ReadConfiguration(&error)) {
-        io.err << u"orvane-cli: the read-back failed: "_s << error << Qt::endl;
+    case ApplyResult::Fault::ReadBackFailed:
+        io.err << u"orvane-cli: the read-back failed: "_s << result.strError << Qt::endl;
         return ExitCode::CameraOrPort;
-    }
-    const QStringList differences =
-        SettingsDifferences(SettingsToJson(wanted), SettingsToJson(SettingsOfCamera(link)), keys);
-    if (!differences.isEmpty()) {
-        io.err << u"orvane-cli: %1 setting(s) did not read back as written:\n"_s.arg(differences.size());
-        for (const QString& difference : differences)
+    case ApplyResult::Fault::Differs:
+        io.err << u"orvane-cli: %1 setting(s) did not read back as written:\n"_s.arg(result.differences.size());
+        for (const QString& difference : result.differences)
             io.err << u"  "_s << difference << u'\n';
         io.err.flush();
         return ExitCode::CameraOrPort;
     }
-    io.out << u"applied %1 settings to the camera on %2; all read back as written\n"_s.arg(keys.size()).arg(link.PortName())
+    io.out << u"applied %1 settings to the camera on %2; all read back as written\n"_s.arg(settings->keys.size())
+                  .arg(link.PortName())
            << Qt::flush;
     return ExitCode::Success;
 }
 
 int RunRestart(const CliOptions& options, CliStreams& io)
 {
-    CCameraLink link(io.err);
+    CCameraLink link(ErrorLines(io));
     QString error;
     if (!link.Open(options.strPort, options.nBaud, &error)) {
         io.err << u"orvane-cli: "_s << error << Qt::endl;

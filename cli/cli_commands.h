@@ -3,6 +3,7 @@
 #include "cli_options.h"
 
 #include <QTextStream>
+#include <functional>
 
 // The commands of orvane-cli; each returns the program's exit code.
 namespace ExitCode {
@@ -18,6 +19,9 @@ struct CliStreams {
 };
 
 class CCameraLink;
+
+// A link whose port errors go to standard error as "orvane-cli: ..." lines.
+std::function<void(const QString&)> ErrorLines(CliStreams& io);
 
 int RunPorts(CliStreams& io);
 int RunRead(const CliOptions& options, CliStreams& io);

@@ -1,59 +1,11 @@
 // orvane-cli upgrade: the package's images, one by one, with progress.
 #include "camera_link.h"
 #include "cli_commands.h"
+#include "upgrade_images.h"
 #include "upgrade_run.h"
-#include "protocol/register_map.h"
-#include "settings/image_settings.h"
-#include "protocol/checksum.h"
-#include "firmware/image_files.h"
-#include "firmware/package_reader.h"
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// The package read and checked whole, or nullopt after saying why.
-std::optional<PackageContents> CheckedPackage(const QString& path, CliStreams& io)
-{
-    QByteArray package;
-    if (!ReadInputFile(path, kPackageFileMax, &package, io))
-        return std::nullopt;
-    PackageError error;
-    std::optional<PackageContents> contents = ReadPackage(package, PackageLimits{}, &error);
-    if (!contents) {
-        const bool notAPackage = error.fault == PackageFault::NotTagged || error.fault == PackageFault::NotAZip;
-        io.err << (notAPackage ? u"orvane-cli: %1 is not an upgrade package (%2); nothing was sent"_s
-                               : u"orvane-cli: %1 is a bad upgrade package, nothing was sent: %2"_s)
-                      .arg(path, error.strDetail)
-               << Qt::endl;
-    }
-    return contents;
-}
-
-// The images of the package the camera does not run yet, each with a line
-// for what is left out.
-std::vector<UpgradeImage> ImagesToSend(const PackageContents& contents, const CCameraLink& link, CliStreams& io)
-{
-    for (const QString& line : contents.skipped)
-        io.out << u"skipped "_s << line << u'\n';
-    const ImageSettings camera = DecodeImageSettings(link.Registers().data());
-    const QString software = VersionText(camera.nSoftwareVersion);
-    const QString hardware = VersionText(camera.nHardwareVersion);
-    std::vector<UpgradeImage> images;
-    for (const PackageEntry& entry : contents.entries) {
-        const QString shown = PrintableName(entry.strName);
-        const ImageKind kind = ImageKindForName(entry.strName);
-        if (kind == ImageKind::Other)
-            io.out << u"skipped %1: not an elf, sof or font image\n"_s.arg(shown);
-        else if (CheckImageName(entry.strName, software, hardware) == 0)
-            io.out << u"skipped %1: the camera runs this version already\n"_s.arg(shown);
-        else
-            images.push_back({shown, entry.bytes, int(kind), ComputeChecksum(entry.bytes)});
-    }
-    return images;
-}
-
-} // namespace
 
 int RunUpgrade(const CliOptions& options, CliStreams& io)
 {
@@ -62,10 +14,13 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     if (!contents)
         return ExitCode::Usage;
 
-    CCameraLink link(io.err);
+    CCameraLink link(ErrorLines(io));
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    const std::vector<UpgradeImage> images = ImagesToSend(*contents, link, io);
+    const ImageChoice choice = ImagesToSend(*contents, link.Registers());
+    for (const QString& line : choice.skipped)
+        io.out << u"skipped "_s << line << u'\n';
+    const std::vector<UpgradeImage>& images = choice.images;
     if (images.empty()) {
         io.out << u"nothing to send: the camera runs every image of the package already\n"_s << Qt::flush;
         return ExitCode::Success;

@@ -1,0 +1,46 @@
+#include "settings_apply.h"
+
+#include "camera_link.h"
+#include "protocol/link_protocol.h"
+#include "protocol/register_map.h"
+#include "settings/settings_file.h"
+
+CameraSettings SettingsOfCamera(const CCameraLink& link)
+{
+    const unsigned char* image = link.Registers().data();
+    return {DecodeImageSettings(image), StoredRegister(image, kLanguageRegister) & 0x01};
+}
+
+std::optional<SettingsToApply> CheckSettingsFile(const QByteArray& file, QString* error)
+{
+    CameraSettings defaults;
+    SettingsToApply settings{file, {}};
+    if (!ReadSettingsFile(file, &defaults, &settings.keys, error))
+        return std::nullopt;
+    return settings;
+}
+
+ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings)
+{
+    // Laid over what the camera has: a file that only fits the defaults
+    // (contrast enhancement on while this camera's backlight is on) is
+    // refused here, before anything is written.
+    CameraSettings wanted = SettingsOfCamera(link);
+    QStringList keys;
+    QString error;
+    if (!ReadSettingsFile(settings.file, &wanted, &keys, &error))
+        return {ApplyResult::Fault::DoesNotFit, error, {}};
+    std::vector<RegisterWrite> writes = FullWrite(wanted.image, link.Registers().data());
+    writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
+    writes.push_back({1, kCommitRegister});
+    for (const RegisterWrite& write : writes)
+        link.Write(write);
+    link.Pause(kReadBackPauseMs);
+    if (!link.ReadConfiguration(&error))
+        return {ApplyResult::Fault::ReadBackFailed, error, {}};
+    const QStringList differences =
+        SettingsDifferences(SettingsToJson(wanted), SettingsToJson(SettingsOfCamera(link)), keys);
+    if (!differences.isEmpty())
+        return {ApplyResult::Fault::Differs, {}, differences};
+    return {};
+}

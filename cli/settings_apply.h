@@ -1,0 +1,39 @@
+#pragma once
+
+#include "settings/settings_file.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class CCameraLink;
+
+// The settings of the camera as the link's last read left them.
+CameraSettings SettingsOfCamera(const CCameraLink& link);
+
+// A settings file checked in full against the defaults, before any port is
+// opened, so that a bad file sends nothing.
+struct SettingsToApply {
+    QByteArray file;
+    QStringList keys; // the settings it names
+};
+std::optional<SettingsToApply> CheckSettingsFile(const QByteArray& file, QString* error);
+
+// What writing the settings to a camera came to.
+struct ApplyResult {
+    enum class Fault {
+        None,
+        DoesNotFit,     // refused for this camera's settings before anything was written
+        ReadBackFailed, // written, but the read-back failed
+        Differs,        // written and read back, and some settings differ
+    };
+    Fault fault = Fault::None;
+    QString strError;        // DoesNotFit, ReadBackFailed: why
+    QStringList differences; // Differs: "key: wanted X, camera has Y"
+};
+
+// Lays the file over what the camera has (just read), writes the whole
+// image, the OSD language and the commit, pauses, reads back and compares
+// the file's settings.
+ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings);
