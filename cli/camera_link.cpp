@@ -59,12 +59,27 @@ QString CCameraLink::LossText() const
                                      : u"%1 went away (%2)"_s.arg(m_strPort, m_strLossReason);
 }
 
-bool CCameraLink::Open(const QString& port, int baud, QString* error)
+namespace {
+
+const QRegularExpression& ComName()
 {
     static const QRegularExpression comName(u"^COM([1-9][0-9]{0,2})$"_s, QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch com = comName.match(port);
+    return comName;
+}
+
+} // namespace
+
+QString CCameraLink::DeviceOf(const QString& port)
+{
+    const QRegularExpressionMatch com = ComName().match(port);
+    return com.hasMatch() ? ResolvePortName(com.captured(1).toUInt()) : port;
+}
+
+bool CCameraLink::Open(const QString& port, int baud, QString* error)
+{
+    const QRegularExpressionMatch com = ComName().match(port);
     const unsigned number = com.hasMatch() ? com.captured(1).toUInt() : 0;
-    const QString device = com.hasMatch() ? ResolvePortName(number) : port;
+    const QString device = DeviceOf(port);
     m_strPort = device == port ? port : u"%1 (%2)"_s.arg(port, device);
     m_bLost = false;
     m_nBaud = baud;

@@ -36,6 +36,8 @@ public:
     // Opens P: a device path, or COMn as config.ini maps it. False with
     // *error naming the port and the OS's reason.
     bool Open(const QString& port, int baud, QString* error);
+    // The device P opens: P itself, or what config.ini maps COMn to.
+    static QString DeviceOf(const QString& port);
     // Lets what was handed over go out (a few seconds at most), then closes.
     void Close();
     CSerialPort& Port() { return m_session.Port(); }

@@ -28,6 +28,7 @@ int RunRead(const CliOptions& options, CliStreams& io);
 int RunApply(const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
+int RunProvision(const CliOptions& options, CliStreams& io);
 
 // Shared by the commands: opens the port and reads the camera, and reads a
 // whole regular, non-empty file of at most maxBytes; each false after saying why.

@@ -64,6 +64,7 @@ int main(int argc, char** argv)
     case CliOptions::Command::Apply: return RunApply(*options, io);
     case CliOptions::Command::Upgrade: return RunUpgrade(*options, io);
     case CliOptions::Command::Restart: return RunRestart(*options, io);
+    case CliOptions::Command::Provision: return RunProvision(*options, io);
     }
     return ExitCode::Usage;
 }

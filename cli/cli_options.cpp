@@ -2,6 +2,8 @@
 
 #include "line_settings.h"
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -19,7 +21,31 @@ constexpr CommandName kCommands[] = {
     {u"apply", CliOptions::Command::Apply, true, true},
     {u"upgrade", CliOptions::Command::Upgrade, true, true},
     {u"restart", CliOptions::Command::Restart, true, false},
+    {u"provision", CliOptions::Command::Provision, false, false},
 };
+
+// The options only provision takes, with a value each.
+struct ProvisionOption {
+    const char16_t* name;
+    QString CliOptions::*field;
+};
+
+constexpr ProvisionOption kProvisionOptions[] = {
+    {u"--ports-file", &CliOptions::strPortsFile},
+    {u"--upgrade", &CliOptions::strPackage},
+    {u"--apply", &CliOptions::strSettings},
+    {u"--report", &CliOptions::strReport},
+};
+
+// What is wrong with the options of provision, or nothing.
+QString ProvisionProblem(const CliOptions& options)
+{
+    if (options.ports.isEmpty() && options.strPortsFile.isEmpty())
+        return u"provision needs --port (once per camera) or --ports-file"_s;
+    if (options.strPackage.isEmpty() && options.strSettings.isEmpty())
+        return u"provision needs --upgrade PACKAGE, --apply SETTINGS or both"_s;
+    return QString();
+}
 
 } // namespace
 
@@ -35,14 +61,22 @@ QString CliHelpText()
            "  apply FILE         write a settings file to the camera, read back and compare\n"
            "  upgrade PACKAGE    send the images of an upgrade package to the camera\n"
            "  restart            restart the camera\n"
+           "  provision          set up every camera given with --port at once, each on its own:\n"
+           "                     --upgrade PACKAGE: send the images it does not run, restart it\n"
+           "                       and verify that it reports the versions the images name;\n"
+           "                     --apply SETTINGS: write the settings, read back and compare;\n"
+           "                     --ports-file FILE: more ports, one per line (# starts a comment);\n"
+           "                     --report FILE: append one JSON line per camera\n"
            "\n"
            "Options:\n"
            "  --port P           the camera's port: a device (/dev/ttyUSB0, COM3 on Windows)\n"
-           "                     or COMn as mapped in config.ini's [Ports] section\n"
+           "                     or COMn as mapped in config.ini's [Ports] section (provision:\n"
+           "                     once per camera)\n"
            "  --baud B           the line rate (default 115200)\n"
            "  --help, --version\n"
            "\n"
-           "Exit codes: 0 success, 1 the camera or the port failed, 2 bad usage or a bad settings file.\n"_s;
+           "Exit codes: 0 success (provision: every camera), 1 the camera or the port failed\n"
+           "(provision: any camera), 2 bad usage, a bad settings file or package (nothing sent).\n"_s;
 }
 
 std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QString* error)
@@ -74,6 +108,14 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             if (!port)
                 return std::nullopt;
             options.strPort = *port;
+            options.ports.append(*port);
+        } else if (const auto* provisionOption = std::find_if(std::begin(kProvisionOptions), std::end(kProvisionOptions),
+                                                              [&](const ProvisionOption& o) { return argument == QStringView(o.name); });
+                   provisionOption != std::end(kProvisionOptions)) {
+            const std::optional<QString> file = value();
+            if (!file)
+                return std::nullopt;
+            options.*provisionOption->field = *file;
         } else if (argument == u"--baud") {
             const std::optional<QString> baud = value();
             if (!baud)
@@ -105,6 +147,19 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
         return std::nullopt;
     }
     options.command = command->command;
+    const bool provision = options.command == CliOptions::Command::Provision;
+    if (provision) {
+        if (const QString problem = ProvisionProblem(options); !problem.isEmpty()) {
+            *error = problem;
+            return std::nullopt;
+        }
+    } else if (options.ports.size() > 1) {
+        *error = u"only provision takes more than one --port"_s;
+        return std::nullopt;
+    } else if (!QString(options.strPortsFile + options.strPackage + options.strSettings + options.strReport).isEmpty()) {
+        *error = u"--ports-file, --upgrade, --apply and --report go with provision only"_s;
+        return std::nullopt;
+    }
     if (command->bNeedsPort && options.strPort.isEmpty()) {
         *error = QStringView(command->name).toString() + u" needs --port"_s;
         return std::nullopt;

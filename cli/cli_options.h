@@ -6,12 +6,18 @@
 
 // What one run of orvane-cli was asked to do.
 struct CliOptions {
-    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart };
+    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision };
     Command command = Command::Help;
     QString strPort;     // a device path, or COMn mapped through config.ini
     int nBaud = 115200;
     bool bJson = false;  // read: the settings file on standard output
     QString strFile;     // apply: the settings file; upgrade: the package
+    // provision
+    QStringList ports;   // every --port, in order
+    QString strPortsFile;
+    QString strPackage;  // --upgrade
+    QString strSettings; // --apply
+    QString strReport;
 };
 
 // The arguments after the program name; nullopt with *error set when they

@@ -55,6 +55,7 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
              observer.progress(percent, rate, rate > 0 ? (total - sent) * 1000 / rate : 0);
          },
          [&](const TransferReport& report) {
+             observer.sent(report.nBytes, TransferRate(report));
              observer.stage(u"sent %1 bytes in %2 s (%3 B/s), waiting for the camera"_s.arg(report.nBytes)
                                 .arg(double(report.nElapsedMs) / 1000.0, 0, 'f', 2)
                                 .arg(TransferRate(report)));

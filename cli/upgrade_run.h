@@ -18,6 +18,7 @@ struct UpgradeImage {
 struct UpgradeObserver {
     std::function<void(const QString& stage)> stage;
     std::function<void(int percent, qint64 bytesPerSecond, qint64 msLeft)> progress;
+    std::function<void(qint64 bytes, qint64 bytesPerSecond)> sent = [](qint64, qint64) {}; // the last piece is out
 };
 
 // The window's exchange for one image, without a window: the restart trigger,

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "firmware/package_reader.h"
+#include "firmware/version_check.h"
+#include "settings_apply.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// What every camera of a provisioning run gets, checked before any port opens.
+struct ProvisionPlan {
+    int nBaud = 115200;
+    QString strPackagePath;
+    std::optional<PackageContents> package;
+    PackageVersions packageVersions; // what a camera must report once upgraded
+    QString strSettingsPath;
+    std::optional<SettingsToApply> settings;
+};
+
+struct CameraVersions {
+    QString strSoftware;
+    QString strHardware;
+};
+
+struct SentImage {
+    QString strName;
+    int nChecksum = 0;
+    qint64 nBytes = 0;
+    qint64 nBytesPerSecond = 0;
+};
+
+// What was done to one camera, for the report and the summary.
+struct CameraRecord {
+    QString strPort;
+    QString strSerialNumber; // of the USB adapter, when it has one
+    QDateTime started;
+    qint64 nElapsedMs = 0;
+    std::optional<CameraVersions> before; // as first read
+    std::optional<CameraVersions> after;  // as last read
+    std::vector<SentImage> images;
+    QStringList skipped;     // package entries not sent, and why
+    QStringList appliedKeys; // the settings written
+    QStringList differences; // settings that read back otherwise
+    QStringList notes;       // port errors and the line's echo, as they came
+    bool bOk = false;
+    QString strFailure;      // what failed, when it did
+};
+
+// Told on the camera's own thread as the run goes.
+struct ProvisionSink {
+    std::function<void(const QString& stage)> stage;
+    std::function<void(int percent, qint64 bytesPerSecond)> progress;
+};
+
+// One camera, start to end, on the calling thread (which needs an event
+// loop of its own): read; send the images it does not run, restart it, read
+// it again when it is back and verify its versions; apply the settings and
+// read them back. Whatever ends the run (a failure, Ctrl-C), a camera in
+// upgrade mode is released with "R" and the port closed.
+CameraRecord ProvisionCamera(const QString& port, const ProvisionPlan& plan, const ProvisionSink& sink);

@@ -1,0 +1,146 @@
+// orvane-cli provision: every camera at once, each on a thread of its own.
+#include "camera_link.h"
+#include "cli_commands.h"
+#include "provision_board.h"
+#include "provision_camera.h"
+#include "provision_report.h"
+#include "settings/settings_file.h"
+#include "system_ports.h"
+#include "upgrade_images.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr qint64 kPortsFileMax = 64 * 1024;
+constexpr int kRedrawMs = 200;
+
+// The --port values and the ports file's lines, each port once; empty
+// after saying why.
+QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
+{
+    QStringList ports = options.ports;
+    if (!options.strPortsFile.isEmpty()) {
+        QByteArray file;
+        if (!ReadInputFile(options.strPortsFile, kPortsFileMax, &file, io))
+            return {};
+        for (const QByteArray& line : file.split('\n')) {
+            const QString port = QString::fromUtf8(line.left(line.indexOf('#'))).trimmed();
+            if (!port.isEmpty())
+                ports.append(port);
+        }
+    }
+    QSet<QString> devices;
+    for (const QString& port : ports) {
+        const QString device = CCameraLink::DeviceOf(port);
+        if (device.isEmpty()) {
+            io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
+            return {};
+        }
+        if (devices.contains(device)) {
+            io.err << u"orvane-cli: %1 is given twice (as %2)"_s.arg(device, port) << Qt::endl;
+            return {};
+        }
+        devices.insert(device);
+    }
+    if (ports.isEmpty())
+        io.err << u"orvane-cli: %1 names no port"_s.arg(options.strPortsFile) << Qt::endl;
+    return ports;
+}
+
+// The package and the settings, read and checked whole; false after saying why.
+bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
+{
+    plan->nBaud = options.nBaud;
+    if (!options.strPackage.isEmpty()) {
+        plan->strPackagePath = options.strPackage;
+        plan->package = CheckedPackage(options.strPackage, io);
+        if (!plan->package)
+            return false;
+        QStringList names;
+        for (const PackageEntry& entry : plan->package->entries)
+            names.append(entry.strName);
+        plan->packageVersions = VersionsOfPackage(names);
+    }
+    if (!options.strSettings.isEmpty()) {
+        plan->strSettingsPath = options.strSettings;
+        QByteArray file;
+        if (!ReadInputFile(options.strSettings, kSettingsFileMax, &file, io))
+            return false;
+        QString error;
+        plan->settings = CheckSettingsFile(file, &error);
+        if (!plan->settings) {
+            io.err << u"orvane-cli: %1: %2"_s.arg(options.strSettings, error) << Qt::endl;
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+int RunProvision(const CliOptions& options, CliStreams& io)
+{
+    // Everything is checked before the first port opens: a bad file sends nothing anywhere.
+    const QStringList ports = PortsToProvision(options, io);
+    ProvisionPlan plan;
+    if (ports.isEmpty() || !CheckPlan(options, io, &plan))
+        return ExitCode::Usage;
+    QFile report(options.strReport);
+    if (!options.strReport.isEmpty() && !report.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        io.err << u"orvane-cli: cannot write the report %1: %2"_s.arg(options.strReport, report.errorString()) << Qt::endl;
+        return ExitCode::Usage;
+    }
+    const QList<SystemPort> machinePorts = SystemPorts();
+
+    CProvisionBoard board(io, ports);
+    QObject mainThread; // what the cameras' threads post to
+    std::vector<CameraRecord> records(ports.size());
+    qsizetype finished = 0;
+    QEventLoop allDone;
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int i = 0; i < ports.size(); ++i) {
+        const QString serial = SerialNumberOf(machinePorts, CCameraLink::DeviceOf(ports[i]));
+        const auto post = [&mainThread](std::function<void()> call) {
+            QMetaObject::invokeMethod(&mainThread, std::move(call), Qt::QueuedConnection);
+        };
+        threads.emplace_back(QThread::create([&, i, serial, post] {
+            const ProvisionSink sink{
+                [&, i, post](const QString& stage) { post([&, i, stage] { board.Stage(i, stage); }); },
+                [&, i, post](int percent, qint64 rate) { post([&, i, percent, rate] { board.Progress(i, percent, rate); }); },
+            };
+            CameraRecord record = ProvisionCamera(ports[i], plan, sink);
+            record.strSerialNumber = serial;
+            post([&, i, record] {
+                records[i] = record;
+                board.Finished(i, record);
+                if (report.isOpen()) {
+                    report.write(ReportLine(record, plan) + '\n');
+                    report.flush();
+                }
+                if (++finished == ports.size())
+                    allDone.quit();
+            });
+        }));
+    }
+    QTimer redraw;
+    QObject::connect(&redraw, &QTimer::timeout, &mainThread, [&board] { board.Redraw(); });
+    redraw.start(kRedrawMs);
+    board.Redraw();
+    for (const auto& thread : threads)
+        thread->start();
+    allDone.exec();
+    for (const auto& thread : threads)
+        thread->wait();
+
+    io.out << u'\n' << SummaryTable(records) << Qt::flush;
+    const bool allOk = std::all_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.bOk; });
+    return allOk ? ExitCode::Success : ExitCode::CameraOrPort;
+}

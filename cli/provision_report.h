@@ -1,0 +1,16 @@
+#pragma once
+
+#include "provision_camera.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+// One camera's line of the report: a JSON object without line breaks.
+QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan);
+
+// The table printed at the end: port, versions before and after, result, time.
+QString SummaryTable(const std::vector<CameraRecord>& records);
+
+// One port's progress line: "PORT  stage  42%  9930 B/s".
+QString ProgressLine(const QString& port, int portWidth, const QString& stage, int percent, qint64 bytesPerSecond);
