@@ -1,6 +1,7 @@
 // orvane-cli as a technician runs it, against the simulated camera on a
 // pseudo-terminal.
 #include "camera_fixture.h"
+#include "cli_run.h"
 #include "package_writer.h"
 
 #include <QJsonDocument>
@@ -13,57 +14,6 @@
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-struct Run {
-    int nExitCode = -1;
-    QString strOut;
-    QString strErr;
-};
-
-// Runs orvane-cli with the arguments; the simulator keeps running meanwhile.
-Run RunCli(const QStringList& arguments, int timeoutMs = 60000, const QString& workingDir = QString())
-{
-    QProcess process;
-    process.setWorkingDirectory(workingDir);
-    process.start(QStringLiteral(ORVANE_CLI), arguments);
-    Run run;
-    if (!process.waitForStarted() || !WaitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-        run.strErr = u"did not finish"_s;
-        return run;
-    }
-    run.nExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
-    run.strOut = QString::fromUtf8(process.readAllStandardOutput());
-    run.strErr = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
-
-// A camera that takes the first upgrade request 100 ms after its restart.
-CameraTiming QuickCamera(int flashMs = CameraTiming{}.nFlashMs)
-{
-    CameraTiming timing;
-    timing.nRestartSilenceMs = 100;
-    timing.nFlashMs = flashMs;
-    return timing;
-}
-
-QString Port(CameraFixture& camera)
-{
-    return QString::fromStdString(camera.Camera().DevicePath());
-}
-
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes)
-{
-    QFile file(dir.filePath(name));
-    file.open(QIODevice::WriteOnly);
-    file.write(bytes);
-    return file.fileName();
-}
-
-} // namespace
 
 class TestCli : public QObject {
     Q_OBJECT

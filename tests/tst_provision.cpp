@@ -1,0 +1,234 @@
+// orvane-cli provision against several simulated cameras at once.
+#include "camera_fixture.h"
+#include "cli_run.h"
+#include "package_writer.h"
+#include "protocol/checksum.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QByteArray kImageName("cam_V1.4.elf.flash");
+
+// An image that begins with its own name, so the simulated camera runs
+// the version it names once restarted.
+QByteArray NamedImage(int size)
+{
+    QByteArray image = kImageName + '\n';
+    image += QByteArray(size - image.size(), 'e');
+    return image;
+}
+
+using Cameras = std::vector<std::unique_ptr<CameraFixture>>;
+
+Cameras StartCameras(const std::vector<std::pair<CameraFaults, PtyOptions>>& kinds)
+{
+    Cameras cameras;
+    for (const auto& [faults, options] : kinds)
+        cameras.push_back(std::make_unique<CameraFixture>(faults, QuickCamera(0), options));
+    return cameras;
+}
+
+QStringList PortArguments(const Cameras& cameras)
+{
+    QStringList arguments;
+    for (const auto& camera : cameras)
+        arguments << u"--port"_s << Port(*camera);
+    return arguments;
+}
+
+// The report's lines by port.
+std::map<QString, QJsonObject> ReportByPort(const QString& path, int* lines)
+{
+    std::map<QString, QJsonObject> byPort;
+    *lines = 0;
+    for (const QByteArray& line : FileBytes(path).split('\n')) {
+        if (line.isEmpty())
+            continue;
+        ++*lines;
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        byPort[object[u"port"].toString()] = object;
+    }
+    return byPort;
+}
+
+constexpr char kSettings[] = R"({"format": 1, "brightness": 70, "gain": 20})";
+
+} // namespace
+
+class TestProvision : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Three cameras, one of them from a ports file: each upgraded, restarted,
+    // verified and configured; a second run finds nothing left to send and
+    // adds its lines to the same report.
+    void everyCameraIsUpgradedVerifiedAndConfigured()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{kImageName, NamedImage(3000)}, {"readme.txt", "notes"}});
+        const QString settings = WriteFile(dir, u"site.json"_s, kSettings);
+        const QString portsFile = WriteFile(dir, u"ports.txt"_s, "# bench 2\n" + Port(*cameras[2]).toUtf8() + "  # left\n\n");
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        const QStringList arguments = QStringList{u"provision"_s, u"--port"_s, Port(*cameras[0]), u"--port"_s,
+                                                  Port(*cameras[1]), u"--ports-file"_s, portsFile, u"--upgrade"_s,
+                                                  package, u"--apply"_s, settings, u"--report"_s, report};
+        const Run run = RunCli(arguments, 120000);
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
+
+        int lines = 0;
+        std::map<QString, QJsonObject> byPort = ReportByPort(report, &lines);
+        QCOMPARE(lines, 3);
+        for (const auto& camera : cameras) {
+            const QJsonObject line = byPort[Port(*camera)];
+            QCOMPARE(line[u"result"], QJsonValue(u"ok"_s));
+            QCOMPARE(line[u"before"][u"software"], QJsonValue(u"V1.3"_s));
+            QCOMPARE(line[u"after"][u"software"], QJsonValue(u"V1.4"_s));
+            QCOMPARE(line[u"after"][u"hardware"], QJsonValue(u"V1.2"_s));
+            const QJsonObject image = line[u"images"].toArray().at(0).toObject();
+            QCOMPARE(image[u"name"], QJsonValue(QString::fromLatin1(kImageName)));
+            QCOMPARE(image[u"checksum"], QJsonValue(QString::number(ComputeChecksum(NamedImage(3000)), 16)));
+            QCOMPARE(image[u"bytes"], QJsonValue(3000));
+            QVERIFY(image[u"bytes_per_second"].toInt() > 0);
+            QVERIFY(line[u"settings_applied"].toArray().contains(u"brightness"_s));
+            QCOMPARE(line[u"differences"], QJsonValue(QJsonArray()));
+            QVERIFY(QDateTime::fromString(line[u"time"].toString(), Qt::ISODate).isValid());
+            QCOMPARE(camera->Camera().Register(0x12), 70);
+            QCOMPARE(camera->Camera().Register(0x10), 20);
+            QCOMPARE(camera->Camera().Images().size(), 1u);
+            QCOMPARE(camera->Camera().RestartCount(), 2); // the upgrade's trigger, then the restart that runs it
+        }
+
+        const Run again = RunCli(arguments, 60000);
+        QCOMPARE(again.nExitCode, 0);
+        byPort = ReportByPort(report, &lines);
+        QCOMPARE(lines, 6);
+        for (const auto& camera : cameras) {
+            QCOMPARE(byPort[Port(*camera)][u"images"], QJsonValue(QJsonArray()));
+            QCOMPARE(camera->Camera().RestartCount(), 2);
+        }
+    }
+
+    // A camera that still runs the old version, one that reports E002 and
+    // one that vanishes mid-transfer each fail alone, named as such.
+    void eachFailingCameraFailsAlone()
+    {
+        CameraFaults oldVersion;
+        oldVersion.bKeepVersion = true;
+        CameraFaults flashError;
+        flashError.strUpgradeError = "E002";
+        PtyOptions vanishing;
+        vanishing.nVanishAfterBytes = 2500;
+        Cameras cameras = StartCameras({{{}, {}}, {oldVersion, {}}, {flashError, {}}, {{}, vanishing}});
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{kImageName, NamedImage(5000)}});
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        const Run run = RunCli(QStringList{u"provision"_s, u"--upgrade"_s, package, u"--apply"_s,
+                                           WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s, report}
+                                   + PortArguments(cameras),
+                               120000);
+        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.strOut.contains(u"1 of 4 camera(s) provisioned, 3 failed"_s), qPrintable(run.strOut));
+        int lines = 0;
+        const std::map<QString, QJsonObject> byPort = ReportByPort(report, &lines);
+        QCOMPARE(lines, 4);
+        const auto reason = [&](int camera) { return byPort.at(Port(*cameras[camera]))[u"reason"].toString(); };
+        QCOMPARE(byPort.at(Port(*cameras[0]))[u"result"], QJsonValue(u"ok"_s));
+        QCOMPARE(reason(1), u"not verified: after the upgrade and a restart the camera reports software version V1.3 "
+                             "where the package's image names V1.4"_s);
+        QVERIFY2(reason(2).contains(u"the camera reported E002 (flash operation error)"_s), qPrintable(reason(2)));
+        QVERIFY2(reason(3).contains(Port(*cameras[3]) + u" went away"_s), qPrintable(reason(3)));
+        for (int failed = 1; failed < 4; ++failed) {
+            QCOMPARE(byPort.at(Port(*cameras[failed]))[u"result"], QJsonValue(u"failed"_s));
+            QCOMPARE(cameras[failed]->Camera().Register(0x12), 0x32); // no settings after a failed upgrade
+        }
+        QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
+        QVERIFY(cameras[2]->Camera().Received().ends_with("R")); // released after its report
+    }
+
+    // Refused whole, before any port is opened: nothing reaches any camera.
+    void aBadPlanSendsNothingAnywhere_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // %P: the ports, %D: the test's folder
+        QTest::addColumn<QString>("message");
+        QTest::newRow("settings") << QStringList{u"--apply"_s, u"%D/bad.json"_s} << u"unknown key \"sharpnes\""_s;
+        QTest::newRow("package") << QStringList{u"--upgrade"_s, u"%D/bad.json"_s} << u"is not an upgrade package"_s;
+        QTest::newRow("ports file") << QStringList{u"--ports-file"_s, u"%D/none"_s, u"--apply"_s, u"%D/good.json"_s}
+                                    << u"cannot read %D/none"_s;
+        QTest::newRow("a port twice") << QStringList{u"--port"_s, u"%P0"_s, u"--apply"_s, u"%D/good.json"_s}
+                                      << u"is given twice"_s;
+        QTest::newRow("report") << QStringList{u"--report"_s, u"%D/no/such/folder/r.jsonl"_s, u"--apply"_s,
+                                               u"%D/good.json"_s}
+                                << u"cannot write the report"_s;
+        QTest::newRow("nothing to do") << QStringList{} << u"provision needs --upgrade PACKAGE, --apply SETTINGS or both"_s;
+    }
+
+    void aBadPlanSendsNothingAnywhere()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        Cameras cameras = StartCameras({{}, {}});
+        QTemporaryDir dir;
+        WriteFile(dir, u"bad.json"_s, R"({"format": 1, "sharpnes": 3})");
+        WriteFile(dir, u"good.json"_s, kSettings);
+        for (QString& argument : arguments)
+            argument.replace(u"%D"_s, dir.path()).replace(u"%P0"_s, Port(*cameras[0]));
+        message.replace(u"%D"_s, dir.path());
+        const Run run = RunCli(QStringList{u"provision"_s} + PortArguments(cameras) + arguments);
+        QCOMPARE(run.nExitCode, 2);
+        QVERIFY2(run.strErr.contains(message), qPrintable(run.strErr));
+        // The line of a port that was opened would carry the read's first request.
+        for (const auto& camera : cameras)
+            QCOMPARE(camera->Camera().Received(), std::string());
+    }
+
+    // Ctrl-C in the middle of three transfers: every camera is released and
+    // reported as interrupted.
+    void ctrlCReleasesEveryCamera()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{kImageName, NamedImage(60000)}});
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI),
+                      QStringList{u"provision"_s, u"--upgrade"_s, package, u"--report"_s, report} + PortArguments(cameras));
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] {
+            return std::all_of(cameras.begin(), cameras.end(), [](const auto& camera) {
+                return camera->Camera().Received().find(std::string(500, 'e')) != std::string::npos;
+            });
+        }, 30000));
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        int lines = 0;
+        const std::map<QString, QJsonObject> byPort = ReportByPort(report, &lines);
+        QCOMPARE(lines, 3);
+        for (const auto& camera : cameras) {
+            const std::string received = camera->Camera().Received();
+            QVERIFY(received.ends_with("R"));
+            QVERIFY(received.size() < 60000);
+            QVERIFY(byPort.at(Port(*camera))[u"reason"].toString().contains(u"interrupted"_s));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProvision)
+#include "tst_provision.moc"
