@@ -425,6 +425,55 @@ private slots:
         QVERIFY(bench.LogEndsWith(u"串口已关闭，退出升级..."_s));
     }
 
+    // After a run, the first read of the reopened camera says whether it
+    // runs what the package's images name; a page's save before that reads
+    // the camera without a word.
+    void theCameraIsVerifiedWhenReadAgain_data()
+    {
+        QTest::addColumn<bool>("keepVersion");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("runs the package") << false << u"版本与升级包一致"_s;
+        QTest::newRow("still the old version")
+            << true << u"版本与升级包不一致：软件版本为 V1.3，升级包为 V1.4，设备可能未运行新固件，请重新升级"_s;
+    }
+
+    void theCameraIsVerifiedWhenReadAgain()
+    {
+        QFETCH(bool, keepVersion);
+        QFETCH(QString, verdict);
+        CameraFaults faults;
+        faults.bKeepVersion = keepVersion;
+        UpgradeBench bench(QuickCamera(), faults);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const QByteArray image = "cam_V1.4.elf.flash\n" + Pattern(2000, 3);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", image}, {"fpga.sof.flash", Pattern(100, 4)}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+        // A whole cycle ends with the language write.
+        const auto readWhole = [&] { return bench.camera.Camera().Received().ends_with("w 01 00F9\r\n"); };
+
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Images().size() == 2; }));
+        bench.camera.Camera().ClearCapture();
+        dialog.ReadCycle(); // as a save's read-back does: not a reopen
+        QVERIFY(WaitUntil(readWhole));
+        QVERIFY(bench.LogEndsWith(u"升级成功！"_s));
+
+        bench.page.OnRestart();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        dialog.OnTimer(CPageHost::kTimerReopen);
+        QVERIFY(WaitUntil([&] { return bench.LogEndsWith(verdict); }, 10000));
+        QVERIFY(LogLines(bench.page).contains(
+            u"重新读取后设备软件版本 %1，硬件版本 V1.2"_s.arg(keepVersion ? u"V1.3"_s : u"V1.4"_s)));
+        // Said once: the next reopen reads without a word.
+        const qsizetype lines = LogLines(bench.page).size();
+        dialog.OnOpenClosePort();
+        bench.camera.Camera().ClearCapture();
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil(readWhole));
+        QCOMPARE(LogLines(bench.page).size(), lines);
+    }
+
     void anImageThatCannotBeReadEndsTheRun()
     {
         UpgradeBench bench;

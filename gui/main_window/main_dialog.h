@@ -106,6 +106,7 @@ private:
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
     QString m_strLostDevice; // lost while open, not closed by the user: watched for its return
     QString m_strSerialNumber; // the open adapter's USB serial number, when it has one
+    bool m_bReadAfterOpening = false; // the port was opened and not read whole since
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CCoolTabCtrl m_TabCtrl;

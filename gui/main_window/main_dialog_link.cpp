@@ -83,6 +83,7 @@ int CMyCorvixDlg::ParseConfiguration()
     m_timers.KillTimer(kTimerNoReply);
     m_dlgPara.LoadFromRegisterImage();
     m_dlgOSD.LoadFromRegisterImage();
+    m_dlgUpdate.OnCameraRead(std::exchange(m_bReadAfterOpening, false));
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
     WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     m_timers.KillTimer(kTimerClearLabel);

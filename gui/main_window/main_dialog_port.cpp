@@ -66,6 +66,7 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
 
 void CMyCorvixDlg::StartReading()
 {
+    m_bReadAfterOpening = true;
     ReadCycle();
     m_bReplySeen = 0;
     m_timers.SetTimer(kTimerNoReply, 2000);

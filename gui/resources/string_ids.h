@@ -74,6 +74,11 @@ constexpr int LogKeptImage = 170;         // the kept log's entry for an image: 
 constexpr int LogNotKept = 171;           // the kept log cannot be written
 constexpr int SaveLogMenu = 172;          // "保存日志...", the upgrade log's context menu
 constexpr int Reconnected = 173;          // after the status text: the lost device came back
+constexpr int LogVersionsNow = 174;       // the first read after an upgrade: the versions the camera reports
+constexpr int LogVersionsMatch = 175;     // "版本与升级包一致"
+constexpr int LogVersionsDiffer = 176;    // ... and those that differ from the package's images
+constexpr int SoftwareDiffers = 177;
+constexpr int HardwareDiffers = 178;
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -79,5 +79,10 @@ extern const StringResource kStrings[] = {
     {171, RES_TEXT("升级日志文件无法写入，升级照常进行：")},
     {172, RES_TEXT("保存日志...")},
     {173, RES_TEXT("（设备已重新连接）")},
+    {174, RES_TEXT("重新读取后设备软件版本 %1，硬件版本 %2\n")},
+    {175, RES_TEXT("版本与升级包一致\n")},
+    {176, RES_TEXT("版本与升级包不一致：%1，设备可能未运行新固件，请重新升级\n")},
+    {177, RES_TEXT("软件版本为 %1，升级包为 %2")},
+    {178, RES_TEXT("硬件版本为 %1，升级包为 %2")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

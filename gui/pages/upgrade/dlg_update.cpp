@@ -142,6 +142,11 @@ int CDlgUpdate::ExtractPackage()
     }
     for (const QString& line : contents->skipped)
         AppendLog(line + u'\n');
+    QStringList names;
+    for (const PackageEntry& entry : contents->entries)
+        names.append(entry.strName);
+    m_packageVersions = VersionsOfPackage(names);
+    m_bVerifyPending = false;
     const QString software = m_host.SoftwareVersionShown();
     const QString hardware = m_host.HardwareVersionShown();
     std::erase_if(contents->entries,
@@ -186,6 +191,7 @@ void CDlgUpdate::SendNextImage()
     for (;;) {
         if (m_nNextImage >= m_nImageCount) {
             MessageFromTable(Ids::UpgradeSucceeded);
+            m_bVerifyPending = !m_packageVersions.IsEmpty();
             SetProgress(0);
             AppendLog(LoadString(Ids::UpgradeSucceeded));
             EnableButtons(true);
@@ -224,6 +230,25 @@ void CDlgUpdate::SendNextImage()
             EnableButtons(true);
         return;
     }
+}
+
+void CDlgUpdate::OnCameraRead(bool afterOpening)
+{
+    if (!afterOpening || !std::exchange(m_bVerifyPending, false))
+        return;
+    const QString software = m_host.SoftwareVersionShown();
+    const QString hardware = m_host.HardwareVersionShown();
+    AppendLog(LoadString(Ids::LogVersionsNow).arg(software, hardware));
+    const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, software, hardware);
+    if (mismatches.empty()) {
+        AppendLog(LoadString(Ids::LogVersionsMatch));
+        return;
+    }
+    QStringList what;
+    for (const VersionMismatch& mismatch : mismatches)
+        what.append(LoadString(mismatch.bSoftware ? Ids::SoftwareDiffers : Ids::HardwareDiffers)
+                        .arg(mismatch.strReported, mismatch.strExpected));
+    AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(u'；')));
 }
 
 void CDlgUpdate::OnRestart()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config/kept_log.h"
+#include "firmware/version_check.h"
 #include "widgets/template_page.h"
 
 class CPageHost;
@@ -39,6 +40,11 @@ public:
     // Images of no known kind are logged and skipped.
     void SendNextImage();
 
+    // The first complete read after the port was opened: once a run has
+    // succeeded, the log says which versions the camera reports now and
+    // whether they are those the package's images name.
+    void OnCameraRead(bool afterOpening);
+
     void SetProgress(int percent); // 0..100
     // The page's buttons: upgrade and browse, and with them restart if asked.
     void EnableButtons(bool enable, bool includingRestart = true);
@@ -61,6 +67,8 @@ private:
     void Keep(const QString& text);
 
     CPageHost& m_host;
+    PackageVersions m_packageVersions;  // of the package being sent
+    bool m_bVerifyPending = false;      // a run succeeded; the camera was not read since it reopened
     CKeptLog m_keptLog{UpgradeLogPath()};
     bool m_bKeptLogFailing = false;
 };
