@@ -1,6 +1,7 @@
 #include "provision_report.h"
 
 #include <QJsonArray>
+#include <cmath>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -45,7 +46,7 @@ QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan)
         {u"notes"_s, QJsonArray::fromStringList(record.notes)},
         {u"result"_s, record.bOk ? u"ok"_s : u"failed"_s},
         {u"reason"_s, record.strFailure},
-        {u"seconds"_s, double(record.nElapsedMs / 100) / 10.0},
+        {u"seconds"_s, std::round(double(record.nElapsedMs) / 100.0) / 10.0}, // as the summary shows it
     };
     return QJsonDocument(line).toJson(QJsonDocument::Compact);
 }

@@ -23,5 +23,5 @@ fi
 run_suite "$root/build"
 
 echo "== serial and link tests under ThreadSanitizer =="
-BUILD_TARGETS="tst_serial_port tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
-run_suite "$root/build-tsan" -R '^tst_(serial_port|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli)$'
+BUILD_TARGETS="tst_serial_port tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli tst_provision" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
+run_suite "$root/build-tsan" -R '^tst_(serial_port|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli|provision)$'
