@@ -105,7 +105,9 @@ private:
         if (!m_link.Open(m_port, m_plan.nBaud, &error))
             return Fail(u"after the restart: "_s + error);
         while (!m_link.ReadConfiguration(&error)) {
-            if (CCameraLink::s_bInterrupted || m_link.DeviceLost() || comeBack.hasExpired())
+            if (CCameraLink::s_bInterrupted)
+                return Fail(u"interrupted while waiting for the camera after its restart"_s);
+            if (m_link.DeviceLost() || comeBack.hasExpired())
                 return Fail(u"the camera was not back %1 s after its restart: %2"_s.arg(kComeBackMs / 1000).arg(error));
         }
         return true;
@@ -143,7 +145,7 @@ CameraRecord ProvisionCamera(const QString& port, const ProvisionPlan& plan, con
 {
     CameraRecord record;
     record.strPort = port;
-    record.started = QDateTime::currentDateTime();
+    record.started = QDateTime::currentDateTimeUtc(); // the time zone is looked up on the main thread alone
     QElapsedTimer clock;
     clock.start();
     {

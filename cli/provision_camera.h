@@ -37,7 +37,7 @@ struct SentImage {
 struct CameraRecord {
     QString strPort;
     QString strSerialNumber; // of the USB adapter, when it has one
-    QDateTime started;
+    QDateTime started; // UTC
     qint64 nElapsedMs = 0;
     std::optional<CameraVersions> before; // as first read
     std::optional<CameraVersions> after;  // as last read

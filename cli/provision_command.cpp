@@ -1,6 +1,7 @@
 // orvane-cli provision: every camera at once, each on a thread of its own.
 #include "camera_link.h"
 #include "cli_commands.h"
+#include "post_call.h"
 #include "provision_board.h"
 #include "provision_camera.h"
 #include "provision_report.h"
@@ -108,9 +109,7 @@ int RunProvision(const CliOptions& options, CliStreams& io)
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < ports.size(); ++i) {
         const QString serial = SerialNumberOf(machinePorts, CCameraLink::DeviceOf(ports[i]));
-        const auto post = [&mainThread](std::function<void()> call) {
-            QMetaObject::invokeMethod(&mainThread, std::move(call), Qt::QueuedConnection);
-        };
+        const auto post = [&mainThread](std::function<void()> call) { PostCall(&mainThread, std::move(call)); };
         threads.emplace_back(QThread::create([&, i, serial, post] {
             const ProvisionSink sink{
                 [&, i, post](const QString& stage) { post([&, i, stage] { board.Stage(i, stage); }); },

@@ -21,6 +21,13 @@ QString VersionsCell(const std::optional<CameraVersions>& versions)
     return versions ? versions->strSoftware + u'/' + versions->strHardware : u"-"_s;
 }
 
+// Local time with its offset from UTC: "2026-12-09T14:02:11+01:00".
+QString LocalTimeText(const QDateTime& utc)
+{
+    const QDateTime local = utc.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
 } // namespace
 
 QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan)
@@ -32,7 +39,7 @@ QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan)
                                   {u"bytes"_s, image.nBytes},
                                   {u"bytes_per_second"_s, image.nBytesPerSecond}});
     const QJsonObject line{
-        {u"time"_s, record.started.toOffsetFromUtc(record.started.offsetFromUtc()).toString(Qt::ISODate)},
+        {u"time"_s, LocalTimeText(record.started)},
         {u"port"_s, record.strPort},
         {u"adapter_serial"_s, record.strSerialNumber},
         {u"package"_s, plan.package ? QJsonValue(plan.strPackagePath) : QJsonValue::Null},

@@ -7,6 +7,7 @@
 #include <vector>
 
 // One camera's line of the report: a JSON object without line breaks.
+// On the main thread: the time is given in the local zone.
 QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan);
 
 // The table printed at the end: port, versions before and after, result, time.

@@ -141,7 +141,7 @@ private slots:
                                            WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s, report}
                                    + PortArguments(cameras),
                                120000);
-        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.nExitCode == 1, qPrintable(run.strOut + run.strErr));
         QVERIFY2(run.strOut.contains(u"1 of 4 camera(s) provisioned, 3 failed"_s), qPrintable(run.strOut));
         int lines = 0;
         const std::map<QString, QJsonObject> byPort = ReportByPort(report, &lines);
