@@ -29,7 +29,6 @@ public:
           m_link([&record](const QString& line) { record.notes.append(line); })
     {
     }
-    ~CProvisionRun() { m_link.Close(); }
 
     // False with the record's failure set.
     bool Run()
@@ -151,7 +150,7 @@ CameraRecord ProvisionCamera(const QString& port, const ProvisionPlan& plan, con
     {
         CProvisionRun run(port, plan, sink, record);
         record.bOk = run.Run();
-    } // closed: whatever was still paced out, the "R" included, has gone
+    } // the link closed: whatever was still paced out, the "R" included, has gone
     record.nElapsedMs = clock.elapsed();
     return record;
 }
