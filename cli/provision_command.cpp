@@ -105,6 +105,7 @@ int RunProvision(const CliOptions& options, CliStreams& io)
     QObject mainThread; // what the cameras' threads post to
     std::vector<CameraRecord> records(ports.size());
     qsizetype finished = 0;
+    bool reportFailed = false;
     QEventLoop allDone;
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < ports.size(); ++i) {
@@ -120,10 +121,11 @@ int RunProvision(const CliOptions& options, CliStreams& io)
             post([&, i, record] {
                 records[i] = record;
                 board.Finished(i, record);
-                if (report.isOpen()) {
-                    report.write(ReportLine(record, plan) + '\n');
-                    report.flush();
-                }
+                const QByteArray line = ReportLine(record, plan) + '\n';
+                if (report.isOpen() && (report.write(line) != line.size() || !report.flush()) && !std::exchange(reportFailed, true))
+                    io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
+                                  options.strReport, report.errorString())
+                           << Qt::endl;
                 if (++finished == ports.size())
                     allDone.quit();
             });
@@ -141,5 +143,6 @@ int RunProvision(const CliOptions& options, CliStreams& io)
 
     io.out << u'\n' << SummaryTable(records) << Qt::flush;
     const bool allOk = std::all_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.bOk; });
-    return allOk ? ExitCode::Success : ExitCode::CameraOrPort;
+    // A report that lost lines is no record of the day: not a success either.
+    return allOk && !reportFailed ? ExitCode::Success : ExitCode::CameraOrPort;
 }

@@ -196,6 +196,20 @@ private slots:
             QCOMPARE(camera->Camera().Received(), std::string());
     }
 
+    // A report that cannot take its lines is said, and the run is no success.
+    void aReportThatCannotBeWrittenIsNoSuccess()
+    {
+        Cameras cameras = StartCameras({{}});
+        QTemporaryDir dir;
+        const Run run = RunCli(QStringList{u"provision"_s, u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings),
+                                           u"--report"_s, u"/dev/full"_s}
+                               + PortArguments(cameras));
+        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.strErr.contains(u"cannot write the report /dev/full"_s), qPrintable(run.strErr));
+        QVERIFY2(run.strOut.contains(u"1 of 1 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
+        QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
+    }
+
     // Ctrl-C in the middle of three transfers: every camera is released and
     // reported as interrupted.
     void ctrlCReleasesEveryCamera()
