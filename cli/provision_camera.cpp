@@ -2,7 +2,6 @@
 
 #include "camera_link.h"
 #include "protocol/link_protocol.h"
-#include "settings/image_settings.h"
 #include "upgrade_images.h"
 #include "upgrade_run.h"
 
@@ -15,12 +14,6 @@ namespace {
 
 constexpr int kBootPauseMs = 2000;   // after a restart, before the camera is read again
 constexpr int kComeBackMs = 30000;  // for the camera to answer again after a restart
-
-CameraVersions VersionsOf(const CCameraLink& link)
-{
-    const ImageSettings settings = DecodeImageSettings(link.Registers().data());
-    return {VersionText(settings.nSoftwareVersion), VersionText(settings.nHardwareVersion)};
-}
 
 class CProvisionRun {
 public:
@@ -39,12 +32,12 @@ public:
             return Fail(error);
         if (m_link.Port().LineEchoes())
             m_record.notes.append(u"the line returns every byte sent (local echo); taken out of the answers"_s);
-        m_record.before = m_record.after = VersionsOf(m_link);
+        m_record.before = m_record.after = VersionsOfCamera(m_link.Registers().data());
         if (m_plan.package && !Upgrade())
             return false;
         if (m_plan.settings && !Apply())
             return false;
-        m_record.after = VersionsOf(m_link);
+        m_record.after = VersionsOfCamera(m_link.Registers().data());
         return true;
     }
 
@@ -75,9 +68,8 @@ private:
         }
         if (!choice.images.empty() && !RestartAndReadAgain())
             return false;
-        m_record.after = VersionsOf(m_link);
-        const std::vector<VersionMismatch> mismatches =
-            CompareVersions(m_plan.packageVersions, m_record.after->strSoftware, m_record.after->strHardware);
+        m_record.after = VersionsOfCamera(m_link.Registers().data());
+        const std::vector<VersionMismatch> mismatches = CompareVersions(m_plan.packageVersions, *m_record.after);
         if (mismatches.empty())
             return true;
         QStringList what;

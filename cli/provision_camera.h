@@ -16,14 +16,9 @@ struct ProvisionPlan {
     int nBaud = 115200;
     QString strPackagePath;
     std::optional<PackageContents> package;
-    PackageVersions packageVersions; // what a camera must report once upgraded
+    FirmwareVersions packageVersions; // what a camera must report once upgraded
     QString strSettingsPath;
     std::optional<SettingsToApply> settings;
-};
-
-struct CameraVersions {
-    QString strSoftware;
-    QString strHardware;
 };
 
 struct SentImage {
@@ -39,8 +34,8 @@ struct CameraRecord {
     QString strSerialNumber; // of the USB adapter, when it has one
     QDateTime started; // UTC
     qint64 nElapsedMs = 0;
-    std::optional<CameraVersions> before; // as first read
-    std::optional<CameraVersions> after;  // as last read
+    std::optional<FirmwareVersions> before; // as first read
+    std::optional<FirmwareVersions> after;  // as last read
     std::vector<SentImage> images;
     QStringList skipped;     // package entries not sent, and why
     QStringList appliedKeys; // the settings written

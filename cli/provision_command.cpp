@@ -65,10 +65,7 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
         plan->package = CheckedPackage(options.strPackage, io);
         if (!plan->package)
             return false;
-        QStringList names;
-        for (const PackageEntry& entry : plan->package->entries)
-            names.append(entry.strName);
-        plan->packageVersions = VersionsOfPackage(names);
+        plan->packageVersions = VersionsOfPackage(plan->package->entries);
     }
     if (!options.strSettings.isEmpty()) {
         plan->strSettingsPath = options.strSettings;
@@ -114,7 +111,11 @@ int RunProvision(const CliOptions& options, CliStreams& io)
         threads.emplace_back(QThread::create([&, i, serial, post] {
             const ProvisionSink sink{
                 [&, i, post](const QString& stage) { post([&, i, stage] { board.Stage(i, stage); }); },
-                [&, i, post](int percent, qint64 rate) { post([&, i, percent, rate] { board.Progress(i, percent, rate); }); },
+                // Told for every 100-byte piece; the board shows whole percents.
+                [&, i, post, shown = -1](int percent, qint64 rate) mutable {
+                    if (std::exchange(shown, percent) != percent)
+                        post([&, i, percent, rate] { board.Progress(i, percent, rate); });
+                },
             };
             CameraRecord record = ProvisionCamera(ports[i], plan, sink);
             record.strSerialNumber = serial;

@@ -9,14 +9,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QJsonValue VersionsJson(const std::optional<CameraVersions>& versions)
+QJsonValue VersionsJson(const std::optional<FirmwareVersions>& versions)
 {
     if (!versions)
         return QJsonValue::Null;
     return QJsonObject{{u"software"_s, versions->strSoftware}, {u"hardware"_s, versions->strHardware}};
 }
 
-QString VersionsCell(const std::optional<CameraVersions>& versions)
+QString VersionsCell(const std::optional<FirmwareVersions>& versions)
 {
     return versions ? versions->strSoftware + u'/' + versions->strHardware : u"-"_s;
 }

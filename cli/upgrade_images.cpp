@@ -2,7 +2,7 @@
 
 #include "firmware/image_files.h"
 #include "protocol/checksum.h"
-#include "settings/image_settings.h"
+#include "firmware/version_check.h"
 
 using namespace Qt::StringLiterals;
 
@@ -26,15 +26,13 @@ std::optional<PackageContents> CheckedPackage(const QString& path, CliStreams& i
 ImageChoice ImagesToSend(const PackageContents& contents, const RegisterImage& camera)
 {
     ImageChoice choice{{}, contents.skipped};
-    const ImageSettings settings = DecodeImageSettings(camera.data());
-    const QString software = VersionText(settings.nSoftwareVersion);
-    const QString hardware = VersionText(settings.nHardwareVersion);
+    const FirmwareVersions versions = VersionsOfCamera(camera.data());
     for (const PackageEntry& entry : contents.entries) {
         const QString shown = PrintableName(entry.strName);
         const ImageKind kind = ImageKindForName(entry.strName);
         if (kind == ImageKind::Other)
             choice.skipped.append(u"%1: not an elf, sof or font image"_s.arg(shown));
-        else if (CheckImageName(entry.strName, software, hardware) == 0)
+        else if (CheckImageName(entry.strName, versions.strSoftware, versions.strHardware) == 0)
             choice.skipped.append(u"%1: the camera runs this version already"_s.arg(shown));
         else
             choice.images.push_back({shown, entry.bytes, int(kind), ComputeChecksum(entry.bytes)});

@@ -1,19 +1,26 @@
 #pragma once
 
+#include "firmware/package_reader.h"
+
 #include <QString>
-#include <QStringList>
 #include <vector>
+
+// A camera's two versions as it shows them ("V1.4"), or those a package's
+// images name; empty where unknown.
+struct FirmwareVersions {
+    QString strSoftware; // register 0x01, the elf image
+    QString strHardware; // register 0x00, the sof image
+    bool IsEmpty() const { return strSoftware.isEmpty() && strHardware.isEmpty(); }
+};
+
+// What the camera's registers (a read cycle's image) show.
+FirmwareVersions VersionsOfCamera(const unsigned char* registers);
 
 // The versions a camera reports once it runs a package's images: the
 // software version its last elf image names, the hardware version its last
 // sof image names ("V1.4" of "cam_V1.4.elf.flash"); empty where the package
 // names none a camera could show.
-struct PackageVersions {
-    QString strSoftware;
-    QString strHardware;
-    bool IsEmpty() const { return strSoftware.isEmpty() && strHardware.isEmpty(); }
-};
-PackageVersions VersionsOfPackage(const QStringList& entryNames);
+FirmwareVersions VersionsOfPackage(const std::vector<PackageEntry>& entries);
 
 // One version the camera reports other than the package names.
 struct VersionMismatch {
@@ -24,5 +31,4 @@ struct VersionMismatch {
 
 // Compared ignoring case, as the images a camera runs already are skipped;
 // empty when the camera runs what the package holds.
-std::vector<VersionMismatch> CompareVersions(const PackageVersions& expected, const QString& softwareShown,
-                                             const QString& hardwareShown);
+std::vector<VersionMismatch> CompareVersions(const FirmwareVersions& expected, const FirmwareVersions& reported);

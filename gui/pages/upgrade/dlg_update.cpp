@@ -142,10 +142,7 @@ int CDlgUpdate::ExtractPackage()
     }
     for (const QString& line : contents->skipped)
         AppendLog(line + u'\n');
-    QStringList names;
-    for (const PackageEntry& entry : contents->entries)
-        names.append(entry.strName);
-    m_packageVersions = VersionsOfPackage(names);
+    m_packageVersions = VersionsOfPackage(contents->entries);
     m_bVerifyPending = false;
     const QString software = m_host.SoftwareVersionShown();
     const QString hardware = m_host.HardwareVersionShown();
@@ -236,10 +233,9 @@ void CDlgUpdate::OnCameraRead(bool afterOpening)
 {
     if (!afterOpening || !std::exchange(m_bVerifyPending, false))
         return;
-    const QString software = m_host.SoftwareVersionShown();
-    const QString hardware = m_host.HardwareVersionShown();
-    AppendLog(LoadString(Ids::LogVersionsNow).arg(software, hardware));
-    const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, software, hardware);
+    const FirmwareVersions camera{m_host.SoftwareVersionShown(), m_host.HardwareVersionShown()};
+    AppendLog(LoadString(Ids::LogVersionsNow).arg(camera.strSoftware, camera.strHardware));
+    const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, camera);
     if (mismatches.empty()) {
         AppendLog(LoadString(Ids::LogVersionsMatch));
         return;

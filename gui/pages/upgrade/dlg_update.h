@@ -67,7 +67,7 @@ private:
     void Keep(const QString& text);
 
     CPageHost& m_host;
-    PackageVersions m_packageVersions;  // of the package being sent
+    FirmwareVersions m_packageVersions;  // of the package being sent
     bool m_bVerifyPending = false;      // a run succeeded; the camera was not read since it reopened
     CKeptLog m_keptLog{UpgradeLogPath()};
     bool m_bKeptLogFailing = false;
