@@ -22,6 +22,7 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 } // namespace
 
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
+std::atomic<int> CCameraLink::s_nInterrupts{0};
 
 CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
     : m_timers([this](int id) {
@@ -99,7 +100,7 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
 void CCameraLink::Close()
 {
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
-    RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), false);
+    RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), 0);
     m_session.Sender().Cancel();
     Port().Close();
 }
@@ -114,15 +115,21 @@ void CCameraLink::OnReceived(unsigned ch)
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)
 {
-    return RunEventsUntil(done, timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs), true);
+    return RunEventsUntil(done, timeoutMs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever) : QDeadlineTimer(timeoutMs), 1);
 }
 
-bool CCameraLink::RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, bool interruptible)
+bool CCameraLink::WaitUntilInterruptedAgain(const std::function<bool()>& done)
+{
+    return RunEventsUntil(done, QDeadlineTimer(QDeadlineTimer::Forever), 2);
+}
+
+bool CCameraLink::RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop)
 {
     QTimer wake; // so that the wait below returns to look at the clock and Ctrl-C
     wake.start(kWakeMs);
+    const auto interrupted = [&] { return interruptsToStop > 0 && s_nInterrupts >= interruptsToStop; };
     while (!done()) {
-        if (deadline.hasExpired() || (interruptible && s_bInterrupted))
+        if (deadline.hasExpired() || interrupted())
             return false;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }

@@ -64,13 +64,26 @@ public:
     // "PORT went away", with the OS's words when it gave any.
     QString LossText() const;
 
-    // Set by Ctrl-C; every wait ends when it is set.
+    // Runs the event loop until done() holds or the user interrupts a
+    // second time (false): the wait after a first Ctrl-C that lets the
+    // camera be left answering.
+    bool WaitUntilInterruptedAgain(const std::function<bool()>& done);
+
+    // Set and counted by Ctrl-C (OnInterrupt, from the signal handler);
+    // every wait ends at the first.
     static std::atomic<bool> s_bInterrupted;
+    static std::atomic<int> s_nInterrupts;
+    static void OnInterrupt()
+    {
+        s_bInterrupted = true;
+        ++s_nInterrupts;
+    }
 
 private:
     void OnReceived(unsigned ch);
     QString ReadFailureText(const ReadFailure& failure) const;
-    bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, bool interruptible);
+    // Ends early (false) once Ctrl-C was pressed `interruptsToStop` times; 0: never.
+    bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop);
 
     CUpgradeExchange* m_pUpgrade = nullptr;
     CWindowTimers m_timers;

@@ -23,7 +23,7 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM};
 
 void OnInterrupt(int)
 {
-    CCameraLink::s_bInterrupted = true;
+    CCameraLink::OnInterrupt();
 }
 
 bool StandardOutputIsTerminal()

@@ -28,6 +28,28 @@ QString ReportText(const QString& report)
     return u"the camera reported %1"_s.arg(report);
 }
 
+// Interrupted in the middle of an image: the rest goes out as filler the
+// camera refuses, so that it answers again; a second Ctrl-C stops at once.
+QString AfterAbandon(CCameraLink& link, CUpgradeExchange& exchange, const UpgradeObserver& observer,
+                     const std::optional<CUpgradeExchange::Outcome>& outcome, const QString& detail)
+{
+    observer.stage(u"interrupted: completing the image with filler the camera refuses, then releasing it "
+                   "(Ctrl-C again stops at once)"_s);
+    if (!link.WaitUntilInterruptedAgain([&] { return outcome || link.DeviceLost(); })) {
+        exchange.Cancel();
+        link.Send("R");
+        return u"stopped at once in the middle of an image: the camera may answer nothing until it is powered "
+               "off and on; then upgrade it again"_s;
+    }
+    if (!outcome)
+        return link.LossText();
+    const QString camera = *outcome == CUpgradeExchange::Outcome::Reported
+                               ? u"refused it (%1)"_s.arg(detail)
+                               : u"did not refuse it"_s;
+    return u"interrupted: the rest of the image went out as filler, the camera %1 and was released; "
+           "it runs its old firmware and needs this upgrade again"_s.arg(camera);
+}
+
 } // namespace
 
 QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObserver& observer)
@@ -75,6 +97,8 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
     exchange.Start({image.strName, image.nKind, image.nChecksum, image.bytes});
     observer.stage(u"restart triggered, requesting the upgrade"_s);
     const bool ended = link.WaitUntil([&] { return outcome || link.DeviceLost() || flashDeadline.hasExpired(); }, -1);
+    if (!outcome && !ended && exchange.Abandon())
+        return AfterAbandon(link, exchange, observer, outcome, detail);
     if (!outcome) {
         exchange.Cancel();
         if (link.DeviceLost())

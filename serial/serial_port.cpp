@@ -197,17 +197,32 @@ WriteTicket CSerialPort::QueueWrite(const char* text)
     return QueueWrite(QByteArray(text));
 }
 
-WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes)
+WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes, std::function<void()> onLine)
 {
     std::lock_guard lock(m_mutex);
-    for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize)
-        m_writeQueue.push_back(bytes.mid(at, m_nWriteBufSize));
+    for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize) {
+        const bool last = at + m_nWriteBufSize >= bytes.size();
+        Enqueue({bytes.mid(at, m_nWriteBufSize), last ? std::move(onLine) : std::function<void()>()});
+    }
+    if (bytes.isEmpty() && onLine)
+        Enqueue({QByteArray(), std::move(onLine)}); // once what went before has left the line
     m_nHandedOver += quint64(bytes.size());
-    if (m_pMonitorContext && !m_bWritePosted && !m_writeQueue.empty()) {
+    return {m_nWriteEpoch, m_nHandedOver};
+}
+
+void CSerialPort::DecideEchoAgain()
+{
+    std::lock_guard lock(m_mutex);
+    Enqueue({QByteArray(), {}, true});
+}
+
+void CSerialPort::Enqueue(QueuedWrite write)
+{
+    m_writeQueue.push_back(std::move(write));
+    if (m_pMonitorContext && !m_bWritePosted) {
         m_bWritePosted = true;
         PostCall(m_pMonitorContext, [this] { ServiceWrite(); });
     }
-    return {m_nWriteEpoch, m_nHandedOver};
 }
 
 CSerialPort::WriteState CSerialPort::WaitWritten(const WriteTicket& ticket, int timeoutMs)
@@ -357,23 +372,41 @@ void CSerialPort::OnCommEvent()
 
 void CSerialPort::ServiceWrite()
 {
-    std::deque<QByteArray> blocks;
+    std::deque<QueuedWrite> blocks;
     {
         std::lock_guard lock(m_mutex);
         blocks.swap(m_writeQueue);
         m_bWritePosted = false;
     }
-    for (const QByteArray& block : blocks) {
+    for (QueuedWrite& block : blocks) {
         if (m_bDeviceLost)
             return;
-        m_echo.Sent(block);
-        if (m_hPort->write(block) != block.size()) {
-            Settle(block.size());
-            OnDeviceError(QSerialPort::WriteError);
+        if (block.bDecideEcho) {
+            m_echo.DecideAgain();
             continue;
         }
-        m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.size() * m_nByteTimeNs;
+        if (!block.bytes.isEmpty()) {
+            m_echo.Sent(block.bytes);
+            if (m_hPort->write(block.bytes) != block.bytes.size()) {
+                Settle(block.bytes.size());
+                OnDeviceError(QSerialPort::WriteError);
+            } else {
+                m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.bytes.size() * m_nByteTimeNs;
+            }
+        }
+        if (block.onLine)
+            WhenOnLine(std::move(block.onLine));
     }
+}
+
+void CSerialPort::WhenOnLine(std::function<void()> onLine)
+{
+    if (!m_pMonitorContext)
+        return; // stopping: the owner hears nothing more of this run
+    const qint64 leftNs = std::max<qint64>(0, m_nLineFreeNs - m_clock.nsecsElapsed());
+    const int leftMs = int((leftNs + 999'999) / 1'000'000);
+    QTimer::singleShot(leftMs, Qt::PreciseTimer, m_pMonitorContext,
+                       [this, onLine = std::move(onLine)] { ToOwner(onLine); });
 }
 
 void CSerialPort::WaitUntilSent()

@@ -94,9 +94,17 @@ public:
 
     // Hands text (without its terminating zero) or raw bytes to the monitor
     // thread. Returns at once. Blocks longer than the write buffer are split.
-    // Safe from any thread.
+    // Safe from any thread. `onLine` runs on the owner's thread once the
+    // last byte has left the line at the rate set by Open (a failed write
+    // counts as gone), unless the port is stopped or reopened first. With no
+    // bytes, once those handed over before have left the line.
     WriteTicket QueueWrite(const char* text);
-    WriteTicket QueueWrite(const QByteArray& bytes);
+    WriteTicket QueueWrite(const QByteArray& bytes, std::function<void()> onLine = {});
+    // The next bytes handed over decide afresh whether the line echoes,
+    // unless it is known to: a burst of noise ahead of the first echo must
+    // not mark an echoing line as clean for the rest of the opening. In
+    // order with the hand-overs.
+    void DecideEchoAgain();
 
     // Waits up to timeoutMs until the driver has taken every byte up to the
     // ticket (a failed write counts as settled: it is reported as an error).
@@ -126,6 +134,7 @@ private:
     void Settle(qint64 bytes);
     void OnCommEvent();
     void ServiceWrite();
+    void WhenOnLine(std::function<void()> onLine);
     void WaitUntilSent();
     void OnDeviceError(QSerialPort::SerialPortError error);
     void ReportHeldError();
@@ -145,7 +154,13 @@ private:
     std::atomic<int> m_bMonitorRunning{0};
     PortOpenError m_openError;
 
-    std::deque<QByteArray> m_writeQueue;
+    struct QueuedWrite {
+        QByteArray bytes;
+        std::function<void()> onLine; // on the last block of a hand-over
+        bool bDecideEcho = false;     // no bytes: the echo is decided again from here
+    };
+    void Enqueue(QueuedWrite write); // with m_mutex held
+    std::deque<QueuedWrite> m_writeQueue;
     quint64 m_nWriteEpoch = 1;
     quint64 m_nHandedOver = 0; // bytes queued in this epoch
     quint64 m_nSettled = 0;    // of those, taken by the driver or failed

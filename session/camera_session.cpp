@@ -7,15 +7,23 @@ namespace {
 
 // The answer timer counts as late, the host as stalled, beyond this.
 constexpr int kLateTimerMs = 50;
+// A line that never falls quiet after a failed try (a camera babbling) is
+// tried again after this many answer waits all the same.
+constexpr int kDrainWaitsMax = 4;
 
 } // namespace
 
 CCameraSession::CCameraSession(Events events)
-    : m_events(std::move(events)), m_sender([this](const QByteArray& bytes) { m_port.QueueWrite(bytes); })
+    : m_events(std::move(events)),
+      m_sender([this](const QByteArray& bytes, std::function<void()> onLine) {
+          m_port.QueueWrite(bytes, std::move(onLine));
+      })
 {
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] { OnAnswerMissing(); });
+    m_drainTimer.setSingleShot(true);
+    connect(&m_drainTimer, &QTimer::timeout, this, [this] { OnDrained(); });
 }
 
 CCameraSession::~CCameraSession()
@@ -34,8 +42,18 @@ bool CCameraSession::Open(unsigned number, const QString& device, int baud, char
 
 void CCameraSession::ReadCycle()
 {
+    const bool underWay = Reading();
+    ++m_nCycleRun; // a start queued earlier gives way to this one
     m_nTry = 0;
-    QueueCycleStart();
+    if (!underWay) {
+        QueueCycleStart();
+        return;
+    }
+    // The answers still due to the cycle under way must not count for this one.
+    ++m_nRequest;
+    m_answerTimer.stop();
+    m_cycle.End();
+    Drain();
 }
 
 void CCameraSession::QueueCycleStart()
@@ -44,23 +62,37 @@ void CCameraSession::QueueCycleStart()
         if (run != m_nCycleRun)
             return;
         m_bRetryDue = false;
+        if (m_nTry > 0)
+            m_port.DecideEchoAgain();
         SendRequest(m_cycle.Start());
     });
 }
 
 void CCameraSession::SendRequest(const QByteArray& request)
 {
-    m_sender.Send(request);
-    m_answerClock.restart();
-    m_answerTimer.start(m_nAnswerWaitMs);
+    // On a slow line a request may wait behind paced writes: its answer's
+    // wait begins once it has left the line, not when it was handed over.
+    m_sender.Send(request, 0, [this, id = ++m_nRequest] {
+        if (id != m_nRequest)
+            return;
+        m_answerClock.restart();
+        m_answerTimer.start(m_nAnswerWaitMs);
+    });
 }
 
 void CCameraSession::FeedCycle(char ch)
 {
+    if (m_bDraining) {
+        // The rest of a failed try: the line is not quiet yet.
+        if (m_drainTimer.isActive() && m_drainClock.elapsed() < kDrainWaitsMax * m_nAnswerWaitMs)
+            m_drainTimer.start(m_nAnswerWaitMs);
+        return;
+    }
     const CReadCycle::Step step = m_cycle.Receive(ch);
     if (step == CReadCycle::Step::Collecting || step == CReadCycle::Step::Dropped)
         return; // a group that belongs to no cycle is dropped whole
     m_answerTimer.stop();
+    ++m_nRequest;
     const int answered = m_cycle.ReadIndex() - 1;
     const QByteArray group = m_cycle.Reply().right(4);
     if (!IsRegisterAnswer(group)) {
@@ -103,12 +135,12 @@ void CCameraSession::OnAnswerMissing()
 void CCameraSession::FailCycle(int index, const QByteArray& answer)
 {
     m_answerTimer.stop();
+    ++m_nRequest;
     m_cycle.End();
     if (++m_nTry < kReadTries) {
-        // What is left of the failed answer arrives in the pause and is dropped.
-        m_bRetryDue = true;
-        m_sender.Pause(m_nAnswerWaitMs);
-        QueueCycleStart();
+        // What is left of the failed try (late answers, the rest of a cut
+        // one) is dropped until the line has been quiet for an answer's wait.
+        Drain();
         return;
     }
     const ReadFailure failure{ReadList[index], answer, m_nTry};
@@ -117,10 +149,42 @@ void CCameraSession::FailCycle(int index, const QByteArray& answer)
         m_events.readFailed(failure);
 }
 
+void CCameraSession::Drain()
+{
+    m_bRetryDue = true;
+    m_bDraining = true;
+    // The quiet time counts from when all that was sent has left the line:
+    // a request still on its way may yet be answered.
+    m_sender.Then([this, run = m_nCycleRun] {
+        if (run != m_nCycleRun)
+            return;
+        m_port.QueueWrite(QByteArray(), [this, run] {
+            if (run != m_nCycleRun || !m_bDraining)
+                return;
+            m_drainClock.restart();
+            m_drainTimer.start(m_nAnswerWaitMs);
+        });
+    });
+}
+
+void CCameraSession::OnDrained()
+{
+    // Heard but not yet handed to the session is not quiet.
+    if (m_port.OwnerBehind() && m_drainClock.elapsed() < kDrainWaitsMax * m_nAnswerWaitMs) {
+        m_drainTimer.start(m_nAnswerWaitMs);
+        return;
+    }
+    m_bDraining = false;
+    QueueCycleStart();
+}
+
 void CCameraSession::EndCycle()
 {
     ++m_nCycleRun;
+    ++m_nRequest;
     m_answerTimer.stop();
+    m_drainTimer.stop();
+    m_bDraining = false;
     m_cycle.End();
     m_nTry = 0;
     m_bRetryDue = false;

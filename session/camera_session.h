@@ -45,9 +45,12 @@ public:
     CSerialPort& Port() { return m_port; }
 
     // Starts a read cycle once what is queued has gone out. An answer that
-    // does not come whole within AnswerWaitMs, or is not two hex digits and
-    // CR LF, fails the cycle; it is tried again from its start after that
-    // wait, kReadTries times in all.
+    // does not come whole within AnswerWaitMs of its request leaving the
+    // line, or is not two hex digits and CR LF, fails the cycle; it is tried
+    // again from its start, kReadTries times in all, once the line has been
+    // quiet for that wait: what is left of a failed try never counts as an
+    // answer of the next. A cycle under way gives way to the new one the
+    // same way.
     void ReadCycle();
     // One character of an answer, for the read cycle: the next request
     // follows 10 ms later; the last answer completes the cycle.
@@ -75,6 +78,8 @@ private:
     void SendRequest(const QByteArray& request);
     void OnAnswerMissing();
     void FailCycle(int index, const QByteArray& answer);
+    void Drain(); // the next try starts once the line has been quiet
+    void OnDrained();
 
     Events m_events;
     CReadCycle m_cycle;
@@ -83,8 +88,12 @@ private:
     quint64 m_nCycleRun = 0; // EndCycle() turns it: steps queued for an ended cycle do nothing
     int m_nTry = 0;          // tries of the cycle under way so far
     bool m_bRetryDue = false; // a failed try waits to start again
+    quint64 m_nRequest = 0;   // turned by every request and every end of one: a stale "on the line" does nothing
     QTimer m_answerTimer;     // the outstanding request's answer
-    QElapsedTimer m_answerClock; // since the request, or since the wait began again
+    QElapsedTimer m_answerClock; // since the request left the line, or since the wait began again
+    bool m_bDraining = false;    // after a failed try: what arrives is dropped until the line is quiet
+    QTimer m_drainTimer;         // the line's quiet time, from when all that was sent has left it
+    QElapsedTimer m_drainClock;  // since the try failed
     CSerialPort m_port;
     CPacedSender m_sender;
 };

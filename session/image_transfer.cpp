@@ -2,6 +2,7 @@
 
 #include "config/file_contents.h"
 #include "firmware/package_reader.h"
+#include "protocol/checksum.h"
 #include "protocol/upgrade_protocol.h"
 #include "post_call.h"
 #include "serial_port.h"
@@ -36,6 +37,16 @@ QString FileNameOf(const QString& path)
     return path.mid(path.lastIndexOf(u'/'));
 }
 
+// The image's first `sent` bytes, then filler up to its length, such that
+// the whole does not add up to `checksum`.
+QByteArray RefusedCompletion(const QByteArray& image, qsizetype sent, int checksum)
+{
+    QByteArray completed = image.left(sent) + QByteArray(image.size() - sent, '\0');
+    for (int last = 1; last < 256 && sent < completed.size() && ComputeChecksum(completed) == checksum; ++last)
+        completed.back() = char(last);
+    return completed;
+}
+
 } // namespace
 
 qint64 TransferRate(const TransferReport& report)
@@ -55,6 +66,8 @@ bool CImageTransfer::Start(const TransferJob& job)
     if (IsRunning())
         return false;
     m_bCancel = false;
+    m_bAbandon = false;
+    m_bLastHandedOver = false;
     const quint64 run = ++m_nRun;
     m_thread = std::thread([this, job, run] {
         ExactSleeps();
@@ -120,15 +133,23 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run)
 
     const Clock::time_point start = Clock::now();
     const auto header = ImageHeader(job.nImageKind, job.nChecksum, static_cast<std::uint32_t>(image.size()));
+    const std::vector<ImagePiece> pieces = PieceSchedule(std::uint64_t(image.size()));
+    // Set before the hand-over: a reply to these bytes is heard after it.
+    m_bLastHandedOver = pieces.empty();
     WriteTicket ticket = m_port.QueueWrite(QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
     std::this_thread::sleep_until(start + std::chrono::milliseconds(kHeaderPauseMs));
     Post(run, [this, name = FileNameOf(job.strPath)] { m_events.headerSent(name); });
 
-    for (const ImagePiece& piece : PieceSchedule(std::uint64_t(image.size()))) {
+    for (const ImagePiece& piece : pieces) {
         if (m_bCancel || !written(ticket))
             return gone();
+        if (m_bAbandon && !report.bFilled) {
+            image = RefusedCompletion(image, qsizetype(piece.offset), job.nChecksum);
+            report.bFilled = true;
+        }
         // The piece cannot leave before its hand-over starts: the pause counts from there.
         const Clock::time_point handedOver = Clock::now();
+        m_bLastHandedOver = &piece == &pieces.back();
         ticket = m_port.QueueWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
         report.nBytes += qint64(piece.size);
         Post(run, [this, percent = piece.progress] { m_events.progress(percent); });

@@ -28,6 +28,7 @@ struct TransferReport {
         PortGone,        // the port was stopped, lost or reopened under the transfer
     };
     Outcome outcome = Outcome::Sent;
+    bool bFilled = false; // abandoned: the rest went out as filler the camera refuses
     QString strDetail; // for an unreadable image: its path and the OS's words
     qint64 nBytes = 0;     // image bytes written
     qint64 nElapsedMs = 0; // from the header's hand-over to the end of the last pause
@@ -58,9 +59,17 @@ public:
     bool Start(const TransferJob& job);
     // From Start() until finished() has run, or until Cancel().
     bool IsRunning() const { return m_thread.joinable(); }
+    // The last piece (for an empty image, the header) has been handed to
+    // the port: a reply now may be the camera's verdict on the whole image.
+    bool LastPieceHandedOver() const { return m_bLastHandedOver; }
     // Stops a running transfer between pieces and waits for its thread; no
     // event of it runs afterwards. On the context's thread.
     void Cancel();
+    // Sends the rest of the announced length as filler, paced as the image
+    // is, chosen so that the whole fails the checksum: a camera stopped in
+    // the middle of an image then refuses it and answers again, where one
+    // left waiting for bytes would take what follows as image data.
+    void Abandon() { m_bAbandon = true; }
 
 private:
     void Run(const TransferJob& job, quint64 run);
@@ -72,5 +81,7 @@ private:
     QObject m_context; // events are posted here; pending ones die with it
     std::thread m_thread;
     std::atomic<bool> m_bCancel{false};
+    std::atomic<bool> m_bLastHandedOver{false};
+    std::atomic<bool> m_bAbandon{false};
     quint64 m_nRun = 0; // context thread only: events of an earlier run are dropped
 };

@@ -1,6 +1,6 @@
 #include "paced_sender.h"
 
-CPacedSender::CPacedSender(std::function<void(const QByteArray&)> send) : m_send(std::move(send))
+CPacedSender::CPacedSender(SendFn send) : m_send(std::move(send))
 {
     // A precise timer never fires early: each pause lasts at least its length.
     m_pause.setSingleShot(true);
@@ -8,19 +8,19 @@ CPacedSender::CPacedSender(std::function<void(const QByteArray&)> send) : m_send
     connect(&m_pause, &QTimer::timeout, this, &CPacedSender::RunDue);
 }
 
-void CPacedSender::Send(const QByteArray& bytes, int pauseAfterMs)
+void CPacedSender::Send(const QByteArray& bytes, int pauseAfterMs, std::function<void()> onLine)
 {
-    Add({bytes, pauseAfterMs, {}});
+    Add({bytes, pauseAfterMs, {}, std::move(onLine)});
 }
 
 void CPacedSender::Pause(int ms)
 {
-    Add({QByteArray(), ms, {}});
+    Add({QByteArray(), ms, {}, {}});
 }
 
 void CPacedSender::Then(std::function<void()> step)
 {
-    Add({QByteArray(), 0, std::move(step)});
+    Add({QByteArray(), 0, std::move(step), {}});
 }
 
 void CPacedSender::Cancel()
@@ -59,7 +59,7 @@ void CPacedSender::RunDue()
             continue;
         }
         if (!step.bytes.isEmpty())
-            m_send(step.bytes);
+            m_send(step.bytes, std::move(step.onLine));
         if (step.nPauseAfterMs > 0)
             m_pause.start(step.nPauseAfterMs);
     }

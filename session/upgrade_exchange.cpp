@@ -25,12 +25,19 @@ void CUpgradeExchange::Start(const TransferJob& image)
 {
     m_image = image;
     m_replies.Reset();
+    m_bRequested = false;
+    m_bImageOut = false;
     m_nUpgradeTries = 0;
     m_bUpgradeMode = true;
     // The requests count from the trigger's going out.
-    m_session.Sender().Then([this] {
-        if (m_bUpgradeMode)
-            m_timers.SetTimer(kTimerRequest, kRequestPeriodMs);
+    ThenInRun([this] { m_timers.SetTimer(kTimerRequest, kRequestPeriodMs); });
+}
+
+void CUpgradeExchange::ThenInRun(std::function<void()> step)
+{
+    m_session.Sender().Then([run = std::weak_ptr<char>(m_run), step = std::move(step)] {
+        if (!run.expired())
+            step();
     });
 }
 
@@ -38,18 +45,21 @@ void CUpgradeExchange::Receive(char ch)
 {
     switch (m_replies.Receive(ch)) {
     case CUpgradeReplies::Event::Ready:
-        OnReady();
+        if (m_bRequested) // before the first request it answers nothing
+            OnReady();
         break;
     case CUpgradeReplies::Event::Stored:
         m_bUpgradeAck = true;
         break;
     case CUpgradeReplies::Event::Done:
-        // The camera may answer as the last byte arrives, while the transfer's
-        // last pause still runs: the transfer's end is told first.
-        if (m_transfer.IsRunning())
-            m_bDoneDuringTransfer = true;
-        else
+        // A verdict only once the whole image is out. The camera may answer
+        // as the last byte arrives, while the transfer's last pause still
+        // runs: the transfer's end is told first. Before that a 'D' is line
+        // noise (or an image byte), and the camera's real answer decides.
+        if (m_bImageOut)
             OnImageDone();
+        else if (m_transfer.IsRunning() && m_transfer.LastPieceHandedOver())
+            m_bDoneDuringTransfer = true;
         break;
     case CUpgradeReplies::Event::Report:
         StopTransfer(); // no piece after the "R"
@@ -70,8 +80,8 @@ void CUpgradeExchange::OnReady()
     m_nUpgradeTries = 0;
     m_bTransferDue = true;
     m_session.Sender().Send("U", kReadyPauseMs);
-    m_session.Sender().Then([this] {
-        if (std::exchange(m_bTransferDue, false)) // not when the run ended meanwhile
+    ThenInRun([this] {
+        if (std::exchange(m_bTransferDue, false))
             BeginTransfer();
     });
 }
@@ -97,6 +107,7 @@ void CUpgradeExchange::OnTransferFinished(const TransferReport& report)
         m_events.transferRunning(false);
     switch (report.outcome) {
     case TransferReport::Outcome::Sent:
+        m_bImageOut = true;
         if (m_events.sent)
             m_events.sent(report);
         m_timers.SetTimer(kTimerAfterTransfer, kAnswerWaitMs);
@@ -126,6 +137,7 @@ void CUpgradeExchange::OnTimer(int id)
     switch (id) {
     case kTimerRequest:
         m_session.Sender().Send("*****");
+        m_bRequested = true;
         if (++m_nUpgradeTries >= kRequests)
             Finish(Outcome::Unanswered);
         else if (m_events.requested)
@@ -166,9 +178,20 @@ void CUpgradeExchange::Cancel()
     m_timers.KillTimer(kTimerAfterTransfer);
     m_nUpgradeTries = 0;
     m_bUpgradeMode = false;
+    m_bRequested = false;
+    m_bImageOut = false;
     m_bDoneDuringTransfer = false;
     m_bTransferDue = false;
     m_replies.Reset();
+    m_run = std::make_shared<char>();
+}
+
+bool CUpgradeExchange::Abandon()
+{
+    if (!m_transfer.IsRunning())
+        return false;
+    m_transfer.Abandon();
+    return true;
 }
 
 void CUpgradeExchange::Finish(Outcome outcome, const QString& detail)

@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class CCameraSession;
 class CWindowTimers;
@@ -57,6 +58,11 @@ public:
     // Ends the run without a word or a byte more: the transfer stops, the
     // timers stop. finished() does not run.
     void Cancel();
+    // Stops the run where the camera can be left answering: an image under
+    // way is completed with filler the camera refuses, and the run ends as
+    // usual, with its report and "R". False, and nothing done, when no
+    // image is under way.
+    bool Abandon();
 
     bool UpgradeMode() const { return m_bUpgradeMode; }
     bool UpgradeAck() const { return m_bUpgradeAck; }
@@ -72,6 +78,9 @@ private:
     void Finish(Outcome outcome, const QString& detail = QString());
     void StopTransfer();
     void Release();
+    // Runs step after what is queued, unless the run has ended or the
+    // exchange is gone by then.
+    void ThenInRun(std::function<void()> step);
 
     CCameraSession& m_session;
     CWindowTimers& m_timers;
@@ -81,6 +90,9 @@ private:
     bool m_bUpgradeMode = false;
     bool m_bUpgradeAck = false; // 'S' or 'D' since the transfer began
     int m_nUpgradeTries = 0;
+    bool m_bRequested = false; // a request has gone out: an 'A' may answer it
+    bool m_bImageOut = false;  // every piece is out: a 'D' is the camera's verdict
+    std::shared_ptr<char> m_run = std::make_shared<char>(); // renewed when a run ends: its queued steps do nothing
     bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
     bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
     // Declared last: the transfer ends before anything its events use.

@@ -14,9 +14,9 @@ struct Sink {
     QList<qint64> atMs;
 
     Sink() { clock.start(); }
-    std::function<void(const QByteArray&)> Port()
+    CPacedSender::SendFn Port()
     {
-        return [this](const QByteArray& bytes) {
+        return [this](const QByteArray& bytes, const std::function<void()>&) {
             sent.append(bytes);
             atMs.append(clock.elapsed());
         };

@@ -122,18 +122,23 @@ private slots:
 
         QCOMPARE(page.ExtractPackage(), CDlgUpdate::kExtracted);
         QCOMPARE(QCryptographicHash::hash(FileBytes(page.m_strPackagePath), QCryptographicHash::Sha256), before);
-        const QString temp = GetProgramDir() + u"/temp"_s;
         QCOMPARE(page.m_nImageCount, 2);
-        QCOMPARE(page.m_aImagePaths, (QStringList{temp + u"/cam_V1.4.elf.flash"_s, temp + u"/readme.txt"_s}));
+        const QString run = QFileInfo(page.m_aImagePaths.value(0)).path();
+        QVERIFY(run.startsWith(GetProgramDir() + u"/temp/run-"_s));
+        QCOMPARE(page.m_aImagePaths, (QStringList{run + u"/cam_V1.4.elf.flash"_s, run + u"/readme.txt"_s}));
         QCOMPARE(FileBytes(page.m_aImagePaths[0]), elf);
         QVERIFY(!QFileInfo::exists(GetProgramDir() + u"/escape.elf.flash"_s));
         QVERIFY(LogLines(page).value(0).startsWith(u"../escape.elf.flash: not a plain file name"_s));
 
-        // A second extraction empties the directory first.
+        // A second extraction has a folder of its own; the first run's is gone.
         WritePackage(page.m_strPackagePath + u"2"_s, {{"cn.font.flash", "font"}});
         page.m_strPackagePath += u"2"_s;
         QCOMPARE(page.ExtractPackage(), CDlgUpdate::kExtracted);
-        QCOMPARE(QDir(temp).entryList(QDir::Files), QStringList{u"cn.font.flash"_s});
+        QVERIFY(!QFileInfo::exists(run));
+        QCOMPARE(QDir(QFileInfo(page.m_aImagePaths.value(0)).path()).entryList(QDir::Files),
+                 QStringList{u"cn.font.flash"_s});
+        page.EndRun();
+        QVERIFY(!QFileInfo::exists(QFileInfo(page.m_aImagePaths.value(0)).path()));
     }
 
     void whatIsNoPackageIsRefused()

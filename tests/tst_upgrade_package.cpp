@@ -277,18 +277,28 @@ private slots:
         QVERIFY(QFileInfo::exists(precious.fileName()));
     }
 
+    // Each run has a folder of its own: a second window's run never empties
+    // or overwrites the images of the first.
     void tempDirBesideTheProgramOrPerUser()
     {
         QTemporaryDir program;
         QTemporaryDir user;
-        QVERIFY(QDir().mkpath(program.path() + u"/temp/old"_s));
-        const TempDirChoice beside = PrepareTempDir(program.path(), user.path());
-        QCOMPARE(beside.strPath, program.path() + u"/temp"_s);
-        QVERIFY(!beside.bPerUser);
-        QVERIFY(QDir(beside.strPath).isEmpty()); // emptied
+        const TempDirChoice first = PrepareTempDir(program.path(), user.path());
+        QVERIFY(first.strPath.startsWith(program.path() + u"/temp/run-"_s));
+        QVERIFY(!first.bPerUser);
+        QVERIFY(QDir(first.strPath).isEmpty());
+        QCOMPARE(QFileInfo(first.strPath).permissions() & (QFile::ReadOther | QFile::ReadGroup | QFile::WriteOther),
+                 QFileDevice::Permissions());
+        QFile image(first.strPath + u"/cam_V1.4.elf.flash"_s);
+        QVERIFY(image.open(QIODevice::WriteOnly));
+        image.close();
+        const TempDirChoice second = PrepareTempDir(program.path(), user.path());
+        QVERIFY(second.strPath.startsWith(program.path() + u"/temp/run-"_s));
+        QVERIFY(second.strPath != first.strPath);
+        QVERIFY(image.exists());
         // A directory nothing can be created in (as for /usr/bin, even as root).
         const TempDirChoice fallback = PrepareTempDir(u"/proc"_s, user.path());
-        QCOMPARE(fallback.strPath, user.path() + u"/temp"_s);
+        QVERIFY(fallback.strPath.startsWith(user.path() + u"/temp/run-"_s));
         QVERIFY(fallback.bPerUser);
         QVERIFY(QFileInfo(fallback.strPath).isDir());
         QVERIFY(PrepareTempDir(u"/proc"_s, u"/proc/self"_s).strPath.isEmpty());

@@ -273,6 +273,46 @@ private slots:
         QCOMPARE(bench.dialog->Port().LineEchoes(), echo);
     }
 
+    // A 'D' is the camera's verdict only once the whole image is out. A
+    // noise 'D' mid-image used to pass for success while the camera answered
+    // E002; 'D's after the first image's verdict ended the second image's run
+    // before its transfer, and the font was never sent.
+    void aStrayDIsNoVerdict_data()
+    {
+        QTest::addColumn<QByteArray>("inImage");
+        QTest::addColumn<QByteArray>("afterVerdict");
+        QTest::addColumn<QByteArray>("report");
+        QTest::newRow("mid-image, the camera reports E002") << QByteArray("D") << QByteArray() << QByteArray("E002");
+        QTest::newRow("after the first verdict") << QByteArray() << QByteArray("DDDD") << QByteArray();
+    }
+
+    void aStrayDIsNoVerdict()
+    {
+        QFETCH(QByteArray, inImage);
+        QFETCH(QByteArray, afterVerdict);
+        QFETCH(QByteArray, report);
+        CameraFaults faults;
+        faults.strNoiseInImage = inImage.toStdString();
+        faults.strNoiseAfterVerdict = afterVerdict.toStdString();
+        faults.strUpgradeError = report.toStdString();
+        UpgradeBench bench(QuickCamera(100), faults);
+        const QByteArray elf = Pattern(3000, 5);
+        const QByteArray font = Pattern(1000, 6);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"cn.font.flash", font}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 30000));
+        if (report.isEmpty()) {
+            QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+            QCOMPARE(bench.camera.Camera().Images().size(), std::size_t(2));
+            QCOMPARE(QByteArray::fromStdString(bench.camera.Camera().Images()[1].bytes), font);
+        } else {
+            QCOMPARE(bench.boxes.Boxes()[0].text, u"flash操作错误"_s);
+            QTRY_VERIFY(!bench.dialog->UpgradeMode());
+            QVERIFY(!LogLines(bench.page).contains(u"升级成功！"_s));
+            QCOMPARE(bench.camera.Camera().Images().size(), std::size_t(1));
+        }
+    }
+
     void anErrorReportEndsTheRun_data()
     {
         QTest::addColumn<QString>("report");

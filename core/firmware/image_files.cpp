@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
 
@@ -57,13 +58,17 @@ bool DeleteTree(const QString& dir)
 
 TempDirChoice PrepareTempDir(const QString& programDir, const QString& perUserDir)
 {
-    const auto prepare = [](const QString& dir) {
-        DeleteTree(dir);
-        return QDir().mkpath(dir);
+    const auto prepare = [](const QString& base) {
+        const QString temp = base + u"/temp"_s;
+        if (!QDir().mkpath(temp))
+            return QString();
+        QTemporaryDir run(temp + u"/run-XXXXXX"_s); // made by this call alone, 0700
+        run.setAutoRemove(false);
+        return run.isValid() ? run.path() : QString();
     };
-    if (prepare(programDir + u"/temp"_s))
-        return {programDir + u"/temp"_s, false};
-    if (prepare(perUserDir + u"/temp"_s))
-        return {perUserDir + u"/temp"_s, true};
+    if (const QString run = prepare(programDir); !run.isEmpty())
+        return {run, false};
+    if (const QString run = prepare(perUserDir); !run.isEmpty())
+        return {run, true};
     return {};
 }

@@ -24,10 +24,12 @@ int CheckImageName(const QString& name, const QString& softwareShown, const QStr
 // link: nothing it points at is touched. Files that cannot be deleted stay.
 bool DeleteTree(const QString& dir);
 
-// Empties (or creates) the directory the images are unpacked to: "temp"
-// beside the program when that can be made, else "temp" in a directory of
-// this user's (an installed program under /usr). An empty path when neither
-// can be made.
+// Makes a fresh folder for one upgrade run's images, private to this user,
+// inside "temp" beside the program when that can be written, else inside
+// "temp" in a directory of this user's (an installed program under /usr).
+// Each run has its own, so two windows upgrading at once never share an
+// image by name; the caller removes it with DeleteTree when the run ends.
+// An empty path when neither can be made.
 struct TempDirChoice {
     QString strPath;
     bool bPerUser = false;

@@ -61,3 +61,10 @@ QByteArray CLocalEcho::Received(const QByteArray& bytes)
     }
     return camera;
 }
+
+void CLocalEcho::DecideAgain()
+{
+    if (m_state != State::Clean)
+        return;
+    *this = CLocalEcho();
+}

@@ -18,6 +18,10 @@ public:
     QByteArray Received(const QByteArray& bytes);
 
     State LineState() const { return m_state; }
+    // A line found clean is decided again from the next bytes sent: what
+    // told it apart may have been noise ahead of the first echo. A line
+    // known to echo stays so.
+    void DecideAgain();
 
 private:
     // Sent bytes kept for their echo at most: a line that returned none of

@@ -95,8 +95,10 @@ int CMyCorvixDlg::ParseConfiguration()
 
 void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
 {
-    // Not a read: m_bConfigRead stays as it was, the pages keep what the last
-    // good cycle showed, and nothing is written for the camera.
+    // Not a read: the pages keep what the last good cycle showed, and saves
+    // are refused until a read succeeds, since the camera may no longer
+    // hold what they show.
+    m_bConfigRead = 0;
     m_timers.KillTimer(kTimerNoReply);
     const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
     const QString answer = PrintableName(QString::fromLatin1(failure.answer));

@@ -208,6 +208,7 @@ void CMyCorvixDlg::OnReplugCheck()
         return;
     m_strLostDevice.clear();
     m_timers.KillTimer(kTimerReplug);
+    m_dlgUpdate.OnReplugged();
     m_session.Port().StartMonitor();
     ShowPortIcon(true);
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::ClosePort));

@@ -81,6 +81,7 @@ void CMyCorvixDlg::OnUpgradeFinished(CUpgradeExchange::Outcome outcome, const QS
 void CMyCorvixDlg::LeaveUpgrade(const QString& logLine, bool restartUsable)
 {
     m_upgrade.Cancel();
+    m_dlgUpdate.EndRun();
     if (!logLine.isEmpty())
         m_dlgUpdate.AppendLog(logLine);
     m_dlgUpdate.EnableButtons(true, restartUsable);

@@ -79,6 +79,7 @@ constexpr int LogVersionsMatch = 175;     // "版本与升级包一致"
 constexpr int LogVersionsDiffer = 176;    // ... and those that differ from the package's images
 constexpr int SoftwareDiffers = 177;
 constexpr int HardwareDiffers = 178;
+constexpr int LogReplugNotVerified = 179; // a replug is no restart: the pending check of the versions is dropped
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

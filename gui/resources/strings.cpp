@@ -84,5 +84,6 @@ extern const StringResource kStrings[] = {
     {176, RES_TEXT("版本与升级包不一致：%1，设备可能未运行新固件，请重新升级\n")},
     {177, RES_TEXT("软件版本为 %1，升级包为 %2")},
     {178, RES_TEXT("硬件版本为 %1，升级包为 %2")},
+    {179, RES_TEXT("设备已重新连接（不是重启），不核对其版本是否与升级包一致\n")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -119,8 +119,20 @@ void CDlgUpdate::OnBrowse()
         MessageFromTable(Ids::BadPackageName);
 }
 
+CDlgUpdate::~CDlgUpdate()
+{
+    EndRun();
+}
+
+void CDlgUpdate::EndRun()
+{
+    if (!m_strRunDir.isEmpty())
+        DeleteTree(std::exchange(m_strRunDir, QString()));
+}
+
 int CDlgUpdate::ExtractPackage()
 {
+    EndRun();
     m_aImagePaths.clear();
     m_nImageCount = 0;
     m_nNextImage = 0;
@@ -153,6 +165,7 @@ int CDlgUpdate::ExtractPackage()
         PrepareTempDir(GetProgramDir(), QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
     if (temp.strPath.isEmpty())
         return cannotUnpack(GetProgramDir() + u"/temp"_s);
+    m_strRunDir = temp.strPath;
     if (temp.bPerUser)
         AppendLog(LoadString(Ids::LogPerUserTemp) + temp.strPath + u'\n');
     for (const PackageEntry& entry : contents->entries) {
@@ -187,6 +200,7 @@ void CDlgUpdate::SendNextImage()
 {
     for (;;) {
         if (m_nNextImage >= m_nImageCount) {
+            EndRun();
             MessageFromTable(Ids::UpgradeSucceeded);
             m_bVerifyPending = !m_packageVersions.IsEmpty();
             SetProgress(0);
@@ -201,6 +215,7 @@ void CDlgUpdate::SendNextImage()
         if (!ReadRegularFile(path, PackageLimits{}.nEntryMax, &bytes, &unreadable)) {
             // Nothing was triggered for it: the run ends here, ready to try again.
             AppendLog(LoadString(Ids::LogImageUnreadable) + PrintableName(path) + u": "_s + unreadable + u'\n');
+            EndRun();
             EnableButtons(true);
             m_host.EnablePortChoice(true);
             return;
@@ -245,6 +260,12 @@ void CDlgUpdate::OnCameraRead(bool afterOpening)
         what.append(LoadString(mismatch.bSoftware ? Ids::SoftwareDiffers : Ids::HardwareDiffers)
                         .arg(mismatch.strReported, mismatch.strExpected));
     AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(u'；')));
+}
+
+void CDlgUpdate::OnReplugged()
+{
+    if (std::exchange(m_bVerifyPending, false))
+        AppendLog(LoadString(Ids::LogReplugNotVerified));
 }
 
 void CDlgUpdate::OnRestart()

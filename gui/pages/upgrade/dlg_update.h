@@ -44,14 +44,20 @@ public:
     // succeeded, the log says which versions the camera reports now and
     // whether they are those the package's images name.
     void OnCameraRead(bool afterOpening);
+    // The device came back after it was unplugged: that is no restart, so
+    // the camera now there is not checked against the package.
+    void OnReplugged();
 
     void SetProgress(int percent); // 0..100
     // The page's buttons: upgrade and browse, and with them restart if asked.
     void EnableButtons(bool enable, bool includingRestart = true);
 
     // Unpacks the chosen package's images (those the camera does not run
-    // already) into the temporary directory, in archive order.
+    // already) into a fresh folder of this run's, in archive order.
     int ExtractPackage();
+    // The run is over: its folder of images goes.
+    void EndRun();
+    ~CDlgUpdate() override;
 
     QString m_strPackagePath;
     int m_nChecksum = 0;
@@ -67,6 +73,7 @@ private:
     void Keep(const QString& text);
 
     CPageHost& m_host;
+    QString m_strRunDir; // this run's images; empty between runs
     FirmwareVersions m_packageVersions;  // of the package being sent
     bool m_bVerifyPending = false;      // a run succeeded; the camera was not read since it reopened
     CKeptLog m_keptLog{UpgradeLogPath()};
