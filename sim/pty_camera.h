@@ -36,6 +36,8 @@ public:
     bool Start(std::string* error);
     void Stop();
     std::string DevicePath() const { return m_strDevicePath; }
+    // The link to the device, made while the terminal is open; empty when none was asked for.
+    const std::string& LinkPath() const { return m_options.strLinkPath; }
 
     std::string Received() const; // every byte from the host, in order
     std::string Sent() const;     // every byte put on the line towards the host

@@ -133,6 +133,23 @@ private slots:
         QCOMPARE(settings[u"gain"], QJsonValue(20));
     }
 
+    // Noise ahead of the first echo used to mark an echoing line as clean
+    // for the whole opening: every try failed on the echoed requests.
+    void noiseBeforeTheFirstEchoIsDecidedAgainAtTheNextTry()
+    {
+        PtyOptions line;
+        line.bEcho = true;
+        CameraFixture camera({}, QuickCamera(50), line);
+        camera.Camera().SetFlood(true);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"read"_s});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().find("r 001F") != std::string::npos; }, 10000));
+        camera.Camera().SetFlood(false);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+    }
+
     void applyWritesReadsBackAndNamesWhatDiffers()
     {
         QTemporaryDir dir;

@@ -13,6 +13,7 @@
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
 
@@ -100,9 +101,9 @@ private slots:
                  u"没有成功，请重试\n/dev/orvane-no-such-device: No such file or directory"_s);
 
         // COM1 held by another program.
-        const QString camera = QString::fromStdString(bench.camera.Camera().DevicePath());
+        const QString camera = bench.camera.Device();
         QSerialPort other;
-        other.setPortName(camera);
+        other.setPortName(QString::fromStdString(bench.camera.Camera().DevicePath()));
         QVERIFY(other.open(QIODevice::ReadWrite));
         dialog.OnPortChange(0);
         QCOMPARE(bench.boxes.Boxes().size(), 4);
@@ -125,7 +126,7 @@ private slots:
     void choosingAnotherPortStopsMonitoring()
     {
         DialogBench bench;
-        bench.camera.WriteConfig(u"COM4=%1\n"_s.arg(QString::fromStdString(bench.camera.Camera().DevicePath())));
+        bench.camera.WriteConfig(u"COM4=%1\n"_s.arg(bench.camera.Device()));
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         dialog.OnPortChange(3);
@@ -229,7 +230,7 @@ private slots:
         DialogBench bench;
         CMyCorvixDlg& dialog = *bench.dialog;
         auto* ports = qobject_cast<QComboBox*>(dialog.GetDlgItem(1007));
-        const QString camera = QString::fromStdString(bench.camera.Camera().DevicePath());
+        const QString camera = bench.camera.Device();
         QCOMPARE(ports->itemData(0, Qt::ToolTipRole).toString(), camera);
         QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(), u"/dev/ttyS1"_s);
         QCOMPARE(ports->itemData(2, Qt::ToolTipRole).toString(), u"/dev/orvane-no-such-device"_s);
@@ -309,10 +310,17 @@ private slots:
     {
         DialogBench bench;
         CMyCorvixDlg& dialog = *bench.dialog;
-        PtyCamera adapter;
+        // By links that go with them: a reused terminal number is another program's camera.
+        QTemporaryDir names;
+        const auto named = [&](const QString& name) {
+            PtyOptions options;
+            options.strLinkPath = names.filePath(name).toStdString();
+            return options;
+        };
+        PtyCamera adapter({}, {}, named(u"ttyUSB0"_s));
         std::string error;
         QVERIFY2(adapter.Start(&error), error.c_str());
-        const QString adapterPath = QString::fromStdString(adapter.DevicePath());
+        const QString adapterPath = QString::fromStdString(adapter.LinkPath());
         QList<SystemPort> machine = {{u"ttyS0"_s, ResolvePortName(1), u"COM1's own"_s, QString()}};
         const PortSource previous = SetPortSource([&] { return machine; });
         auto* ports = qobject_cast<QComboBox*>(dialog.GetDlgItem(1007));
@@ -332,20 +340,20 @@ private slots:
         QCOMPARE(Text(dialog, 1033), name + u" 关闭,115200,N,8,1"_s);
         QCOMPARE(dialog.GetDlgItem(1033)->toolTip(), adapterPath);
         dialog.OnOpenClosePort();
-        QVERIFY(WaitUntil([&] { return adapter.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QVERIFY2(WaitUntil([&] { return adapter.Received() == CycleRequests() + "w 01 00F9\r\n"; }), adapter.Received().c_str());
         QCOMPARE(Text(dialog, 1033), name + u",打开,115200,N,8,1"_s);
         QVERIFY(bench.camera.Camera().Received().empty());
 
         // Unplugged and back under another name: the same USB serial number.
-        PtyCamera moved;
+        PtyCamera moved({}, {}, named(u"ttyUSB1"_s));
         QVERIFY2(moved.Start(&error), error.c_str());
-        const QString movedPath = QString::fromStdString(moved.DevicePath());
+        const QString movedPath = QString::fromStdString(moved.LinkPath());
         adapter.Vanish();
         QTRY_VERIFY(!dialog.m_bPortOpen);
-        QTRY_VERIFY(!QFileInfo::exists(adapterPath));
+        QTRY_VERIFY(!QFileInfo(adapterPath).isSymLink());
         machine.last() = {u"ttyUSB1"_s, movedPath, u"Simulated camera"_s, u"A1B2"_s};
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
-        QVERIFY(WaitUntil([&] { return moved.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QVERIFY2(WaitUntil([&] { return moved.Received() == CycleRequests() + "w 01 00F9\r\n"; }), moved.Received().c_str());
         QCOMPARE(dialog.Line().strDevice, movedPath);
         QCOMPARE(ports->currentText(), u"ttyUSB1 — Simulated camera"_s);
         QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss

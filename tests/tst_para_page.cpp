@@ -189,6 +189,22 @@ private slots:
             QCOMPARE(box.text, u"串口未打开或者读取配置未完成！"_s); // a second save may be refused, nothing else
     }
 
+    // A read-back that failed every try used to leave saves accepted,
+    // though the page may no longer show what the camera holds.
+    void afterAFailedReadBackSavesAreRefused()
+    {
+        PageBench bench;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().SetFlood(true);
+        bench.Page().OnSave();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QVERIFY2(bench.boxes.Boxes()[0].text.startsWith(u"读取配置失败！"_s), qPrintable(bench.boxes.Boxes()[0].text));
+        bench.camera.Camera().SetFlood(false);
+        bench.Page().OnSave();
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！"_s);
+    }
+
     // The GUI thread used to sleep through a whole save, about half a
     // second: now it turns while the writes are paced out.
     void theWindowAnswersWhileASaveIsPacedOut()

@@ -72,7 +72,7 @@ private slots:
     void resolvesComNamesThroughConfig()
     {
         CameraFixture fixture;
-        QCOMPARE(ResolvePortName(1), QString::fromStdString(fixture.Camera().DevicePath()));
+        QCOMPARE(ResolvePortName(1), fixture.Device());
         QCOMPARE(ResolvePortName(2), u"/dev/ttyS1"_s);
     }
 

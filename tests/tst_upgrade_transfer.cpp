@@ -13,6 +13,7 @@
 #include <QCloseEvent>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -512,6 +513,35 @@ private slots:
         dialog.OnOpenClosePort();
         QVERIFY(WaitUntil(readWhole));
         QCOMPARE(LogLines(bench.page).size(), lines);
+    }
+
+    // A replug is no restart: another camera plugged in under the old name
+    // used to be checked against the package as if it had been restarted.
+    void aReplugDropsThePendingVersionCheck()
+    {
+        QTemporaryDir names;
+        PtyOptions stableName;
+        stableName.strLinkPath = names.filePath(u"by-id-camera"_s).toStdString();
+        UpgradeBench bench(QuickCamera(), {}, stableName);
+        bench.camera.WriteConfig(u"[Ports]\nCOM1="_s + QString::fromStdString(stableName.strLinkPath));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "cam_V1.4.elf.flash\n" + Pattern(1000, 3)}}));
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+
+        bench.camera.Camera().Vanish();
+        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QCOMPARE(bench.boxes.Boxes().size(), 2); // the loss, once
+        QTRY_VERIFY(!QFileInfo(QString::fromStdString(stableName.strLinkPath)).isSymLink());
+        PtyCamera other({}, {}, stableName);
+        std::string error;
+        QVERIFY2(other.Start(&error), error.c_str());
+        dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
+        QVERIFY(WaitUntil([&] { return other.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        QVERIFY(LogLines(bench.page).contains(u"设备已重新连接（不是重启），不核对其版本是否与升级包一致"_s));
+        for (const QString& line : LogLines(bench.page))
+            QVERIFY2(!line.startsWith(u"重新读取后设备软件版本"_s), qPrintable(line));
     }
 
     void anImageThatCannotBeReadEndsTheRun()

@@ -10,8 +10,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+PtyOptions WithLink(PtyOptions options, const QTemporaryDir& names)
+{
+    if (options.strLinkPath.empty())
+        options.strLinkPath = names.filePath(u"camera"_s).toStdString();
+    return options;
+}
+
+} // namespace
+
 CameraFixture::CameraFixture(CameraFaults faults, CameraTiming timing, PtyOptions options)
-    : m_pCamera(std::make_unique<PtyCamera>(std::move(faults), timing, std::move(options)))
+    : m_pCamera(std::make_unique<PtyCamera>(std::move(faults), timing, WithLink(std::move(options), m_names)))
 {
     std::string error;
     m_bStarted = m_pCamera->Start(&error);
@@ -25,13 +36,18 @@ CameraFixture::~CameraFixture()
     QFile::remove(ConfigIniPath());
 }
 
+QString CameraFixture::Device() const
+{
+    return QString::fromStdString(m_pCamera->LinkPath());
+}
+
 void CameraFixture::WriteConfig(const QString& extraLines) const
 {
     QFile file(ConfigIniPath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(ConfigIniPath()));
     file.write(u"[Ports]\nCOM1=%1\nCOM3=/dev/orvane-no-such-device\n%2"_s
-                   .arg(QString::fromStdString(m_pCamera->DevicePath()), extraLines)
+                   .arg(Device(), extraLines)
                    .toUtf8());
 }
 

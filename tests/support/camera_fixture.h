@@ -3,17 +3,24 @@
 #include "pty_camera.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <functional>
 #include <memory>
 
 // The simulated camera on a pseudo-terminal, mapped to COM1 through the
 // config.ini beside the test program; COM3 maps to a device that does not exist.
+// COM1 names the terminal by a link of this fixture's own, removed when the
+// camera vanishes: terminal numbers are reused by other test programs at
+// once, and a window watching for a vanished /dev/pts/N to come back would
+// open another program's camera.
 class CameraFixture {
 public:
     explicit CameraFixture(CameraFaults faults = {}, CameraTiming timing = {}, PtyOptions options = {});
     ~CameraFixture();
 
     PtyCamera& Camera() { return *m_pCamera; }
+    // What COM1 opens: the camera's link.
+    QString Device() const;
     bool Started() const { return m_bStarted; }
 
     // Writes config.ini with the [Ports] section and the given extra lines.
@@ -23,6 +30,7 @@ public:
     bool WaitReceived(const std::string& bytes, int timeoutMs = 5000);
 
 private:
+    QTemporaryDir m_names; // holds the link; made before the camera
     std::unique_ptr<PtyCamera> m_pCamera;
     bool m_bStarted = false;
 };
