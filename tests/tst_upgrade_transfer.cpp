@@ -311,6 +311,7 @@ private slots:
             QTRY_VERIFY(!bench.dialog->UpgradeMode());
             QVERIFY(!LogLines(bench.page).contains(u"升级成功！"_s));
             QCOMPARE(bench.camera.Camera().Images().size(), std::size_t(1));
+            QCOMPARE(LogLines(bench.page).count(kSeparator), 2); // the font was never taken up
         }
     }
 
