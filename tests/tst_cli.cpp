@@ -15,6 +15,21 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Starts orvane-cli upgrading one elf image of `bytes` and waits until the
+// camera is well into it: 'U', the header and a few pieces have arrived.
+bool UpgradeUntilMidImage(QProcess& process, CameraFixture& camera, const QTemporaryDir& dir, int bytes)
+{
+    const QString package = dir.filePath(u"cam.pkg"_s);
+    WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(bytes, 'e')}});
+    process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"upgrade"_s, package});
+    return process.waitForStarted()
+        && WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000);
+}
+
+} // namespace
+
 class TestCli : public QObject {
     Q_OBJECT
 
@@ -364,10 +379,7 @@ private slots:
         QFETCH(QByteArray, inImage);
         QFETCH(QByteArray, afterVerdict);
         QFETCH(QByteArray, report);
-        CameraFaults faults;
-        faults.strNoiseInImage = inImage.toStdString();
-        faults.strNoiseAfterVerdict = afterVerdict.toStdString();
-        faults.strUpgradeError = report.toStdString();
+        const CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
         CameraFixture camera(faults, QuickCamera(100));
         QTemporaryDir dir;
         const QString package = dir.filePath(u"cam.pkg"_s);
@@ -417,13 +429,8 @@ private slots:
         QFETCH(int, signal);
         CameraFixture camera({}, QuickCamera());
         QTemporaryDir dir;
-        const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(60000, 'e')}});
         QProcess process;
-        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"upgrade"_s, package});
-        QVERIFY(process.waitForStarted());
-        // Well into the image: 'U', the header and a few pieces have arrived.
-        QVERIFY(WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000));
+        QVERIFY(UpgradeUntilMidImage(process, camera, dir, 60000));
         ::kill(pid_t(process.processId()), signal);
         QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -443,12 +450,8 @@ private slots:
     {
         CameraFixture camera({}, QuickCamera());
         QTemporaryDir dir;
-        const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(200000, 'e')}});
         QProcess process;
-        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"upgrade"_s, package});
-        QVERIFY(process.waitForStarted());
-        QVERIFY(WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000));
+        QVERIFY(UpgradeUntilMidImage(process, camera, dir, 200000));
         ::kill(pid_t(process.processId()), SIGINT);
         QString out;
         QVERIFY(WaitUntil([&] {

@@ -292,10 +292,7 @@ private slots:
         QFETCH(QByteArray, inImage);
         QFETCH(QByteArray, afterVerdict);
         QFETCH(QByteArray, report);
-        CameraFaults faults;
-        faults.strNoiseInImage = inImage.toStdString();
-        faults.strNoiseAfterVerdict = afterVerdict.toStdString();
-        faults.strUpgradeError = report.toStdString();
+        const CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
         UpgradeBench bench(QuickCamera(100), faults);
         const QByteArray elf = Pattern(3000, 5);
         const QByteArray font = Pattern(1000, 6);

@@ -56,6 +56,15 @@ bool CameraFixture::WaitReceived(const std::string& bytes, int timeoutMs)
     return WaitUntil([&] { return m_pCamera->Received() == bytes; }, timeoutMs);
 }
 
+CameraFaults NoisyUpgrade(const QByteArray& inImage, const QByteArray& afterVerdict, const QByteArray& report)
+{
+    CameraFaults faults;
+    faults.strNoiseInImage = inImage.toStdString();
+    faults.strNoiseAfterVerdict = afterVerdict.toStdString();
+    faults.strUpgradeError = report.toStdString();
+    return faults;
+}
+
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs)
 {
     // A running event loop delivers each received byte at once; QTest's

@@ -2,6 +2,7 @@
 
 #include "pty_camera.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 #include <functional>
@@ -44,6 +45,11 @@ private:
 // else what failed.
 QString CheckCommandSpacing(const std::vector<LineByte>& line, std::size_t offset, std::size_t length, int count,
                             int pauseMs);
+
+// A camera whose upgrade replies come with line noise: `inImage` once half an
+// image has arrived, `afterVerdict` right after its verdict, which is
+// `report` instead of 'D' when one is given.
+CameraFaults NoisyUpgrade(const QByteArray& inImage, const QByteArray& afterVerdict, const QByteArray& report);
 
 // Runs the event loop until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
