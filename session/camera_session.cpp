@@ -155,16 +155,17 @@ void CCameraSession::Drain()
     m_bDraining = true;
     // The quiet time counts from when all that was sent has left the line:
     // a request still on its way may yet be answered.
-    m_sender.Then([this, run = m_nCycleRun] {
-        if (run != m_nCycleRun)
+    WhenSent([this, run = m_nCycleRun] {
+        if (run != m_nCycleRun || !m_bDraining)
             return;
-        m_port.QueueWrite(QByteArray(), [this, run] {
-            if (run != m_nCycleRun || !m_bDraining)
-                return;
-            m_drainClock.restart();
-            m_drainTimer.start(m_nAnswerWaitMs);
-        });
+        m_drainClock.restart();
+        m_drainTimer.start(m_nAnswerWaitMs);
     });
+}
+
+void CCameraSession::WhenSent(std::function<void()> step)
+{
+    m_sender.Then([this, step = std::move(step)]() mutable { m_port.QueueWrite(QByteArray(), std::move(step)); });
 }
 
 void CCameraSession::OnDrained()

@@ -67,6 +67,9 @@ public:
     // Everything else the camera is sent, paced and in order; Cancel() there
     // drops what waits.
     CPacedSender& Sender() { return m_sender; }
+    // Runs step once all that is queued now has left the line; not when the
+    // port is stopped, lost or reopened first.
+    void WhenSent(std::function<void()> step);
     // Bytes or steps still wait to go out.
     bool WritesPending() const { return m_sender.HasQueued(); }
 

@@ -160,27 +160,29 @@ private slots:
         QVERIFY(bench.boxes.Boxes().isEmpty());
     }
 
-    // At 1200 baud a save's writes take 1.7 s on the line, and its
-    // read-back requests wait behind them. Their answers' wait used to start
-    // when they were queued: two saves 1.3 s apart showed 亮度 101, 对比度 4
-    // and versions V0.0, answers shifted by a few registers, which a third
-    // save would have written.
+    // At 600 baud a save's writes take 3.5 s on the line, and its read-back
+    // requests wait behind them. Their answers' wait used to start when they
+    // were queued: two saves a few seconds apart (1.3 s at 1200 baud) showed
+    // 亮度 101, 对比度 4 and versions V0.0, answers shifted by a few
+    // registers, which a third save would have written. And the box saying
+    // the camera did not answer came 2 s after the writes were paced out,
+    // while they were still on the line.
     void savesOnASlowLineShowWhatTheCameraHolds()
     {
         PageBench bench;
-        bench.dialog->OnSettingChange(1008, 2); // 1200 baud
+        bench.dialog->OnSettingChange(1008, 1); // 600 baud
         bench.dialog->OnOpenClosePort();
-        QVERIFY(bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n", 20000));
+        QVERIFY(bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n", 30000));
         CDlgPara& page = bench.Page();
         page.Item<QLineEdit>(1002)->setText(u"60"_s);
         page.OnSave();
-        QTest::qWait(1300);
+        QTest::qWait(3000); // the first save's writes are still on the line
         page.OnSave();
         QVERIFY(WaitUntil([&] {
             return bench.camera.Camera().Register(0x12) == 60 && bench.dialog->ReadCycleState().ReadIndex() < 0
                 && !bench.dialog->WritesPending()
                 && bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n");
-        }, 30000));
+        }, 60000));
         QCOMPARE(EditText(page, 1002), u"60"_s);
         QCOMPARE(EditText(page, 1003), u"50"_s);
         QCOMPARE(EditText(page, 1070), u"V1.2"_s);

@@ -48,7 +48,7 @@ void CMyCorvixDlg::PauseWrites(int ms)
 
 void CMyCorvixDlg::AfterWrites(std::function<void()> step)
 {
-    m_sender.Then(std::move(step));
+    m_session.WhenSent(std::move(step));
 }
 
 int CMyCorvixDlg::RestartDevice(int mode, const TransferJob& image)

@@ -31,7 +31,8 @@ public:
     virtual int RestartDevice(int mode, const TransferJob& image = {}) = 0;
     // A pause before whatever is sent next (nothing while the port is closed).
     virtual void PauseWrites(int ms) = 0;
-    // Runs `step` once everything handed over before it has been sent.
+    // Runs `step` once everything handed over before it has left the line
+    // (on a slow line, seconds after it was paced out).
     virtual void AfterWrites(std::function<void()> step) = 0;
     // A save, a format change or other writes are still being paced out.
     virtual bool WritesPending() const = 0;
