@@ -4,6 +4,7 @@
 #include "post_call.h"
 #include "provision_board.h"
 #include "provision_camera.h"
+#include "provision_ports.h"
 #include "provision_report.h"
 #include "settings/settings_file.h"
 #include "system_ports.h"
@@ -11,7 +12,6 @@
 
 #include <QEventLoop>
 #include <QFile>
-#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <memory>
@@ -20,41 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qint64 kPortsFileMax = 64 * 1024;
 constexpr int kRedrawMs = 200;
-
-// The --port values and the ports file's lines, each port once; empty
-// after saying why.
-QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
-{
-    QStringList ports = options.ports;
-    if (!options.strPortsFile.isEmpty()) {
-        QByteArray file;
-        if (!ReadInputFile(options.strPortsFile, kPortsFileMax, &file, io))
-            return {};
-        for (const QByteArray& line : file.split('\n')) {
-            const QString port = QString::fromUtf8(line.left(line.indexOf('#'))).trimmed();
-            if (!port.isEmpty())
-                ports.append(port);
-        }
-    }
-    QSet<QString> devices;
-    for (const QString& port : ports) {
-        const QString device = CCameraLink::DeviceOf(port);
-        if (device.isEmpty()) {
-            io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
-            return {};
-        }
-        if (devices.contains(device)) {
-            io.err << u"orvane-cli: %1 is given twice (as %2)"_s.arg(device, port) << Qt::endl;
-            return {};
-        }
-        devices.insert(device);
-    }
-    if (ports.isEmpty())
-        io.err << u"orvane-cli: %1 names no port"_s.arg(options.strPortsFile) << Qt::endl;
-    return ports;
-}
 
 // The package and the settings, read and checked whole; false after saying why.
 bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,14 +164,12 @@ private slots:
     // Refused whole, before any port is opened: nothing reaches any camera.
     void aBadPlanSendsNothingAnywhere_data()
     {
-        QTest::addColumn<QStringList>("arguments"); // %P: the ports, %D: the test's folder
+        QTest::addColumn<QStringList>("arguments"); // %D: the test's folder
         QTest::addColumn<QString>("message");
         QTest::newRow("settings") << QStringList{u"--apply"_s, u"%D/bad.json"_s} << u"unknown key \"sharpnes\""_s;
         QTest::newRow("package") << QStringList{u"--upgrade"_s, u"%D/bad.json"_s} << u"is not an upgrade package"_s;
         QTest::newRow("ports file") << QStringList{u"--ports-file"_s, u"%D/none"_s, u"--apply"_s, u"%D/good.json"_s}
                                     << u"cannot read %D/none"_s;
-        QTest::newRow("a port twice") << QStringList{u"--port"_s, u"%P0"_s, u"--apply"_s, u"%D/good.json"_s}
-                                      << u"is given twice"_s;
         QTest::newRow("report") << QStringList{u"--report"_s, u"%D/no/such/folder/r.jsonl"_s, u"--apply"_s,
                                                u"%D/good.json"_s}
                                 << u"cannot write the report"_s;
@@ -186,7 +185,7 @@ private slots:
         WriteFile(dir, u"bad.json"_s, R"({"format": 1, "sharpnes": 3})");
         WriteFile(dir, u"good.json"_s, kSettings);
         for (QString& argument : arguments)
-            argument.replace(u"%D"_s, dir.path()).replace(u"%P0"_s, Port(*cameras[0]));
+            argument.replace(u"%D"_s, dir.path());
         message.replace(u"%D"_s, dir.path());
         const Run run = RunCli(QStringList{u"provision"_s} + PortArguments(cameras) + arguments);
         QCOMPARE(run.nExitCode, 2);
@@ -194,6 +193,60 @@ private slots:
         // The line of a port that was opened would carry the read's first request.
         for (const auto& camera : cameras)
             QCOMPARE(camera->Camera().Received(), std::string());
+    }
+
+    // A ports file as a technician writes it, on Windows too: a byte order
+    // mark, CR LF, a line without a comment, blank lines, no line end at the
+    // end. Plain lines used to be dropped, and the run provisioned the --port
+    // camera alone as if it were the whole bench.
+    void aPortsFileWrittenByHandNamesEveryCamera()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        const QString portsFile = WriteFile(dir, u"ports.txt"_s,
+                                            "\xEF\xBB\xBF" + Port(*cameras[1]).toUtf8() + "\r\n\r\n  # spare\r\n\t"
+                                                + Port(*cameras[2]).toUtf8());
+        const Run run = RunCli({u"provision"_s, u"--port"_s, Port(*cameras[0]), u"--ports-file"_s, portsFile,
+                                u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings)});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
+        for (const auto& camera : cameras)
+            QCOMPARE(camera->Camera().Register(0x12), 70);
+    }
+
+    // One device under two names would be opened twice, by two threads at
+    // once. %P: the camera's device, %D: the test's folder, where "link"
+    // leads to the device and config.ini maps COM7 to that link.
+    void oneDeviceUnderTwoNamesIsRefused_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("the same name") << u"%P"_s << u"%P"_s;
+        QTest::newRow("a link and its target") << u"%D/link"_s << u"%P"_s;
+        QTest::newRow("a doubled slash") << u"%P"_s << u"/dev//pts/%N"_s;
+        QTest::newRow("a dot") << u"/dev/pts/./%N"_s << u"%P"_s;
+        QTest::newRow("COMn mapped to a link") << u"%P"_s << u"COM7"_s;
+    }
+
+    void oneDeviceUnderTwoNamesIsRefused()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Cameras cameras = StartCameras({{}});
+        const QString device = Port(*cameras[0]);
+        QVERIFY2(device.startsWith(u"/dev/pts/"_s), qPrintable(device));
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(device, dir.filePath(u"link"_s)));
+        const QString program = CliBesideConfig(dir, "[Ports]\nCOM7=" + dir.filePath(u"link"_s).toUtf8() + "\n");
+        for (QString* name : {&first, &second})
+            name->replace(u"%P"_s, device).replace(u"%D"_s, dir.path()).replace(u"%N"_s, device.mid(9));
+        const Run run = RunCli({u"provision"_s, u"--port"_s, first, u"--port"_s, second, u"--apply"_s,
+                                WriteFile(dir, u"site.json"_s, kSettings)},
+                               20000, QString(), [&program](QProcess& process) { process.setProgram(program); });
+        QCOMPARE(run.nExitCode, 2);
+        QVERIFY2(run.strErr.contains(first) && run.strErr.contains(second) && run.strErr.contains(u"same device"_s),
+                 qPrintable(run.strErr));
+        QCOMPARE(cameras[0]->Camera().Received(), std::string());
     }
 
     // A report that cannot take its lines is said, and the run is no success.
