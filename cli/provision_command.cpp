@@ -1,6 +1,7 @@
 // orvane-cli provision: every camera at once, each on a thread of its own.
 #include "camera_link.h"
 #include "cli_commands.h"
+#include "config/append_file.h"
 #include "post_call.h"
 #include "provision_board.h"
 #include "provision_camera.h"
@@ -58,8 +59,9 @@ int RunProvision(const CliOptions& options, CliStreams& io)
     if (ports.isEmpty() || !CheckPlan(options, io, &plan))
         return ExitCode::Usage;
     QFile report(options.strReport);
-    if (!options.strReport.isEmpty() && !report.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        io.err << u"orvane-cli: cannot write the report %1: %2"_s.arg(options.strReport, report.errorString()) << Qt::endl;
+    QString reportError;
+    if (!options.strReport.isEmpty() && !OpenForAppend(report, LinkAtPath::Follow, &reportError)) {
+        io.err << u"orvane-cli: cannot write the report %1: %2"_s.arg(options.strReport, reportError) << Qt::endl;
         return ExitCode::Usage;
     }
     const QList<SystemPort> machinePorts = SystemPorts();

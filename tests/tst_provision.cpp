@@ -14,6 +14,8 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -173,6 +175,11 @@ private slots:
         QTest::newRow("report") << QStringList{u"--report"_s, u"%D/no/such/folder/r.jsonl"_s, u"--apply"_s,
                                                u"%D/good.json"_s}
                                 << u"cannot write the report"_s;
+        // A FIFO without a reader held the run in its open for ever, before any port.
+        QTest::newRow("report FIFO") << QStringList{u"--report"_s, u"%D/fifo"_s, u"--apply"_s, u"%D/good.json"_s}
+                                     << u"cannot write the report %D/fifo: not a regular file"_s;
+        QTest::newRow("report device") << QStringList{u"--report"_s, u"/dev/full"_s, u"--apply"_s, u"%D/good.json"_s}
+                                       << u"cannot write the report /dev/full: not a regular file"_s;
         QTest::newRow("nothing to do") << QStringList{} << u"provision needs --upgrade PACKAGE, --apply SETTINGS or both"_s;
     }
 
@@ -184,10 +191,11 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir, u"bad.json"_s, R"({"format": 1, "sharpnes": 3})");
         WriteFile(dir, u"good.json"_s, kSettings);
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(u"fifo"_s)).constData(), 0600), 0);
         for (QString& argument : arguments)
             argument.replace(u"%D"_s, dir.path());
         message.replace(u"%D"_s, dir.path());
-        const Run run = RunCli(QStringList{u"provision"_s} + PortArguments(cameras) + arguments);
+        const Run run = RunCli(QStringList{u"provision"_s} + PortArguments(cameras) + arguments, 20000);
         QCOMPARE(run.nExitCode, 2);
         QVERIFY2(run.strErr.contains(message), qPrintable(run.strErr));
         // The line of a port that was opened would carry the read's first request.
@@ -250,15 +258,25 @@ private slots:
     }
 
     // A report that cannot take its lines is said, and the run is no success.
+    // The report may grow by no byte: the size limit of the program's files,
+    // SIGXFSZ ignored so that the write fails instead of ending the program.
     void aReportThatCannotBeWrittenIsNoSuccess()
     {
         Cameras cameras = StartCameras({{}});
         QTemporaryDir dir;
+        const QString report = WriteFile(dir, u"day.jsonl"_s, QByteArray(100, 'x') + '\n');
         const Run run = RunCli(QStringList{u"provision"_s, u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings),
-                                           u"--report"_s, u"/dev/full"_s}
-                               + PortArguments(cameras));
+                                           u"--report"_s, report}
+                                   + PortArguments(cameras),
+                               60000, QString(), [](QProcess& process) {
+                                   process.setChildProcessModifier([] {
+                                       std::signal(SIGXFSZ, SIG_IGN);
+                                       const rlimit limit{101, 101};
+                                       ::setrlimit(RLIMIT_FSIZE, &limit);
+                                   });
+                               });
         QCOMPARE(run.nExitCode, 1);
-        QVERIFY2(run.strErr.contains(u"cannot write the report /dev/full"_s), qPrintable(run.strErr));
+        QVERIFY2(run.strErr.contains(u"cannot write the report %1: File too large"_s.arg(report)), qPrintable(run.strErr));
         QVERIFY2(run.strOut.contains(u"1 of 1 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
         QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
     }
