@@ -49,9 +49,31 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
     return true;
 }
 
+// False when the system would not run the thread (too many threads or
+// processes for this user, too little memory): QThread says so in a warning,
+// and leaves the thread neither running nor finished.
+bool StartThread(QThread& thread)
+{
+    thread.start();
+    return thread.isRunning() || thread.isFinished();
+}
+
+// A camera that was never opened, for want of a thread to run it.
+CameraRecord ThreadlessCamera(const QString& port, const QString& serialNumber)
+{
+    CameraRecord record;
+    record.strPort = port;
+    record.strSerialNumber = serialNumber;
+    record.started = QDateTime::currentDateTimeUtc();
+    record.strFailure = u"the system would not start a thread for this camera (too many threads or processes for "
+                        "this user, or too little memory); nothing was sent to it"_s;
+    return record;
+}
+
 } // namespace
 
-int RunProvision(const CliOptions& options, CliStreams& io)
+int RunProvision(const CliOptions& options, CliStreams& io,
+                 const std::function<void(int camera, QThread& thread)>& prepareThread)
 {
     // Everything is checked before the first port opens: a bad file sends nothing anywhere.
     const QStringList ports = PortsToProvision(options, io);
@@ -72,11 +94,25 @@ int RunProvision(const CliOptions& options, CliStreams& io)
     qsizetype finished = 0;
     bool reportFailed = false;
     QEventLoop allDone;
+    // On the main thread, once per camera.
+    const auto finish = [&](int i, const CameraRecord& record) {
+        records[i] = record;
+        board.Finished(i, record);
+        const QByteArray line = ReportLine(record, plan) + '\n';
+        if (report.isOpen() && (report.write(line) != line.size() || !report.flush()) && !std::exchange(reportFailed, true))
+            io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
+                          options.strReport, report.errorString())
+                   << Qt::endl;
+        if (++finished == ports.size())
+            allDone.quit();
+    };
+    QStringList serials; // of the ports' USB adapters
+    for (const QString& port : ports)
+        serials.append(SerialNumberOf(machinePorts, CCameraLink::DeviceOf(port)));
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < ports.size(); ++i) {
-        const QString serial = SerialNumberOf(machinePorts, CCameraLink::DeviceOf(ports[i]));
         const auto post = [&mainThread](std::function<void()> call) { PostCall(&mainThread, std::move(call)); };
-        threads.emplace_back(QThread::create([&, i, serial, post] {
+        threads.emplace_back(QThread::create([&, i, serial = serials[i], post] {
             const ProvisionSink sink{
                 [&, i, post](const QString& stage) { post([&, i, stage] { board.Stage(i, stage); }); },
                 // Told for every 100-byte piece; the board shows whole percents.
@@ -87,26 +123,21 @@ int RunProvision(const CliOptions& options, CliStreams& io)
             };
             CameraRecord record = ProvisionCamera(ports[i], plan, sink);
             record.strSerialNumber = serial;
-            post([&, i, record] {
-                records[i] = record;
-                board.Finished(i, record);
-                const QByteArray line = ReportLine(record, plan) + '\n';
-                if (report.isOpen() && (report.write(line) != line.size() || !report.flush()) && !std::exchange(reportFailed, true))
-                    io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
-                                  options.strReport, report.errorString())
-                           << Qt::endl;
-                if (++finished == ports.size())
-                    allDone.quit();
-            });
+            post([&, i, record] { finish(i, record); });
         }));
     }
     QTimer redraw;
     QObject::connect(&redraw, &QTimer::timeout, &mainThread, [&board] { board.Redraw(); });
     redraw.start(kRedrawMs);
     board.Redraw();
-    for (const auto& thread : threads)
-        thread->start();
-    allDone.exec();
+    for (int i = 0; i < ports.size(); ++i) {
+        if (prepareThread)
+            prepareThread(i, *threads[i]);
+        if (!StartThread(*threads[i]))
+            finish(i, ThreadlessCamera(ports[i], serials[i]));
+    }
+    if (finished < ports.size()) // else quit() came before the loop ran
+        allDone.exec();
     for (const auto& thread : threads)
         thread->wait();
 

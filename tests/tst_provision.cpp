@@ -1,5 +1,6 @@
 // orvane-cli provision against several simulated cameras at once.
 #include "camera_fixture.h"
+#include "cli_commands.h"
 #include "cli_run.h"
 #include "package_writer.h"
 #include "protocol/checksum.h"
@@ -11,6 +12,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
@@ -279,6 +283,49 @@ private slots:
         QVERIFY2(run.strErr.contains(u"cannot write the report %1: File too large"_s.arg(report)), qPrintable(run.strErr));
         QVERIFY2(run.strOut.contains(u"1 of 1 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
         QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
+    }
+
+    // A camera whose thread the system will not start (too many threads for
+    // the user, as under prlimit --nproc) fails alone, saying so, and the
+    // run ends: it used to wait for that camera for ever. Run in this
+    // process, where a stack size below the system's least makes the start
+    // fail as a refused thread does.
+    void aCameraWithoutAThreadFailsAlone()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        CliOptions options;
+        options.command = CliOptions::Command::Provision;
+        options.ports = PortArguments(cameras).filter(u"/dev/"_s);
+        options.strSettings = WriteFile(dir, u"site.json"_s, kSettings);
+        options.strReport = dir.filePath(u"day.jsonl"_s);
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        CliStreams io{outStream, errStream};
+        QTimer hung; // ends the test program rather than wait for ctest's limit
+        hung.callOnTimeout([] { qFatal("the provisioning run did not end"); });
+        hung.start(60000);
+        const int exitCode = RunProvision(options, io, [](int camera, QThread& thread) {
+            if (camera == 1)
+                thread.setStackSize(1);
+        });
+        hung.stop();
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(out.contains(u"2 of 3 camera(s) provisioned, 1 failed"_s), qPrintable(out));
+        int lines = 0;
+        const std::map<QString, QJsonObject> byPort = ReportByPort(options.strReport, &lines);
+        QCOMPARE(lines, 3);
+        const QJsonObject threadless = byPort.at(options.ports[1]);
+        QCOMPARE(threadless[u"result"], QJsonValue(u"failed"_s));
+        QVERIFY2(threadless[u"reason"].toString().contains(u"thread"_s), qPrintable(threadless[u"reason"].toString()));
+        QVERIFY2(out.contains(u"FAILED: "_s + threadless[u"reason"].toString()), qPrintable(out));
+        QCOMPARE(cameras[1]->Camera().Received(), std::string());
+        for (int ok : {0, 2}) {
+            QCOMPARE(byPort.at(options.ports[ok])[u"result"], QJsonValue(u"ok"_s));
+            QCOMPARE(cameras[ok]->Camera().Register(0x12), 70);
+        }
     }
 
     // Ctrl-C in the middle of three transfers: every camera is released and
