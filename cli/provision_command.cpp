@@ -12,7 +12,6 @@
 #include "upgrade_images.h"
 
 #include <QEventLoop>
-#include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <memory>
@@ -80,9 +79,9 @@ int RunProvision(const CliOptions& options, CliStreams& io,
     ProvisionPlan plan;
     if (ports.isEmpty() || !CheckPlan(options, io, &plan))
         return ExitCode::Usage;
-    QFile report(options.strReport);
+    CAppendFile report(options.strReport);
     QString reportError;
-    if (!options.strReport.isEmpty() && !OpenForAppend(report, LinkAtPath::Follow, &reportError)) {
+    if (!options.strReport.isEmpty() && !report.Open(LinkAtPath::Follow, &reportError)) {
         io.err << u"orvane-cli: cannot write the report %1: %2"_s.arg(options.strReport, reportError) << Qt::endl;
         return ExitCode::Usage;
     }
@@ -94,15 +93,18 @@ int RunProvision(const CliOptions& options, CliStreams& io,
     qsizetype finished = 0;
     bool reportFailed = false;
     QEventLoop allDone;
+    const auto reportLost = [&](const QString& why) {
+        if (!std::exchange(reportFailed, true))
+            io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
+                          options.strReport, why)
+                   << Qt::endl;
+    };
     // On the main thread, once per camera.
     const auto finish = [&](int i, const CameraRecord& record) {
         records[i] = record;
         board.Finished(i, record);
-        const QByteArray line = ReportLine(record, plan) + '\n';
-        if (report.isOpen() && (report.write(line) != line.size() || !report.flush()) && !std::exchange(reportFailed, true))
-            io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
-                          options.strReport, report.errorString())
-                   << Qt::endl;
+        if (QString why; report.IsOpen() && !report.Write(ReportLine(record, plan) + '\n', &why))
+            reportLost(why);
         if (++finished == ports.size())
             allDone.quit();
     };
@@ -140,6 +142,8 @@ int RunProvision(const CliOptions& options, CliStreams& io,
         allDone.exec();
     for (const auto& thread : threads)
         thread->wait();
+    if (QString why; !report.Close(&why))
+        reportLost(why);
 
     io.out << u'\n' << SummaryTable(records) << Qt::flush;
     const bool allOk = std::all_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.bOk; });
