@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -326,6 +327,47 @@ private slots:
             QCOMPARE(byPort.at(options.ports[ok])[u"result"], QJsonValue(u"ok"_s));
             QCOMPARE(cameras[ok]->Camera().Register(0x12), 70);
         }
+    }
+
+    // A port that goes away while the run waits for the restarted camera is
+    // said to be gone, with the time since the restart; it used to read "not
+    // back 30 s after its restart" a few seconds in.
+    void aPortGoneAfterTheRestartIsSaidSo_data()
+    {
+        QTest::addColumn<bool>("whileReading"); // else during the pause before the port is opened again
+        QTest::addColumn<QString>("what");
+        QTest::newRow("before the reopen") << false << u"could not be opened again: cannot open %P"_s;
+        QTest::newRow("while reading") << true << u"%P went away"_s;
+    }
+
+    void aPortGoneAfterTheRestartIsSaidSo()
+    {
+        QFETCH(bool, whileReading);
+        QFETCH(QString, what);
+        CameraFixture camera({}, QuickCamera(0));
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{kImageName, NamedImage(1000)}});
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI),
+                      {u"provision"_s, u"--port"_s, Port(camera), u"--upgrade"_s, package, u"--report"_s, report});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return camera.Camera().RestartCount() == 2; }, 30000)); // the one that runs the image
+        const std::size_t received = camera.Camera().Received().size();
+        if (whileReading) {
+            camera.Camera().SetFlood(true); // no read succeeds
+            QVERIFY(WaitUntil([&] { return camera.Camera().Received().size() > received; }, 10000));
+        }
+        camera.Camera().Vanish();
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000));
+        QCOMPARE(process.exitCode(), 1);
+        int lines = 0;
+        const QString reason = ReportByPort(report, &lines)[Port(camera)][u"reason"].toString();
+        QVERIFY2(reason.contains(what.replace(u"%P"_s, Port(camera))) && !reason.contains(u"30 s"_s), qPrintable(reason));
+        const QRegularExpressionMatch seconds = QRegularExpression(u"^([0-9.]+) s after the camera's restart"_s).match(reason);
+        QVERIFY2(seconds.hasMatch(), qPrintable(reason));
+        QVERIFY2(seconds.captured(1).toDouble() >= 2.0, qPrintable(reason)); // the pause before the port is opened again
     }
 
     // Ctrl-C in the middle of three transfers: every camera is released and
