@@ -68,6 +68,7 @@ private:
         if (!choice.images.empty() && !RestartAndReadAgain())
             return false;
         m_record.after = VersionsOfCamera(m_link.Registers().data());
+        m_record.unverified = m_plan.unverifiable;
         const std::vector<VersionMismatch> mismatches = CompareVersions(m_plan.packageVersions, *m_record.after);
         if (mismatches.empty())
             return true;

@@ -32,6 +32,9 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
         if (!plan->package)
             return false;
         plan->packageVersions = VersionsOfPackage(plan->package->entries);
+        plan->unverifiable = UnverifiableVersions(plan->package->entries);
+        for (const QString& note : plan->unverifiable)
+            io.err << u"orvane-cli: note: "_s << note << Qt::endl;
     }
     if (!options.strSettings.isEmpty()) {
         plan->strSettingsPath = options.strSettings;

@@ -168,6 +168,30 @@ private slots:
         QVERIFY(cameras[2]->Camera().Received().ends_with("R")); // released after its report
     }
 
+    // An image whose name carries no version a camera shows cannot be
+    // verified, and is sent on every run: said on standard error, in the
+    // summary and in the report's notes. It used to pass as "ok" in silence.
+    void aVersionThatCannotBeVerifiedIsNoted()
+    {
+        Cameras cameras = StartCameras({{}});
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4a.elf.flash", QByteArray(2000, 'e')}});
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        const Run run = RunCli(QStringList{u"provision"_s, u"--upgrade"_s, package, u"--report"_s, report}
+                               + PortArguments(cameras));
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        const QString note = u"not verified: cam_V1.4a.elf.flash names no version a camera shows"_s;
+        QVERIFY2(run.strErr.contains(u"orvane-cli: note: "_s + note), qPrintable(run.strErr));
+        QVERIFY2(run.strOut.contains(u"  ok; "_s + note), qPrintable(run.strOut));
+        int lines = 0;
+        const QJsonObject line = ReportByPort(report, &lines)[Port(*cameras[0])];
+        QCOMPARE(line[u"result"], QJsonValue(u"ok"_s));
+        const QJsonArray notes = line[u"notes"].toArray();
+        QVERIFY2(std::any_of(notes.begin(), notes.end(), [&](const QJsonValue& v) { return v.toString().startsWith(note); }),
+                 QJsonDocument(line).toJson().constData());
+    }
+
     // Refused whole, before any port is opened: nothing reaches any camera.
     void aBadPlanSendsNothingAnywhere_data()
     {
