@@ -37,6 +37,14 @@ QByteArray NamedImage(int size)
     return image;
 }
 
+// A package of one image that names its own version, in `dir`.
+QString NamedImagePackage(const QTemporaryDir& dir, int imageSize)
+{
+    const QString package = dir.filePath(u"cam.pkg"_s);
+    WritePackage(package, {{kImageName, NamedImage(imageSize)}});
+    return package;
+}
+
 using Cameras = std::vector<std::unique_ptr<CameraFixture>>;
 
 Cameras StartCameras(const std::vector<std::pair<CameraFaults, PtyOptions>>& kinds)
@@ -142,8 +150,7 @@ private slots:
         vanishing.nVanishAfterBytes = 2500;
         Cameras cameras = StartCameras({{{}, {}}, {oldVersion, {}}, {flashError, {}}, {{}, vanishing}});
         QTemporaryDir dir;
-        const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{kImageName, NamedImage(5000)}});
+        const QString package = NamedImagePackage(dir, 5000);
         const QString report = dir.filePath(u"day.jsonl"_s);
         const Run run = RunCli(QStringList{u"provision"_s, u"--upgrade"_s, package, u"--apply"_s,
                                            WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s, report}
@@ -370,8 +377,7 @@ private slots:
         QFETCH(QString, what);
         CameraFixture camera({}, QuickCamera(0));
         QTemporaryDir dir;
-        const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{kImageName, NamedImage(1000)}});
+        const QString package = NamedImagePackage(dir, 1000);
         const QString report = dir.filePath(u"day.jsonl"_s);
         QProcess process;
         process.start(QStringLiteral(ORVANE_CLI),
@@ -400,8 +406,7 @@ private slots:
     {
         Cameras cameras = StartCameras({{}, {}, {}});
         QTemporaryDir dir;
-        const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{kImageName, NamedImage(60000)}});
+        const QString package = NamedImagePackage(dir, 60000);
         const QString report = dir.filePath(u"day.jsonl"_s);
         QProcess process;
         process.start(QStringLiteral(ORVANE_CLI),
