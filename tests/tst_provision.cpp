@@ -328,7 +328,8 @@ private slots:
         QTemporaryDir dir;
         CliOptions options;
         options.command = CliOptions::Command::Provision;
-        options.ports = PortArguments(cameras).filter(u"/dev/"_s);
+        for (const auto& camera : cameras)
+            options.ports.append(Port(*camera));
         options.strSettings = WriteFile(dir, u"site.json"_s, kSettings);
         options.strReport = dir.filePath(u"day.jsonl"_s);
         QString out;
