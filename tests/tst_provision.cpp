@@ -407,7 +407,8 @@ private slots:
     {
         Cameras cameras = StartCameras({{}, {}, {}});
         QTemporaryDir dir;
-        const QString package = NamedImagePackage(dir, 60000);
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{kImageName, NamedImage(60000)}});
         const QString report = dir.filePath(u"day.jsonl"_s);
         QProcess process;
         process.start(QStringLiteral(ORVANE_CLI),
