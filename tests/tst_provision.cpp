@@ -239,84 +239,6 @@ private slots:
             QCOMPARE(camera->Camera().Received(), std::string());
     }
 
-    // A ports file as a technician writes it, on Windows too: a byte order
-    // mark, CR LF, a line without a comment, blank lines, no line end at the
-    // end. Plain lines used to be dropped, and the run provisioned the --port
-    // camera alone as if it were the whole bench.
-    void aPortsFileWrittenByHandNamesEveryCamera()
-    {
-        Cameras cameras = StartCameras({{}, {}, {}});
-        QTemporaryDir dir;
-        const QString portsFile = WriteFile(dir, u"ports.txt"_s,
-                                            "\xEF\xBB\xBF" + Port(*cameras[1]).toUtf8() + "\r\n\r\n  # spare\r\n\t"
-                                                + Port(*cameras[2]).toUtf8());
-        const Run run = RunCli({u"provision"_s, u"--port"_s, Port(*cameras[0]), u"--ports-file"_s, portsFile,
-                                u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings)});
-        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
-        QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
-        for (const auto& camera : cameras)
-            QCOMPARE(camera->Camera().Register(0x12), 70);
-    }
-
-    // One device under two names would be opened twice, by two threads at
-    // once. %P: the camera's device, %D: the test's folder, where "link"
-    // leads to the device and config.ini maps COM7 to that link.
-    void oneDeviceUnderTwoNamesIsRefused_data()
-    {
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("second");
-        QTest::newRow("the same name") << u"%P"_s << u"%P"_s;
-        QTest::newRow("a link and its target") << u"%D/link"_s << u"%P"_s;
-        QTest::newRow("a doubled slash") << u"%P"_s << u"/dev//pts/%N"_s;
-        QTest::newRow("a dot") << u"/dev/pts/./%N"_s << u"%P"_s;
-        QTest::newRow("COMn mapped to a link") << u"%P"_s << u"COM7"_s;
-    }
-
-    void oneDeviceUnderTwoNamesIsRefused()
-    {
-        QFETCH(QString, first);
-        QFETCH(QString, second);
-        Cameras cameras = StartCameras({{}});
-        const QString device = Port(*cameras[0]);
-        QVERIFY2(device.startsWith(u"/dev/pts/"_s), qPrintable(device));
-        QTemporaryDir dir;
-        QVERIFY(QFile::link(device, dir.filePath(u"link"_s)));
-        const QString program = CliBesideConfig(dir, "[Ports]\nCOM7=" + dir.filePath(u"link"_s).toUtf8() + "\n");
-        for (QString* name : {&first, &second})
-            name->replace(u"%P"_s, device).replace(u"%D"_s, dir.path()).replace(u"%N"_s, device.mid(9));
-        const Run run = RunCli({u"provision"_s, u"--port"_s, first, u"--port"_s, second, u"--apply"_s,
-                                WriteFile(dir, u"site.json"_s, kSettings)},
-                               20000, QString(), [&program](QProcess& process) { process.setProgram(program); });
-        QCOMPARE(run.nExitCode, 2);
-        QVERIFY2(run.strErr.contains(first) && run.strErr.contains(second) && run.strErr.contains(u"same device"_s),
-                 qPrintable(run.strErr));
-        QCOMPARE(cameras[0]->Camera().Received(), std::string());
-    }
-
-    // A report that cannot take its lines is said, and the run is no success.
-    // The report may grow by no byte: the size limit of the program's files,
-    // SIGXFSZ ignored so that the write fails instead of ending the program.
-    void aReportThatCannotBeWrittenIsNoSuccess()
-    {
-        Cameras cameras = StartCameras({{}});
-        QTemporaryDir dir;
-        const QString report = WriteFile(dir, u"day.jsonl"_s, QByteArray(100, 'x') + '\n');
-        const Run run = RunCli(QStringList{u"provision"_s, u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings),
-                                           u"--report"_s, report}
-                                   + PortArguments(cameras),
-                               60000, QString(), [](QProcess& process) {
-                                   process.setChildProcessModifier([] {
-                                       std::signal(SIGXFSZ, SIG_IGN);
-                                       const rlimit limit{101, 101};
-                                       ::setrlimit(RLIMIT_FSIZE, &limit);
-                                   });
-                               });
-        QCOMPARE(run.nExitCode, 1);
-        QVERIFY2(run.strErr.contains(u"cannot write the report %1: File too large"_s.arg(report)), qPrintable(run.strErr));
-        QVERIFY2(run.strOut.contains(u"1 of 1 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
-        QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
-    }
-
     // A camera whose thread the system will not start (too many threads for
     // the user, as under prlimit --nproc) fails alone, saying so, and the
     // run ends: it used to wait for that camera for ever. Run in this
@@ -399,6 +321,84 @@ private slots:
         const QRegularExpressionMatch seconds = QRegularExpression(u"^([0-9.]+) s after the camera's restart"_s).match(reason);
         QVERIFY2(seconds.hasMatch(), qPrintable(reason));
         QVERIFY2(seconds.captured(1).toDouble() >= 2.0, qPrintable(reason)); // the pause before the port is opened again
+    }
+
+    // A ports file as a technician writes it, on Windows too: a byte order
+    // mark, CR LF, a line without a comment, blank lines, no line end at the
+    // end. Plain lines used to be dropped, and the run provisioned the --port
+    // camera alone as if it were the whole bench.
+    void aPortsFileWrittenByHandNamesEveryCamera()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        const QString portsFile = WriteFile(dir, u"ports.txt"_s,
+                                            "\xEF\xBB\xBF" + Port(*cameras[1]).toUtf8() + "\r\n\r\n  # spare\r\n\t"
+                                                + Port(*cameras[2]).toUtf8());
+        const Run run = RunCli({u"provision"_s, u"--port"_s, Port(*cameras[0]), u"--ports-file"_s, portsFile,
+                                u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings)});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
+        for (const auto& camera : cameras)
+            QCOMPARE(camera->Camera().Register(0x12), 70);
+    }
+
+    // One device under two names would be opened twice, by two threads at
+    // once. %P: the camera's device, %D: the test's folder, where "link"
+    // leads to the device and config.ini maps COM7 to that link.
+    void oneDeviceUnderTwoNamesIsRefused_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("the same name") << u"%P"_s << u"%P"_s;
+        QTest::newRow("a link and its target") << u"%D/link"_s << u"%P"_s;
+        QTest::newRow("a doubled slash") << u"%P"_s << u"/dev//pts/%N"_s;
+        QTest::newRow("a dot") << u"/dev/pts/./%N"_s << u"%P"_s;
+        QTest::newRow("COMn mapped to a link") << u"%P"_s << u"COM7"_s;
+    }
+
+    void oneDeviceUnderTwoNamesIsRefused()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Cameras cameras = StartCameras({{}});
+        const QString device = Port(*cameras[0]);
+        QVERIFY2(device.startsWith(u"/dev/pts/"_s), qPrintable(device));
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(device, dir.filePath(u"link"_s)));
+        const QString program = CliBesideConfig(dir, "[Ports]\nCOM7=" + dir.filePath(u"link"_s).toUtf8() + "\n");
+        for (QString* name : {&first, &second})
+            name->replace(u"%P"_s, device).replace(u"%D"_s, dir.path()).replace(u"%N"_s, device.mid(9));
+        const Run run = RunCli({u"provision"_s, u"--port"_s, first, u"--port"_s, second, u"--apply"_s,
+                                WriteFile(dir, u"site.json"_s, kSettings)},
+                               20000, QString(), [&program](QProcess& process) { process.setProgram(program); });
+        QCOMPARE(run.nExitCode, 2);
+        QVERIFY2(run.strErr.contains(first) && run.strErr.contains(second) && run.strErr.contains(u"same device"_s),
+                 qPrintable(run.strErr));
+        QCOMPARE(cameras[0]->Camera().Received(), std::string());
+    }
+
+    // A report that cannot take its lines is said, and the run is no success.
+    // The report may grow by no byte: the size limit of the program's files,
+    // SIGXFSZ ignored so that the write fails instead of ending the program.
+    void aReportThatCannotBeWrittenIsNoSuccess()
+    {
+        Cameras cameras = StartCameras({{}});
+        QTemporaryDir dir;
+        const QString report = WriteFile(dir, u"day.jsonl"_s, QByteArray(100, 'x') + '\n');
+        const Run run = RunCli(QStringList{u"provision"_s, u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings),
+                                           u"--report"_s, report}
+                                   + PortArguments(cameras),
+                               60000, QString(), [](QProcess& process) {
+                                   process.setChildProcessModifier([] {
+                                       std::signal(SIGXFSZ, SIG_IGN);
+                                       const rlimit limit{101, 101};
+                                       ::setrlimit(RLIMIT_FSIZE, &limit);
+                                   });
+                               });
+        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.strErr.contains(u"cannot write the report %1: File too large"_s.arg(report)), qPrintable(run.strErr));
+        QVERIFY2(run.strOut.contains(u"1 of 1 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
+        QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
     }
 
     // Ctrl-C in the middle of three transfers: every camera is released and
