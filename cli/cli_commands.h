@@ -19,6 +19,7 @@ struct CliStreams {
 };
 
 class CCameraLink;
+class QThread;
 
 // A link whose port errors go to standard error as "orvane-cli: ..." lines.
 std::function<void(const QString&)> ErrorLines(CliStreams& io);
@@ -28,7 +29,10 @@ int RunRead(const CliOptions& options, CliStreams& io);
 int RunApply(const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
-int RunProvision(const CliOptions& options, CliStreams& io);
+// `prepareThread` is given each camera's thread (by the camera's index)
+// before it starts: a test makes a start fail through it.
+int RunProvision(const CliOptions& options, CliStreams& io,
+                 const std::function<void(int camera, QThread& thread)>& prepareThread = {});
 
 // Shared by the commands: opens the port and reads the camera, and reads a
 // whole regular, non-empty file of at most maxBytes; each false after saying why.

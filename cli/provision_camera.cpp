@@ -5,7 +5,6 @@
 #include "upgrade_images.h"
 #include "upgrade_run.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +68,7 @@ private:
         if (!choice.images.empty() && !RestartAndReadAgain())
             return false;
         m_record.after = VersionsOfCamera(m_link.Registers().data());
+        m_record.unverified = m_plan.unverifiable;
         const std::vector<VersionMismatch> mismatches = CompareVersions(m_plan.packageVersions, *m_record.after);
         if (mismatches.empty())
             return true;
@@ -88,17 +88,26 @@ private:
         m_link.Write({0, kRestartRegister});
         m_link.Write({1, kRestartRegister});
         m_link.Close();
-        const QDeadlineTimer comeBack(kComeBackMs);
+        QElapsedTimer sinceRestart;
+        sinceRestart.start();
         if (!m_link.WaitUntil([] { return false; }, kBootPauseMs) && CCameraLink::s_bInterrupted)
             return Fail(u"interrupted while the camera restarted"_s);
         m_sink.stage(u"verifying"_s);
+        // A port that is gone is said as such, when it went: waiting on cannot bring it back.
+        const auto portGone = [&](const QString& what, const QString& error) {
+            return Fail(u"%1 s after the camera's restart, %2: %3; the upgrade was sent: provision the camera again once the "
+                        "port is back, to verify it"_s.arg(sinceRestart.elapsed() / 1000.0, 0, 'f', 1)
+                            .arg(what, error));
+        };
         QString error;
         if (!m_link.Open(m_port, m_plan.nBaud, &error))
-            return Fail(u"after the restart: "_s + error);
+            return portGone(u"its port could not be opened again"_s, error);
         while (!m_link.ReadConfiguration(&error)) {
             if (CCameraLink::s_bInterrupted)
                 return Fail(u"interrupted while waiting for the camera after its restart"_s);
-            if (m_link.DeviceLost() || comeBack.hasExpired())
+            if (m_link.DeviceLost())
+                return portGone(u"while waiting for it to answer"_s, error);
+            if (sinceRestart.hasExpired(kComeBackMs))
                 return Fail(u"the camera was not back %1 s after its restart: %2"_s.arg(kComeBackMs / 1000).arg(error));
         }
         return true;

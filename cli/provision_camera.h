@@ -17,6 +17,7 @@ struct ProvisionPlan {
     QString strPackagePath;
     std::optional<PackageContents> package;
     FirmwareVersions packageVersions; // what a camera must report once upgraded
+    QStringList unverifiable;         // a note for each image a camera cannot be verified against
     QString strSettingsPath;
     std::optional<SettingsToApply> settings;
 };
@@ -41,6 +42,7 @@ struct CameraRecord {
     QStringList appliedKeys; // the settings written
     QStringList differences; // settings that read back otherwise
     QStringList notes;       // port errors and the line's echo, as they came
+    QStringList unverified;  // the plan's notes on images the camera was not verified against
     bool bOk = false;
     QString strFailure;      // what failed, when it did
 };

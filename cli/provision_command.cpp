@@ -1,17 +1,17 @@
 // orvane-cli provision: every camera at once, each on a thread of its own.
 #include "camera_link.h"
 #include "cli_commands.h"
+#include "config/append_file.h"
 #include "post_call.h"
 #include "provision_board.h"
 #include "provision_camera.h"
+#include "provision_ports.h"
 #include "provision_report.h"
 #include "settings/settings_file.h"
 #include "system_ports.h"
 #include "upgrade_images.h"
 
 #include <QEventLoop>
-#include <QFile>
-#include <QSet>
 #include <QThread>
 #include <QTimer>
 #include <memory>
@@ -20,41 +20,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr qint64 kPortsFileMax = 64 * 1024;
 constexpr int kRedrawMs = 200;
-
-// The --port values and the ports file's lines, each port once; empty
-// after saying why.
-QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
-{
-    QStringList ports = options.ports;
-    if (!options.strPortsFile.isEmpty()) {
-        QByteArray file;
-        if (!ReadInputFile(options.strPortsFile, kPortsFileMax, &file, io))
-            return {};
-        for (const QByteArray& line : file.split('\n')) {
-            const QString port = QString::fromUtf8(line.left(line.indexOf('#'))).trimmed();
-            if (!port.isEmpty())
-                ports.append(port);
-        }
-    }
-    QSet<QString> devices;
-    for (const QString& port : ports) {
-        const QString device = CCameraLink::DeviceOf(port);
-        if (device.isEmpty()) {
-            io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
-            return {};
-        }
-        if (devices.contains(device)) {
-            io.err << u"orvane-cli: %1 is given twice (as %2)"_s.arg(device, port) << Qt::endl;
-            return {};
-        }
-        devices.insert(device);
-    }
-    if (ports.isEmpty())
-        io.err << u"orvane-cli: %1 names no port"_s.arg(options.strPortsFile) << Qt::endl;
-    return ports;
-}
 
 // The package and the settings, read and checked whole; false after saying why.
 bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
@@ -66,6 +32,9 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
         if (!plan->package)
             return false;
         plan->packageVersions = VersionsOfPackage(plan->package->entries);
+        plan->unverifiable = UnverifiableVersions(plan->package->entries);
+        for (const QString& note : plan->unverifiable)
+            io.err << u"orvane-cli: note: "_s << note << Qt::endl;
     }
     if (!options.strSettings.isEmpty()) {
         plan->strSettingsPath = options.strSettings;
@@ -82,18 +51,41 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
     return true;
 }
 
+// False when the system would not run the thread (too many threads or
+// processes for this user, too little memory): QThread says so in a warning,
+// and leaves the thread neither running nor finished.
+bool StartThread(QThread& thread)
+{
+    thread.start();
+    return thread.isRunning() || thread.isFinished();
+}
+
+// A camera that was never opened, for want of a thread to run it.
+CameraRecord ThreadlessCamera(const QString& port, const QString& serialNumber)
+{
+    CameraRecord record;
+    record.strPort = port;
+    record.strSerialNumber = serialNumber;
+    record.started = QDateTime::currentDateTimeUtc();
+    record.strFailure = u"the system would not start a thread for this camera (too many threads or processes for "
+                        "this user, or too little memory); nothing was sent to it"_s;
+    return record;
+}
+
 } // namespace
 
-int RunProvision(const CliOptions& options, CliStreams& io)
+int RunProvision(const CliOptions& options, CliStreams& io,
+                 const std::function<void(int camera, QThread& thread)>& prepareThread)
 {
     // Everything is checked before the first port opens: a bad file sends nothing anywhere.
     const QStringList ports = PortsToProvision(options, io);
     ProvisionPlan plan;
     if (ports.isEmpty() || !CheckPlan(options, io, &plan))
         return ExitCode::Usage;
-    QFile report(options.strReport);
-    if (!options.strReport.isEmpty() && !report.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        io.err << u"orvane-cli: cannot write the report %1: %2"_s.arg(options.strReport, report.errorString()) << Qt::endl;
+    CAppendFile report(options.strReport);
+    QString reportError;
+    if (!options.strReport.isEmpty() && !report.Open(LinkAtPath::Follow, &reportError)) {
+        io.err << u"orvane-cli: cannot write the report %1: %2"_s.arg(options.strReport, reportError) << Qt::endl;
         return ExitCode::Usage;
     }
     const QList<SystemPort> machinePorts = SystemPorts();
@@ -104,11 +96,28 @@ int RunProvision(const CliOptions& options, CliStreams& io)
     qsizetype finished = 0;
     bool reportFailed = false;
     QEventLoop allDone;
+    const auto reportLost = [&](const QString& why) {
+        if (!std::exchange(reportFailed, true))
+            io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
+                          options.strReport, why)
+                   << Qt::endl;
+    };
+    // On the main thread, once per camera.
+    const auto finish = [&](int i, const CameraRecord& record) {
+        records[i] = record;
+        board.Finished(i, record);
+        if (QString why; report.IsOpen() && !report.Write(ReportLine(record, plan) + '\n', &why))
+            reportLost(why);
+        if (++finished == ports.size())
+            allDone.quit();
+    };
+    QStringList serials; // of the ports' USB adapters
+    for (const QString& port : ports)
+        serials.append(SerialNumberOf(machinePorts, CCameraLink::DeviceOf(port)));
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < ports.size(); ++i) {
-        const QString serial = SerialNumberOf(machinePorts, CCameraLink::DeviceOf(ports[i]));
         const auto post = [&mainThread](std::function<void()> call) { PostCall(&mainThread, std::move(call)); };
-        threads.emplace_back(QThread::create([&, i, serial, post] {
+        threads.emplace_back(QThread::create([&, i, serial = serials[i], post] {
             const ProvisionSink sink{
                 [&, i, post](const QString& stage) { post([&, i, stage] { board.Stage(i, stage); }); },
                 // Told for every 100-byte piece; the board shows whole percents.
@@ -119,28 +128,25 @@ int RunProvision(const CliOptions& options, CliStreams& io)
             };
             CameraRecord record = ProvisionCamera(ports[i], plan, sink);
             record.strSerialNumber = serial;
-            post([&, i, record] {
-                records[i] = record;
-                board.Finished(i, record);
-                const QByteArray line = ReportLine(record, plan) + '\n';
-                if (report.isOpen() && (report.write(line) != line.size() || !report.flush()) && !std::exchange(reportFailed, true))
-                    io.err << u"orvane-cli: cannot write the report %1: %2; the summary below still holds"_s.arg(
-                                  options.strReport, report.errorString())
-                           << Qt::endl;
-                if (++finished == ports.size())
-                    allDone.quit();
-            });
+            post([&, i, record] { finish(i, record); });
         }));
     }
     QTimer redraw;
     QObject::connect(&redraw, &QTimer::timeout, &mainThread, [&board] { board.Redraw(); });
     redraw.start(kRedrawMs);
     board.Redraw();
-    for (const auto& thread : threads)
-        thread->start();
-    allDone.exec();
+    for (int i = 0; i < ports.size(); ++i) {
+        if (prepareThread)
+            prepareThread(i, *threads[i]);
+        if (!StartThread(*threads[i]))
+            finish(i, ThreadlessCamera(ports[i], serials[i]));
+    }
+    if (finished < ports.size()) // else quit() came before the loop ran
+        allDone.exec();
     for (const auto& thread : threads)
         thread->wait();
+    if (QString why; !report.Close(&why))
+        reportLost(why);
 
     io.out << u'\n' << SummaryTable(records) << Qt::flush;
     const bool allOk = std::all_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.bOk; });

@@ -50,7 +50,7 @@ QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan)
         {u"skipped"_s, QJsonArray::fromStringList(record.skipped)},
         {u"settings_applied"_s, QJsonArray::fromStringList(record.appliedKeys)},
         {u"differences"_s, QJsonArray::fromStringList(record.differences)},
-        {u"notes"_s, QJsonArray::fromStringList(record.notes)},
+        {u"notes"_s, QJsonArray::fromStringList(record.notes + record.unverified)},
         {u"result"_s, record.bOk ? u"ok"_s : u"failed"_s},
         {u"reason"_s, record.strFailure},
         {u"seconds"_s, std::round(double(record.nElapsedMs) / 100.0) / 10.0}, // as the summary shows it
@@ -77,7 +77,8 @@ QString SummaryTable(const std::vector<CameraRecord>& records)
         failed += record.bOk ? 0 : 1;
         table += row(record.strPort, VersionsCell(record.before), VersionsCell(record.after),
                      u"%1 s"_s.arg(double(record.nElapsedMs) / 1000.0, 0, 'f', 1),
-                     record.bOk ? u"ok"_s : u"FAILED: "_s + record.strFailure);
+                     record.bOk ? (QStringList{u"ok"_s} + record.unverified).join(u"; "_s)
+                                : u"FAILED: "_s + record.strFailure);
     }
     table += u"(versions as software/hardware) %1 of %2 camera(s) provisioned, %3 failed\n"_s
                  .arg(records.size() - failed)

@@ -487,9 +487,7 @@ private slots:
     {
         CameraFixture camera;
         QTemporaryDir dir;
-        const QString program = dir.filePath(u"orvane-cli"_s);
-        QVERIFY(QFile::copy(QStringLiteral(ORVANE_CLI), program));
-        WriteFile(dir, u"config.ini"_s, "[Ports]\nCOM7=" + Port(camera).toUtf8() + "\n");
+        const QString program = CliBesideConfig(dir, "[Ports]\nCOM7=" + Port(camera).toUtf8() + "\n");
         QProcess process;
         process.start(program, {u"--port"_s, u"COM7"_s, u"read"_s});
         QVERIFY(process.waitForStarted());

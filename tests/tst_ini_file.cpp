@@ -8,7 +8,27 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <latch>
+#include <thread>
+
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+const QDateTime kWhen(QDate(2026, 12, 9), QTime(10, 5, 7));
+
+QString KeptText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : u"<unreadable>"_s;
+}
+
+} // namespace
 
 class TestIniFile : public QObject {
     Q_OBJECT
@@ -105,25 +125,106 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"logs/upgrade.log"_s);
-        const QDateTime when(QDate(2026, 12, 9), QTime(10, 5, 7));
-        const auto text = [](const QString& file) {
-            QFile f(file);
-            return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : u"<unreadable>"_s;
-        };
         QString error;
         for (const QString& line : {u"升级开始\n"_s, u"done"_s, u"third"_s}) // each a run of its own
-            QVERIFY2(CKeptLog(path, 64).Append(line, when, &error), qPrintable(error));
-        QCOMPARE(text(path), u"2026-12-09 10:05:07  升级开始\n2026-12-09 10:05:07  done\n2026-12-09 10:05:07  third\n"_s);
-        QVERIFY(CKeptLog(path, 64).Append(u"fourth"_s, when, &error)); // past 64 bytes: a new file
-        QCOMPARE(text(path), u"2026-12-09 10:05:07  fourth\n"_s);
-        QVERIFY(text(path + u".1"_s).endsWith(u"third\n"_s));
+            QVERIFY2(CKeptLog(path, 64).Append(line, kWhen, &error), qPrintable(error));
+        QCOMPARE(KeptText(path), u"2026-12-09 10:05:07  升级开始\n2026-12-09 10:05:07  done\n2026-12-09 10:05:07  third\n"_s);
+        QVERIFY(CKeptLog(path, 64).Append(u"fourth"_s, kWhen, &error)); // past 64 bytes: a new file
+        QCOMPARE(KeptText(path), u"2026-12-09 10:05:07  fourth\n"_s);
+        QVERIFY(KeptText(path + u".1"_s).endsWith(u"third\n"_s));
 
         QFile blocker(dir.filePath(u"file"_s));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         const QString unwritable = dir.filePath(u"file/upgrade.log"_s); // its folder is a file, even for root
-        QVERIFY(!CKeptLog(unwritable).Append(u"lost"_s, when, &error));
+        QVERIFY(!CKeptLog(unwritable).Append(u"lost"_s, kWhen, &error));
         QVERIFY2(error.startsWith(unwritable), qPrintable(error));
+    }
+
+    // A write the disk refuses (full, or as here the size limit of this
+    // process's files) is said with the OS's words; it used to be buffered,
+    // lost at the close and reported as kept.
+    void aKeptLogThatCannotBeWrittenSaysSo()
+    {
+#ifdef Q_OS_UNIX
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"upgrade.log"_s);
+        QString error;
+        QVERIFY2(CKeptLog(path).Append(u"first"_s, kWhen, &error), qPrintable(error));
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        const auto handler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not the end of the program
+        const rlimit fewBytesMore{rlim_t(QFileInfo(path).size() + 5), before.rlim_max};
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &fewBytesMore), 0);
+        const bool kept = CKeptLog(path).Append(u"a line longer than five bytes"_s, kWhen, &error);
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+        QVERIFY(!kept);
+        QVERIFY2(error.startsWith(path) && error.contains(u"File too large"_s), qPrintable(error));
+#else
+        QSKIP("the size limit of a process's files is POSIX");
+#endif
+    }
+
+    // Two windows that cross the size together move the full log aside once:
+    // the second finds the new file and appends to it. The second used to
+    // remove the first's moved file, or move the new one over it.
+    void twoWritersCrossingTheSizeLoseNoLine()
+    {
+        const QByteArray full = QByteArray("an old line\n").repeated(8);
+        for (int trial = 0; trial < 200; ++trial) {
+            QTemporaryDir dir;
+            const QString path = dir.filePath(u"upgrade.log"_s);
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(full);
+            file.close();
+            std::latch start(2);
+            QString errors[2];
+            const auto write = [&](int writer) {
+                start.arrive_and_wait();
+                CKeptLog(path, 64).Append(u"writer %1"_s.arg(writer), kWhen, &errors[writer]);
+            };
+            std::thread first(write, 0);
+            std::thread second(write, 1);
+            first.join();
+            second.join();
+            QVERIFY2(errors[0].isEmpty() && errors[1].isEmpty(), qPrintable(errors[0] + errors[1]));
+            QCOMPARE(KeptText(path + u".1"_s), QString::fromUtf8(full));
+            const QString now = KeptText(path);
+            QVERIFY2(now.contains(u"writer 0\n"_s) && now.contains(u"writer 1\n"_s),
+                     qPrintable(u"trial %1: %2"_s.arg(trial).arg(now)));
+        }
+    }
+
+    // A link planted at the log's name would have the next line written
+    // wherever it leads.
+    void aKeptLogDoesNotFollowALink()
+    {
+        QTemporaryDir dir;
+        const QString target = dir.filePath(u"elsewhere"_s);
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("untouched\n");
+        file.close();
+        const QString path = dir.filePath(u"upgrade.log"_s);
+        QVERIFY(QFile::link(target, path));
+        QString error;
+        QVERIFY(!CKeptLog(path).Append(u"line"_s, kWhen, &error));
+        QVERIFY2(error.startsWith(path) && error.contains(u"symbolic link"_s), qPrintable(error));
+        QCOMPARE(KeptText(target), u"untouched\n"_s);
+    }
+
+    // A package path with a line break in it cannot add a line of its own,
+    // nor move the cursor of whoever reads the log in a terminal.
+    void aKeptLineCannotForgeAnother()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"upgrade.log"_s);
+        QString error;
+        QVERIFY2(CKeptLog(path).Append(u"package /tmp/a\n2026-01-01 00:00:00  forged\x1b[2K\n"_s, kWhen, &error),
+                 qPrintable(error));
+        QCOMPARE(KeptText(path), u"2026-12-09 10:05:07  package /tmp/a\\x0a2026-01-01 00:00:00  forged\\x1b[2K\n"_s);
     }
 };
 

@@ -1,5 +1,6 @@
 // orvane-cli provision against several simulated cameras at once.
 #include "camera_fixture.h"
+#include "cli_commands.h"
 #include "cli_run.h"
 #include "package_writer.h"
 #include "protocol/checksum.h"
@@ -7,12 +8,19 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
 
 #include <csignal>
 #include <memory>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +35,14 @@ QByteArray NamedImage(int size)
     QByteArray image = kImageName + '\n';
     image += QByteArray(size - image.size(), 'e');
     return image;
+}
+
+// A package of one image that names its own version, in `dir`.
+QString NamedImagePackage(const QTemporaryDir& dir, int imageSize)
+{
+    const QString package = dir.filePath(u"cam.pkg"_s);
+    WritePackage(package, {{kImageName, NamedImage(imageSize)}});
+    return package;
 }
 
 using Cameras = std::vector<std::unique_ptr<CameraFixture>>;
@@ -134,8 +150,7 @@ private slots:
         vanishing.nVanishAfterBytes = 2500;
         Cameras cameras = StartCameras({{{}, {}}, {oldVersion, {}}, {flashError, {}}, {{}, vanishing}});
         QTemporaryDir dir;
-        const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{kImageName, NamedImage(5000)}});
+        const QString package = NamedImagePackage(dir, 5000);
         const QString report = dir.filePath(u"day.jsonl"_s);
         const Run run = RunCli(QStringList{u"provision"_s, u"--upgrade"_s, package, u"--apply"_s,
                                            WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s, report}
@@ -160,20 +175,47 @@ private slots:
         QVERIFY(cameras[2]->Camera().Received().ends_with("R")); // released after its report
     }
 
+    // An image whose name carries no version a camera shows cannot be
+    // verified, and is sent on every run: said on standard error, in the
+    // summary and in the report's notes. It used to pass as "ok" in silence.
+    void aVersionThatCannotBeVerifiedIsNoted()
+    {
+        Cameras cameras = StartCameras({{}});
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4a.elf.flash", QByteArray(2000, 'e')}});
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        const Run run = RunCli(QStringList{u"provision"_s, u"--upgrade"_s, package, u"--report"_s, report}
+                               + PortArguments(cameras));
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        const QString note = u"not verified: cam_V1.4a.elf.flash names no version a camera shows"_s;
+        QVERIFY2(run.strErr.contains(u"orvane-cli: note: "_s + note), qPrintable(run.strErr));
+        QVERIFY2(run.strOut.contains(u"  ok; "_s + note), qPrintable(run.strOut));
+        int lines = 0;
+        const QJsonObject line = ReportByPort(report, &lines)[Port(*cameras[0])];
+        QCOMPARE(line[u"result"], QJsonValue(u"ok"_s));
+        const QJsonArray notes = line[u"notes"].toArray();
+        QVERIFY2(std::any_of(notes.begin(), notes.end(), [&](const QJsonValue& v) { return v.toString().startsWith(note); }),
+                 QJsonDocument(line).toJson().constData());
+    }
+
     // Refused whole, before any port is opened: nothing reaches any camera.
     void aBadPlanSendsNothingAnywhere_data()
     {
-        QTest::addColumn<QStringList>("arguments"); // %P: the ports, %D: the test's folder
+        QTest::addColumn<QStringList>("arguments"); // %D: the test's folder
         QTest::addColumn<QString>("message");
         QTest::newRow("settings") << QStringList{u"--apply"_s, u"%D/bad.json"_s} << u"unknown key \"sharpnes\""_s;
         QTest::newRow("package") << QStringList{u"--upgrade"_s, u"%D/bad.json"_s} << u"is not an upgrade package"_s;
         QTest::newRow("ports file") << QStringList{u"--ports-file"_s, u"%D/none"_s, u"--apply"_s, u"%D/good.json"_s}
                                     << u"cannot read %D/none"_s;
-        QTest::newRow("a port twice") << QStringList{u"--port"_s, u"%P0"_s, u"--apply"_s, u"%D/good.json"_s}
-                                      << u"is given twice"_s;
         QTest::newRow("report") << QStringList{u"--report"_s, u"%D/no/such/folder/r.jsonl"_s, u"--apply"_s,
                                                u"%D/good.json"_s}
                                 << u"cannot write the report"_s;
+        // A FIFO without a reader held the run in its open for ever, before any port.
+        QTest::newRow("report FIFO") << QStringList{u"--report"_s, u"%D/fifo"_s, u"--apply"_s, u"%D/good.json"_s}
+                                     << u"cannot write the report %D/fifo: not a regular file"_s;
+        QTest::newRow("report device") << QStringList{u"--report"_s, u"/dev/full"_s, u"--apply"_s, u"%D/good.json"_s}
+                                       << u"cannot write the report /dev/full: not a regular file"_s;
         QTest::newRow("nothing to do") << QStringList{} << u"provision needs --upgrade PACKAGE, --apply SETTINGS or both"_s;
     }
 
@@ -185,10 +227,11 @@ private slots:
         QTemporaryDir dir;
         WriteFile(dir, u"bad.json"_s, R"({"format": 1, "sharpnes": 3})");
         WriteFile(dir, u"good.json"_s, kSettings);
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath(u"fifo"_s)).constData(), 0600), 0);
         for (QString& argument : arguments)
-            argument.replace(u"%D"_s, dir.path()).replace(u"%P0"_s, Port(*cameras[0]));
+            argument.replace(u"%D"_s, dir.path());
         message.replace(u"%D"_s, dir.path());
-        const Run run = RunCli(QStringList{u"provision"_s} + PortArguments(cameras) + arguments);
+        const Run run = RunCli(QStringList{u"provision"_s} + PortArguments(cameras) + arguments, 20000);
         QCOMPARE(run.nExitCode, 2);
         QVERIFY2(run.strErr.contains(message), qPrintable(run.strErr));
         // The line of a port that was opened would carry the read's first request.
@@ -196,16 +239,164 @@ private slots:
             QCOMPARE(camera->Camera().Received(), std::string());
     }
 
+    // A camera whose thread the system will not start (too many threads for
+    // the user, as under prlimit --nproc) fails alone, saying so, and the
+    // run ends: it used to wait for that camera for ever. Run in this
+    // process, where a stack size below the system's least makes the start
+    // fail as a refused thread does.
+    void aCameraWithoutAThreadFailsAlone()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        CliOptions options;
+        options.command = CliOptions::Command::Provision;
+        for (const auto& camera : cameras)
+            options.ports.append(Port(*camera));
+        options.strSettings = WriteFile(dir, u"site.json"_s, kSettings);
+        options.strReport = dir.filePath(u"day.jsonl"_s);
+        QString out;
+        QString err;
+        QTextStream outStream(&out);
+        QTextStream errStream(&err);
+        CliStreams io{outStream, errStream};
+        QTimer hung; // ends the test program rather than wait for ctest's limit
+        hung.callOnTimeout([] { qFatal("the provisioning run did not end"); });
+        hung.start(60000);
+        const int exitCode = RunProvision(options, io, [](int camera, QThread& thread) {
+            if (camera == 1)
+                thread.setStackSize(1);
+        });
+        hung.stop();
+        QCOMPARE(exitCode, 1);
+        QVERIFY2(out.contains(u"2 of 3 camera(s) provisioned, 1 failed"_s), qPrintable(out));
+        int lines = 0;
+        const std::map<QString, QJsonObject> byPort = ReportByPort(options.strReport, &lines);
+        QCOMPARE(lines, 3);
+        const QJsonObject threadless = byPort.at(options.ports[1]);
+        QCOMPARE(threadless[u"result"], QJsonValue(u"failed"_s));
+        QVERIFY2(threadless[u"reason"].toString().contains(u"thread"_s), qPrintable(threadless[u"reason"].toString()));
+        QVERIFY2(out.contains(u"FAILED: "_s + threadless[u"reason"].toString()), qPrintable(out));
+        QCOMPARE(cameras[1]->Camera().Received(), std::string());
+        for (int ok : {0, 2}) {
+            QCOMPARE(byPort.at(options.ports[ok])[u"result"], QJsonValue(u"ok"_s));
+            QCOMPARE(cameras[ok]->Camera().Register(0x12), 70);
+        }
+    }
+
+    // A port that goes away while the run waits for the restarted camera is
+    // said to be gone, with the time since the restart; it used to read "not
+    // back 30 s after its restart" a few seconds in.
+    void aPortGoneAfterTheRestartIsSaidSo_data()
+    {
+        QTest::addColumn<bool>("whileReading"); // else during the pause before the port is opened again
+        QTest::addColumn<QString>("what");
+        QTest::newRow("before the reopen") << false << u"could not be opened again: cannot open %P"_s;
+        QTest::newRow("while reading") << true << u"%P went away"_s;
+    }
+
+    void aPortGoneAfterTheRestartIsSaidSo()
+    {
+        QFETCH(bool, whileReading);
+        QFETCH(QString, what);
+        CameraFixture camera({}, QuickCamera(0));
+        QTemporaryDir dir;
+        const QString package = NamedImagePackage(dir, 1000);
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI),
+                      {u"provision"_s, u"--port"_s, Port(camera), u"--upgrade"_s, package, u"--report"_s, report});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return camera.Camera().RestartCount() == 2; }, 30000)); // the one that runs the image
+        const std::size_t received = camera.Camera().Received().size();
+        if (whileReading) {
+            camera.Camera().SetFlood(true); // no read succeeds
+            QVERIFY(WaitUntil([&] { return camera.Camera().Received().size() > received; }, 10000));
+        }
+        camera.Camera().Vanish();
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000));
+        QCOMPARE(process.exitCode(), 1);
+        int lines = 0;
+        const QString reason = ReportByPort(report, &lines)[Port(camera)][u"reason"].toString();
+        QVERIFY2(reason.contains(what.replace(u"%P"_s, Port(camera))) && !reason.contains(u"30 s"_s), qPrintable(reason));
+        const QRegularExpressionMatch seconds = QRegularExpression(u"^([0-9.]+) s after the camera's restart"_s).match(reason);
+        QVERIFY2(seconds.hasMatch(), qPrintable(reason));
+        QVERIFY2(seconds.captured(1).toDouble() >= 2.0, qPrintable(reason)); // the pause before the port is opened again
+    }
+
+    // A ports file as a technician writes it, on Windows too: a byte order
+    // mark, CR LF, a line without a comment, blank lines, no line end at the
+    // end. Plain lines used to be dropped, and the run provisioned the --port
+    // camera alone as if it were the whole bench.
+    void aPortsFileWrittenByHandNamesEveryCamera()
+    {
+        Cameras cameras = StartCameras({{}, {}, {}});
+        QTemporaryDir dir;
+        const QString portsFile = WriteFile(dir, u"ports.txt"_s,
+                                            "\xEF\xBB\xBF" + Port(*cameras[1]).toUtf8() + "\r\n\r\n  # spare\r\n\t"
+                                                + Port(*cameras[2]).toUtf8());
+        const Run run = RunCli({u"provision"_s, u"--port"_s, Port(*cameras[0]), u"--ports-file"_s, portsFile,
+                                u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings)});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
+        for (const auto& camera : cameras)
+            QCOMPARE(camera->Camera().Register(0x12), 70);
+    }
+
+    // One device under two names would be opened twice, by two threads at
+    // once. %P: the camera's device, %D: the test's folder, where "link"
+    // leads to the device and config.ini maps COM7 to that link.
+    void oneDeviceUnderTwoNamesIsRefused_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::newRow("the same name") << u"%P"_s << u"%P"_s;
+        QTest::newRow("a link and its target") << u"%D/link"_s << u"%P"_s;
+        QTest::newRow("a doubled slash") << u"%P"_s << u"/dev//pts/%N"_s;
+        QTest::newRow("a dot") << u"/dev/pts/./%N"_s << u"%P"_s;
+        QTest::newRow("COMn mapped to a link") << u"%P"_s << u"COM7"_s;
+    }
+
+    void oneDeviceUnderTwoNamesIsRefused()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        Cameras cameras = StartCameras({{}});
+        const QString device = Port(*cameras[0]);
+        QVERIFY2(device.startsWith(u"/dev/pts/"_s), qPrintable(device));
+        QTemporaryDir dir;
+        QVERIFY(QFile::link(device, dir.filePath(u"link"_s)));
+        const QString program = CliBesideConfig(dir, "[Ports]\nCOM7=" + dir.filePath(u"link"_s).toUtf8() + "\n");
+        for (QString* name : {&first, &second})
+            name->replace(u"%P"_s, device).replace(u"%D"_s, dir.path()).replace(u"%N"_s, device.mid(9));
+        const Run run = RunCli({u"provision"_s, u"--port"_s, first, u"--port"_s, second, u"--apply"_s,
+                                WriteFile(dir, u"site.json"_s, kSettings)},
+                               20000, QString(), [&program](QProcess& process) { process.setProgram(program); });
+        QCOMPARE(run.nExitCode, 2);
+        QVERIFY2(run.strErr.contains(first) && run.strErr.contains(second) && run.strErr.contains(u"same device"_s),
+                 qPrintable(run.strErr));
+        QCOMPARE(cameras[0]->Camera().Received(), std::string());
+    }
+
     // A report that cannot take its lines is said, and the run is no success.
+    // The report may grow by no byte: the size limit of the program's files,
+    // SIGXFSZ ignored so that the write fails instead of ending the program.
     void aReportThatCannotBeWrittenIsNoSuccess()
     {
         Cameras cameras = StartCameras({{}});
         QTemporaryDir dir;
+        const QString report = WriteFile(dir, u"day.jsonl"_s, QByteArray(100, 'x') + '\n');
         const Run run = RunCli(QStringList{u"provision"_s, u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings),
-                                           u"--report"_s, u"/dev/full"_s}
-                               + PortArguments(cameras));
+                                           u"--report"_s, report}
+                                   + PortArguments(cameras),
+                               60000, QString(), [](QProcess& process) {
+                                   process.setChildProcessModifier([] {
+                                       std::signal(SIGXFSZ, SIG_IGN);
+                                       const rlimit limit{101, 101};
+                                       ::setrlimit(RLIMIT_FSIZE, &limit);
+                                   });
+                               });
         QCOMPARE(run.nExitCode, 1);
-        QVERIFY2(run.strErr.contains(u"cannot write the report /dev/full"_s), qPrintable(run.strErr));
+        QVERIFY2(run.strErr.contains(u"cannot write the report %1: File too large"_s.arg(report)), qPrintable(run.strErr));
         QVERIFY2(run.strOut.contains(u"1 of 1 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
         QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
     }

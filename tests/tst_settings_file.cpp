@@ -126,12 +126,29 @@ private slots:
         QTest::addColumn<QString>("error");
         QTest::newRow("broken") << QByteArray(R"({"format": 1,)") << u"not JSON: unterminated object at byte 13"_s;
         QTest::newRow("list") << QByteArray("[1]") << u"not a JSON object"_s;
-        QTest::newRow("format") << QByteArray(R"({"brightness": 1})") << u"\"format\": null; allowed: 1"_s;
+        // A missing "format" used to read "\"format\": null", and a value close
+        // to 1 was shown as 1, that is as allowed.
+        QTest::newRow("no format") << QByteArray(R"({"brightness": 1})")
+                                   << u"\"format\" is missing; a settings file starts with {\"format\": 1, ..."_s;
+        QTest::newRow("format") << QByteArray(R"({"format": 2})") << u"\"format\": 2; allowed: 1"_s;
+        QTest::newRow("almost 1") << QByteArray(R"({"format": 1.0000001})") << u"\"format\": 1.0000001; allowed: 1"_s;
+        const QString knownKeys = u"known keys: auto_gain, backlight, backlight_level, brightness, camera, chroma, "
+                                  "contrast, contrast_enhancement, day_night, exposure_compensation, format, gain, "
+                                  "iris, mirror, negative, osd_language, saturation, scene, sharpness, shutter, "
+                                  "white_balance"_s;
         QTest::newRow("unknown") << QByteArray(R"({"format": 1, "brightnes": 1})")
-                                 << u"unknown key \"brightnes\"; known keys: auto_gain, backlight, backlight_level, "
-                                    "brightness, camera, chroma, contrast, contrast_enhancement, day_night, "
-                                    "exposure_compensation, format, gain, iris, mirror, negative, osd_language, "
-                                    "saturation, scene, sharpness, shutter, white_balance"_s;
+                                 << u"unknown key \"brightnes\"; "_s + knownKeys;
+        // Control characters reach the terminal escaped, as names do.
+        QTest::newRow("NUL in a key") << QByteArray("{\"format\": 1, \"gain\\u0000\\u001b[2J\": 1}")
+                                      << u"unknown key \"gain\\x00\\x1b[2J\"; "_s + knownKeys;
+        QTest::newRow("line break in a value") << QByteArray("{\"format\": 1, \"iris\": \"auto\\r\\nok\"}")
+                                               << u"\"iris\": \"auto\\x0d\\x0aok\"; allowed: one of \"manual\", \"auto\""_s;
+        QTest::newRow("NUL key twice") << QByteArray("{\"format\": 1, \"a\\u0000\": 1, \"a\\u0000\": 2}")
+                                       << u"\"a\\x00\" is given twice; allowed: each key once"_s;
+        QTest::newRow("gain 1000.5") << QByteArray(R"({"format": 1, "gain": 1000.5})")
+                                     << u"\"gain\": 1000.5; allowed: a whole number from 0 to 100"_s;
+        QTest::newRow("gain 50.0000001") << QByteArray(R"({"format": 1, "gain": 50.0000001})")
+                                         << u"\"gain\": 50.0000001; allowed: a whole number from 0 to 100"_s;
         QTest::newRow("300") << QByteArray(R"({"format": 1, "brightness": 300})")
                              << u"\"brightness\": 300; allowed: a whole number from 0 to 100"_s;
         QTest::newRow("half") << QByteArray(R"({"format": 1, "gain": 2.5})")

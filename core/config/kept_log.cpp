@@ -1,33 +1,44 @@
 #include "config/kept_log.h"
 
+#include "config/append_file.h"
+#include "config/printable_text.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The date, the text with its control characters escaped (a package path
+// with a line break in it cannot make a line of its own), one line end.
+QByteArray KeptLine(const QString& text, const QDateTime& when)
+{
+    const QString body = text.endsWith(u'\n') ? text.chopped(1) : text;
+    return (when.toString(u"yyyy-MM-dd hh:mm:ss  "_s) + PrintableName(body) + u'\n').toUtf8();
+}
+
+} // namespace
+
 CKeptLog::CKeptLog(QString path, qint64 rotateAtBytes) : m_strPath(std::move(path)), m_nRotateAt(rotateAtBytes) {}
 
 bool CKeptLog::Append(const QString& text, const QDateTime& when, QString* error) const
 {
-    const QFileInfo info(m_strPath);
-    if (!QDir().mkpath(info.absolutePath())) {
+    if (!QDir().mkpath(QFileInfo(m_strPath).absolutePath())) {
         *error = u"%1: cannot make its folder"_s.arg(m_strPath);
         return false;
     }
-    if (info.exists() && info.size() >= m_nRotateAt) {
-        const QString older = m_strPath + u".1"_s;
-        QFile::remove(older);
-        QFile::rename(m_strPath, older); // when this fails the file grows on: the line is not lost
+    CAppendFile file(m_strPath);
+    QString why;
+    bool opened = file.Open(LinkAtPath::Refuse, &why);
+    if (opened && file.Size() >= m_nRotateAt) {
+        // Then a new file; or this one again, grown on, when it could not be moved.
+        file.MoveAsideAndClose(m_strPath + u".1"_s);
+        opened = file.Open(LinkAtPath::Refuse, &why);
     }
-    QFile file(m_strPath);
-    QString line = when.toString(u"yyyy-MM-dd hh:mm:ss  "_s) + text;
-    if (!line.endsWith(u'\n'))
-        line += u'\n';
-    const QByteArray bytes = line.toUtf8();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size()) {
-        *error = u"%1: %2"_s.arg(m_strPath, file.errorString());
+    if (!opened || !file.Write(KeptLine(text, when), &why) || !file.Close(&why)) {
+        *error = u"%1: %2"_s.arg(m_strPath, why);
         return false;
     }
     return true;

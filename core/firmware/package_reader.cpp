@@ -231,18 +231,6 @@ bool IsPlainEntryName(const QString& name)
         && !name.contains(u':');
 }
 
-QString PrintableName(const QString& name)
-{
-    QString shown;
-    for (const QChar ch : name) {
-        if (ch.category() == QChar::Other_Control || ch.category() == QChar::Other_Format)
-            shown += u"\\x%1"_s.arg(ch.unicode(), 2, 16, QChar(u'0'));
-        else
-            shown += ch;
-    }
-    return shown;
-}
-
 std::optional<PackageContents> ReadPackage(const QByteArray& package, const PackageLimits& limits, PackageError* error)
 {
     if (!package.startsWith("QZ")) {

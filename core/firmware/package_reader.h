@@ -1,5 +1,7 @@
 #pragma once
 
+#include "config/printable_text.h" // PrintableName, which entries are named with in messages
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -47,10 +49,6 @@ struct PackageError {
 // Whether a name may become a file of its own in the temporary directory:
 // no directory part, no "..", not ".", not absolute, not empty.
 bool IsPlainEntryName(const QString& name);
-
-// A name as it may be shown on a terminal or in a log: control characters
-// (ESC, CR, LF ...) written as \xNN, so no name can move the cursor or fake a line.
-QString PrintableName(const QString& name);
 
 // Reads and checks the whole package before anything is sent. Names that
 // are not plain are left out, each with a line in `skipped`. The package is

@@ -7,6 +7,17 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Only what a camera can show ("V1.4") can be verified.
+bool IsShownVersion(const QString& version)
+{
+    static const QRegularExpression shown(u"^[Vv][0-9]{1,2}\\.[0-9]{1,2}$"_s);
+    return shown.match(version).hasMatch();
+}
+
+} // namespace
+
 FirmwareVersions VersionsOfCamera(const unsigned char* registers)
 {
     const ImageSettings settings = DecodeImageSettings(registers);
@@ -17,12 +28,9 @@ FirmwareVersions VersionsOfPackage(const std::vector<PackageEntry>& entries)
 {
     FirmwareVersions versions;
     for (const PackageEntry& entry : entries) {
-        // Only what a camera can show ("V1.4"): a name without a version
-        // ("cam.elf.flash") has nothing to verify.
-        static const QRegularExpression shown(u"^[Vv][0-9]{1,2}\\.[0-9]{1,2}$"_s);
         const QString version = ImageVersion(entry.strName);
-        if (!shown.match(version).hasMatch())
-            continue;
+        if (!IsShownVersion(version))
+            continue; // see UnverifiableVersions
         switch (ImageKindForName(entry.strName)) {
         case ImageKind::Elf: versions.strSoftware = version; break;
         case ImageKind::Sof: versions.strHardware = version; break;
@@ -30,6 +38,19 @@ FirmwareVersions VersionsOfPackage(const std::vector<PackageEntry>& entries)
         }
     }
     return versions;
+}
+
+QStringList UnverifiableVersions(const std::vector<PackageEntry>& entries)
+{
+    QStringList notes;
+    for (const PackageEntry& entry : entries) {
+        const ImageKind kind = ImageKindForName(entry.strName);
+        if ((kind == ImageKind::Elf || kind == ImageKind::Sof) && !IsShownVersion(ImageVersion(entry.strName)))
+            notes.append(u"not verified: %1 names no version a camera shows (V<major>.<minor>, as in "
+                         "cam_V1.4.elf.flash); the camera cannot be checked against it, and the image is sent "
+                         "again on every run"_s.arg(PrintableName(entry.strName)));
+    }
+    return notes;
 }
 
 std::vector<VersionMismatch> CompareVersions(const FirmwareVersions& expected, const FirmwareVersions& reported)

@@ -3,6 +3,7 @@
 #include "firmware/package_reader.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // A camera's two versions as it shows them ("V1.4"), or those a package's
@@ -21,6 +22,11 @@ FirmwareVersions VersionsOfCamera(const unsigned char* registers);
 // sof image names ("V1.4" of "cam_V1.4.elf.flash"); empty where the package
 // names none a camera could show.
 FirmwareVersions VersionsOfPackage(const std::vector<PackageEntry>& entries);
+
+// A note for each elf or sof image of the package whose name carries no
+// version a camera shows ("cam_V1.4a.elf.flash"): a camera that runs it
+// cannot be verified, and the image is sent again on every run.
+QStringList UnverifiableVersions(const std::vector<PackageEntry>& entries);
 
 // One version the camera reports other than the package names.
 struct VersionMismatch {

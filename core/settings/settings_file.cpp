@@ -1,10 +1,12 @@
 #include "settings/settings_file.h"
 
+#include "config/printable_text.h"
 #include "settings/json_keys.h"
 #include "settings/video_formats.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLocale>
 #include <cmath>
 #include <functional>
 
@@ -87,10 +89,20 @@ QJsonValue ShutterToJson(const ImageSettings& s)
     }
 }
 
+// A number as the file wrote it, as near as its value tells: 1.0000001 is
+// not shown as 1, which would be allowed; 1e300 keeps its exponent.
+QString NumberText(double number)
+{
+    if (number == std::floor(number) && std::abs(number) < 1e15)
+        return QString::number(qint64(number));
+    return QString::number(number, 'g', QLocale::FloatingPointShortest);
+}
+
+// A value as the messages show it; control characters escaped.
 QString Shown(const QJsonValue& value)
 {
     if (value.isString())
-        return u'"' + value.toString() + u'"';
+        return u'"' + PrintableName(value.toString()) + u'"';
     if (value.isObject())
         return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
     if (value.isArray())
@@ -98,7 +110,7 @@ QString Shown(const QJsonValue& value)
     if (value.isBool())
         return value.toBool() ? u"true"_s : u"false"_s;
     if (value.isDouble())
-        return QString::number(value.toDouble());
+        return NumberText(value.toDouble());
     return u"null"_s;
 }
 
@@ -190,10 +202,14 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
         return false;
     }
     if (const QString duplicate = FirstDuplicateKey(json); !duplicate.isEmpty()) {
-        *error = u"\"%1\" is given twice; allowed: each key once"_s.arg(duplicate);
+        *error = u"\"%1\" is given twice; allowed: each key once"_s.arg(PrintableName(duplicate));
         return false;
     }
     const QJsonObject object = document.object();
+    if (!object.contains(u"format")) {
+        *error = u"\"format\" is missing; a settings file starts with {\"format\": %1, ..."_s.arg(kSettingsFormat);
+        return false;
+    }
     if (object[u"format"] != QJsonValue(kSettingsFormat)) {
         *error = u"\"format\": %1; allowed: %2"_s.arg(Shown(object[u"format"])).arg(kSettingsFormat);
         return false;
@@ -255,7 +271,7 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
             QStringList known;
             for (const auto& [name, unused] : readers)
                 known.append(name);
-            *error = u"unknown key \"%1\"; known keys: %2"_s.arg(it.key(), known.join(u", "_s));
+            *error = u"unknown key \"%1\"; known keys: %2"_s.arg(PrintableName(it.key()), known.join(u", "_s));
             return false;
         }
         if (it.value().isNull())

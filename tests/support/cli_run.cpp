@@ -8,11 +8,16 @@
 
 using namespace Qt::StringLiterals;
 
-Run RunCli(const QStringList& arguments, int timeoutMs, const QString& workingDir)
+Run RunCli(const QStringList& arguments, int timeoutMs, const QString& workingDir,
+           const std::function<void(QProcess&)>& setup)
 {
     QProcess process;
+    process.setProgram(QStringLiteral(ORVANE_CLI));
+    process.setArguments(arguments);
     process.setWorkingDirectory(workingDir);
-    process.start(QStringLiteral(ORVANE_CLI), arguments);
+    if (setup)
+        setup(process);
+    process.start();
     Run run;
     if (!process.waitForStarted() || !WaitUntil([&] { return process.state() == QProcess::NotRunning; }, timeoutMs)) {
         process.kill();
@@ -32,6 +37,15 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArra
     file.open(QIODevice::WriteOnly);
     file.write(bytes);
     return file.fileName();
+}
+
+QString CliBesideConfig(const QTemporaryDir& dir, const QByteArray& configIni)
+{
+    const QString program = dir.filePath(u"orvane-cli"_s);
+    if (!QFile::exists(program) && !QFile::copy(QStringLiteral(ORVANE_CLI), program))
+        qFatal("cannot copy orvane-cli to %s", qPrintable(program));
+    WriteFile(dir, u"config.ini"_s, configIni);
+    return program;
 }
 
 CameraTiming QuickCamera(int flashMs)

@@ -4,8 +4,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class CameraFixture;
+class QProcess;
 class QTemporaryDir;
 
 // One run of orvane-cli as the build made it.
@@ -17,7 +19,13 @@ struct Run {
 
 // Runs orvane-cli with the arguments, processing events meanwhile, so the
 // simulated cameras keep answering; "did not finish" when it ran too long.
-Run RunCli(const QStringList& arguments, int timeoutMs = 60000, const QString& workingDir = QString());
+// `setup` may change the process before it starts (another copy of the
+// program, something done in the child before it runs).
+Run RunCli(const QStringList& arguments, int timeoutMs = 60000, const QString& workingDir = QString(),
+           const std::function<void(QProcess&)>& setup = {});
+
+// A copy of orvane-cli in `dir` with this config.ini beside it; its path.
+QString CliBesideConfig(const QTemporaryDir& dir, const QByteArray& configIni);
 
 // Writes the bytes to a file of that name in `dir` and returns its path.
 QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& bytes);
