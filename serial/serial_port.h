@@ -124,6 +124,9 @@ public:
     // Exit code of the last monitor thread, -1 while it runs or before the first.
     int MonitorExitCode() const;
     unsigned PortNumber() const { return m_nPortNumber; }
+    // One character's time on the line at the rate set by Open, in ns (0
+    // for a rate it refused). On the owner's thread.
+    qint64 CharacterTimeNs() const { return m_nByteTimeNs; }
 
     // The thread function; runs on the monitor thread and returns its exit code.
     int MonitorThread();

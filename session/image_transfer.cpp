@@ -69,9 +69,9 @@ bool CImageTransfer::Start(const TransferJob& job)
     m_bAbandon = false;
     m_bLastHandedOver = false;
     const quint64 run = ++m_nRun;
-    m_thread = std::thread([this, job, run] {
+    m_thread = std::thread([this, job, run, byteTimeNs = m_port.CharacterTimeNs()] {
         ExactSleeps();
-        Run(job, run);
+        Run(job, run, byteTimeNs);
     });
     return true;
 }
@@ -94,7 +94,17 @@ void CImageTransfer::Post(quint64 run, Fn fn)
     });
 }
 
-void CImageTransfer::Run(const TransferJob& job, quint64 run)
+bool CImageTransfer::PauseUntil(Clock::time_point until) const
+{
+    for (Clock::time_point now = Clock::now(); now < until; now = Clock::now()) {
+        if (m_bCancel)
+            return false;
+        std::this_thread::sleep_until(std::min(until, now + std::chrono::milliseconds(kCancelCheckMs)));
+    }
+    return true;
+}
+
+void CImageTransfer::Run(const TransferJob& job, quint64 run, qint64 byteTimeNs)
 {
     TransferReport report;
     const auto finish = [&] {
@@ -132,11 +142,17 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run)
     };
 
     const Clock::time_point start = Clock::now();
+    // When what was handed over will have left the line.
+    Clock::time_point lineFree = start;
+    const auto occupy = [&](qsizetype bytes) {
+        lineFree = std::max(lineFree, Clock::now()) + std::chrono::nanoseconds(bytes * byteTimeNs);
+    };
     const auto header = ImageHeader(job.nImageKind, job.nChecksum, static_cast<std::uint32_t>(image.size()));
     const std::vector<ImagePiece> pieces = PieceSchedule(std::uint64_t(image.size()));
     // Set before the hand-over: a reply to these bytes is heard after it.
     m_bLastHandedOver = pieces.empty();
     WriteTicket ticket = m_port.QueueWrite(QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
+    occupy(qsizetype(header.size()));
     std::this_thread::sleep_until(start + std::chrono::milliseconds(kHeaderPauseMs));
     Post(run, [this, name = FileNameOf(job.strPath)] { m_events.headerSent(name); });
 
@@ -151,9 +167,11 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run)
         const Clock::time_point handedOver = Clock::now();
         m_bLastHandedOver = &piece == &pieces.back();
         ticket = m_port.QueueWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
+        occupy(qsizetype(piece.size));
         report.nBytes += qint64(piece.size);
         Post(run, [this, percent = piece.progress] { m_events.progress(percent); });
-        std::this_thread::sleep_until(handedOver + std::chrono::milliseconds(kPiecePauseMs));
+        if (!PauseUntil(std::max(handedOver + std::chrono::milliseconds(kPiecePauseMs), lineFree)))
+            return gone();
     }
     if (!written(ticket))
         return gone();

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -38,10 +39,12 @@ struct TransferReport {
 qint64 TransferRate(const TransferReport& report);
 
 // Streams one image on its own thread: the 7-byte header, 20 ms, then pieces
-// of 100 bytes, each followed by 10 ms counted from its hand-over. A piece is
-// handed over only once the driver has taken the one before, so the progress
-// is honest and a slow line never piles up a queue that a stop could not
-// take back. The events run on the context object's thread, in order; the
+// of 100 bytes, each followed by 10 ms counted from its hand-over, or until
+// it has left the line where the line is slower than that. A piece is handed
+// over only once the driver has taken the one before, so the progress is
+// honest, a slow line never piles up a queue that a stop could not take
+// back, and the transfer ends when its last byte is out, where the wait for
+// the camera's answer begins. The events run on the context object's thread, in order; the
 // thread itself never waits for them.
 class CImageTransfer final {
 public:
@@ -72,7 +75,9 @@ public:
     void Abandon() { m_bAbandon = true; }
 
 private:
-    void Run(const TransferJob& job, quint64 run);
+    void Run(const TransferJob& job, quint64 run, qint64 byteTimeNs);
+    // Sleeps until `until`; false, sooner, when the transfer is cancelled.
+    bool PauseUntil(std::chrono::steady_clock::time_point until) const;
     template <typename Fn>
     void Post(quint64 run, Fn fn);
 

@@ -148,6 +148,23 @@ private slots:
         QCOMPARE(settings[u"gain"], QJsonValue(20));
     }
 
+    // At 1200 baud an image of 1300 bytes takes 11 s on the line; the
+    // pieces used to be handed over at 10 000 bytes a second, the driver
+    // took them all at once, and the camera's 10 s for its answer ran out
+    // before it had the last byte: "did not say whether it took the image".
+    void anUpgradeOnASlowLineWaitsForItsLastByte()
+    {
+        CameraFixture camera({}, QuickCamera(100));
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        const QByteArray elf(1300, 'e');
+        WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
+        const Run run = RunCli({u"--port"_s, Port(camera), u"--baud"_s, u"1200"_s, u"upgrade"_s, package}, 120000);
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+        QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
+        QCOMPARE(QByteArray::fromStdString(camera.Camera().Images()[0].bytes), elf);
+    }
+
     // Noise ahead of the first echo used to mark an echoing line as clean
     // for the whole opening: every try failed on the echoed requests.
     void noiseBeforeTheFirstEchoIsDecidedAgainAtTheNextTry()
