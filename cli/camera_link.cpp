@@ -23,6 +23,7 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
 std::atomic<int> CCameraLink::s_nInterrupts{0};
+std::atomic<qint64> CCameraLink::s_nLastInterruptMs{0};
 
 CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
     : m_timers([this](int id) {

@@ -73,8 +73,15 @@ public:
     // every wait ends at the first.
     static std::atomic<bool> s_bInterrupted;
     static std::atomic<int> s_nInterrupts;
-    static void OnInterrupt()
+    // nowMs: a steady clock's. One stop is often sent twice at once, to the
+    // program and to its process group (timeout(1) does so): a second within
+    // kRepeatMs is the same one.
+    static constexpr qint64 kRepeatMs = 500;
+    static void OnInterrupt(qint64 nowMs)
     {
+        if (s_nInterrupts > 0 && nowMs - s_nLastInterruptMs < kRepeatMs)
+            return;
+        s_nLastInterruptMs = nowMs;
         s_bInterrupted = true;
         ++s_nInterrupts;
     }
@@ -84,6 +91,8 @@ private:
     QString ReadFailureText(const ReadFailure& failure) const;
     // Ends early (false) once Ctrl-C was pressed `interruptsToStop` times; 0: never.
     bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop);
+
+    static std::atomic<qint64> s_nLastInterruptMs;
 
     CUpgradeExchange* m_pUpgrade = nullptr;
     CWindowTimers m_timers;

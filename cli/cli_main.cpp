@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QTextStream>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 
@@ -23,7 +24,8 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM};
 
 void OnInterrupt(int)
 {
-    CCameraLink::OnInterrupt();
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    CCameraLink::OnInterrupt(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
 bool StandardOutputIsTerminal()

@@ -28,26 +28,37 @@ QString ReportText(const QString& report)
     return u"the camera reported %1"_s.arg(report);
 }
 
-// Interrupted in the middle of an image: the rest goes out as filler the
-// camera refuses, so that it answers again; a second Ctrl-C stops at once.
+// Interrupted once the image was under way: the camera is let finish with
+// it (the rest goes out as filler it refuses), answer, and be released, so
+// that it answers again; a second Ctrl-C stops at once.
 QString AfterAbandon(CCameraLink& link, CUpgradeExchange& exchange, const UpgradeObserver& observer,
-                     const std::optional<CUpgradeExchange::Outcome>& outcome, const QString& detail)
+                     const std::function<bool()>& over, const std::optional<CUpgradeExchange::Outcome>& outcome,
+                     const QString& detail)
 {
-    observer.stage(u"interrupted: completing the image with filler the camera refuses, then releasing it "
-                   "(Ctrl-C again stops at once)"_s);
-    if (!link.WaitUntilInterruptedAgain([&] { return outcome || link.DeviceLost(); })) {
+    observer.stage(u"interrupted: completing the image with filler the camera refuses, waiting for its answer, "
+                   "then releasing it (Ctrl-C again stops at once)"_s);
+    if (!link.WaitUntilInterruptedAgain(over)) {
         exchange.Cancel();
         link.Send("R");
         return u"stopped at once in the middle of an image: the camera may answer nothing until it is powered "
                "off and on; then upgrade it again"_s;
     }
-    if (!outcome)
+    if (link.DeviceLost())
         return link.LossText();
-    const QString camera = *outcome == CUpgradeExchange::Outcome::Reported
-                               ? u"refused it (%1)"_s.arg(detail)
-                               : u"did not refuse it"_s;
-    return u"interrupted: the rest of the image went out as filler, the camera %1 and was released; "
-           "it runs its old firmware and needs this upgrade again"_s.arg(camera);
+    if (!outcome) {
+        exchange.Cancel();
+        link.Send("R");
+        return u"interrupted: the camera did not finish flashing; it was released and needs this upgrade again"_s;
+    }
+    using Outcome = CUpgradeExchange::Outcome;
+    switch (*outcome) {
+    case Outcome::Reported:
+        return u"interrupted: the camera refused it (%1) and was released; upgrade it again"_s.arg(detail);
+    case Outcome::Done:
+        return u"interrupted: the camera flashed this image and was released; the images after it were not sent"_s;
+    default:
+        return u"interrupted: the camera did not answer for the image and was released; upgrade it again"_s;
+    }
 }
 
 } // namespace
@@ -96,16 +107,18 @@ QString SendImage(CCameraLink& link, const UpgradeImage& image, const UpgradeObs
     link.Write({1, kRestartRegister});
     exchange.Start({image.strName, image.nKind, image.nChecksum, image.bytes});
     observer.stage(u"restart triggered, requesting the upgrade"_s);
-    const bool ended = link.WaitUntil([&] { return outcome || link.DeviceLost() || flashDeadline.hasExpired(); }, -1);
+    const auto over = [&] { return outcome || link.DeviceLost() || flashDeadline.hasExpired(); };
+    const bool ended = link.WaitUntil(over, -1);
     if (!outcome && !ended && exchange.Abandon())
-        return AfterAbandon(link, exchange, observer, outcome, detail);
+        return AfterAbandon(link, exchange, observer, over, outcome, detail);
     if (!outcome) {
         exchange.Cancel();
         if (link.DeviceLost())
             return link.LossText();
         link.Send("R");
         return ended ? u"the camera did not finish flashing"_s
-                     : u"interrupted: the camera may need this upgrade again"_s;
+                     : u"interrupted before the image went out: the camera was released (after a restart it "
+                       "answers again within seconds) and needs this upgrade again"_s;
     }
     switch (*outcome) {
     case Outcome::Done: observer.stage(u"done"_s); return QString();

@@ -27,6 +27,7 @@ void CUpgradeExchange::Start(const TransferJob& image)
     m_replies.Reset();
     m_bRequested = false;
     m_bImageOut = false;
+    m_strEarlyReport.clear();
     m_nUpgradeTries = 0;
     m_bUpgradeMode = true;
     // The requests count from the trigger's going out.
@@ -49,7 +50,8 @@ void CUpgradeExchange::Receive(char ch)
             OnReady();
         break;
     case CUpgradeReplies::Event::Stored:
-        m_bUpgradeAck = true;
+        if (ImageOut())
+            m_bUpgradeAck = true;
         break;
     case CUpgradeReplies::Event::Done:
         // A verdict only once the whole image is out. The camera may answer
@@ -58,17 +60,36 @@ void CUpgradeExchange::Receive(char ch)
         // noise (or an image byte), and the camera's real answer decides.
         if (m_bImageOut)
             OnImageDone();
-        else if (m_transfer.IsRunning() && m_transfer.LastPieceHandedOver())
+        else if (ImageOut())
             m_bDoneDuringTransfer = true;
         break;
     case CUpgradeReplies::Event::Report:
-        StopTransfer(); // no piece after the "R"
-        Release();
-        Finish(Outcome::Reported, QString::fromStdString(m_replies.Report()));
+        OnReport(QString::fromStdString(m_replies.Report()));
         break;
     case CUpgradeReplies::Event::None:
         break;
     }
+}
+
+bool CUpgradeExchange::ImageOut() const
+{
+    return m_bImageOut || (m_transfer.IsRunning() && m_transfer.LastPieceHandedOver());
+}
+
+void CUpgradeExchange::OnReport(const QString& report)
+{
+    if (m_transfer.IsRunning() && !m_transfer.LastPieceHandedOver()) {
+        // Mid-image a report may be line noise, and a camera still taking
+        // the image would take an "R" as image data: the rest goes out as
+        // filler it refuses, and its answer after that decides.
+        if (m_strEarlyReport.isEmpty())
+            m_strEarlyReport = report;
+        m_transfer.Abandon();
+        return;
+    }
+    StopTransfer(); // no piece after the "R"
+    Release();
+    Finish(Outcome::Reported, report);
 }
 
 void CUpgradeExchange::OnReady()
@@ -163,7 +184,10 @@ void CUpgradeExchange::OnAnswerWaitOver()
         return;
     }
     Release();
-    Finish(Outcome::Silent);
+    if (m_strEarlyReport.isEmpty())
+        Finish(Outcome::Silent);
+    else
+        Finish(Outcome::Reported, m_strEarlyReport); // and nothing after the filler
 }
 
 void CUpgradeExchange::Release()
@@ -180,6 +204,7 @@ void CUpgradeExchange::Cancel()
     m_bUpgradeMode = false;
     m_bRequested = false;
     m_bImageOut = false;
+    m_strEarlyReport.clear();
     m_bDoneDuringTransfer = false;
     m_bTransferDue = false;
     m_replies.Reset();
@@ -189,7 +214,7 @@ void CUpgradeExchange::Cancel()
 bool CUpgradeExchange::Abandon()
 {
     if (!m_transfer.IsRunning())
-        return false;
+        return m_bImageOut; // the camera's answer is due, and ends the run
     m_transfer.Abandon();
     return true;
 }

@@ -60,8 +60,8 @@ public:
     void Cancel();
     // Stops the run where the camera can be left answering: an image under
     // way is completed with filler the camera refuses, and the run ends as
-    // usual, with its report and "R". False, and nothing done, when no
-    // image is under way.
+    // usual, with the camera's answer and "R"; so it does when the image is
+    // out and its answer due. False, and nothing done, before the image.
     bool Abandon();
 
     bool UpgradeMode() const { return m_bUpgradeMode; }
@@ -70,6 +70,9 @@ public:
     bool TransferRunning() const { return m_transfer.IsRunning(); }
 
 private:
+    // Every piece is handed over: a reply may be the camera's verdict.
+    bool ImageOut() const;
+    void OnReport(const QString& report);
     void OnReady();
     void BeginTransfer();
     void OnTransferFinished(const TransferReport& report);
@@ -92,6 +95,7 @@ private:
     int m_nUpgradeTries = 0;
     bool m_bRequested = false; // a request has gone out: an 'A' may answer it
     bool m_bImageOut = false;  // every piece is out: a 'D' is the camera's verdict
+    QString m_strEarlyReport;  // a report heard mid-image; what it says stands if the camera says nothing after
     std::shared_ptr<char> m_run = std::make_shared<char>(); // renewed when a run ends: its queued steps do nothing
     bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
     bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it

@@ -381,36 +381,45 @@ private slots:
     // Stray 'D's after the first image's verdict used to finish the second
     // image's exchange before its first step ran, crashing the program (its
     // queued step outlived it) or counting an image never sent; a noise 'D'
-    // mid-image passed for success while the camera answered E002.
-    void aStrayDIsNoVerdict_data()
+    // mid-image passed for success while the camera answered E002; a noise
+    // "E001" mid-image ended the run with an "R" that the camera, still
+    // taking the image, took as image data, and it answered nothing after.
+    void strayRepliesAroundAnImage_data()
     {
         QTest::addColumn<QByteArray>("inImage");
         QTest::addColumn<QByteArray>("afterVerdict");
         QTest::addColumn<QByteArray>("report");
-        QTest::newRow("after the verdict") << QByteArray() << QByteArray("DDDD") << QByteArray();
-        QTest::newRow("mid-image, then E002") << QByteArray("D") << QByteArray() << QByteArray("E002");
+        QTest::addColumn<QString>("failure"); // empty: success
+        QTest::newRow("D after the verdict") << QByteArray() << QByteArray("DDDD") << QByteArray() << QString();
+        QTest::newRow("D mid-image, then E002")
+            << QByteArray("D") << QByteArray() << QByteArray("E002") << u"the camera reported E002"_s;
+        QTest::newRow("E001 mid-image") << QByteArray("E001") << QByteArray() << QByteArray()
+                                        << u"the camera reported E001"_s;
     }
 
-    void aStrayDIsNoVerdict()
+    void strayRepliesAroundAnImage()
     {
         QFETCH(QByteArray, inImage);
         QFETCH(QByteArray, afterVerdict);
         QFETCH(QByteArray, report);
+        QFETCH(QString, failure);
         const CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
         CameraFixture camera(faults, QuickCamera(100));
         QTemporaryDir dir;
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(3000, 'e')}, {"cn.font.flash", QByteArray(800, 'f')}});
         const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
-        if (report.isEmpty()) {
+        if (failure.isEmpty()) {
             QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
             QCOMPARE(camera.Camera().Images().size(), std::size_t(2));
             QCOMPARE(camera.Camera().Images()[1].bytes, std::string(800, 'f'));
         } else {
             QCOMPARE(run.nExitCode, 1);
-            QVERIFY2(run.strErr.contains(u"the camera reported E002"_s), qPrintable(run.strErr));
+            QVERIFY2(run.strErr.contains(failure), qPrintable(run.strErr));
             QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         }
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s}); // released: it answers
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
     }
 
     void aCameraReportEndsTheUpgrade()
@@ -433,22 +442,29 @@ private slots:
     // of an image was taken as image data, and the camera answered nothing
     // until it was released by hand: the rest now goes out as filler the
     // camera refuses by its checksum, and the camera answers a read after.
+    // timeout(1) sends its signal to the program and to its group: the two
+    // used to count as a second Ctrl-C, which stops at once.
     void aStopSignalCompletesTheImageAsRefusedAndReleasesTheCamera_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("Ctrl-C") << SIGINT;
-        QTest::newRow("SIGTERM") << SIGTERM;
-        QTest::newRow("SIGHUP") << SIGHUP;
+        QTest::addColumn<bool>("twice");
+        QTest::newRow("Ctrl-C") << SIGINT << false;
+        QTest::newRow("SIGTERM") << SIGTERM << false;
+        QTest::newRow("SIGHUP") << SIGHUP << false;
+        QTest::newRow("SIGTERM twice at once, as timeout sends it") << SIGTERM << true;
     }
 
     void aStopSignalCompletesTheImageAsRefusedAndReleasesTheCamera()
     {
         QFETCH(int, signal);
+        QFETCH(bool, twice);
         CameraFixture camera({}, QuickCamera());
         QTemporaryDir dir;
         QProcess process;
         QVERIFY(UpgradeUntilMidImage(process, camera, dir, 60000));
         ::kill(pid_t(process.processId()), signal);
+        if (twice)
+            ::kill(pid_t(process.processId()), signal);
         QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 1);
@@ -457,6 +473,29 @@ private slots:
         QVERIFY(camera.Camera().Received().ends_with("R"));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         QCOMPARE(camera.Camera().Images().back().strVerdict, std::string("E001")); // refused, nothing flashed
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+    }
+
+    // Interrupted while the camera flashed a whole image: the "R" sent at
+    // once was ignored by the flashing camera, which then waited for a
+    // release for ever. Its verdict is waited for now, then it is released.
+    void anInterruptWhileTheCameraFlashesWaitsForItsVerdict()
+    {
+        CameraFixture camera({}, QuickCamera(3000));
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(2000, 'e')}, {"cn.font.flash", QByteArray(500, 'f')}});
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"upgrade"_s, package});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return camera.Camera().Images().size() == 1; }, 20000)); // it flashes now
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(u"the camera flashed this image and was released"_s), qPrintable(err));
+        QVERIFY(camera.Camera().Received().ends_with("R"));
         const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
         QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
     }
@@ -475,6 +514,7 @@ private slots:
             out += QString::fromUtf8(process.readAllStandardOutput());
             return out.contains(u"completing the image with filler"_s);
         }, 10000));
+        QTest::qWait(700); // a stop repeated within 500 ms is the same one (timeout(1) sends two)
         ::kill(pid_t(process.processId()), SIGINT);
         QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
         QCOMPARE(process.exitCode(), 1);

@@ -444,9 +444,8 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(3000, 7)}}));
         bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 10; }));
-        dialog.OnReceiveChar('S', 1);
         QVERIFY(WaitUntil([&] { return dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer); }, 10000));
+        dialog.OnReceiveChar('S', 1); // the camera's, once the whole image is out
 
         dialog.OnTimer(CPageHost::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备已接收升级文件。"_s));
