@@ -52,6 +52,7 @@ void CCameraSession::ReadCycle()
     // The answers still due to the cycle under way must not count for this one.
     ++m_nRequest;
     m_answerTimer.stop();
+    m_drainTimer.stop(); // counted again from when what is queued now is out
     m_cycle.End();
     Drain();
 }
