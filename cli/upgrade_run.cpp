@@ -2,6 +2,7 @@
 
 #include "camera_link.h"
 #include "protocol/link_protocol.h"
+#include "protocol/upgrade_protocol.h"
 #include "upgrade_exchange.h"
 
 #include <QDeadlineTimer>
@@ -14,16 +15,17 @@ namespace {
 
 constexpr int kFlashWaitMs = 120000; // for 'D' once the camera has stored the image
 
+// The command line's words for what a report means.
 QString ReportText(const QString& report)
 {
-    static const std::pair<const char*, const char16_t*> kReports[] = {
-        {"E001", u"checksum error"},  {"E002", u"flash operation error"},
-        {"E003", u"file size error"}, {"E004", u"upgrade command format error"},
-        {"E010", u"other unknown error"},
-    };
-    for (const auto& [code, text] : kReports) {
-        if (report == QLatin1StringView(code))
-            return u"the camera reported %1 (%2)"_s.arg(QLatin1StringView(code), QStringView(text));
+    const auto said = [&](const char16_t* meaning) { return u"the camera reported %1 (%2)"_s.arg(report, meaning); };
+    switch (ReportMeaning(report.toStdString())) {
+    case CameraReport::ChecksumError: return said(u"checksum error");
+    case CameraReport::FlashError: return said(u"flash operation error");
+    case CameraReport::FileSizeError: return said(u"file size error");
+    case CameraReport::CommandError: return said(u"upgrade command format error");
+    case CameraReport::UnknownError: return said(u"other unknown error");
+    case CameraReport::Unlisted: break;
     }
     return u"the camera reported %1"_s.arg(report);
 }

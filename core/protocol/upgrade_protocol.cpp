@@ -29,6 +29,20 @@ std::vector<ImagePiece> PieceSchedule(std::uint64_t length)
     return pieces;
 }
 
+CameraReport ReportMeaning(std::string_view report)
+{
+    static constexpr std::pair<std::string_view, CameraReport> kReports[] = {
+        {"E001", CameraReport::ChecksumError}, {"E002", CameraReport::FlashError},
+        {"E003", CameraReport::FileSizeError}, {"E004", CameraReport::CommandError},
+        {"E010", CameraReport::UnknownError},
+    };
+    for (const auto& [code, meaning] : kReports) {
+        if (report == code)
+            return meaning;
+    }
+    return CameraReport::Unlisted;
+}
+
 CUpgradeReplies::Event CUpgradeReplies::Receive(char ch)
 {
     if (!m_strCollecting.empty()) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The host's side of the image exchange, without a port or a window:
@@ -38,6 +39,18 @@ struct ImagePiece {
 };
 // Pieces of at most 100 bytes, the last one shorter; none for an empty image.
 std::vector<ImagePiece> PieceSchedule(std::uint64_t length);
+
+// What the camera means by an error report; each front end says it in its
+// own words.
+enum class CameraReport {
+    ChecksumError, // "E001"
+    FlashError,    // "E002"
+    FileSizeError, // "E003"
+    CommandError,  // "E004": the upgrade command's format
+    UnknownError,  // "E010"
+    Unlisted,      // any other code: no meaning of its own
+};
+CameraReport ReportMeaning(std::string_view report);
 
 // The camera's replies while the host is in upgrade mode: 'A' ready, 'S'
 // stored, 'D' done, and 'E' with three digits an error report. Any other

@@ -1,18 +1,17 @@
 #include "pages/upgrade/camera_reports.h"
 
+#include "protocol/upgrade_protocol.h"
 #include "resources/string_ids.h"
 
 int ReportStringId(const std::string& report)
 {
-    if (report == "E001")
-        return Ids::ErrorChecksum;
-    if (report == "E002")
-        return Ids::ErrorFlash;
-    if (report == "E003")
-        return Ids::ErrorFileSize;
-    if (report == "E004")
-        return Ids::ErrorCommand;
-    if (report == "E010")
-        return Ids::ErrorUnknown;
+    switch (ReportMeaning(report)) {
+    case CameraReport::ChecksumError: return Ids::ErrorChecksum;
+    case CameraReport::FlashError: return Ids::ErrorFlash;
+    case CameraReport::FileSizeError: return Ids::ErrorFileSize;
+    case CameraReport::CommandError: return Ids::ErrorCommand;
+    case CameraReport::UnknownError: return Ids::ErrorUnknown;
+    case CameraReport::Unlisted: break;
+    }
     return 0;
 }
