@@ -103,7 +103,7 @@ void CMyCorvixDlg::ShowPortDevices()
     // COM1..COM5 stay the names on screen; the tooltips say which device each
     // one opens, as config.ini maps it.
     QComboBox* ports = List(1007);
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kListedComPorts; ++i)
         ports->setItemData(i, ResolvePortName(static_cast<unsigned>(PortForIndex(i))), Qt::ToolTipRole);
     const QString device = Device();
     ports->setToolTip(device);

@@ -31,7 +31,7 @@ QString CMyCorvixDlg::Device() const
 void CMyCorvixDlg::RefreshPortList()
 {
     QStringList mapped;
-    for (int index = 0; index < 5; ++index)
+    for (int index = 0; index < kListedComPorts; ++index)
         mapped.append(ResolvePortName(static_cast<unsigned>(PortForIndex(index))));
     FillPortList(List(1007), ExtraPorts(SystemPorts(), mapped), m_line.strDevice);
 }
@@ -43,7 +43,7 @@ void CMyCorvixDlg::RestoreChosenPort()
         return;
     QComboBox* ports = List(1007);
     const int com = ports->findText(port, Qt::MatchExactly);
-    if (com >= 0 && com < 5) {
+    if (com >= 0 && com < kListedComPorts) {
         ports->setCurrentIndex(com);
         m_line.nPort = PortForIndex(com);
         return;

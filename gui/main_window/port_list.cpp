@@ -10,8 +10,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kComPorts = 5;
-
 class COpeningFilter final : public QObject {
 public:
     COpeningFilter(QComboBox* list, std::function<void()> refresh) : QObject(list), m_refresh(std::move(refresh)) {}
@@ -45,7 +43,7 @@ QSettings UserSettings()
 void FillPortList(QComboBox* list, const QList<SystemPort>& extra, const QString& keepDevice)
 {
     const QSignalBlocker quiet(list);
-    while (list->count() > kComPorts)
+    while (list->count() > kListedComPorts)
         list->removeItem(list->count() - 1);
     int width = 0;
     bool kept = keepDevice.isEmpty();
@@ -66,7 +64,7 @@ void FillPortList(QComboBox* list, const QList<SystemPort>& extra, const QString
 
 QString DeviceOfEntry(const QComboBox* list, int index)
 {
-    return index < kComPorts ? QString() : list->itemData(index).toString();
+    return index < kListedComPorts ? QString() : list->itemData(index).toString();
 }
 
 void RefreshBeforeOpening(QComboBox* list, std::function<void()> refresh)

@@ -7,6 +7,10 @@
 
 class QComboBox;
 
+// The COMn entries the port list 1007 starts with: COM1..COM5, the
+// template's items.
+constexpr int kListedComPorts = 5;
+
 // The port list 1007: COM1..COM5 first, then the machine's ports no COMn
 // opens, each with the device in its data and tooltip.
 void FillPortList(QComboBox* list, const QList<SystemPort>& extra, const QString& keepDevice);

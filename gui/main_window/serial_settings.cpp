@@ -1,5 +1,6 @@
 #include "main_window/serial_settings.h"
 
+#include "main_window/port_list.h"
 #include "serial_port.h"
 
 #include <QFileInfo>
@@ -11,6 +12,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr std::array kPorts = {1, 2, 3, 4, 5};
+static_assert(kPorts.size() == kListedComPorts, "one COM number for each COMn entry of the port list");
 constexpr std::array kBauds = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 43000, 56000, 57600, 115200};
 constexpr std::array kParities = {'N', 'O', 'E', 'M', 'S'};
 constexpr std::array kDataBits = {8, 7, 6};
