@@ -1,9 +1,8 @@
 #include "provision_ports.h"
 
 #include "camera_link.h"
+#include "config/com_ports.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -11,15 +10,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr qint64 kPortsFileMax = 64 * 1024;
-
-// What a device name leads to, links, "." and doubled slashes resolved;
-// the cleaned name when the device is not there (the open will say so).
-QString DeviceIdentity(const QString& device)
-{
-    const QFileInfo info(device);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
 
 } // namespace
 
@@ -53,7 +43,7 @@ QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
             io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
             return {};
         }
-        const QString identity = DeviceIdentity(device);
+        const QString identity = DeviceBehind(device);
         if (const auto earlier = nameOfDevice.constFind(identity); earlier != nameOfDevice.cend()) {
             io.err << u"orvane-cli: %1 and %2 are the same device (%3), given twice; name each camera once"_s.arg(
                           *earlier, port, identity)

@@ -1,5 +1,6 @@
 #include "serial_port.h"
 
+#include "config/com_ports.h"
 #include "device_os.h"
 #include "line_settings.h"
 #include "post_call.h"
@@ -8,7 +9,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -68,19 +68,6 @@ qint64 ByteTimeNs(int nBaud, char cParity, int nDataBits, int nStopBits)
     return qint64(bits) * 1'000'000'000 / nBaud;
 }
 
-// The device to open for a configured name. A link such as
-// /dev/serial/by-id/... opens the device it points at, so the lock Qt takes
-// is the device's own, whichever name another program used.
-QString DeviceToOpen(const QString& configured)
-{
-#ifdef Q_OS_UNIX
-    const QString target = QFileInfo(configured).canonicalFilePath();
-    if (!target.isEmpty())
-        return target;
-#endif
-    return configured;
-}
-
 } // namespace
 
 CSerialPort::CSerialPort() = default;
@@ -113,7 +100,10 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configure
         m_hPort = nullptr;
 
         auto device = std::make_unique<QSerialPort>();
-        device->setPortName(DeviceToOpen(configured));
+        // A link such as /dev/serial/by-id/... opens the device it points at,
+        // so the lock Qt takes is the device's own, whichever name another
+        // program used.
+        device->setPortName(DeviceBehind(configured));
         if (!device->open(QIODevice::ReadWrite)) {
             m_openError = PortOpenError{configured, device->errorString(), AccessDenied(configured)};
             if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied)

@@ -1,6 +1,7 @@
 #include "system_ports.h"
 
-#include <QFileInfo>
+#include "config/com_ports.h"
+
 #include <QSerialPortInfo>
 
 using namespace Qt::StringLiterals;
@@ -11,13 +12,6 @@ PortSource& Source()
 {
     static PortSource source;
     return source;
-}
-
-// The device a name leads to: a link such as /dev/serial/by-id/... is followed.
-QString DeviceOf(const QString& path)
-{
-    const QString target = QFileInfo(path).canonicalFilePath();
-    return target.isEmpty() ? path : target;
 }
 
 } // namespace
@@ -41,10 +35,10 @@ QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& 
 {
     QStringList taken;
     for (const QString& device : mappedDevices)
-        taken.append(DeviceOf(device));
+        taken.append(DeviceBehind(device));
     QList<SystemPort> extra;
     for (const SystemPort& port : ports) {
-        if (!taken.contains(DeviceOf(port.strLocation)))
+        if (!taken.contains(DeviceBehind(port.strLocation)))
             extra.append(port);
     }
     return extra;
@@ -52,9 +46,9 @@ QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& 
 
 QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device)
 {
-    const QString wanted = DeviceOf(device);
+    const QString wanted = DeviceBehind(device);
     for (const SystemPort& port : ports) {
-        if (DeviceOf(port.strLocation) == wanted)
+        if (DeviceBehind(port.strLocation) == wanted)
             return port.strSerialNumber;
     }
     return QString();

@@ -3,6 +3,9 @@
 #include "config/ini_file.h"
 #include "config/program_dir.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 using namespace Qt::StringLiterals;
 
 QString ResolvePortName(unsigned nPort)
@@ -15,5 +18,16 @@ QString ResolvePortName(unsigned nPort)
     return key;
 #else
     return u"/dev/ttyS%1"_s.arg(nPort == 0 ? 0 : nPort - 1);
+#endif
+}
+
+QString DeviceBehind(const QString& name)
+{
+#ifdef Q_OS_UNIX
+    const QFileInfo info(name);
+    const QString target = info.canonicalFilePath();
+    return target.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : target;
+#else
+    return name;
 #endif
 }
