@@ -174,11 +174,15 @@ QString CCameraLink::ReadFailureText(const ReadFailure& failure) const
 {
     const QString reg = u"0x%1"_s.arg(failure.nRegister, 2, 16, QChar(u'0')).toUpper().replace(u"0X"_s, u"0x"_s);
     const QString answer = PrintableName(QString::fromLatin1(failure.answer));
-    const QString what = failure.answer.isEmpty() ? u"did not answer register %1"_s.arg(reg)
-                         : failure.answer.size() < 4
-                             ? u"answered register %1 only in part (\"%2\")"_s.arg(reg, answer)
-                             : u"answered register %1 with \"%2\", not two hex digits and CR LF"_s.arg(reg, answer);
-    return u"the camera on %1 %2 (read %3 times, %4 ms for each answer)"_s.arg(m_strPort, what)
+    const auto what = [&] {
+        switch (failure.What()) {
+        case ReadFailure::Kind::NoAnswer: return u"did not answer register %1"_s.arg(reg);
+        case ReadFailure::Kind::CutShort: return u"answered register %1 only in part (\"%2\")"_s.arg(reg, answer);
+        case ReadFailure::Kind::Malformed: break;
+        }
+        return u"answered register %1 with \"%2\", not two hex digits and CR LF"_s.arg(reg, answer);
+    };
+    return u"the camera on %1 %2 (read %3 times, %4 ms for each answer)"_s.arg(m_strPort, what())
         .arg(failure.nTries)
         .arg(AnswerWaitMs(m_nBaud));
 }

@@ -102,10 +102,15 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
     m_timers.KillTimer(kTimerNoReply);
     const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
     const QString answer = PrintableName(QString::fromLatin1(failure.answer));
-    const QString detail = failure.answer.isEmpty() ? LoadString(Ids::ReadNoAnswer).arg(reg).arg(failure.nTries)
-                           : failure.answer.size() < 4
-                               ? LoadString(Ids::ReadCutShort).arg(reg, answer).arg(failure.nTries)
-                               : LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
+    const auto text = [&] {
+        switch (failure.What()) {
+        case ReadFailure::Kind::NoAnswer: return LoadString(Ids::ReadNoAnswer).arg(reg).arg(failure.nTries);
+        case ReadFailure::Kind::CutShort: return LoadString(Ids::ReadCutShort).arg(reg, answer).arg(failure.nTries);
+        case ReadFailure::Kind::Malformed: break;
+        }
+        return LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
+    };
+    const QString detail = text();
     ShowTransientLabel(LoadString(Ids::ReadFailed)); // the label has room for this much; the box says which
     GetDlgItem(1072)->setToolTip(detail);
     MessageBox(LoadString(Ids::ReadFailed) + u'\n' + detail, LoadString(Ids::MessageCaption));
