@@ -32,8 +32,8 @@ int main(int argc, char** argv)
         image[i] = char(i * 131 + i / 977);
     QTemporaryDir dir;
     CDlgUpdate& page = bench.dialog->PageUpdate();
-    page.m_strPackagePath = dir.path() + u"/bench.pkg"_s;
-    WritePackage(page.m_strPackagePath, {{"bench_V9.9.elf.flash", image}});
+    WritePackage(dir.path() + u"/bench.pkg"_s, {{"bench_V9.9.elf.flash", image}});
+    bench.ChoosePackage(dir.path() + u"/bench.pkg"_s);
     bench.camera.Camera().ClearCapture();
 
     const EventLoopTurns turns;

@@ -3,7 +3,6 @@
 #include "config/com_ports.h"
 #include "port_message.h"
 #include "protocol/link_protocol.h"
-#include "upgrade_exchange.h"
 #include "firmware/package_reader.h"
 
 #include <QCoreApplication>
@@ -26,11 +25,7 @@ std::atomic<int> CCameraLink::s_nInterrupts{0};
 std::atomic<qint64> CCameraLink::s_nLastInterruptMs{0};
 
 CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
-    : m_timers([this](int id) {
-          if (m_pUpgrade)
-              m_pUpgrade->OnTimer(id);
-      }),
-      m_session({[this](unsigned ch) { OnReceived(ch); },
+    : m_session({{},
                  [this] { m_bCycleDone = true; },
                  [this](const ReadFailure& failure) {
                      m_bCycleDone = true;
@@ -87,15 +82,21 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     m_nBaud = baud;
     m_strLossReason.clear();
     if (!m_session.Open(number, device, baud, 'N', 8, 1, kEvents)) {
-        const PortOpenError& failure = Port().OpenError();
-        *error = u"cannot open %1: %2"_s.arg(m_strPort, failure.strSystemText);
-        if (failure.bAccessDenied)
-            *error += u"\nhint: this user may not use the port; add it to the dialout group "
-                      "(sudo usermod -aG dialout $USER) and log in again"_s;
+        *error = OpenFailureText();
         return false;
     }
     Port().StartMonitor();
     return true;
+}
+
+QString CCameraLink::OpenFailureText() const
+{
+    const PortOpenError& failure = m_session.Port().OpenError();
+    QString text = u"cannot open %1: %2"_s.arg(m_strPort, failure.strSystemText);
+    if (failure.bAccessDenied)
+        text += u"\nhint: this user may not use the port; add it to the dialout group "
+                "(sudo usermod -aG dialout $USER) and log in again"_s;
+    return text;
 }
 
 void CCameraLink::Close()
@@ -104,14 +105,6 @@ void CCameraLink::Close()
     RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), 0);
     m_session.Sender().Cancel();
     Port().Close();
-}
-
-void CCameraLink::OnReceived(unsigned ch)
-{
-    if (m_pUpgrade && m_pUpgrade->UpgradeMode())
-        m_pUpgrade->Receive(static_cast<char>(ch));
-    else
-        m_session.FeedCycle(static_cast<char>(ch)); // groups outside a cycle are dropped there
 }
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)

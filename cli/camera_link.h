@@ -1,7 +1,6 @@
 #pragma once
 
 #include "camera_session.h"
-#include "window_timers.h"
 #include "settings/image_settings.h"
 
 #include <QDeadlineTimer>
@@ -10,45 +9,33 @@
 #include <functional>
 #include <optional>
 
-class CUpgradeExchange;
-
 // The command line's connection to one camera: the camera session the
-// window uses too, waited on in this thread's event loop.
+// window uses too (its read cycle and its upgrade run), waited on in this
+// thread's event loop.
 class CCameraLink final {
 public:
-    // While it lives, the camera's characters and timers 200 and 206 go to
-    // the exchange as long as its run lasts.
-    class UpgradeRoute {
-    public:
-        UpgradeRoute(CCameraLink& link, CUpgradeExchange& exchange) : m_link(link) { link.m_pUpgrade = &exchange; }
-        ~UpgradeRoute() { m_link.m_pUpgrade = nullptr; }
-        Q_DISABLE_COPY_MOVE(UpgradeRoute)
-
-    private:
-        CCameraLink& m_link;
-    };
-
     // The port's errors are told, one line each in the command line's
     // words, to `tell` on the link's thread.
     explicit CCameraLink(std::function<void(const QString&)> tell);
     ~CCameraLink();
 
     // Opens P: a device path, or COMn as config.ini maps it. False with
-    // *error naming the port and the OS's reason.
+    // *error naming the port and the OS's reason (OpenFailureText()).
     bool Open(const QString& port, int baud, QString* error);
+    QString OpenFailureText() const;
     // The device P opens: P itself, or what config.ini maps COMn to.
     static QString DeviceOf(const QString& port);
     // Lets what was handed over go out (a few seconds at most), then closes.
     void Close();
     CSerialPort& Port() { return m_session.Port(); }
     CCameraSession& Session() { return m_session; }
-    CWindowTimers& Timers() { return m_timers; }
     const QString& PortName() const { return m_strPort; }
 
     // One read cycle, after what was handed over before it, tried as the
     // session tries it; the registers land in Registers(). False with *error
     // naming the register whose answer went missing or came malformed.
     bool ReadConfiguration(QString* error);
+    QString ReadFailureText(const ReadFailure& failure) const;
     const RegisterImage& Registers() const { return m_session.Registers(); }
 
     // Paced as the window paces them: a register write and its 20 ms, other
@@ -87,15 +74,11 @@ public:
     }
 
 private:
-    void OnReceived(unsigned ch);
-    QString ReadFailureText(const ReadFailure& failure) const;
     // Ends early (false) once Ctrl-C was pressed `interruptsToStop` times; 0: never.
     bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop);
 
     static std::atomic<qint64> s_nLastInterruptMs;
 
-    CUpgradeExchange* m_pUpgrade = nullptr;
-    CWindowTimers m_timers;
     CCameraSession m_session;
     QString m_strPort;
     bool m_bLost = false;

@@ -1,18 +1,15 @@
 #include "provision_camera.h"
 
 #include "camera_link.h"
-#include "protocol/link_protocol.h"
+#include "config/printable_text.h"
 #include "upgrade_images.h"
-#include "upgrade_run.h"
+#include "cli_upgrade_run.h"
 
 #include <QElapsedTimer>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-constexpr int kBootPauseMs = 2000;   // after a restart, before the camera is read again
-constexpr int kComeBackMs = 30000;  // for the camera to answer again after a restart
 
 class CProvisionRun {
 public:
@@ -47,70 +44,38 @@ private:
         return false;
     }
 
+    // The session's upgrade run with its restart, read and verification.
     bool Upgrade()
     {
-        const ImageChoice choice = ImagesToSend(*m_plan.package, m_link.Registers());
-        m_record.skipped = choice.skipped;
-        for (std::size_t i = 0; i < choice.images.size(); ++i) {
-            const UpgradeImage& image = choice.images[i];
-            const QString prefix = u"image %1/%2 %3"_s.arg(i + 1).arg(choice.images.size()).arg(image.strName);
-            m_sink.stage(prefix);
-            SentImage sent{image.strName, image.nChecksum, image.bytes.size(), 0};
-            const UpgradeObserver observer{
-                [](const QString&) {},
-                [this](int percent, qint64 rate, qint64) { m_sink.progress(percent, rate); },
-                [&sent](qint64, qint64 rate) { sent.nBytesPerSecond = rate; },
-            };
-            if (const QString failure = SendImage(m_link, image, observer); !failure.isEmpty())
-                return Fail(prefix + u": "_s + failure);
-            m_record.images.push_back(sent);
+        const ImageChoice choice = m_link.Session().Upgrade().Choose(m_plan.package->entries);
+        m_record.skipped = SkippedLines(*m_plan.package, choice);
+        std::optional<SentImage> sending;
+        const UpgradeObserver observer{
+            [&](const RunImage& image) {
+                m_sink.stage(ImagePrefix(image));
+                sending = SentImage{PrintableName(image.strName), image.nChecksum, image.bytes.size(), 0};
+            },
+            [this](const QString& stage) { // of the images' stages, the summary line shows the image
+                if (stage == u"restarting" || stage == u"verifying")
+                    m_sink.stage(stage);
+            },
+            [this](int percent, qint64 rate, qint64) { m_sink.progress(percent, rate); },
+            [&](qint64, qint64 rate) { sending->nBytesPerSecond = rate; },
+            [&](const RunImage&) { m_record.images.push_back(*sending); },
+        };
+        const UpgradeEnd end = RunUpgradeOn(m_link, {m_plan.package->entries, QString(), true, 0}, observer);
+        if (end.result.end == CUpgradeRun::End::Done || end.result.end == CUpgradeRun::End::NotVerified) {
+            m_record.after = end.result.after;
+            m_record.unverified = m_plan.unverifiable;
         }
-        if (!choice.images.empty() && !RestartAndReadAgain())
-            return false;
-        m_record.after = VersionsOfCamera(m_link.Registers().data());
-        m_record.unverified = m_plan.unverifiable;
-        const std::vector<VersionMismatch> mismatches = CompareVersions(m_plan.packageVersions, *m_record.after);
-        if (mismatches.empty())
+        if (end.strFailure.isEmpty())
             return true;
-        QStringList what;
-        for (const VersionMismatch& mismatch : mismatches)
-            what.append(u"%1 version %2 where the package's image names %3"_s
-                            .arg(mismatch.bSoftware ? u"software"_s : u"hardware"_s, mismatch.strReported,
-                                 mismatch.strExpected));
-        return Fail(u"not verified: after the upgrade and a restart the camera reports "_s + what.join(u", and "_s));
+        return Fail(end.bOfImage ? ImagePrefix(end.image) + u": "_s + end.strFailure : end.strFailure);
     }
 
-    // The restart of the window's restart button: the trigger, the port
-    // closed, then read again until the camera answers.
-    bool RestartAndReadAgain()
+    static QString ImagePrefix(const RunImage& image)
     {
-        m_sink.stage(u"restarting"_s);
-        m_link.Write({0, kRestartRegister});
-        m_link.Write({1, kRestartRegister});
-        m_link.Close();
-        QElapsedTimer sinceRestart;
-        sinceRestart.start();
-        if (!m_link.WaitUntil([] { return false; }, kBootPauseMs) && CCameraLink::s_bInterrupted)
-            return Fail(u"interrupted while the camera restarted"_s);
-        m_sink.stage(u"verifying"_s);
-        // A port that is gone is said as such, when it went: waiting on cannot bring it back.
-        const auto portGone = [&](const QString& what, const QString& error) {
-            return Fail(u"%1 s after the camera's restart, %2: %3; the upgrade was sent: provision the camera again once the "
-                        "port is back, to verify it"_s.arg(sinceRestart.elapsed() / 1000.0, 0, 'f', 1)
-                            .arg(what, error));
-        };
-        QString error;
-        if (!m_link.Open(m_port, m_plan.nBaud, &error))
-            return portGone(u"its port could not be opened again"_s, error);
-        while (!m_link.ReadConfiguration(&error)) {
-            if (CCameraLink::s_bInterrupted)
-                return Fail(u"interrupted while waiting for the camera after its restart"_s);
-            if (m_link.DeviceLost())
-                return portGone(u"while waiting for it to answer"_s, error);
-            if (sinceRestart.hasExpired(kComeBackMs))
-                return Fail(u"the camera was not back %1 s after its restart: %2"_s.arg(kComeBackMs / 1000).arg(error));
-        }
-        return true;
+        return u"image %1/%2 %3"_s.arg(image.nNumber).arg(image.nCount).arg(PrintableName(image.strName));
     }
 
     bool Apply()

@@ -1,8 +1,6 @@
 #include "upgrade_images.h"
 
-#include "firmware/image_files.h"
-#include "protocol/checksum.h"
-#include "firmware/version_check.h"
+#include "config/printable_text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -23,19 +21,12 @@ std::optional<PackageContents> CheckedPackage(const QString& path, CliStreams& i
     return contents;
 }
 
-ImageChoice ImagesToSend(const PackageContents& contents, const RegisterImage& camera)
+QStringList SkippedLines(const PackageContents& contents, const ImageChoice& choice)
 {
-    ImageChoice choice{{}, contents.skipped};
-    const FirmwareVersions versions = VersionsOfCamera(camera.data());
-    for (const PackageEntry& entry : contents.entries) {
-        const QString shown = PrintableName(entry.strName);
-        const ImageKind kind = ImageKindForName(entry.strName);
-        if (kind == ImageKind::Other)
-            choice.skipped.append(u"%1: not an elf, sof or font image"_s.arg(shown));
-        else if (CheckImageName(entry.strName, versions.strSoftware, versions.strHardware) == 0)
-            choice.skipped.append(u"%1: the camera runs this version already"_s.arg(shown));
-        else
-            choice.images.push_back({shown, entry.bytes, int(kind), ComputeChecksum(entry.bytes)});
-    }
-    return choice;
+    QStringList lines = contents.skipped;
+    for (const SkippedEntry& entry : choice.skipped)
+        lines.append((entry.why == SkippedEntry::Why::NotAnImage ? u"%1: not an elf, sof or font image"_s
+                                                                  : u"%1: the camera runs this version already"_s)
+                         .arg(PrintableName(entry.strName)));
+    return lines;
 }

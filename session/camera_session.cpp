@@ -17,7 +17,9 @@ CCameraSession::CCameraSession(Events events)
     : m_events(std::move(events)),
       m_sender([this](const QByteArray& bytes, std::function<void()> onLine) {
           m_port.QueueWrite(bytes, std::move(onLine));
-      })
+      }),
+      m_timers([this](int id) { m_upgrade.OnTimer(id); }),
+      m_upgrade(*this, m_timers)
 {
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setTimerType(Qt::PreciseTimer);
@@ -29,6 +31,7 @@ CCameraSession::CCameraSession(Events events)
 CCameraSession::~CCameraSession()
 {
     // Stopped while every member is whole: the monitor may still deliver.
+    m_upgrade.Stop(false);
     m_port.Close();
     m_sender.Cancel();
 }
@@ -36,8 +39,16 @@ CCameraSession::~CCameraSession()
 bool CCameraSession::Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
                           quint32 eventMask)
 {
-    m_nAnswerWaitMs = AnswerWaitMs(baud);
-    return m_port.Open(this, number, device, baud, parity, dataBits, stopBits, eventMask);
+    m_lastOpen = {number, device, baud, parity, dataBits, stopBits, eventMask};
+    return Reopen();
+}
+
+bool CCameraSession::Reopen()
+{
+    const OpenRequest& open = m_lastOpen;
+    m_nAnswerWaitMs = AnswerWaitMs(open.nBaud);
+    return m_port.Open(this, open.nNumber, open.strDevice, open.nBaud, open.cParity, open.nDataBits, open.nStopBits,
+                       open.nEventMask);
 }
 
 void CCameraSession::ReadCycle()
@@ -114,6 +125,7 @@ void CCameraSession::FeedCycle(char ch)
     // Done: characters that follow belong to no register until the next cycle.
     m_cycle.End();
     m_nTry = 0;
+    m_upgrade.OnConfigurationRead();
     if (m_events.configurationRead)
         m_events.configurationRead();
 }
@@ -146,6 +158,7 @@ void CCameraSession::FailCycle(int index, const QByteArray& answer)
     }
     const ReadFailure failure{ReadList[index], answer, m_nTry};
     m_nTry = 0;
+    m_upgrade.OnReadFailed(failure);
     if (m_events.readFailed)
         m_events.readFailed(failure);
 }
@@ -200,11 +213,17 @@ void CCameraSession::WriteRegister(int value, int reg)
 bool CCameraSession::event(QEvent* event)
 {
     if (event->type() == PortEventType(PortMessage::ReceiveChar)) {
+        const unsigned ch = static_cast<CPortMessageEvent*>(event)->WParam();
         if (m_events.received)
-            m_events.received(static_cast<CPortMessageEvent*>(event)->WParam());
+            m_events.received(ch);
+        if (m_upgrade.TakesReplies())
+            m_upgrade.Receive(static_cast<char>(ch));
+        else
+            FeedCycle(static_cast<char>(ch)); // groups outside a cycle are dropped there
         return true;
     }
     if (event->type() == PortEventType(PortMessage::DeviceLost)) {
+        m_upgrade.OnDeviceLost();
         if (m_events.deviceLost)
             m_events.deviceLost();
         return true;

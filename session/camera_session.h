@@ -3,30 +3,15 @@
 #include "paced_sender.h"
 #include "protocol/read_cycle.h"
 #include "protocol/register_map.h"
+#include "read_failure.h"
 #include "serial_port.h"
+#include "upgrade_run.h"
+#include "window_timers.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
-
-// A read cycle that failed on its last try: the register whose answer went
-// missing or came malformed, and what came of that answer.
-struct ReadFailure {
-    int nRegister = 0;
-    QByteArray answer; // empty: nothing came; shorter than four characters: cut short
-    int nTries = 0;
-
-    enum class Kind {
-        NoAnswer,  // nothing came
-        CutShort,  // fewer than the four characters of an answer
-        Malformed, // four characters, not two hex digits and CR LF
-    };
-    Kind What() const
-    {
-        return answer.isEmpty() ? Kind::NoAnswer : answer.size() < 4 ? Kind::CutShort : Kind::Malformed;
-    }
-};
 
 // One link to a camera, the same for the window and the command line: the
 // port and what it hears, every write paced on timers, the read cycle and
@@ -35,7 +20,7 @@ struct ReadFailure {
 class CCameraSession final : public QObject {
 public:
     struct Events {
-        std::function<void(unsigned ch)> received; // every character from the camera, in order
+        std::function<void(unsigned ch)> received; // every character from the camera, in order, before it is handled
         std::function<void()> configurationRead;   // a whole cycle is in: its 23 bytes are the image now
         // Every try of a cycle failed; the image stays as the last good cycle left it.
         std::function<void(const ReadFailure&)> readFailed;
@@ -51,8 +36,11 @@ public:
     // says why.
     bool Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
               quint32 eventMask);
+    // Opens the port again as the last Open() did.
+    bool Reopen();
     // The port itself: monitoring, stopping, closing, its errors.
     CSerialPort& Port() { return m_port; }
+    const CSerialPort& Port() const { return m_port; }
 
     // Starts a read cycle once what is queued has gone out. An answer that
     // does not come whole within AnswerWaitMs of its request leaving the
@@ -62,9 +50,6 @@ public:
     // answer of the next. A cycle under way gives way to the new one the
     // same way.
     void ReadCycle();
-    // One character of an answer, for the read cycle: the next request
-    // follows 10 ms later; the last answer completes the cycle.
-    void FeedCycle(char ch);
     // Forgets the cycle under way: what arrives later belongs to no register.
     void EndCycle();
     // A cycle is under way or about to be tried again.
@@ -83,6 +68,14 @@ public:
     // Bytes or steps still wait to go out.
     bool WritesPending() const { return m_sender.HasQueued(); }
 
+    // The upgrade run. While its camera is in upgrade mode, what the camera
+    // says goes to it, not to the read cycle.
+    CUpgradeRun& Upgrade() { return m_upgrade; }
+    const CUpgradeRun& Upgrade() const { return m_upgrade; }
+    // The upgrade's timers, 200 (the requests) and 206 (the wait after an image).
+    const CWindowTimers& Timers() const { return m_timers; }
+    CWindowTimers& Timers() { return m_timers; }
+
 protected:
     bool event(QEvent* event) override;
 
@@ -93,6 +86,9 @@ private:
     void FailCycle(int index, const QByteArray& answer);
     void Drain(); // the next try starts once the line has been quiet
     void OnDrained();
+    // One character of an answer: the next request follows 10 ms later;
+    // the last answer completes the cycle.
+    void FeedCycle(char ch);
 
     Events m_events;
     CReadCycle m_cycle;
@@ -107,6 +103,18 @@ private:
     bool m_bDraining = false;    // after a failed try: what arrives is dropped until the line is quiet
     QTimer m_drainTimer;         // the line's quiet time, from when all that was sent has left it
     QElapsedTimer m_drainClock;  // since the try failed
+    struct OpenRequest {
+        unsigned nNumber = 0;
+        QString strDevice;
+        int nBaud = 0;
+        char cParity = 'N';
+        int nDataBits = 8;
+        int nStopBits = 1;
+        quint32 nEventMask = 0;
+    } m_lastOpen;
     CSerialPort m_port;
     CPacedSender m_sender;
+    CWindowTimers m_timers;
+    // Declared last: an image transfer ends before the port it writes to.
+    CUpgradeRun m_upgrade;
 };

@@ -3,6 +3,7 @@
 #include "protocol/register_map.h"
 #include "main_window/main_dialog.h"
 #include "dialog_bench.h"
+#include "port_owner.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -197,8 +198,7 @@ private slots:
     void groupsBeforeAnyCycleAreDropped()
     {
         DialogBench bench;
-        for (const char ch : QByteArray("12\r\n34\r\n"))
-            bench.dialog->OnReceiveChar(static_cast<unsigned char>(ch), 1);
+        DeliverAsPort(bench.dialog->Session(), "12\r\n34\r\n");
         QCOMPARE(bench.dialog->ReadCycleState().ReplyChars(), 0);
         QVERIFY(bench.dialog->ReadCycleState().Reply().isEmpty());
         QVERIFY(bench.dialog->m_bReplySeen);
@@ -234,14 +234,13 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
-        for (const char ch : QByteArray("7F\r\nE003"))
-            dialog.OnReceiveChar(static_cast<unsigned char>(ch), 1);
+        DeliverAsPort(dialog.Session(), "7F\r\nE003");
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
         QVERIFY(bench.boxes.Boxes().isEmpty());
 
-        QCOMPARE(dialog.RestartDevice(0), 0);
+        QVERIFY(bench.StartUpgrade());
         dialog.m_bReplySeen = 0;
-        dialog.OnReceiveChar('S', 1);
+        DeliverAsPort(dialog.Session(), "S");
         QVERIFY(dialog.m_bReplySeen);
         QVERIFY(dialog.ReadCycleState().Reply().isEmpty());
         QCOMPARE(dialog.ReadCycleState().ReplyChars(), 0);
@@ -286,19 +285,21 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
-        QCOMPARE(dialog.RestartDevice(0), 0);
-        QVERIFY(dialog.UpgradeMode());
-        QTRY_VERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerUpgradeRequest)); // once the trigger is out
-        QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerUpgradeRequest), 1000);
+        QVERIFY(bench.StartUpgrade());
+        CWindowTimers& timers = dialog.Session().Timers();
+        QTRY_VERIFY(timers.IsActive(CUpgradeExchange::kTimerRequest)); // once the trigger is out
+        QCOMPARE(timers.Interval(CUpgradeExchange::kTimerRequest), 1000);
         for (int i = 0; i < 4; ++i)
-            dialog.OnTimer(CMyCorvixDlg::kTimerUpgradeRequest);
+            timers.Fire(CUpgradeExchange::kTimerRequest);
         QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n********************"));
-        QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerUpgradeRequest));
+        QVERIFY(!timers.IsActive(CUpgradeExchange::kTimerRequest));
         QVERIFY(!dialog.UpgradeMode());
-        QCOMPARE(dialog.Upgrade().UpgradeTries(), 0);
+        QCOMPARE(dialog.Upgrade().Exchange().UpgradeTries(), 0);
 
+        // After the image's length and checksum lines:
         QStringList lines = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.size(), 9);
+        lines = lines.mid(4);
         const QStringList texts = {u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
                                    u"请求升级失败！退出升级..."_s};
         for (int i = 0; i < 5; ++i) {
@@ -319,9 +320,8 @@ private slots:
         QVERIFY(bench.OpenAndRead());
         dialog.PagePara().OnSave();
         QTRY_VERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
-        QCOMPARE(dialog.RestartDevice(0), 0);
-        QVERIFY(dialog.UpgradeMode());
-        dialog.GetDlgItem(1007)->setEnabled(false); // as the upgrade page leaves it
+        QVERIFY(bench.StartUpgrade());
+        QVERIFY(!dialog.GetDlgItem(1007)->isEnabled()); // the run holds the port
         bench.camera.Camera().Vanish();
         QTRY_VERIFY(!dialog.m_bPortOpen);
         QCOMPARE(bench.boxes.Boxes().size(), 1);
@@ -333,8 +333,8 @@ private slots:
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
         QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
 
-        for (const int timer : {CMyCorvixDlg::kTimerUpgradeRequest, CMyCorvixDlg::kTimerNoReply,
-                                CMyCorvixDlg::kTimerSaveNoReply})
+        QVERIFY(!dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerRequest));
+        for (const int timer : {CMyCorvixDlg::kTimerNoReply, CMyCorvixDlg::kTimerSaveNoReply})
             QVERIFY(!dialog.Timers().IsActive(timer));
         QVERIFY(!dialog.UpgradeMode());
         QCOMPARE(dialog.ReadCycleState().ReadIndex(), -1);
@@ -360,7 +360,7 @@ private slots:
         config.close();
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
-        QCOMPARE(dialog.RestartDevice(0), 0); // lost in the middle of an upgrade's requests
+        QVERIFY(bench.StartUpgrade()); // lost in the middle of an upgrade's requests
         bench.camera.Camera().Vanish();
         QTRY_VERIFY(!dialog.m_bPortOpen);
         QVERIFY(!dialog.UpgradeMode());

@@ -56,7 +56,7 @@ private slots:
             FileDialogAnswer cancelled{QString()};
             page.OnBrowse();
         }
-        QCOMPARE(page.m_strPackagePath, path);
+        QCOMPARE(page.Item<QLineEdit>(1053)->text(), path);
 
         QFile shortName(u"q.bin"_s); // beside the test, a path under 10 characters
         QVERIFY(shortName.open(QIODevice::WriteOnly));
@@ -107,53 +107,65 @@ private slots:
     void extractionLeavesThePackageAsItWas()
     {
         DialogBench bench;
-        QVERIFY(bench.OpenAndRead()); // the image page shows software V1.3, hardware V1.2
+        QVERIFY(bench.OpenAndRead()); // the camera runs software V1.3, hardware V1.2
         CDlgUpdate& page = bench.dialog->PageUpdate();
         QTemporaryDir dir;
-        page.m_strPackagePath = dir.path() + u"/camera.pkg"_s;
+        const QString package = dir.path() + u"/camera.pkg"_s;
         const QByteArray elf(3000, 'e');
-        WritePackage(page.m_strPackagePath, {{"cam_V1.3.elf.flash", "running already"},
-                                             {"cam_V1.4.elf.flash", elf},
-                                             {"../escape.elf.flash", "out"},
-                                             {"readme.txt", "notes"},
-                                             {"fpga_V1.2.sof.flash", "running already"}});
-        QFile::setPermissions(page.m_strPackagePath, QFile::ReadOwner | QFile::ReadGroup);
-        const QByteArray before = QCryptographicHash::hash(FileBytes(page.m_strPackagePath), QCryptographicHash::Sha256);
+        WritePackage(package, {{"cam_V1.3.elf.flash", "running already"},
+                               {"cam_V1.4.elf.flash", elf},
+                               {"../escape.elf.flash", "out"},
+                               {"readme.txt", "notes"},
+                               {"fpga_V1.2.sof.flash", "running already"}});
+        QFile::setPermissions(package, QFile::ReadOwner | QFile::ReadGroup);
+        const QByteArray before = QCryptographicHash::hash(FileBytes(package), QCryptographicHash::Sha256);
+        bench.ChoosePackage(package);
+        const QDir temp(GetProgramDir() + u"/temp"_s);
+        const QStringList earlier = temp.entryList({u"run-*"_s}, QDir::Dirs);
 
-        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kExtracted);
-        QCOMPARE(QCryptographicHash::hash(FileBytes(page.m_strPackagePath), QCryptographicHash::Sha256), before);
-        QCOMPARE(page.m_nImageCount, 2);
-        const QString run = QFileInfo(page.m_aImagePaths.value(0)).path();
-        QVERIFY(run.startsWith(GetProgramDir() + u"/temp/run-"_s));
-        QCOMPARE(page.m_aImagePaths, (QStringList{run + u"/cam_V1.4.elf.flash"_s, run + u"/readme.txt"_s}));
-        QCOMPARE(FileBytes(page.m_aImagePaths[0]), elf);
+        page.OnUpgrade();
+        QVERIFY(bench.dialog->UpgradeMode());
+        QCOMPARE(QCryptographicHash::hash(FileBytes(package), QCryptographicHash::Sha256), before);
+        QStringList runs = temp.entryList({u"run-*"_s}, QDir::Dirs);
+        for (const QString& old : earlier)
+            runs.removeAll(old);
+        QCOMPARE(runs.size(), 1);
+        const QDir run(temp.filePath(runs[0]));
+        QCOMPARE(run.entryList(QDir::Files, QDir::Name), (QStringList{u"cam_V1.4.elf.flash"_s, u"readme.txt"_s}));
+        QCOMPARE(FileBytes(run.filePath(u"cam_V1.4.elf.flash"_s)), elf);
         QVERIFY(!QFileInfo::exists(GetProgramDir() + u"/escape.elf.flash"_s));
         QVERIFY(LogLines(page).value(0).startsWith(u"../escape.elf.flash: not a plain file name"_s));
 
-        // A second extraction has a folder of its own; the first run's is gone.
-        WritePackage(page.m_strPackagePath + u"2"_s, {{"cn.font.flash", "font"}});
-        page.m_strPackagePath += u"2"_s;
-        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kExtracted);
-        QVERIFY(!QFileInfo::exists(run));
-        QCOMPARE(QDir(QFileInfo(page.m_aImagePaths.value(0)).path()).entryList(QDir::Files),
-                 QStringList{u"cn.font.flash"_s});
-        page.EndRun();
-        QVERIFY(!QFileInfo::exists(QFileInfo(page.m_aImagePaths.value(0)).path()));
+        // The run's folder goes with the run.
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(!bench.dialog->UpgradeMode());
+        QVERIFY(!QFileInfo::exists(run.path()));
     }
 
     void whatIsNoPackageIsRefused()
     {
         DialogBench bench;
+        QVERIFY(bench.OpenAndRead());
         CDlgUpdate& page = bench.dialog->PageUpdate();
         QTemporaryDir dir;
-        page.m_strPackagePath = dir.path() + u"/plain.zip"_s;
-        WritePackage(page.m_strPackagePath, {{"a.elf.flash", "x"}}, false);
-        const QByteArray before = FileBytes(page.m_strPackagePath);
-        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kInvalidPackage);
-        QCOMPARE(FileBytes(page.m_strPackagePath), before);
-        page.m_strPackagePath = dir.path() + u"/missing.pkg"_s;
-        QCOMPARE(page.ExtractPackage(), CDlgUpdate::kInvalidPackage);
-        QCOMPARE(page.m_nImageCount, 0);
+        const auto refused = [&](const QString& path) {
+            bench.ChoosePackage(path);
+            bench.camera.Camera().ClearCapture();
+            const qsizetype boxes = bench.boxes.Boxes().size();
+            page.OnUpgrade();
+            return bench.boxes.Boxes().size() == boxes + 1
+                   && bench.boxes.Boxes().last().text == u"无效的升级文件！"_s && bench.ReceivedBeforeMarker().empty()
+                   && !bench.dialog->UpgradeMode();
+        };
+        const QString plain = dir.path() + u"/plain.zip"_s;
+        WritePackage(plain, {{"a.elf.flash", "x"}}, false);
+        const QByteArray before = FileBytes(plain);
+        QVERIFY(refused(plain));
+        QCOMPARE(FileBytes(plain), before);
+        QVERIFY(refused(dir.path() + u"/missing.pkg"_s));
+        // Every image of it runs on the camera already.
+        WritePackage(dir.path() + u"/same.pkg"_s, {{"cam_V1.3.elf.flash", "x"}, {"fpga_V1.2.sof.flash", "y"}});
+        QVERIFY(refused(dir.path() + u"/same.pkg"_s));
     }
 };
 

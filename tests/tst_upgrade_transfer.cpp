@@ -5,6 +5,7 @@
 #include "protocol/checksum.h"
 #include "image_transfer.h"
 #include "protocol/upgrade_protocol.h"
+#include "config/program_dir.h"
 #include "dialog_bench.h"
 #include "package_writer.h"
 #include "port_owner.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProgressBar>
@@ -63,6 +65,17 @@ std::string Header(int kind, const QByteArray& image)
 std::string ImageExchange(int kind, const QByteArray& image)
 {
     return kTrigger + "*****U" + Header(kind, image) + image.toStdString() + "R";
+}
+
+// Where the window's run keeps an image of the package while it lasts.
+QString UnpackedImage(const QString& name)
+{
+    const QDir temp(GetProgramDir() + u"/temp"_s);
+    for (const QString& run : temp.entryList({u"run-*"_s}, QDir::Dirs)) {
+        if (QFileInfo::exists(temp.filePath(run + u'/' + name)))
+            return temp.filePath(run + u'/' + name);
+    }
+    return QString();
 }
 
 // The log lines of one image up to the trigger.
@@ -130,10 +143,13 @@ struct UpgradeBench : DialogBench {
         if (!OpenAndRead())
             return false;
         camera.Camera().ClearCapture();
-        page.m_strPackagePath = dir.path() + u"/camera.pkg"_s;
-        WritePackage(page.m_strPackagePath, entries);
+        packagePath = dir.path() + u"/camera.pkg"_s;
+        WritePackage(packagePath, entries);
+        ChoosePackage(packagePath);
         return true;
     }
+
+    QString packagePath;
 
     bool LogEndsWith(const QString& line) { return LogLines(page).value(LogLines(page).size() - 1) == line; }
 };
@@ -151,7 +167,7 @@ private slots:
         const QByteArray elf = Pattern(3000, 1);
         const QByteArray sof = Pattern(250, 2);
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"notes.txt", "notes"}, {"fpga_V1.3.sof.flash", sof}}));
-        const QByteArray packageHash = QCryptographicHash::hash(FileBytes(bench.page.m_strPackagePath),
+        const QByteArray packageHash = QCryptographicHash::hash(FileBytes(bench.packagePath),
                                                                 QCryptographicHash::Sha256);
         QSignalSpy progress(bench.page.Item<QProgressBar>(1056), &QProgressBar::valueChanged);
         QVERIFY(progress.isValid());
@@ -184,7 +200,7 @@ private slots:
         // The kept log names each image's package, checksum and the versions it replaced, and its rate.
         const QString keptText = QString::fromUtf8(FileBytes(kept));
         QVERIFY2(keptText.contains(u"升级包 %1，镜像 cam_V1.4.elf.flash，校验码 %2，升级前设备软件版本 V1.3，硬件版本 V1.2\n"_s
-                                       .arg(bench.page.m_strPackagePath)
+                                       .arg(bench.packagePath)
                                        .arg(ComputeChecksum(elf), 0, 16)),
                  qPrintable(keptText));
         QCOMPARE(keptText.count(u"已发送 "_s), 2);
@@ -197,7 +213,7 @@ private slots:
 
         QVERIFY(!dialog.UpgradeMode());
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
-        QCOMPARE(QCryptographicHash::hash(FileBytes(bench.page.m_strPackagePath), QCryptographicHash::Sha256),
+        QCOMPARE(QCryptographicHash::hash(FileBytes(bench.packagePath), QCryptographicHash::Sha256),
                  packageHash);
     }
 
@@ -354,7 +370,7 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "image"}}));
         bench.page.OnUpgrade();
         for (int i = 0; i < 4; ++i)
-            dialog.OnTimer(CPageHost::kTimerUpgradeRequest);
+            dialog.Session().Timers().Fire(CUpgradeExchange::kTimerRequest);
         QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "********************");
         QCOMPARE(LogLines(bench.page).mid(4), (QStringList{u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
                                                           u"请求升级..."_s, u"请求升级失败！退出升级..."_s}));
@@ -372,12 +388,13 @@ private slots:
         bench.page.OnUpgrade(); // no package chosen
         QCOMPARE(bench.boxes.Boxes().value(1).text, u"请选择升级文件！"_s);
 
-        bench.page.m_strPackagePath = bench.dir.path() + u"/plain.zip"_s;
-        WritePackage(bench.page.m_strPackagePath, {{"cam_V1.4.elf.flash", "image"}}, false);
-        const QByteArray before = FileBytes(bench.page.m_strPackagePath);
+        bench.packagePath = bench.dir.path() + u"/plain.zip"_s;
+        WritePackage(bench.packagePath, {{"cam_V1.4.elf.flash", "image"}}, false);
+        bench.ChoosePackage(bench.packagePath);
+        const QByteArray before = FileBytes(bench.packagePath);
         bench.page.OnUpgrade();
         QCOMPARE(bench.boxes.Boxes().value(2).text, u"无效的升级文件！"_s);
-        QCOMPARE(FileBytes(bench.page.m_strPackagePath), before);
+        QCOMPARE(FileBytes(bench.packagePath), before);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
         QVERIFY(!bench.dialog->UpgradeMode());
 
@@ -386,7 +403,7 @@ private slots:
         QByteArray crc = ZipArchive({{"cam_V1.5.elf.flash", "good"}, {"x\ny.font.flash", "bad"}}, 0);
         PatchZipRecords(crc, kZipCentral, 16, 0xBEEF);
         PatchZipRecords(crc, kZipLocal, 14, 0xBEEF);
-        QFile damaged(bench.page.m_strPackagePath);
+        QFile damaged(bench.packagePath);
         QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
         damaged.write(Tagged(crc));
         damaged.close();
@@ -407,7 +424,7 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
         bench.page.OnUpgrade();
         QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 10; }));
-        dialog.OnReceiveChar('A', 1);
+        DeliverAsPort(dialog.Session(), "A");
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
         QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
         QCOMPARE(QByteArray::fromStdString(bench.camera.Camera().Images().at(0).bytes), elf);
@@ -422,16 +439,16 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(500, 6)}}));
         bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer); }, 10000));
-        QCOMPARE(dialog.Timers().Interval(CPageHost::kTimerAfterTransfer), 10000);
+        QVERIFY(WaitUntil([&] { return dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
+        QCOMPARE(dialog.Session().Timers().Interval(CUpgradeExchange::kTimerAfterTransfer), 10000);
         QCOMPARE(bench.page.Item<QProgressBar>(1056)->value(), 99);
         QVERIFY(!Enabled(dialog, {1058}, {}));
 
-        dialog.OnTimer(CPageHost::kTimerAfterTransfer);
+        dialog.Session().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备未反馈是否已接受升级文件，请检查串口连接，重新升级！"_s));
         QVERIFY(!dialog.UpgradeMode());
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
-        QVERIFY(!dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer));
+        QVERIFY(!dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer));
     }
 
     // The camera's 'S' can arrive before the host has seen its own transfer
@@ -444,10 +461,10 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(3000, 7)}}));
         bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return dialog.Timers().IsActive(CPageHost::kTimerAfterTransfer); }, 10000));
-        dialog.OnReceiveChar('S', 1); // the camera's, once the whole image is out
+        QVERIFY(WaitUntil([&] { return dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
+        DeliverAsPort(dialog.Session(), "S"); // the camera's, once the whole image is out
 
-        dialog.OnTimer(CPageHost::kTimerAfterTransfer);
+        dialog.Session().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备已接收升级文件。"_s));
         QVERIFY(dialog.UpgradeMode()); // still waiting for 'D'
         QVERIFY(bench.page.GetDlgItem(1073)->isEnabled());
@@ -548,22 +565,27 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(800, 8)}}));
         bench.page.OnUpgrade();
         // Gone after it was examined, before the camera asked for it.
-        const QString image = bench.page.m_aImagePaths.value(0);
+        const QString image = UnpackedImage(u"cam_V1.4.elf.flash"_s);
         QVERIFY(QFile::remove(image));
         QVERIFY(WaitUntil([&] { return !dialog.UpgradeMode(); }, 10000));
         QCOMPARE(LogLines(bench.page).last(), u"无法读取升级镜像，退出升级：%1: No such file or directory"_s.arg(image));
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
         QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "*****UR"); // released
 
-        // Gone before it was examined: nothing is triggered.
-        bench.camera.Camera().ClearCapture();
-        bench.page.m_nNextImage = 0;
-        bench.page.SendNextImage();
-        QCOMPARE(LogLines(bench.page).last(), u"无法读取升级镜像，退出升级：%1: No such file or directory"_s.arg(image));
-        // The camera, still waiting for a header, took the marker for one and
-        // answered "E003", which the window may read as a reply: only the
-        // trigger is looked for.
-        QVERIFY(bench.ReceivedBeforeMarker().find("FFFF") == std::string::npos);
+    }
+
+    void anImageGoneBeforeItsTurnIsNeverTriggered()
+    {
+        UpgradeBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const QByteArray elf = Pattern(700, 3);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"fpga_V1.3.sof.flash", Pattern(300, 4)}}));
+        bench.page.OnUpgrade();
+        const QString second = UnpackedImage(u"fpga_V1.3.sof.flash"_s);
+        QVERIFY(QFile::remove(second));
+        QVERIFY(WaitUntil([&] { return !dialog.UpgradeMode(); }, 10000));
+        QCOMPARE(LogLines(bench.page).last(), u"无法读取升级镜像，退出升级：%1: No such file or directory"_s.arg(second));
+        QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007}));
     }
 

@@ -28,11 +28,10 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_dlgOSD(*this, &m_TabCtrl),
       m_dlgUpdate(*this, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
-      m_session({[this](unsigned ch) { OnReceiveChar(ch, m_session.Port().PortNumber()); },
+      m_session({[this](unsigned) { m_bReplySeen = 1; }, // from every port number, COM5 included
                  [this] { ParseConfiguration(); }, [this](const ReadFailure& failure) { OnReadFailed(failure); },
                  [this] { OnDeviceLost(); }}),
-      m_sender(m_session.Sender()),
-      m_upgrade(m_session, m_timers, UpgradeEvents())
+      m_sender(m_session.Sender())
 {
     m_session.Port().SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
@@ -127,19 +126,15 @@ void CMyCorvixDlg::ShowTransientLabel(const QString& text)
     m_timers.SetTimer(kTimerClearLabel, 5000);
 }
 
-QString CMyCorvixDlg::SoftwareVersionShown() const
-{
-    return m_dlgPara.Item<QLineEdit>(1071)->text();
-}
-
-QString CMyCorvixDlg::HardwareVersionShown() const
-{
-    return m_dlgPara.Item<QLineEdit>(1070)->text();
-}
-
 void CMyCorvixDlg::EnablePortChoice(bool enable)
 {
     GetDlgItem(1007)->setEnabled(enable);
+}
+
+void CMyCorvixDlg::EnableLinkButtons(bool enable)
+{
+    GetDlgItem(1021)->setEnabled(enable);
+    GetDlgItem(1016)->setEnabled(enable);
 }
 
 void CMyCorvixDlg::OnSave()
@@ -185,7 +180,7 @@ void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)
 void CMyCorvixDlg::closeEvent(QCloseEvent* event)
 {
     // Cut short, an upgrade may leave the camera without working firmware.
-    if (m_upgrade.UpgradeMode() && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
+    if (UpgradeMode() && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
         event->ignore();
         return;
     }

@@ -7,7 +7,6 @@
 #include "pages/para/dlg_para.h"
 #include "pages/upgrade/dlg_update.h"
 #include "camera_session.h"
-#include "upgrade_exchange.h"
 #include "serial_port.h"
 #include "widgets/cool_tab_ctrl.h"
 #include "widgets/dialog_template.h"
@@ -44,11 +43,10 @@ public:
     // The link, for the pages.
     void ReadCycle() override;
     int WriteRegister(int value, int reg) override;
-    int RestartDevice(int mode, const TransferJob& image = {}) override;
+    int RestartDevice(int mode) override;
     void PauseWrites(int ms) override;
     void AfterWrites(std::function<void()> step) override;
     bool WritesPending() const override { return m_session.WritesPending(); }
-    void OnReceiveChar(unsigned ch, unsigned portNumber);
     int ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);
 
@@ -56,12 +54,12 @@ public:
     CWindowTimers& Timers() override { return m_timers; }
     const RegisterImage& Registers() const override { return m_session.Registers(); }
     ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
-    QString SoftwareVersionShown() const override;
-    QString HardwareVersionShown() const override;
     void EnablePortChoice(bool enable) override;
-    bool UpgradeMode() const override { return m_upgrade.UpgradeMode(); }
-    const CUpgradeExchange& Upgrade() const { return m_upgrade; }
-    bool TransferRunning() const { return m_upgrade.TransferRunning(); }
+    void EnableLinkButtons(bool enable) override;
+    CUpgradeRun& Upgrade() override { return m_session.Upgrade(); }
+    bool UpgradeMode() const override { return m_session.Upgrade().Running(); }
+    bool TransferRunning() const { return m_session.Upgrade().Exchange().TransferRunning(); }
+    CCameraSession& Session() { return m_session; }
     CSerialPort& Port() { return m_session.Port(); }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }
@@ -81,10 +79,6 @@ private:
     void ReportOpenFailure(int textId);
     void StartReading();
     void EndOpenState(const QString& status);
-    // Ends an upgrade run after logging why; the page may start another.
-    void LeaveUpgrade(const QString& logLine, bool restartUsable = true);
-    CUpgradeExchange::Events UpgradeEvents();
-    void OnUpgradeFinished(CUpgradeExchange::Outcome outcome, const QString& detail);
     void OnDeviceLost();
     // The lost device is back under its name: opened and read again.
     void OnReplugCheck();
@@ -97,7 +91,6 @@ private:
     void ShowPortIcon(bool open);
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
-    void OnUpgradeChar(unsigned ch);
     QComboBox* List(int id) const;
 
     CTemplateControls m_controls;
@@ -114,11 +107,9 @@ private:
     CDlgOSD m_dlgOSD;
     CDlgUpdate m_dlgUpdate;
     CWindowTimers m_timers;
-    // Declared late, so destroyed early: the monitor thread has stopped before
-    // anything it notifies goes away. Every write but the image's goes
-    // through its sender, paced on timers.
+    // Declared last, so destroyed first: the monitor thread and an image
+    // transfer have stopped before anything they notify goes away. Every
+    // write but the image's goes through its sender, paced on timers.
     CCameraSession m_session;
     CPacedSender& m_sender;
-    // Declared last: an image transfer ends before the port it writes to.
-    CUpgradeExchange m_upgrade;
 };

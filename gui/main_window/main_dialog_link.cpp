@@ -21,17 +21,6 @@ void CMyCorvixDlg::ReadCycle()
     m_session.ReadCycle();
 }
 
-void CMyCorvixDlg::OnReceiveChar(unsigned ch, unsigned /*portNumber*/)
-{
-    // Characters are served from every port number, COM5 included.
-    m_bReplySeen = 1;
-    if (m_upgrade.UpgradeMode()) {
-        OnUpgradeChar(ch);
-        return;
-    }
-    m_session.FeedCycle(static_cast<char>(ch));
-}
-
 int CMyCorvixDlg::WriteRegister(int value, int reg)
 {
     if (!m_bPortOpen || !m_bConfigRead)
@@ -51,7 +40,7 @@ void CMyCorvixDlg::AfterWrites(std::function<void()> step)
     m_session.WhenSent(std::move(step));
 }
 
-int CMyCorvixDlg::RestartDevice(int mode, const TransferJob& image)
+int CMyCorvixDlg::RestartDevice(int mode)
 {
     if (!m_bPortOpen) {
         MessageFromTable(Ids::PortNotReady);
@@ -66,9 +55,6 @@ int CMyCorvixDlg::RestartDevice(int mode, const TransferJob& image)
             GetDlgItem(1016)->setEnabled(false);
             m_timers.SetTimer(kTimerReopen, 12000);
         });
-    } else {
-        m_dlgUpdate.AppendLog(LoadString(Ids::LogTrigger));
-        m_upgrade.Start(image);
     }
     return 0;
 }
@@ -119,10 +105,6 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
 void CMyCorvixDlg::OnTimer(int id)
 {
     switch (id) {
-    case kTimerUpgradeRequest:
-    case kTimerAfterTransfer:
-        m_upgrade.OnTimer(id);
-        break;
     case kTimerNoReply:
         // A cycle under way tells its own failure, naming the register.
         if (!m_bReplySeen && !m_session.Reading()) {

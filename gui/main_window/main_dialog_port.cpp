@@ -98,7 +98,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
         m_session.Port().StartMonitor();
         ShowPortIcon(true);
         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
-        if (!m_upgrade.UpgradeMode())
+        if (!UpgradeMode())
             StartReading();
     } else {
         m_session.Port().Close();
@@ -170,8 +170,8 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     m_session.EndCycle();
     m_timers.KillTimer(kTimerNoReply);
     m_timers.KillTimer(kTimerSaveNoReply);
-    if (m_upgrade.UpgradeMode() || m_upgrade.TransferRunning())
-        LeaveUpgrade(LoadString(Ids::LogPortClosed));
+    if (UpgradeMode())
+        m_dlgUpdate.LeaveUpgrade(LoadString(Ids::LogPortClosed));
 }
 
 void CMyCorvixDlg::OnDeviceLost()

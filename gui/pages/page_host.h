@@ -1,13 +1,12 @@
 #pragma once
 
-#include "image_transfer.h"
 #include "protocol/register_map.h"
-#include "upgrade_exchange.h"
 #include "settings/exposure.h"
 
 #include <QString>
 #include <functional>
 
+class CUpgradeRun;
 class CWindowTimers;
 
 // What the pages use of the main dialog: the link's flags, its operations
@@ -16,19 +15,17 @@ class CWindowTimers;
 class CPageHost {
 public:
     // The main dialog's timers, by their fixed numbers.
-    static constexpr int kTimerUpgradeRequest = CUpgradeExchange::kTimerRequest; // 1000 ms, repeating
     static constexpr int kTimerNoReply = 202;        // 2000 ms after opening
     static constexpr int kTimerClearLabel = 203;     // 5000 ms, empties label 1072
     static constexpr int kTimerSaveNoReply = 204;    // 2000 ms after a save
     static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
-    static constexpr int kTimerAfterTransfer = CUpgradeExchange::kTimerAfterTransfer; // 10000 ms after an image
 
     // Writes and the read cycle are paced out on timers, in the order given.
     virtual void ReadCycle() = 0;
     virtual int WriteRegister(int value, int reg) = 0;
-    // Mode 1 restarts the camera (closed, reopened 12 s later); mode 0
-    // triggers the upgrade of `image`.
-    virtual int RestartDevice(int mode, const TransferJob& image = {}) = 0;
+    // The restart trigger; mode 1 also closes the port once it is out and
+    // reopens it 12 s later.
+    virtual int RestartDevice(int mode) = 0;
     // A pause before whatever is sent next (nothing while the port is closed).
     virtual void PauseWrites(int ms) = 0;
     // Runs `step` once everything handed over before it has left the line
@@ -41,14 +38,13 @@ public:
     virtual const RegisterImage& Registers() const = 0;
     // The image page's shutter choice and times, for a change of video format.
     virtual ExposureChoice ImageExposure() const = 0;
-    // The camera's versions as the image page shows them ("V1.2"), for the
-    // images an upgrade may skip.
-    virtual QString SoftwareVersionShown() const = 0; // edit 1071
-    virtual QString HardwareVersionShown() const = 0; // edit 1070
+    // The session's upgrade run, which the upgrade page starts and shows.
+    virtual CUpgradeRun& Upgrade() = 0;
     // The port list 1007, locked while an upgrade run owns the port.
     virtual void EnablePortChoice(bool enable) = 0;
-    // From the upgrade trigger until the run ends: the camera's characters
-    // belong to the upgrade exchange.
+    // Save 1021 and the port's button 1016, locked while an image streams.
+    virtual void EnableLinkButtons(bool enable) = 0;
+    // While an upgrade run lasts.
     virtual bool UpgradeMode() const = 0;
 
     int m_bPortOpen = 0;

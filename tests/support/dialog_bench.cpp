@@ -1,5 +1,8 @@
 #include "dialog_bench.h"
 
+#include "dialogs/file_dialog.h"
+#include "package_writer.h"
+
 #include "protocol/link_protocol.h"
 #include "config/program_dir.h"
 #include "main_window/port_list.h"
@@ -118,4 +121,21 @@ std::int64_t EventLoopTurns::LongestGapNs(std::int64_t fromNs, std::int64_t toNs
         last = at;
     }
     return std::max(longest, toNs - last);
+}
+
+void DialogBench::ChoosePackage(const QString& path)
+{
+    const OpenFileHandler previous = SetOpenFileHandler([path](const QString&, const QString&) { return path; });
+    dialog->PageUpdate().OnBrowse();
+    SetOpenFileHandler(previous);
+    dialog->PageUpdate().OnClear();
+}
+
+bool DialogBench::StartUpgrade()
+{
+    const QString path = packageDir.filePath(u"camera.pkg"_s);
+    WritePackage(path, {{"cam_V1.4.elf.flash", "image"}});
+    ChoosePackage(path);
+    dialog->PageUpdate().OnUpgrade();
+    return dialog->UpgradeMode();
 }

@@ -5,6 +5,7 @@
 #include "message_box_recorder.h"
 
 #include <QString>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -58,6 +59,7 @@ struct DialogBench {
     CameraFixture camera;
     MessageBoxRecorder boxes;
     std::unique_ptr<CMyCorvixDlg> dialog;
+    QTemporaryDir packageDir;
 
     explicit DialogBench(const QString& pathInfo = QString(), CameraFaults faults = {}, CameraTiming timing = {},
                          PtyOptions line = {});
@@ -68,6 +70,14 @@ struct DialogBench {
     // Shows the window, opens and reads the camera, lets `prepare` set the
     // scene, and saves the window as $ORVANE_SCREENSHOT_DIR/<fileName>.
     bool ShowReadAndGrab(const QString& fileName, const std::function<void()>& prepare = {});
+
+    // Writes a package of one image the camera does not run, chooses it and
+    // presses "升级"; true once the upgrade run has begun.
+    bool StartUpgrade();
+
+    // Chooses the upgrade package at `path` as "浏览..." does, then empties
+    // the log, so that what a test reads there is the upgrade's.
+    void ChoosePackage(const QString& path);
 
     // Sends a write of its own and waits for it: what the camera received
     // before it was sent before it, so "nothing was sent" needs no sleep.

@@ -2,6 +2,8 @@
 
 #include "port_message.h"
 
+#include <QCoreApplication>
+
 QByteArray PortOwner::ReceivedBytes() const
 {
     QByteArray bytes;
@@ -27,4 +29,12 @@ bool PortOwner::event(QEvent* event)
 void PortOwner::Listen(CSerialPort& port)
 {
     port.SetErrorReporter([this](const CommErrorReport& report) { reports.append(report); });
+}
+
+void DeliverAsPort(QObject& owner, QByteArrayView bytes, unsigned portNumber)
+{
+    for (const char ch : bytes) {
+        CPortMessageEvent event(PortMessage::ReceiveChar, static_cast<unsigned char>(ch), portNumber);
+        QCoreApplication::sendEvent(&owner, &event);
+    }
 }

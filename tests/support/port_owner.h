@@ -31,3 +31,7 @@ public:
 protected:
     bool event(QEvent* event) override;
 };
+
+// Hands `bytes` to `owner` at once, one ReceiveChar each, as a port's
+// monitor thread does: what a camera could have said, without a camera.
+void DeliverAsPort(QObject& owner, QByteArrayView bytes, unsigned portNumber = 1);

@@ -112,9 +112,9 @@ void CDlgUpdate::OnBrowse()
     if (!ReadRegularFile(path, kPackageFileMax, &package, &unreadable))
         return;
     AppendLog(LoadString(Ids::LogFileLength) + u" %1 bytes .\n"_s.arg(package.size()));
-    m_nChecksum = ComputeChecksum(package);
-    Item<QLineEdit>(1022)->setText(QString::number(m_nChecksum, 16));
-    AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum));
+    const int checksum = ComputeChecksum(package);
+    Item<QLineEdit>(1022)->setText(QString::number(checksum, 16));
+    AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(checksum));
     if (path.size() < kShortestPackagePath)
         MessageFromTable(Ids::BadPackageName);
 }
@@ -130,37 +130,36 @@ void CDlgUpdate::EndRun()
         DeleteTree(std::exchange(m_strRunDir, QString()));
 }
 
-int CDlgUpdate::ExtractPackage()
+std::optional<PackageContents> CDlgUpdate::CheckedPackage()
 {
-    EndRun();
-    m_aImagePaths.clear();
-    m_nImageCount = 0;
-    m_nNextImage = 0;
-    const auto cannotUnpack = [this](const QString& what) {
-        AppendLog(LoadString(Ids::LogCannotUnpack) + what + u'\n');
-        return kCannotUnpack;
-    };
-
     QByteArray package;
     QString unreadable;
-    if (!ReadRegularFile(m_strPackagePath, kPackageFileMax, &package, &unreadable))
-        return QFileInfo::exists(m_strPackagePath) ? cannotUnpack(m_strPackagePath + u": "_s + unreadable) : kInvalidPackage;
-    // Checked whole before anything is unpacked or sent.
+    if (!ReadRegularFile(m_strPackagePath, kPackageFileMax, &package, &unreadable)) {
+        if (QFileInfo::exists(m_strPackagePath))
+            AppendLog(LoadString(Ids::LogCannotUnpack) + m_strPackagePath + u": "_s + unreadable + u'\n');
+        else
+            MessageFromTable(Ids::InvalidPackage);
+        return std::nullopt;
+    }
     PackageError error;
     std::optional<PackageContents> contents = ReadPackage(package, PackageLimits{}, &error);
     if (!contents) {
         AppendLog(LoadString(Ids::LogBadPackage) + error.strDetail + u'\n');
-        return kInvalidPackage;
+        MessageFromTable(Ids::InvalidPackage);
+        return std::nullopt;
     }
     for (const QString& line : contents->skipped)
         AppendLog(line + u'\n');
-    m_packageVersions = VersionsOfPackage(contents->entries);
-    m_bVerifyPending = false;
-    const QString software = m_host.SoftwareVersionShown();
-    const QString hardware = m_host.HardwareVersionShown();
-    std::erase_if(contents->entries,
-                  [&](const PackageEntry& entry) { return CheckImageName(entry.strName, software, hardware) == 0; });
+    return contents;
+}
 
+bool CDlgUpdate::StartRun(std::vector<PackageEntry> entries)
+{
+    const auto cannotUnpack = [this](const QString& what) {
+        AppendLog(LoadString(Ids::LogCannotUnpack) + what + u'\n');
+        EndRun();
+        return false;
+    };
     const TempDirChoice temp =
         PrepareTempDir(GetProgramDir(), QStandardPaths::writableLocation(QStandardPaths::CacheLocation));
     if (temp.strPath.isEmpty())
@@ -168,15 +167,10 @@ int CDlgUpdate::ExtractPackage()
     m_strRunDir = temp.strPath;
     if (temp.bPerUser)
         AppendLog(LoadString(Ids::LogPerUserTemp) + temp.strPath + u'\n');
-    for (const PackageEntry& entry : contents->entries) {
-        const QString target = temp.strPath + u'/' + entry.strName;
-        QFile image(target);
-        if (!image.open(QIODevice::WriteOnly | QIODevice::Truncate) || image.write(entry.bytes) != entry.bytes.size())
-            return cannotUnpack(target + u": "_s + image.errorString());
-        m_aImagePaths.append(target);
-        ++m_nImageCount;
-    }
-    return m_nImageCount > 0 ? kExtracted : kInvalidPackage;
+    QString failure;
+    if (!m_host.Upgrade().Start({std::move(entries), m_strRunDir, false, 0}, RunEvents(), &failure))
+        return cannotUnpack(failure);
+    return true;
 }
 
 void CDlgUpdate::OnUpgrade()
@@ -189,66 +183,30 @@ void CDlgUpdate::OnUpgrade()
         MessageFromTable(Ids::ChoosePackage);
         return;
     }
-    switch (ExtractPackage()) {
-    case kExtracted: SendNextImage(); break;
-    case kInvalidPackage: MessageFromTable(Ids::InvalidPackage); break;
-    default: break; // the log says what went wrong
-    }
-}
-
-void CDlgUpdate::SendNextImage()
-{
-    for (;;) {
-        if (m_nNextImage >= m_nImageCount) {
-            EndRun();
-            MessageFromTable(Ids::UpgradeSucceeded);
-            m_bVerifyPending = !m_packageVersions.IsEmpty();
-            SetProgress(0);
-            AppendLog(LoadString(Ids::UpgradeSucceeded));
-            EnableButtons(true);
-            m_host.EnablePortChoice(true);
-            return;
-        }
-        const QString path = m_aImagePaths.value(m_nNextImage++);
-        QByteArray bytes;
-        QString unreadable;
-        if (!ReadRegularFile(path, PackageLimits{}.nEntryMax, &bytes, &unreadable)) {
-            // Nothing was triggered for it: the run ends here, ready to try again.
-            AppendLog(LoadString(Ids::LogImageUnreadable) + PrintableName(path) + u": "_s + unreadable + u'\n');
-            EndRun();
-            EnableButtons(true);
-            m_host.EnablePortChoice(true);
-            return;
-        }
-        const QString separator = QString(54, u'-') + u'\n';
-        AppendLog(separator);
-        AppendLog(separator);
-        AppendLog(PrintableName(path.right(kImageNameTail)) + u' ' + LoadString(Ids::LogFileLength)
-                  + u" %1 bytes .\n"_s.arg(bytes.size()));
-        m_nChecksum = ComputeChecksum(bytes);
-        AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(m_nChecksum, 0, 16));
-
-        const ImageKind kind = ImageKindForName(path);
-        if (kind == ImageKind::Other)
-            continue;
-        Keep(LoadString(Ids::LogKeptImage)
-                 .arg(m_strPackagePath, PrintableName(QFileInfo(path).fileName()), QString::number(m_nChecksum, 16),
-                      m_host.SoftwareVersionShown(), m_host.HardwareVersionShown()));
-        m_nImageKind = static_cast<int>(kind);
-        EnableButtons(false);
-        if (m_host.RestartDevice(0, {path, m_nImageKind, m_nChecksum, std::nullopt}) == 0)
-            m_host.EnablePortChoice(false);
-        else
-            EnableButtons(true);
+    EndRun();
+    // Checked whole before anything is unpacked or sent.
+    std::optional<PackageContents> contents = CheckedPackage();
+    if (!contents)
+        return;
+    m_packageVersions = VersionsOfPackage(contents->entries);
+    m_bVerifyPending = false;
+    if (m_host.Upgrade().Choose(contents->entries).turns.empty()) {
+        MessageFromTable(Ids::InvalidPackage); // the camera runs every image already
         return;
     }
+    StartRun(std::move(contents->entries));
+}
+
+FirmwareVersions CDlgUpdate::CameraVersions() const
+{
+    return VersionsOfCamera(m_host.Registers().data());
 }
 
 void CDlgUpdate::OnCameraRead(bool afterOpening)
 {
     if (!afterOpening || !std::exchange(m_bVerifyPending, false))
         return;
-    const FirmwareVersions camera{m_host.SoftwareVersionShown(), m_host.HardwareVersionShown()};
+    const FirmwareVersions camera = CameraVersions();
     AppendLog(LoadString(Ids::LogVersionsNow).arg(camera.strSoftware, camera.strHardware));
     const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, camera);
     if (mismatches.empty()) {

@@ -1,0 +1,272 @@
+#include "upgrade_run.h"
+
+#include "camera_session.h"
+#include "config/file_contents.h"
+#include "config/printable_text.h"
+#include "protocol/checksum.h"
+#include "protocol/link_protocol.h"
+
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+
+CUpgradeRun::CUpgradeRun(CCameraSession& session, CWindowTimers& timers)
+    : m_session(session), m_exchange(session, timers, ExchangeEvents())
+{
+    m_flashTimer.setSingleShot(true);
+    QObject::connect(&m_flashTimer, &QTimer::timeout, [this] {
+        // The camera stored the image and never said it flashed it.
+        m_exchange.Cancel();
+        m_session.Sender().Send("R");
+        Finish(End::NotFlashed);
+    });
+    m_bootTimer.setSingleShot(true);
+    m_bootTimer.setTimerType(Qt::PreciseTimer); // the camera's pause is at least this
+    QObject::connect(&m_bootTimer, &QTimer::timeout, [this] { OnBootPauseOver(); });
+}
+
+CUpgradeExchange::Events CUpgradeRun::ExchangeEvents()
+{
+    // Forwarded to the events of the run under way.
+    return {
+        [this] { return !m_events.exchange.mayTransfer || m_events.exchange.mayTransfer(); },
+        [this](int tries) {
+            if (m_events.exchange.requested)
+                m_events.exchange.requested(tries);
+        },
+        [this](bool running) {
+            if (m_events.exchange.transferRunning)
+                m_events.exchange.transferRunning(running);
+        },
+        [this](const QString& fileName) {
+            if (m_events.exchange.headerSent)
+                m_events.exchange.headerSent(fileName);
+        },
+        [this](int percent) {
+            if (m_events.exchange.progress)
+                m_events.exchange.progress(percent);
+        },
+        [this](const TransferReport& report) {
+            if (m_events.exchange.sent)
+                m_events.exchange.sent(report);
+        },
+        [this] {
+            if (m_plan.nFlashWaitMs > 0)
+                m_flashTimer.start(m_plan.nFlashWaitMs);
+            if (m_events.exchange.stored)
+                m_events.exchange.stored();
+        },
+        [this](CUpgradeExchange::Outcome outcome, const QString& detail) { OnImageEnd(outcome, detail); },
+    };
+}
+
+ImageChoice CUpgradeRun::Choose(const std::vector<PackageEntry>& entries) const
+{
+    return ChooseImages(entries, VersionsOfCamera(m_session.Registers().data()));
+}
+
+bool CUpgradeRun::Start(UpgradePlan plan, Events events, QString* cannotUnpack)
+{
+    Stop(false);
+    m_choice = Choose(plan.entries);
+    if (!plan.strUnpackDir.isEmpty()) {
+        for (const std::size_t turn : m_choice.turns) {
+            const PackageEntry& entry = plan.entries[turn];
+            const QString target = plan.strUnpackDir + u'/' + entry.strName;
+            QFile image(target);
+            if (!image.open(QIODevice::WriteOnly | QIODevice::Truncate)
+                || image.write(entry.bytes) != entry.bytes.size()) {
+                *cannotUnpack = target + u": "_s + image.errorString();
+                return false;
+            }
+        }
+    }
+    m_plan = std::move(plan);
+    m_events = std::move(events);
+    m_result = Result{};
+    m_sinceRestart.invalidate();
+    m_nTurn = 0;
+    m_stage = Stage::Sending;
+    NextImage();
+    return true;
+}
+
+void CUpgradeRun::NextImage()
+{
+    while (m_nTurn < m_choice.turns.size()) {
+        const PackageEntry& entry = m_plan.entries[m_choice.turns[m_nTurn++]];
+        RunImage image{entry.strName, QString(), QByteArray(), ImageKindForName(entry.strName), 0, 0,
+                       m_choice.nImages};
+        if (m_plan.strUnpackDir.isEmpty()) {
+            image.bytes = entry.bytes;
+        } else {
+            image.strPath = m_plan.strUnpackDir + u'/' + entry.strName;
+            QString unreadable;
+            if (!ReadRegularFile(image.strPath, PackageLimits{}.nEntryMax, &image.bytes, &unreadable)) {
+                // Nothing was triggered for it.
+                m_image = image;
+                Finish(End::ImageUnreadable, PrintableName(image.strPath) + u": "_s + unreadable);
+                return;
+            }
+        }
+        image.nChecksum = ComputeChecksum(image.bytes);
+        if (image.kind != ImageKind::Other)
+            image.nNumber = m_result.nImagesDone + 1;
+        if (m_events.examined)
+            m_events.examined(image);
+        if (image.kind == ImageKind::Other)
+            continue;
+        m_image = image;
+        m_session.WriteRegister(0, kRestartRegister);
+        m_session.WriteRegister(1, kRestartRegister);
+        m_bTriggered = true;
+        if (m_events.triggered)
+            m_events.triggered(m_image);
+        const int kind = static_cast<int>(m_image.kind);
+        m_exchange.Start(m_image.strPath.isEmpty()
+                             ? TransferJob{m_image.strName, kind, m_image.nChecksum, m_image.bytes}
+                             : TransferJob{m_image.strPath, kind, m_image.nChecksum, std::nullopt});
+        return;
+    }
+    if (!m_plan.bRestartAndVerify)
+        Finish(End::Done);
+    else if (m_result.nImagesDone > 0)
+        Restart();
+    else
+        Verify(); // nothing was sent: the camera as read is what it runs
+}
+
+void CUpgradeRun::OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& detail)
+{
+    using Outcome = CUpgradeExchange::Outcome;
+    m_flashTimer.stop();
+    switch (outcome) {
+    case Outcome::Done:
+        m_bTriggered = false; // released
+        ++m_result.nImagesDone;
+        if (m_events.flashed)
+            m_events.flashed(m_image);
+        if (m_result.bAbandoned)
+            Finish(End::Done);
+        else
+            NextImage(); // its trigger follows the "R"
+        return;
+    case Outcome::Reported: Finish(End::Reported, detail); return;
+    case Outcome::Unanswered: Finish(End::Unanswered); return;
+    case Outcome::NotReady: Finish(End::NotReady); return;
+    case Outcome::ImageUnreadable: Finish(End::ImageUnreadable, detail); return;
+    case Outcome::PortGone: Finish(End::PortGone); return;
+    case Outcome::Silent: Finish(End::Silent); return;
+    }
+}
+
+void CUpgradeRun::Restart()
+{
+    // As the window's restart button: the trigger, then the port closed
+    // until the camera has had time to start again.
+    m_stage = Stage::Restarting;
+    if (m_events.stage)
+        m_events.stage(m_stage);
+    m_session.WriteRegister(0, kRestartRegister);
+    m_session.WriteRegister(1, kRestartRegister);
+    m_session.WhenSent([this, run = std::weak_ptr<char>(m_run)] {
+        if (!run.expired())
+            ClosedForRestart();
+    });
+}
+
+void CUpgradeRun::ClosedForRestart()
+{
+    if (m_bootTimer.isActive())
+        return;
+    m_session.Port().Close();
+    m_sinceRestart.start();
+    m_bootTimer.start(kBootPauseMs);
+}
+
+void CUpgradeRun::OnBootPauseOver()
+{
+    m_stage = Stage::Verifying;
+    if (m_events.stage)
+        m_events.stage(m_stage);
+    if (!m_session.Reopen()) {
+        m_result.bReopenFailed = true;
+        Finish(End::NotBack, m_session.Port().OpenError().strSystemText);
+        return;
+    }
+    m_session.Port().StartMonitor();
+    m_session.ReadCycle();
+}
+
+void CUpgradeRun::OnConfigurationRead()
+{
+    if (m_stage == Stage::Verifying)
+        Verify();
+}
+
+void CUpgradeRun::OnReadFailed(const ReadFailure& failure)
+{
+    if (m_stage != Stage::Verifying)
+        return;
+    if (!m_sinceRestart.hasExpired(kComeBackMs)) {
+        m_session.ReadCycle(); // still starting, perhaps
+        return;
+    }
+    m_result.readFailure = failure;
+    Finish(End::NotBack);
+}
+
+void CUpgradeRun::OnDeviceLost()
+{
+    if (m_stage == Stage::Restarting) {
+        // Lost before the trigger was known to be out: the port is closed
+        // as it would have been, and opening it again tells.
+        ClosedForRestart();
+        return;
+    }
+    if (m_stage != Stage::Verifying)
+        return;
+    m_result.bLost = true;
+    Finish(End::NotBack);
+}
+
+void CUpgradeRun::Verify()
+{
+    m_result.after = VersionsOfCamera(m_session.Registers().data());
+    m_result.mismatches = CompareVersions(VersionsOfPackage(m_plan.entries), m_result.after);
+    Finish(m_result.mismatches.empty() ? End::Done : End::NotVerified);
+}
+
+bool CUpgradeRun::Abandon()
+{
+    if (m_stage != Stage::Sending || !m_exchange.Abandon())
+        return false;
+    m_result.bAbandoned = true;
+    return true;
+}
+
+void CUpgradeRun::Stop(bool release)
+{
+    m_exchange.Cancel();
+    m_flashTimer.stop();
+    m_bootTimer.stop();
+    m_run = std::make_shared<char>();
+    if (release && m_bTriggered)
+        m_session.Sender().Send("R");
+    m_bTriggered = false;
+    m_stage = Stage::Idle;
+}
+
+void CUpgradeRun::Finish(End end, const QString& detail)
+{
+    Stop(false);
+    m_result.end = end;
+    m_result.strDetail = detail;
+    m_result.image = m_image;
+    if (m_sinceRestart.isValid())
+        m_result.nMsSinceRestart = m_sinceRestart.elapsed();
+    // Taken first: the front end may start the next run from here.
+    const Events events = std::exchange(m_events, Events{});
+    if (events.finished)
+        events.finished(m_result);
+}
