@@ -1,6 +1,7 @@
 #pragma once
 
 #include "camera_session.h"
+#include "upgrade_run.h"
 #include "settings/image_settings.h"
 
 #include <QDeadlineTimer>
@@ -29,6 +30,7 @@ public:
     void Close();
     CSerialPort& Port() { return m_session.Port(); }
     CCameraSession& Session() { return m_session; }
+    CUpgradeRun& Upgrade() { return m_upgrade; }
     const QString& PortName() const { return m_strPort; }
 
     // One read cycle, after what was handed over before it, tried as the
@@ -80,6 +82,7 @@ private:
     static std::atomic<qint64> s_nLastInterruptMs;
 
     CCameraSession m_session;
+    CUpgradeRun m_upgrade{m_session};
     QString m_strPort;
     bool m_bLost = false;
     QString m_strLossReason;

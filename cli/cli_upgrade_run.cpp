@@ -72,12 +72,12 @@ QString AfterAbandon(CCameraLink& link, const UpgradeObserver& observer, const s
     observer.stage(u"interrupted: completing the image with filler the camera refuses, waiting for its answer, "
                    "then releasing it (Ctrl-C again stops at once)"_s);
     if (!link.WaitUntilInterruptedAgain(over)) {
-        link.Session().Upgrade().Stop(true);
+        link.Upgrade().Stop(true);
         return u"stopped at once in the middle of an image: the camera may answer nothing until it is powered "
                "off and on; then upgrade it again"_s;
     }
     if (link.DeviceLost()) {
-        link.Session().Upgrade().Stop(false);
+        link.Upgrade().Stop(false);
         return link.LossText();
     }
     using End = CUpgradeRun::End;
@@ -98,7 +98,7 @@ QString AfterAbandon(CCameraLink& link, const UpgradeObserver& observer, const s
 UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserver& observer)
 {
     using Stage = CUpgradeRun::Stage;
-    CUpgradeRun& run = link.Session().Upgrade();
+    CUpgradeRun& run = link.Upgrade();
     std::optional<CUpgradeRun::Result> end;
     QElapsedTimer clock;
     qint64 size = 0;

@@ -47,7 +47,7 @@ private:
     // The session's upgrade run with its restart, read and verification.
     bool Upgrade()
     {
-        const ImageChoice choice = m_link.Session().Upgrade().Choose(m_plan.package->entries);
+        const ImageChoice choice = m_link.Upgrade().Choose(m_plan.package->entries);
         m_record.skipped = SkippedLines(*m_plan.package, choice);
         std::optional<SentImage> sending;
         const UpgradeObserver observer{

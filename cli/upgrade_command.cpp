@@ -26,7 +26,7 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     CCameraLink link(ErrorLines(io));
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    const ImageChoice choice = link.Session().Upgrade().Choose(contents->entries);
+    const ImageChoice choice = link.Upgrade().Choose(contents->entries);
     for (const QString& line : SkippedLines(*contents, choice))
         io.out << u"skipped "_s << line << u'\n';
     if (choice.nImages == 0) {

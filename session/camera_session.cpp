@@ -17,9 +17,7 @@ CCameraSession::CCameraSession(Events events)
     : m_events(std::move(events)),
       m_sender([this](const QByteArray& bytes, std::function<void()> onLine) {
           m_port.QueueWrite(bytes, std::move(onLine));
-      }),
-      m_timers([this](int id) { m_upgrade.OnTimer(id); }),
-      m_upgrade(*this, m_timers)
+      })
 {
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setTimerType(Qt::PreciseTimer);
@@ -31,7 +29,6 @@ CCameraSession::CCameraSession(Events events)
 CCameraSession::~CCameraSession()
 {
     // Stopped while every member is whole: the monitor may still deliver.
-    m_upgrade.Stop(false);
     m_port.Close();
     m_sender.Cancel();
 }
@@ -125,7 +122,8 @@ void CCameraSession::FeedCycle(char ch)
     // Done: characters that follow belong to no register until the next cycle.
     m_cycle.End();
     m_nTry = 0;
-    m_upgrade.OnConfigurationRead();
+    if (m_tap.configurationRead)
+        m_tap.configurationRead();
     if (m_events.configurationRead)
         m_events.configurationRead();
 }
@@ -158,7 +156,8 @@ void CCameraSession::FailCycle(int index, const QByteArray& answer)
     }
     const ReadFailure failure{ReadList[index], answer, m_nTry};
     m_nTry = 0;
-    m_upgrade.OnReadFailed(failure);
+    if (m_tap.readFailed)
+        m_tap.readFailed(failure);
     if (m_events.readFailed)
         m_events.readFailed(failure);
 }
@@ -216,14 +215,13 @@ bool CCameraSession::event(QEvent* event)
         const unsigned ch = static_cast<CPortMessageEvent*>(event)->WParam();
         if (m_events.received)
             m_events.received(ch);
-        if (m_upgrade.TakesReplies())
-            m_upgrade.Receive(static_cast<char>(ch));
-        else
+        if (!m_tap.takeReply || !m_tap.takeReply(static_cast<char>(ch)))
             FeedCycle(static_cast<char>(ch)); // groups outside a cycle are dropped there
         return true;
     }
     if (event->type() == PortEventType(PortMessage::DeviceLost)) {
-        m_upgrade.OnDeviceLost();
+        if (m_tap.deviceLost)
+            m_tap.deviceLost();
         if (m_events.deviceLost)
             m_events.deviceLost();
         return true;

@@ -5,8 +5,6 @@
 #include "protocol/register_map.h"
 #include "read_failure.h"
 #include "serial_port.h"
-#include "upgrade_run.h"
-#include "window_timers.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -68,13 +66,16 @@ public:
     // Bytes or steps still wait to go out.
     bool WritesPending() const { return m_sender.HasQueued(); }
 
-    // The upgrade run. While its camera is in upgrade mode, what the camera
-    // says goes to it, not to the read cycle.
-    CUpgradeRun& Upgrade() { return m_upgrade; }
-    const CUpgradeRun& Upgrade() const { return m_upgrade; }
-    // The upgrade's timers, 200 (the requests) and 206 (the wait after an image).
-    const CWindowTimers& Timers() const { return m_timers; }
-    CWindowTimers& Timers() { return m_timers; }
+    // An upgrade run (upgrade_run.h) hears first, for as long as it lives:
+    // what the camera says (a character it takes goes no further), the end
+    // of a read cycle and the port's loss.
+    struct UpgradeTap {
+        std::function<bool(char ch)> takeReply;
+        std::function<void()> configurationRead;
+        std::function<void(const ReadFailure&)> readFailed;
+        std::function<void()> deviceLost;
+    };
+    void SetUpgradeTap(UpgradeTap tap) { m_tap = std::move(tap); }
 
 protected:
     bool event(QEvent* event) override;
@@ -112,9 +113,7 @@ private:
         int nStopBits = 1;
         quint32 nEventMask = 0;
     } m_lastOpen;
+    UpgradeTap m_tap;
     CSerialPort m_port;
     CPacedSender m_sender;
-    CWindowTimers m_timers;
-    // Declared last: an image transfer ends before the port it writes to.
-    CUpgradeRun m_upgrade;
 };

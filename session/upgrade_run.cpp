@@ -10,9 +10,20 @@
 
 using namespace Qt::StringLiterals;
 
-CUpgradeRun::CUpgradeRun(CCameraSession& session, CWindowTimers& timers)
-    : m_session(session), m_exchange(session, timers, ExchangeEvents())
+CUpgradeRun::CUpgradeRun(CCameraSession& session)
+    : m_session(session), m_timers([this](int id) { m_exchange.OnTimer(id); }),
+      m_exchange(session, m_timers, ExchangeEvents())
 {
+    // While the camera is in upgrade mode, what it says is the run's.
+    m_session.SetUpgradeTap({[this](char ch) {
+                                 if (!m_exchange.UpgradeMode())
+                                     return false;
+                                 m_exchange.Receive(ch);
+                                 return true;
+                             },
+                             [this] { OnConfigurationRead(); },
+                             [this](const ReadFailure& failure) { OnReadFailed(failure); },
+                             [this] { OnDeviceLost(); }});
     m_flashTimer.setSingleShot(true);
     QObject::connect(&m_flashTimer, &QTimer::timeout, [this] {
         // The camera stored the image and never said it flashed it.
@@ -23,6 +34,12 @@ CUpgradeRun::CUpgradeRun(CCameraSession& session, CWindowTimers& timers)
     m_bootTimer.setSingleShot(true);
     m_bootTimer.setTimerType(Qt::PreciseTimer); // the camera's pause is at least this
     QObject::connect(&m_bootTimer, &QTimer::timeout, [this] { OnBootPauseOver(); });
+}
+
+CUpgradeRun::~CUpgradeRun()
+{
+    Stop(false);
+    m_session.SetUpgradeTap({});
 }
 
 CUpgradeExchange::Events CUpgradeRun::ExchangeEvents()

@@ -5,6 +5,7 @@
 #include "firmware/version_check.h"
 #include "read_failure.h"
 #include "upgrade_exchange.h"
+#include "window_timers.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -42,6 +43,8 @@ struct UpgradePlan {
 // trigger, the requests, the transfer, the camera's replies and the release,
 // then, when asked, a restart, a read and the check of the versions. The
 // same for the window and the command line, which hear of it through Events.
+// While it lives, it hears what the session hears before the read cycle
+// does, and keeps the exchange's timers 200 and 206 itself.
 class CUpgradeRun final {
 public:
     enum class Stage { Idle, Sending, Restarting, Verifying };
@@ -83,7 +86,8 @@ public:
     static constexpr int kBootPauseMs = 2000;  // after a restart, before the camera is read again
     static constexpr int kComeBackMs = 30000; // for the camera to answer again after a restart
 
-    CUpgradeRun(CCameraSession& session, CWindowTimers& timers);
+    explicit CUpgradeRun(CCameraSession& session);
+    ~CUpgradeRun();
     Q_DISABLE_COPY_MOVE(CUpgradeRun)
 
     // What a run would take of `entries` for the camera as last read.
@@ -93,10 +97,8 @@ public:
     bool Start(UpgradePlan plan, Events events, QString* cannotUnpack);
     bool Running() const { return m_stage != Stage::Idle; }
     Stage CurrentStage() const { return m_stage; }
-    // The camera's characters belong to the run, not to the read cycle.
-    bool TakesReplies() const { return m_exchange.UpgradeMode(); }
-    void Receive(char ch) { m_exchange.Receive(ch); }
-    void OnTimer(int id) { m_exchange.OnTimer(id); }
+    // The requests' timer 200 and the wait after an image, 206.
+    CWindowTimers& Timers() { return m_timers; }
     // Stops after the image under way, leaving the camera answering: the
     // rest of the image goes out as filler it refuses, and its answer and
     // "R" end the run. False, and nothing done, before an image is out.
@@ -108,12 +110,12 @@ public:
     // The image under way, or the last.
     const RunImage& CurrentImage() const { return m_image; }
 
-    // From the session, while the run lasts.
+private:
+    // From the session.
     void OnConfigurationRead();
     void OnReadFailed(const ReadFailure& failure);
     void OnDeviceLost();
 
-private:
     CUpgradeExchange::Events ExchangeEvents();
     void NextImage();
     void OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& detail);
@@ -136,6 +138,7 @@ private:
     QTimer m_bootTimer;        // after the restart, before the camera is read again
     QElapsedTimer m_sinceRestart;
     std::shared_ptr<char> m_run = std::make_shared<char>(); // renewed when a run ends: its queued steps do nothing
+    CWindowTimers m_timers;
     // Declared last: the transfer ends before anything its events use.
     CUpgradeExchange m_exchange;
 };

@@ -286,7 +286,7 @@ private slots:
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
         QVERIFY(bench.StartUpgrade());
-        CWindowTimers& timers = dialog.Session().Timers();
+        CWindowTimers& timers = dialog.Upgrade().Timers();
         QTRY_VERIFY(timers.IsActive(CUpgradeExchange::kTimerRequest)); // once the trigger is out
         QCOMPARE(timers.Interval(CUpgradeExchange::kTimerRequest), 1000);
         for (int i = 0; i < 4; ++i)
@@ -333,7 +333,7 @@ private slots:
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
         QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
 
-        QVERIFY(!dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerRequest));
+        QVERIFY(!dialog.Upgrade().Timers().IsActive(CUpgradeExchange::kTimerRequest));
         for (const int timer : {CMyCorvixDlg::kTimerNoReply, CMyCorvixDlg::kTimerSaveNoReply})
             QVERIFY(!dialog.Timers().IsActive(timer));
         QVERIFY(!dialog.UpgradeMode());

@@ -370,7 +370,7 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", "image"}}));
         bench.page.OnUpgrade();
         for (int i = 0; i < 4; ++i)
-            dialog.Session().Timers().Fire(CUpgradeExchange::kTimerRequest);
+            dialog.Upgrade().Timers().Fire(CUpgradeExchange::kTimerRequest);
         QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "********************");
         QCOMPARE(LogLines(bench.page).mid(4), (QStringList{u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
                                                           u"请求升级..."_s, u"请求升级失败！退出升级..."_s}));
@@ -439,16 +439,16 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(500, 6)}}));
         bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
-        QCOMPARE(dialog.Session().Timers().Interval(CUpgradeExchange::kTimerAfterTransfer), 10000);
+        QVERIFY(WaitUntil([&] { return dialog.Upgrade().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
+        QCOMPARE(dialog.Upgrade().Timers().Interval(CUpgradeExchange::kTimerAfterTransfer), 10000);
         QCOMPARE(bench.page.Item<QProgressBar>(1056)->value(), 99);
         QVERIFY(!Enabled(dialog, {1058}, {}));
 
-        dialog.Session().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
+        dialog.Upgrade().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备未反馈是否已接受升级文件，请检查串口连接，重新升级！"_s));
         QVERIFY(!dialog.UpgradeMode());
         QVERIFY(Enabled(dialog, {1058, 1054, 1073}, {1007, 1016, 1021}));
-        QVERIFY(!dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer));
+        QVERIFY(!dialog.Upgrade().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer));
     }
 
     // The camera's 'S' can arrive before the host has seen its own transfer
@@ -461,10 +461,10 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(3000, 7)}}));
         bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return dialog.Session().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
+        QVERIFY(WaitUntil([&] { return dialog.Upgrade().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
         DeliverAsPort(dialog.Session(), "S"); // the camera's, once the whole image is out
 
-        dialog.Session().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
+        dialog.Upgrade().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备已接收升级文件。"_s));
         QVERIFY(dialog.UpgradeMode()); // still waiting for 'D'
         QVERIFY(bench.page.GetDlgItem(1073)->isEnabled());

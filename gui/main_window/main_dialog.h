@@ -7,6 +7,7 @@
 #include "pages/para/dlg_para.h"
 #include "pages/upgrade/dlg_update.h"
 #include "camera_session.h"
+#include "upgrade_run.h"
 #include "serial_port.h"
 #include "widgets/cool_tab_ctrl.h"
 #include "widgets/dialog_template.h"
@@ -56,9 +57,9 @@ public:
     ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
     void EnablePortChoice(bool enable) override;
     void EnableLinkButtons(bool enable) override;
-    CUpgradeRun& Upgrade() override { return m_session.Upgrade(); }
-    bool UpgradeMode() const override { return m_session.Upgrade().Running(); }
-    bool TransferRunning() const { return m_session.Upgrade().Exchange().TransferRunning(); }
+    CUpgradeRun& Upgrade() override { return m_upgrade; }
+    bool UpgradeMode() const override { return m_upgrade.Running(); }
+    bool TransferRunning() const { return m_upgrade.Exchange().TransferRunning(); }
     CCameraSession& Session() { return m_session; }
     CSerialPort& Port() { return m_session.Port(); }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
@@ -112,4 +113,6 @@ private:
     // write but the image's goes through its sender, paced on timers.
     CCameraSession m_session;
     CPacedSender& m_sender;
+    // Declared last: an image transfer ends before the port it writes to.
+    CUpgradeRun m_upgrade{m_session};
 };
