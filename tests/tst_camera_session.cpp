@@ -1,0 +1,211 @@
+// The camera session and its upgrade run on their own, with no window and no
+// command line: the simulated camera on a pseudo-terminal at the other end.
+#include "camera_session.h"
+#include "camera_fixture.h"
+#include "port_message.h"
+#include "protocol/checksum.h"
+#include "protocol/link_protocol.h"
+#include "protocol/register_map.h"
+#include "protocol/upgrade_protocol.h"
+#include "upgrade_run.h"
+
+#include <QTest>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const std::string kTrigger = "w 00 FFFF\r\nw 01 FFFF\r\n";
+
+// An image the simulated camera runs after its next restart: it begins with its name.
+QByteArray NamedImage(const char* name, int size)
+{
+    QByteArray bytes = QByteArray(name) + '\n';
+    while (bytes.size() < size)
+        bytes.append(char(bytes.size() * 37 + 11));
+    return bytes;
+}
+
+// A camera that takes the first request after a restart and flashes quickly.
+CameraTiming QuickCamera()
+{
+    CameraTiming timing;
+    timing.nRestartSilenceMs = 100;
+    timing.nFlashMs = 20;
+    return timing;
+}
+
+// A session on the simulated camera, an upgrade run beside it, and what they told.
+struct SessionBench {
+    CameraFixture camera;
+    int nReads = 0;
+    std::optional<ReadFailure> failure;
+    bool bLost = false;
+    CCameraSession session{{{},
+                            [this] { ++nReads; },
+                            [this](const ReadFailure& read) { failure = read; },
+                            [this] { bLost = true; }}};
+    CUpgradeRun run{session};
+    QStringList examined;
+    std::optional<CUpgradeRun::Result> end;
+
+    explicit SessionBench(CameraFaults faults = {}, CameraTiming timing = QuickCamera()) : camera(std::move(faults), timing)
+    {
+    }
+
+    bool Open()
+    {
+        if (!camera.Started() || !session.Open(1, camera.Device(), 115200, 'N', 8, 1, CommEvent::RxChar))
+            return false;
+        session.Port().StartMonitor();
+        return true;
+    }
+
+    // One read cycle; true when it came whole.
+    bool Read()
+    {
+        const int before = nReads;
+        failure.reset();
+        session.ReadCycle();
+        return WaitUntil([&] { return nReads > before || failure; }, 20000) && nReads > before;
+    }
+
+    bool Upgrade(std::vector<PackageEntry> entries, bool restartAndVerify)
+    {
+        CUpgradeRun::Events events;
+        events.examined = [this](const RunImage& image) { examined.append(image.strName); };
+        events.finished = [this](const CUpgradeRun::Result& result) { end = result; };
+        QString unused;
+        if (!run.Start({std::move(entries), QString(), restartAndVerify, 0}, std::move(events), &unused))
+            return false;
+        return WaitUntil([&] { return end.has_value(); }, 60000);
+    }
+};
+
+// What the camera receives for an image of this kind (0 elf, 1 sof, 2 font) taken at the first request.
+std::string ImageOnTheLine(int kind, const QByteArray& image)
+{
+    const auto header = ImageHeader(kind, ComputeChecksum(image), std::uint32_t(image.size()));
+    return kTrigger + "*****U" + std::string(reinterpret_cast<const char*>(header.data()), header.size())
+           + image.toStdString() + "R";
+}
+
+} // namespace
+
+class TestCameraSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A lost or garbled answer costs a try, not the read; three lost tries
+    // name the register and what came of its answer.
+    void aReadIsTriedAgainUntilItHolds()
+    {
+        CameraFaults faults;
+        faults.replyFaults = {{ReplyFault::Kind::DropReply, 0x12, true}, {ReplyFault::Kind::Garble, 0x15, true}};
+        SessionBench bench(faults);
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        QCOMPARE(bench.nReads, 1);
+        QCOMPARE(StoredRegister(bench.session.Registers().data(), 0x12), int(bench.camera.Camera().Register(0x12)));
+
+        CameraFaults always;
+        always.replyFaults = {{ReplyFault::Kind::DropChar, 0x1A, false}};
+        SessionBench cut(always);
+        QVERIFY(cut.Open());
+        QVERIFY(!cut.Read());
+        QVERIFY(cut.failure);
+        QCOMPARE(cut.failure->nRegister, 0x1A);
+        QCOMPARE(cut.failure->nTries, kReadTries);
+        QCOMPARE(cut.failure->What(), ReadFailure::Kind::CutShort);
+        QCOMPARE(cut.nReads, 0);
+    }
+
+    // Two images of four entries (one the camera runs, one of no known
+    // kind), byte for byte, then the restart, the read and the versions.
+    void aRunSendsWhatTheCameraLacksAndVerifiesIt()
+    {
+        SessionBench bench;
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read()); // software V1.3, hardware V1.2
+        const QByteArray elf = NamedImage("cam_V1.4.elf.flash", 1500);
+        const QByteArray sof = NamedImage("fpga_V1.3.sof.flash", 700);
+        bench.camera.Camera().ClearCapture();
+        QVERIFY(bench.Upgrade({{u"cam_V1.3.elf.flash"_s, "running"},
+                               {u"notes.txt"_s, "notes"},
+                               {u"cam_V1.4.elf.flash"_s, elf},
+                               {u"fpga_V1.3.sof.flash"_s, sof}},
+                              true));
+        QCOMPARE(bench.end->end, CUpgradeRun::End::Done);
+        QCOMPARE(bench.end->nImagesDone, 2);
+        QCOMPARE(bench.examined, (QStringList{u"notes.txt"_s, u"cam_V1.4.elf.flash"_s, u"fpga_V1.3.sof.flash"_s}));
+        const std::string line = bench.camera.Camera().Received();
+        const std::string images = ImageOnTheLine(0, elf) + ImageOnTheLine(1, sof);
+        QCOMPARE(QByteArray::fromStdString(line.substr(0, images.size())), QByteArray::fromStdString(images));
+        QCOMPARE(QByteArray::fromStdString(line.substr(images.size(), kTrigger.size())), QByteArray::fromStdString(kTrigger));
+        QCOMPARE(bench.end->after.strSoftware, u"V1.4"_s);
+        QCOMPARE(bench.end->after.strHardware, u"V1.3"_s);
+        QVERIFY(bench.end->nMsSinceRestart >= CUpgradeRun::kBootPauseMs);
+        QVERIFY(!bench.run.Running());
+    }
+
+    // A camera that keeps its old version after the restart is caught.
+    void aCameraThatKeepsItsVersionIsNotVerified()
+    {
+        CameraFaults faults;
+        faults.bKeepVersion = true;
+        SessionBench bench(faults);
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        QVERIFY(bench.Upgrade({{u"cam_V1.4.elf.flash"_s, NamedImage("cam_V1.4.elf.flash", 300)}}, true));
+        QCOMPARE(bench.end->end, CUpgradeRun::End::NotVerified);
+        QCOMPARE(bench.end->mismatches.size(), std::size_t(1));
+        QCOMPARE(bench.end->mismatches[0].strReported, u"V1.3"_s);
+        QCOMPARE(bench.end->mismatches[0].strExpected, u"V1.4"_s);
+    }
+
+    // A report ends the run at its image, and the camera is released; the
+    // next image is never triggered.
+    void aReportEndsTheRunAndReleasesTheCamera()
+    {
+        CameraFaults faults;
+        faults.strUpgradeError = "E002";
+        SessionBench bench(faults);
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        const QByteArray elf = NamedImage("cam_V1.4.elf.flash", 400);
+        bench.camera.Camera().ClearCapture();
+        QVERIFY(bench.Upgrade({{u"cam_V1.4.elf.flash"_s, elf}, {u"cn.font.flash"_s, "font"}}, true));
+        QCOMPARE(bench.end->end, CUpgradeRun::End::Reported);
+        QCOMPARE(bench.end->strDetail, u"E002"_s);
+        QCOMPARE(bench.end->image.strName, u"cam_V1.4.elf.flash"_s);
+        QVERIFY(bench.camera.WaitReceived(ImageOnTheLine(0, elf)));
+        // Afterwards the camera answers a read again, and nothing else went out before it.
+        QVERIFY(bench.Read());
+        QVERIFY(bench.camera.Camera().Received().starts_with(ImageOnTheLine(0, elf) + "r "));
+    }
+
+    // The camera unplugged in the middle of an image ends the run at once.
+    void aVanishedCameraEndsTheRun()
+    {
+        SessionBench bench;
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        CUpgradeRun::Events events;
+        events.exchange.progress = [&](int percent) {
+            if (percent >= 20)
+                bench.camera.Camera().Vanish();
+        };
+        events.finished = [&](const CUpgradeRun::Result& result) { bench.end = result; };
+        QString unused;
+        QVERIFY(bench.run.Start({{{u"cam_V1.4.elf.flash"_s, NamedImage("cam_V1.4.elf.flash", 20000)}}, QString(), true, 0},
+                                std::move(events), &unused));
+        QVERIFY(WaitUntil([&] { return bench.end.has_value(); }, 20000));
+        QCOMPARE(bench.end->end, CUpgradeRun::End::PortGone);
+        QCOMPARE(bench.end->nImagesDone, 0);
+        QVERIFY(bench.bLost);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCameraSession)
+#include "tst_camera_session.moc"
