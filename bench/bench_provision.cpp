@@ -46,7 +46,7 @@ Figures Provision(int cameras, const QString& package, const QString& settings)
     QElapsedTimer clock;
     clock.start();
     const Run run = RunCli(arguments, 600000);
-    Figures figures{clock.nsecsElapsed() / 1e9, ChildrenCpuSeconds() - cpuBefore, run.nExitCode == 0};
+    Figures figures{static_cast<double>(clock.nsecsElapsed()) / 1e9, ChildrenCpuSeconds() - cpuBefore, run.nExitCode == 0};
     if (!figures.ok)
         std::printf("provisioning %d camera(s) failed (%d):\n%s%s\n", cameras, run.nExitCode, qPrintable(run.strOut),
                     qPrintable(run.strErr));
@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     constexpr int kImageBytes = 256 * 1024;
     QByteArray image = "bench_V9.9.elf.flash\n";
-    for (int i = image.size(); i < kImageBytes; ++i)
+    for (qsizetype i = image.size(); i < kImageBytes; ++i)
         image.append(char(i * 131 + i / 977));
     QTemporaryDir dir;
     const QString package = dir.filePath(u"bench.pkg"_s);

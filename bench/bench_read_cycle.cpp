@@ -36,7 +36,7 @@ std::vector<double> TimeCycles(bool echo)
         dialog.OnOpenClosePort();
         if (!WaitUntil([&] { return camera.Camera().Received().find("00F9\r\n") != std::string::npos; }, 10000))
             return {};
-        ms.push_back(timer.nsecsElapsed() / 1e6);
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
         dialog.OnOpenClosePort();
     }
     std::sort(ms.begin(), ms.end());

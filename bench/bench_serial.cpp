@@ -51,10 +51,10 @@ void ReadRoundTrip(CSerialPort& port, PortOwner& owner)
             std::printf("read round trip: no answer\n");
             return;
         }
-        ms.push_back(timer.nsecsElapsed() / 1e6);
+        ms.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
     }
     std::sort(ms.begin(), ms.end());
-    const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / ms.size();
+    const double mean = std::accumulate(ms.begin(), ms.end(), 0.0) / static_cast<double>(ms.size());
     std::printf("read round trip   : mean %.2f ms, median %.2f ms, min %.2f ms, max %.2f ms over %d reads\n", mean,
                 ms[ms.size() / 2], ms.front(), ms.back(), kRounds);
     std::printf("                    line floor %.2f ms (13 bytes at 115200 8N1)\n", LineMs(13));
@@ -78,7 +78,7 @@ void BlockThroughput(CSerialPort& port, CameraFixture& camera, int pauseMs)
         std::printf("block throughput: only %zu of %zu bytes arrived\n", camera.Camera().Received().size(), total);
         return;
     }
-    const double seconds = timer.nsecsElapsed() / 1e9;
+    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     const double rate = total / seconds;
     std::printf("100-byte blocks%s: %.0f bytes/s (%.1f%% of the line's %.0f bytes/s), %zu bytes in %.2f s\n",
                 pauseMs > 0 ? ", 10 ms pause" : " back to back", rate, 100.0 * rate / kLineBytesPerSecond,

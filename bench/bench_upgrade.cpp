@@ -45,8 +45,8 @@ int main(int argc, char** argv)
         std::printf("the upgrade did not finish\n");
         return 1;
     }
-    const double runSeconds = run.nsecsElapsed() / 1e9;
-    const double longestGapMs = turns.LongestGapNs(startNs, SteadyNowNs()) / 1e6;
+    const double runSeconds = static_cast<double>(run.nsecsElapsed()) / 1e9;
+    const double longestGapMs = static_cast<double>(turns.LongestGapNs(startNs, SteadyNowNs())) / 1e6;
 
     // The image follows the trigger, one request, "U" and the 7-byte header.
     const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
@@ -55,7 +55,7 @@ int main(int argc, char** argv)
         std::printf("the camera received %zu bytes only\n", line.size());
         return 1;
     }
-    const double wireSeconds = (line[first + kImageBytes - 1].nAtNs - line[first].nAtNs) / 1e9;
+    const double wireSeconds = static_cast<double>(line[first + kImageBytes - 1].nAtNs - line[first].nAtNs) / 1e9;
     const double wireRate = (kImageBytes - 1) / wireSeconds;
 
     double loggedRate = 0;

@@ -35,7 +35,7 @@ QString NotBackText(const CCameraLink& link, const CUpgradeRun::Result& result)
         return u"the camera was not back %1 s after its restart: %2"_s.arg(CUpgradeRun::kComeBackMs / 1000).arg(link.ReadFailureText(*result.readFailure));
     const bool reopen = result.bReopenFailed;
     return u"%1 s after the camera's restart, %2: %3; the upgrade was sent: provision the camera again once the "
-           "port is back, to verify it"_s.arg(result.nMsSinceRestart / 1000.0, 0, 'f', 1)
+           "port is back, to verify it"_s.arg(static_cast<double>(result.nMsSinceRestart) / 1000.0, 0, 'f', 1)
         .arg(reopen ? u"its port could not be opened again"_s : u"while waiting for it to answer"_s,
              reopen ? link.OpenFailureText() : link.LossText() + u" during the read"_s);
 }

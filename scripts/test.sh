@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what is missing, builds, runs every test,
+# The whole test suite: installs what is missing, builds (warnings are errors),
+# runs every test,
 # then builds the serial, session, window and command-line tests under
 # ThreadSanitizer and runs them.
 #   scripts/test.sh          the suite plus the ThreadSanitizer run
@@ -14,14 +15,14 @@ run_suite() { # DIR CTEST-ARGS...
 }
 
 if [ "${1:-}" = "--asan" ]; then
-  "$root/scripts/build.sh" "$root/build-asan" -DORVANE_ASAN_UBSAN=ON
+  "$root/scripts/build.sh" "$root/build-asan" -DORVANE_ASAN_UBSAN=ON -DORVANE_WERROR=ON
   run_suite "$root/build-asan"
   exit 0
 fi
 
-"$root/scripts/build.sh" "$root/build"
+"$root/scripts/build.sh" "$root/build" -DORVANE_WERROR=ON
 run_suite "$root/build"
 
 echo "== serial and link tests under ThreadSanitizer =="
-BUILD_TARGETS="tst_serial_port tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli tst_provision" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON
-run_suite "$root/build-tsan" -R '^tst_(serial_port|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli|provision)$'
+BUILD_TARGETS="tst_serial_port tst_camera_session tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_cli tst_provision" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON -DORVANE_WERROR=ON
+run_suite "$root/build-tsan" -R '^tst_(serial_port|camera_session|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|cli|provision)$'

@@ -5,7 +5,7 @@
 #include "pages/osd/dlg_osd.h"
 #include "pages/page_host.h"
 #include "pages/para/dlg_para.h"
-#include "pages/upgrade/dlg_update.h"
+#include "pages/upgrade/dlg_upgrade.h"
 #include "camera_session.h"
 #include "upgrade_run.h"
 #include "serial_port.h"

@@ -58,7 +58,7 @@ private:
     bool StartRun(std::vector<PackageEntry> entries);
     // The run is over: its folder of images goes.
     void EndRun();
-    // What the run tells, in the log and boxes (dlg_update_run.cpp).
+    // What the run tells, in the log and boxes (dlg_upgrade_run.cpp).
     CUpgradeRun::Events RunEvents();
     void OnImageExamined(const RunImage& image);
     void OnImageTriggered(const RunImage& image);

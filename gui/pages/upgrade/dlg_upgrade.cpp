@@ -1,4 +1,4 @@
-#include "pages/upgrade/dlg_update.h"
+#include "pages/upgrade/dlg_upgrade.h"
 
 #include "config/file_contents.h"
 #include "dialogs/file_dialog.h"

@@ -1,6 +1,6 @@
 // The upgrade page's side of an upgrade run: what the session's run tells,
 // in the log and boxes, and every way a run ends.
-#include "pages/upgrade/dlg_update.h"
+#include "pages/upgrade/dlg_upgrade.h"
 
 #include "config/printable_text.h"
 #include "dialogs/message_box.h"

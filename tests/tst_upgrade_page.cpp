@@ -1,7 +1,7 @@
 #include "dialogs/file_dialog.h"
 #include "config/program_dir.h"
 #include "main_window/main_dialog.h"
-#include "pages/upgrade/dlg_update.h"
+#include "pages/upgrade/dlg_upgrade.h"
 #include "dialog_bench.h"
 #include "package_writer.h"
 
@@ -30,7 +30,7 @@ struct FileDialogAnswer {
 
 } // namespace
 
-class TestUpdatePage : public QObject {
+class TestUpgradePage : public QObject {
     Q_OBJECT
 
 private slots:
@@ -169,5 +169,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestUpdatePage)
-#include "tst_update_page.moc"
+QTEST_MAIN(TestUpgradePage)
+#include "tst_upgrade_page.moc"
