@@ -10,13 +10,15 @@
 #include "settings_apply.h"
 
 #include <QJsonDocument>
-#include <QSerialPortInfo>
+#include "config/com_ports.h"
+#include "system_ports.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kMappedPorts = 16;        // COM1 .. COM16 looked up in config.ini
+constexpr unsigned kMappedPorts = 16; // COM1 .. COM16 looked up in config.ini
+
 
 } // namespace
 
@@ -77,20 +79,18 @@ void PrintSettings(const QJsonObject& json, CliStreams& io)
 
 int RunPorts(CliStreams& io)
 {
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    // The window's enumeration and COMn mapping.
+    const QList<SystemPort> ports = SystemPorts();
     io.out << (ports.isEmpty() ? u"no serial ports found\n"_s : u"serial ports:\n"_s);
-    for (const QSerialPortInfo& port : ports) {
-        QString usb;
-        if (port.hasVendorIdentifier() && port.hasProductIdentifier())
-            usb = u"  USB %1:%2"_s.arg(port.vendorIdentifier(), 4, 16, QChar(u'0')).arg(port.productIdentifier(), 4, 16, QChar(u'0'));
-        io.out << u"  "_s << port.systemLocation() << u"  "_s << port.description() << usb << u'\n';
+    for (const SystemPort& port : ports) {
+        const QString usb = port.strUsbId.isEmpty() ? QString() : u"  USB "_s + port.strUsbId;
+        io.out << u"  "_s << port.strLocation << u"  "_s << port.strDescription << usb << u'\n';
     }
     io.out << u"COMn in %1:\n"_s.arg(ConfigIniPath());
     bool any = false;
-    for (int n = 1; n <= kMappedPorts; ++n) {
-        const QString device = ReadIniString(ConfigIniPath(), u"Ports"_s, u"COM%1"_s.arg(n), QString(), 260);
-        if (!device.isEmpty()) {
-            io.out << u"  COM%1 = %2\n"_s.arg(n).arg(device);
+    for (const ComPort& com : ComPorts(kMappedPorts)) {
+        if (com.bMapped) {
+            io.out << u"  COM%1 = %2\n"_s.arg(com.nNumber).arg(com.strDevice);
             any = true;
         }
     }

@@ -21,8 +21,13 @@ QList<SystemPort> SystemPorts()
     if (Source())
         return Source()();
     QList<SystemPort> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
-        ports.append({info.portName(), info.systemLocation(), info.description(), info.serialNumber()});
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString usb = info.hasVendorIdentifier() && info.hasProductIdentifier()
+                                ? u"%1:%2"_s.arg(info.vendorIdentifier(), 4, 16, QChar(u'0'))
+                                      .arg(info.productIdentifier(), 4, 16, QChar(u'0'))
+                                : QString();
+        ports.append({info.portName(), info.systemLocation(), info.description(), info.serialNumber(), usb});
+    }
     return ports;
 }
 
@@ -31,11 +36,11 @@ PortSource SetPortSource(PortSource source)
     return std::exchange(Source(), std::move(source));
 }
 
-QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& mappedDevices)
+QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports)
 {
     QStringList taken;
-    for (const QString& device : mappedDevices)
-        taken.append(DeviceBehind(device));
+    for (const ComPort& com : ComPorts())
+        taken.append(DeviceBehind(com.strDevice));
     QList<SystemPort> extra;
     for (const SystemPort& port : ports) {
         if (!taken.contains(DeviceBehind(port.strLocation)))

@@ -11,6 +11,7 @@ struct SystemPort {
     QString strLocation;     // what to open: "/dev/ttyUSB0", "\\\\.\\COM7"
     QString strDescription;  // the adapter's words, "FT232R USB UART"; may be empty
     QString strSerialNumber; // the USB serial number, when it has one
+    QString strUsbId;        // the USB vendor and product, "0403:6001", when the OS knows them
 };
 
 // The machine's ports, from QSerialPortInfo unless a test installed a source.
@@ -19,9 +20,10 @@ using PortSource = std::function<QList<SystemPort>()>;
 // Replaces the source and returns the previous one (empty: the OS's list).
 PortSource SetPortSource(PortSource source);
 
-// The ports to offer beside COM1..COM5: those that no COMn already opens
-// (compared by the device each name leads to), in the OS's order.
-QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports, const QStringList& mappedDevices);
+// The ports to offer beside COM1..COM5 (ComPorts()): those that no
+// COMn already opens (compared by the device each name leads to), in the
+// OS's order.
+QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports);
 // The USB serial number of the port that opens `device`, empty when none.
 QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device);
 // Where the port with this USB serial number is now, empty when it is not.

@@ -8,10 +8,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+QString MappedDevice(unsigned nPort)
+{
+    return ReadIniString(ConfigIniPath(), u"Ports"_s, u"COM%1"_s.arg(nPort), QString(), 260);
+}
+
+} // namespace
+
 QString ResolvePortName(unsigned nPort)
 {
     const QString key = u"COM%1"_s.arg(nPort);
-    const QString mapped = ReadIniString(ConfigIniPath(), u"Ports"_s, key, QString(), 260);
+    const QString mapped = MappedDevice(nPort);
     if (!mapped.isEmpty())
         return mapped;
 #ifdef Q_OS_WIN
@@ -30,4 +39,12 @@ QString DeviceBehind(const QString& name)
 #else
     return name;
 #endif
+}
+
+QList<ComPort> ComPorts(unsigned count)
+{
+    QList<ComPort> ports;
+    for (unsigned number = 1; number <= count; ++number)
+        ports.append({number, ResolvePortName(number), !MappedDevice(number).isEmpty()});
+    return ports;
 }

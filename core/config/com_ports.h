@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The device behind "COMn": key COMn of section [Ports] in config.ini when
@@ -11,3 +12,17 @@ QString ResolvePortName(unsigned nPort);
 // nowhere comes back cleaned. Two names of one device give the same. The
 // OS's own port names (COM7 on Windows) come back as they are.
 QString DeviceBehind(const QString& name);
+
+// The COMn names the window offers, COM1..COM5: the first entries of its
+// port list.
+constexpr int kListedComPorts = 5;
+
+// COMn as it is offered: its number, the device it opens, and whether
+// config.ini maps it (else it opens the system's default for COMn).
+struct ComPort {
+    unsigned nNumber = 0;
+    QString strDevice;
+    bool bMapped = false;
+};
+// COM1..COM<count>; the window offers kListedComPorts of them.
+QList<ComPort> ComPorts(unsigned count = kListedComPorts);

@@ -30,10 +30,7 @@ QString CMyCorvixDlg::Device() const
 
 void CMyCorvixDlg::RefreshPortList()
 {
-    QStringList mapped;
-    for (int index = 0; index < kListedComPorts; ++index)
-        mapped.append(ResolvePortName(static_cast<unsigned>(PortForIndex(index))));
-    FillPortList(List(1007), ExtraPorts(SystemPorts(), mapped), m_line.strDevice);
+    FillPortList(List(1007), ExtraPorts(SystemPorts()), m_line.strDevice);
 }
 
 void CMyCorvixDlg::RestoreChosenPort()

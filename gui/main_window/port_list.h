@@ -1,15 +1,12 @@
 #pragma once
 
+#include "config/com_ports.h"
 #include "system_ports.h"
 
 #include <QString>
 #include <functional>
 
 class QComboBox;
-
-// The COMn entries the port list 1007 starts with: COM1..COM5, the
-// template's items.
-constexpr int kListedComPorts = 5;
 
 // The port list 1007: COM1..COM5 first, then the machine's ports no COMn
 // opens, each with the device in its data and tooltip.
