@@ -66,7 +66,7 @@ private slots:
         QCOMPARE(Text(dialog, 1033), QString());
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
         QCOMPARE(dialog.windowTitle(), u"Orvane配置工具 V1.0"_s);
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(!dialog.Port().IsOpen());
         QCOMPARE(dialog.TabCtrl().TabCount(), 3);
         QCOMPARE(dialog.TabCtrl().Item(1).strCaption, u" OSD "_s);
@@ -91,7 +91,7 @@ private slots:
         dialog.OnOpenClosePort();
         QCOMPARE(bench.boxes.Boxes().size(), 2);
         QCOMPARE(bench.boxes.Boxes()[1].text, missing);
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply));
 
@@ -132,7 +132,7 @@ private slots:
         dialog.OnPortChange(3);
         QCOMPARE(Text(dialog, 1033), u"COM4 关闭,115200,N,8,1"_s);
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(!dialog.Port().IsMonitorRunning());
         // Closed means closed: the device is not held for later.
         QVERIFY(!dialog.Port().IsOpen());
@@ -158,7 +158,7 @@ private slots:
         const double used = ProcessCpuSeconds() - cpu;
         qInfo("CPU time over one second after the device vanished: %.3f s", used);
         QVERIFY2(used < 0.2, "the program spins on a vanished device");
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
     }
 
     // Typed text used to become a list item and a setting the line did not have.
@@ -349,7 +349,7 @@ private slots:
         QVERIFY2(moved.Start(&error), error.c_str());
         const QString movedPath = QString::fromStdString(moved.LinkPath());
         adapter.Vanish();
-        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!dialog.Host().PortOpen());
         QTRY_VERIFY(!QFileInfo(adapterPath).isSymLink());
         machine.last() = {u"ttyUSB1"_s, movedPath, u"Simulated camera"_s, u"A1B2"_s};
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);

@@ -39,11 +39,11 @@ private slots:
             bench.camera.Camera().SetRegister(kCycleOrder[i], static_cast<std::uint8_t>(0x40 + i));
         QVERIFY(bench.OpenAndRead());
         CMyCorvixDlg& dialog = *bench.dialog;
-        const RegisterImage& image = dialog.Registers();
+        const RegisterImage& image = dialog.Host().Registers();
         QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1"_s);
         QCOMPARE(Text(dialog, 1016), u"关闭串口"_s);
-        QVERIFY(dialog.m_bPortOpen);
-        QVERIFY(dialog.m_bConfigRead);
+        QVERIFY(dialog.Host().PortOpen());
+        QVERIFY(dialog.Host().ConfigRead());
         for (int i = 0; i < 22; ++i)
             QCOMPARE(image[i], 0x40 + i);
         for (int i = 22; i < 28; ++i)
@@ -99,9 +99,9 @@ private slots:
         // The first try up to register 0x10, then a whole cycle.
         const std::string firstTry = CycleRequests().substr(0, 11 * 9);
         QVERIFY(bench.camera.WaitReceived(firstTry + CycleRequests() + "w 01 00F9\r\n"));
-        QVERIFY(bench.dialog->m_bConfigRead);
-        QCOMPARE(bench.dialog->Registers()[10], 0x40 + 10);
-        QCOMPARE(bench.dialog->Registers()[28], 0x40 + 22);
+        QVERIFY(bench.dialog->Host().ConfigRead());
+        QCOMPARE(bench.dialog->Host().Registers()[10], 0x40 + 10);
+        QCOMPARE(bench.dialog->Host().Registers()[28], 0x40 + 22);
         QVERIFY(bench.boxes.Boxes().isEmpty());
     }
 
@@ -133,7 +133,7 @@ private slots:
         QCOMPARE(Text(dialog, 1072), u"读取配置失败！"_s);
         QCOMPARE(dialog.GetDlgItem(1072)->toolTip(), detail);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply)); // no second box
-        QVERIFY(!dialog.m_bConfigRead);
+        QVERIFY(!dialog.Host().ConfigRead());
         const std::string firstTry = CycleRequests().substr(0, (faults.bMute ? 1 : 11) * 9);
         QCOMPARE(bench.camera.Camera().Received(), firstTry + firstTry + firstTry);
 
@@ -142,7 +142,7 @@ private slots:
             QVERIFY2(edit->text().isEmpty(), qPrintable(edit->objectName() + edit->text()));
         dialog.OnSave();
         QCOMPARE(bench.boxes.Boxes().value(1).text, u"串口未打开或者读取配置未完成！"_s);
-        QVERIFY(!dialog.WritesPending());
+        QVERIFY(!dialog.Host().WritesPending());
         QCOMPARE(bench.ReceivedBeforeMarker(), firstTry + firstTry + firstTry);
     }
 
@@ -158,7 +158,7 @@ private slots:
             DialogBench bench(QString(), {}, {}, line);
             CMyCorvixDlg& dialog = *bench.dialog;
             bench.camera.Camera().SetRegister(0x10, 0x5A);
-            if (!bench.OpenAndRead() || dialog.Registers()[10] != 0x5A)
+            if (!bench.OpenAndRead() || dialog.Host().Registers()[10] != 0x5A)
                 return std::string("<not read>");
             if (dialog.Port().LineEchoes() != echo || dialog.GetDlgItem(1033)->toolTip().contains(u"本地回显") != echo)
                 return std::string("<echo not told>");
@@ -168,7 +168,7 @@ private slots:
                            && bench.camera.Camera().Received().size() > 2 * CycleRequests().size();
                 }))
                 return std::string("<save not read back>");
-            if (!WaitUntil([&] { return !dialog.WritesPending(); }))
+            if (!WaitUntil([&] { return !dialog.Host().WritesPending(); }))
                 return std::string("<save still going out>");
             dialog.PageOsd().OnVideoFormatChange(1);
             if (!WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 00 FFFF\r\nw 01 FFFF\r\n"); }, 10000))
@@ -186,12 +186,19 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
-        QCOMPARE(dialog.WriteRegister(0x1FF, 0x12), 0);
+        QCOMPARE(dialog.Host().WriteRegister(0x1FF, 0x12), 0);
         QVERIFY(bench.camera.WaitReceived("w FF 0012\r\n"));
-        dialog.m_bConfigRead = 0;
-        QCOMPARE(dialog.WriteRegister(0x05, 0x12), 0);
-        QTest::qWait(100);
-        QCOMPARE(bench.camera.Camera().Received(), std::string("w FF 0012\r\n"));
+
+        // A read that failed: the camera may no longer hold what the pages show.
+        CameraFaults faults;
+        faults.replyFaults = {{ReplyFault::Kind::DropReply, 0x12, false}};
+        DialogBench failing(QString(), faults);
+        failing.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return !failing.boxes.Boxes().isEmpty(); }, 20000));
+        QVERIFY(failing.dialog->Host().PortOpen() && !failing.dialog->Host().ConfigRead());
+        failing.camera.Camera().ClearCapture();
+        QCOMPARE(failing.dialog->Host().WriteRegister(0x05, 0x12), 0);
+        QCOMPARE(failing.ReceivedBeforeMarker(), std::string());
     }
 
     // Groups of four before any cycle used to index the register list at -1.
@@ -201,8 +208,8 @@ private slots:
         DeliverAsPort(bench.dialog->Session(), "12\r\n34\r\n");
         QCOMPARE(bench.dialog->ReadCycleState().ReplyChars(), 0);
         QVERIFY(bench.dialog->ReadCycleState().Reply().isEmpty());
-        QVERIFY(bench.dialog->m_bReplySeen);
-        QVERIFY(!bench.dialog->m_bConfigRead);
+        QVERIFY(bench.dialog->Host().ReplySeen());
+        QVERIFY(!bench.dialog->Host().ConfigRead());
     }
 
     void theFailureLabelClearsAndASilentSaveIsTold()
@@ -218,7 +225,7 @@ private slots:
         QCOMPARE(Text(dialog, 1072), QString());
 
         // The same silence after a save.
-        dialog.m_bReplySeen = 0;
+        QVERIFY(!dialog.Host().ReplySeen());
         dialog.Timers().SetTimer(CMyCorvixDlg::kTimerSaveNoReply, 2000);
         dialog.OnTimer(CMyCorvixDlg::kTimerSaveNoReply);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerSaveNoReply));
@@ -239,9 +246,7 @@ private slots:
         QVERIFY(bench.boxes.Boxes().isEmpty());
 
         QVERIFY(bench.StartUpgrade());
-        dialog.m_bReplySeen = 0;
         DeliverAsPort(dialog.Session(), "S");
-        QVERIFY(dialog.m_bReplySeen);
         QVERIFY(dialog.ReadCycleState().Reply().isEmpty());
         QCOMPARE(dialog.ReadCycleState().ReplyChars(), 0);
     }
@@ -257,7 +262,7 @@ private slots:
         QCOMPARE(dialog.RestartDevice(1), 0);
         QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n"));
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(!dialog.GetDlgItem(1016)->isEnabled());
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerReopen), 12000);
         QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
@@ -266,7 +271,7 @@ private slots:
         bench.camera.Camera().ClearCapture();
         dialog.OnTimer(CMyCorvixDlg::kTimerReopen);
         QVERIFY(dialog.GetDlgItem(1016)->isEnabled());
-        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(dialog.Host().PortOpen());
         QVERIFY(bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n"));
     }
 
@@ -323,7 +328,7 @@ private slots:
         QVERIFY(bench.StartUpgrade());
         QVERIFY(!dialog.GetDlgItem(1007)->isEnabled()); // the run holds the port
         bench.camera.Camera().Vanish();
-        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!dialog.Host().PortOpen());
         QCOMPARE(bench.boxes.Boxes().size(), 1);
         QCOMPARE(bench.boxes.Boxes()[0].caption, u"Application Error"_s);
         QCOMPARE(bench.boxes.Boxes()[0].text,
@@ -362,13 +367,13 @@ private slots:
         QVERIFY(bench.OpenAndRead());
         QVERIFY(bench.StartUpgrade()); // lost in the middle of an upgrade's requests
         bench.camera.Camera().Vanish();
-        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!dialog.Host().PortOpen());
         QVERIFY(!dialog.UpgradeMode());
         QTRY_VERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink()); // its name went with it
         QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, once
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug); // still gone
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
 
         const auto plugIn = [&](PtyCamera& camera) {
             std::string error;
@@ -377,7 +382,7 @@ private slots:
         PtyCamera second({}, {}, stableName);
         plugIn(second);
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
-        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(dialog.Host().PortOpen());
         // Read again, and nothing of the upgrade: it is not resumed.
         QVERIFY(WaitUntil([&] { return second.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
         QVERIFY(!dialog.UpgradeMode());
@@ -393,20 +398,20 @@ private slots:
         plugIn(third);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
 
         // Lost, then another choice of port: not reopened either.
         dialog.OnOpenClosePort();
         QVERIFY(WaitUntil([&] { return third.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
         third.Vanish();
-        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!dialog.Host().PortOpen());
         QTRY_VERIFY(!QFileInfo(QString::fromStdString(link)).isSymLink());
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
         dialog.OnPortChange(1);
         PtyCamera fourth({}, {}, stableName);
         plugIn(fourth);
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(fourth.Received().empty());
         QCOMPARE(bench.boxes.Boxes().size(), 3); // the two losses, and COM2 that is not there
         QVERIFY(bench.boxes.Boxes()[2].text.startsWith(u"没有发现此串口或被占用"_s));
@@ -422,11 +427,11 @@ private slots:
         QVERIFY(WaitUntil([&] { return dialog.ReadCycleState().ReadIndex() >= 5; }));
         bench.camera.Camera().ClearCapture();
         dialog.OnSettingChange(1008, 11); // the same 115200: the camera still understands
-        QTRY_VERIFY(dialog.m_bConfigRead);
+        QTRY_VERIFY(dialog.Host().ConfigRead());
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 01 00F9\r\n"); }));
         QVERIFY(bench.camera.Camera().Received().find(CycleRequests()) != std::string::npos);
         QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1"_s);
-        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(dialog.Host().PortOpen());
     }
 
     // Lower bounds only, from the camera's own clock.
@@ -451,7 +456,7 @@ private slots:
         bench.camera.Camera().ClearCapture();
         std::string writes;
         for (int value = 1; value <= 9; ++value) {
-            dialog.WriteRegister(value, 0x12);
+            dialog.Host().WriteRegister(value, 0x12);
             writes += FormatWriteCommand(value, 0x12).toStdString();
         }
         QVERIFY(bench.camera.WaitReceived(writes));

@@ -87,7 +87,7 @@ private slots:
         QVERIFY(line[44].nAtNs - line[33].nAtNs >= 10 * kMs);   // the code after the limits
         QVERIFY(line[66].nAtNs - line[55].nAtNs >= 1000 * kMs); // the restart after the commit
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
-        QVERIFY(!dialog.m_bPortOpen);
+        QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
         QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
         QTest::qWait(300); // the camera is back from its restart
@@ -217,13 +217,18 @@ private slots:
                                           "w 01 00F3\r\nw 01 00F1\r\n"));
         QVERIFY(page.Item<QPushButton>(1011)->toolTip().contains(u"↑"_s));
 
-        // Unread configuration: nothing goes out, but the caption still flips.
-        dialog.m_bConfigRead = 0;
-        bench.camera.Camera().ClearCapture();
-        page.OnKeyUp();
-        page.OnMenuToggle();
-        QCOMPARE(page.Item<QPushButton>(1052)->text(), u"退出菜单"_s);
-        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+        // A read that failed: nothing goes out, but the caption still flips.
+        CameraFaults faults;
+        faults.replyFaults = {{ReplyFault::Kind::DropReply, 0x12, false}};
+        DialogBench failing(QString(), faults);
+        failing.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return !failing.boxes.Boxes().isEmpty(); }, 20000));
+        CDlgOSD& unread = failing.dialog->PageOsd();
+        failing.camera.Camera().ClearCapture();
+        unread.OnKeyUp();
+        unread.OnMenuToggle();
+        QCOMPARE(unread.Item<QPushButton>(1052)->text(), u"退出菜单"_s);
+        QCOMPARE(failing.ReceivedBeforeMarker(), std::string());
     }
 
     void osdSaveWritesTheLanguageThenCommits()

@@ -180,7 +180,7 @@ private slots:
         page.OnSave();
         QVERIFY(WaitUntil([&] {
             return bench.camera.Camera().Register(0x12) == 60 && bench.dialog->ReadCycleState().ReadIndex() < 0
-                && !bench.dialog->WritesPending()
+                && !bench.dialog->Host().WritesPending()
                 && bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n");
         }, 60000));
         QCOMPARE(EditText(page, 1002), u"60"_s);
@@ -240,7 +240,7 @@ private slots:
         QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！"_s);
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
         QCOMPARE(bench.camera.Camera().Received().size(), 19 * 11 + CycleRequests().size() + 11);
-        QVERIFY(bench.dialog->ReadyForSettings()); // the next save may go
+        QVERIFY(bench.dialog->Host().ReadyForSettings()); // the next save may go
     }
 
     // Nothing of a save goes out once the port was closed in its middle.

@@ -475,7 +475,7 @@ private slots:
         bench.camera.Camera().ClearCapture();
         bench.page.OnRestart();
         QVERIFY(bench.camera.WaitReceived(kTrigger));
-        QTRY_VERIFY(!dialog.m_bPortOpen); // closed once the trigger is out
+        QTRY_VERIFY(!dialog.Host().PortOpen()); // closed once the trigger is out
         QVERIFY(!dialog.UpgradeMode());
         QVERIFY(bench.LogEndsWith(u"串口已关闭，退出升级..."_s));
     }
@@ -510,12 +510,12 @@ private slots:
 
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Images().size() == 2; }));
         bench.camera.Camera().ClearCapture();
-        dialog.ReadCycle(); // as a save's read-back does: not a reopen
+        dialog.Host().ReadCycle(); // as a save's read-back does: not a reopen
         QVERIFY(WaitUntil(readWhole));
         QVERIFY(bench.LogEndsWith(u"升级成功！"_s));
 
         bench.page.OnRestart();
-        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!dialog.Host().PortOpen());
         dialog.OnTimer(CPageHost::kTimerReopen);
         QVERIFY(WaitUntil([&] { return bench.LogEndsWith(verdict); }, 10000));
         QVERIFY(LogLines(bench.page).contains(
@@ -545,7 +545,7 @@ private slots:
         QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
 
         bench.camera.Camera().Vanish();
-        QTRY_VERIFY(!dialog.m_bPortOpen);
+        QTRY_VERIFY(!dialog.Host().PortOpen());
         QCOMPARE(bench.boxes.Boxes().size(), 2); // the loss, once
         QTRY_VERIFY(!QFileInfo(QString::fromStdString(stableName.strLinkPath)).isSymLink());
         PtyCamera other({}, {}, stableName);
@@ -597,7 +597,7 @@ private slots:
         bench.page.OnUpgrade();
         QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 5; }));
         bench.camera.Camera().Vanish();
-        QVERIFY(WaitUntil([&] { return !dialog.m_bPortOpen && !dialog.TransferRunning(); }));
+        QVERIFY(WaitUntil([&] { return !dialog.Host().PortOpen() && !dialog.TransferRunning(); }));
         QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, reported once
         QCOMPARE(LogLines(bench.page).filter(u"串口已关闭，退出升级..."_s).size(), 1);
         QVERIFY(!dialog.UpgradeMode());

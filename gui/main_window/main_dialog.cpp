@@ -24,15 +24,20 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
       m_TabCtrl(this),
-      m_dlgPara(*this, &m_TabCtrl),
-      m_dlgOSD(*this, &m_TabCtrl),
-      m_dlgUpdate(*this, &m_TabCtrl),
+      m_host(m_session, m_upgrade, m_timers),
+      m_dlgPara(m_host, &m_TabCtrl),
+      m_dlgOSD(m_host, &m_TabCtrl),
+      m_dlgUpdate(m_host, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
-      m_session({[this](unsigned) { m_bReplySeen = 1; }, // from every port number, COM5 included
+      m_session({[this](unsigned) { m_host.m_bReplySeen = 1; }, // from every port number, COM5 included
                  [this] { ParseConfiguration(); }, [this](const ReadFailure& failure) { OnReadFailed(failure); },
                  [this] { OnDeviceLost(); }}),
       m_sender(m_session.Sender())
 {
+    m_host.SetHooks({[this](int mode) { return RestartDevice(mode); },
+                     [this](bool enable) { EnablePortChoice(enable); },
+                     [this](bool enable) { EnableLinkButtons(enable); },
+                     [this] { return m_dlgPara.Exposure(); }});
     m_session.Port().SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -139,7 +144,7 @@ void CMyCorvixDlg::EnableLinkButtons(bool enable)
 
 void CMyCorvixDlg::OnSave()
 {
-    if (!m_bPortOpen || !m_bConfigRead || WritesPending()) {
+    if (!m_host.m_bPortOpen || !m_host.m_bConfigRead || m_host.WritesPending()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
@@ -185,7 +190,7 @@ void CMyCorvixDlg::closeEvent(QCloseEvent* event)
         return;
     }
     m_sender.Cancel(); // nothing queued goes out after the window closed
-    if (m_bPortOpen)
+    if (m_host.m_bPortOpen)
         m_session.Port().SignalStop();
     QDialog::closeEvent(event);
 }

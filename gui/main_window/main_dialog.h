@@ -21,10 +21,15 @@ class QComboBox;
 // The program's only top-level window: serial settings, the port state, the
 // tab control with the three pages, and everything that talks to the camera
 // (the port, the read cycle and write path, the register image).
-class CMyCorvixDlg final : public QDialog, public CPageHost {
+class CMyCorvixDlg final : public QDialog {
     Q_OBJECT
 public:
     static constexpr int kCommandAbout = 16;
+    // The window's timers, by their fixed numbers; the pages set some of them.
+    static constexpr int kTimerNoReply = CPageHost::kTimerNoReply;
+    static constexpr int kTimerClearLabel = CPageHost::kTimerClearLabel;
+    static constexpr int kTimerSaveNoReply = CPageHost::kTimerSaveNoReply;
+    static constexpr int kTimerReopen = CPageHost::kTimerReopen;
     // While a lost device may come back: looks for it each second.
     static constexpr int kTimerReplug = 207;
 
@@ -41,24 +46,18 @@ public:
     void OnSysCommand(int command);               // 16 opens the about box
     void OnTimer(int id);
 
-    // The link, for the pages.
-    void ReadCycle() override;
-    int WriteRegister(int value, int reg) override;
-    int RestartDevice(int mode) override;
-    void PauseWrites(int ms) override;
-    void AfterWrites(std::function<void()> step) override;
-    bool WritesPending() const override { return m_session.WritesPending(); }
+    // The restart trigger; mode 1 also closes the port once it is out and
+    // reopens it 12 s later.
+    int RestartDevice(int mode);
     int ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
-    CWindowTimers& Timers() override { return m_timers; }
-    const RegisterImage& Registers() const override { return m_session.Registers(); }
-    ExposureChoice ImageExposure() const override { return m_dlgPara.Exposure(); }
-    void EnablePortChoice(bool enable) override;
-    void EnableLinkButtons(bool enable) override;
-    CUpgradeRun& Upgrade() override { return m_upgrade; }
-    bool UpgradeMode() const override { return m_upgrade.Running(); }
+    CWindowTimers& Timers() { return m_timers; }
+    // The link as the pages share it: its operations and state.
+    CPageHost& Host() { return m_host; }
+    CUpgradeRun& Upgrade() { return m_upgrade; }
+    bool UpgradeMode() const { return m_upgrade.Running(); }
     bool TransferRunning() const { return m_upgrade.Exchange().TransferRunning(); }
     CCameraSession& Session() { return m_session; }
     CSerialPort& Port() { return m_session.Port(); }
@@ -92,6 +91,8 @@ private:
     void ShowPortIcon(bool open);
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
+    void EnablePortChoice(bool enable);
+    void EnableLinkButtons(bool enable);
     QComboBox* List(int id) const;
 
     CTemplateControls m_controls;
@@ -104,6 +105,9 @@ private:
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CCoolTabCtrl m_TabCtrl;
+    // Made before the pages it is given to; it refers to the session and
+    // the run below, which it uses only once they are made.
+    CPageHost m_host;
     CDlgPara m_dlgPara;
     CDlgOSD m_dlgOSD;
     CDlgUpdate m_dlgUpdate;

@@ -15,39 +15,14 @@
 
 using namespace Qt::StringLiterals;
 
-void CMyCorvixDlg::ReadCycle()
-{
-    m_sender.Then([this] { m_bReplySeen = 0; });
-    m_session.ReadCycle();
-}
-
-int CMyCorvixDlg::WriteRegister(int value, int reg)
-{
-    if (!m_bPortOpen || !m_bConfigRead)
-        return 0;
-    m_session.WriteRegister(value, reg);
-    return 0;
-}
-
-void CMyCorvixDlg::PauseWrites(int ms)
-{
-    if (m_bPortOpen)
-        m_sender.Pause(ms);
-}
-
-void CMyCorvixDlg::AfterWrites(std::function<void()> step)
-{
-    m_session.WhenSent(std::move(step));
-}
-
 int CMyCorvixDlg::RestartDevice(int mode)
 {
-    if (!m_bPortOpen) {
+    if (!m_host.m_bPortOpen) {
         MessageFromTable(Ids::PortNotReady);
         return -1;
     }
-    WriteRegister(0, kRestartRegister);
-    WriteRegister(1, kRestartRegister);
+    m_host.WriteRegister(0, kRestartRegister);
+    m_host.WriteRegister(1, kRestartRegister);
     if (mode != 0) {
         // Closed once the trigger is out; reopened 12 s later.
         m_sender.Then([this] {
@@ -62,7 +37,7 @@ int CMyCorvixDlg::RestartDevice(int mode)
 int CMyCorvixDlg::ParseConfiguration()
 {
     // The session has parsed a whole cycle, every answer checked.
-    m_bConfigRead = 1;
+    m_host.m_bConfigRead = 1;
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save
     // has just started a new cycle and report a read that did not fail.
@@ -71,7 +46,7 @@ int CMyCorvixDlg::ParseConfiguration()
     m_dlgOSD.LoadFromRegisterImage();
     m_dlgUpdate.OnCameraRead(std::exchange(m_bReadAfterOpening, false));
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
-    WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
+    m_host.WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
     const QString device = Device();
@@ -84,7 +59,7 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
     // Not a read: the pages keep what the last good cycle showed, and saves
     // are refused until a read succeeds, since the camera may no longer
     // hold what they show.
-    m_bConfigRead = 0;
+    m_host.m_bConfigRead = 0;
     m_timers.KillTimer(kTimerNoReply);
     const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
     const QString answer = PrintableName(QString::fromLatin1(failure.answer));
@@ -107,7 +82,7 @@ void CMyCorvixDlg::OnTimer(int id)
     switch (id) {
     case kTimerNoReply:
         // A cycle under way tells its own failure, naming the register.
-        if (!m_bReplySeen && !m_session.Reading()) {
+        if (!m_host.m_bReplySeen && !m_session.Reading()) {
             ShowTransientLabel(LoadString(Ids::ReadFailed));
             MessageFromTable(Ids::ReadFailed);
         }
@@ -120,7 +95,7 @@ void CMyCorvixDlg::OnTimer(int id)
         break;
     case kTimerSaveNoReply:
         m_timers.KillTimer(kTimerSaveNoReply);
-        if (!m_bReplySeen)
+        if (!m_host.m_bReplySeen)
             MessageFromTable(Ids::NoResponse);
         break;
     case kTimerReplug:

@@ -64,8 +64,8 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
 void CMyCorvixDlg::StartReading()
 {
     m_bReadAfterOpening = true;
-    ReadCycle();
-    m_bReplySeen = 0;
+    m_host.ReadCycle();
+    m_host.m_bReplySeen = 0;
     m_timers.SetTimer(kTimerNoReply, 2000);
 }
 
@@ -82,7 +82,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     }
     if (!OpenPort()) {
         // Open has ended the monitored port, if there was one.
-        if (m_bPortOpen)
+        if (m_host.m_bPortOpen)
             EndOpenState(QString());
         ShowPortIcon(false);
         ReportOpenFailure(Ids::RetryFailed);
@@ -91,7 +91,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     // The port comes back as the button left it: monitored and read again
     // when the user had opened it (a reply in flight went with the old
     // settings), else closed again, so that no device is held unwatched.
-    if (m_bPortOpen) {
+    if (m_host.m_bPortOpen) {
         m_session.Port().StartMonitor();
         ShowPortIcon(true);
         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
@@ -108,7 +108,7 @@ void CMyCorvixDlg::OnPortChange(int index)
 {
     if (index < 0 || index >= List(1007)->count())
         return;
-    if (m_bPortOpen)
+    if (m_host.m_bPortOpen)
         EndOpenState(QString());
     m_strLostDevice.clear(); // another port chosen: the lost one is not reopened
     m_session.Port().SignalStop();
@@ -132,14 +132,14 @@ void CMyCorvixDlg::OnOpenClosePort()
 {
     m_strLostDevice.clear(); // the technician decides now
     auto* button = m_controls.Item<QPushButton>(1016);
-    if (m_bPortOpen) {
+    if (m_host.m_bPortOpen) {
         m_session.Port().SignalStop();
         EndOpenState(LoadString(Ids::PortClosed));
         return;
     }
 
     button->setText(LoadString(Ids::ClosePort));
-    m_bConfigRead = 0;
+    m_host.m_bConfigRead = 0;
     if (!OpenPort()) {
         ShowPortIcon(false);
         ReportOpenFailure(Ids::PortNotFound);
@@ -151,7 +151,7 @@ void CMyCorvixDlg::OnOpenClosePort()
     ShowPortIcon(true);
     SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
     StartReading();
-    m_bPortOpen = 1;
+    m_host.m_bPortOpen = 1;
 }
 
 void CMyCorvixDlg::EndOpenState(const QString& status)
@@ -159,7 +159,7 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     // What belongs to an open port ends with it: what waits to be sent, the
     // read cycle, the timers waiting for replies, and an upgrade run.
     m_sender.Cancel();
-    m_bPortOpen = 0;
+    m_host.m_bPortOpen = 0;
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
     if (!status.isNull())
         SetStatus(status);
@@ -175,7 +175,7 @@ void CMyCorvixDlg::OnDeviceLost()
 {
     // The port has reported the loss once; the window now shows it closed,
     // and watches for the device to come back under the same name.
-    if (!m_bPortOpen)
+    if (!m_host.m_bPortOpen)
         return;
     EndOpenState(LoadString(Ids::PortClosed));
     m_strLostDevice = Device();
@@ -184,7 +184,7 @@ void CMyCorvixDlg::OnDeviceLost()
 
 void CMyCorvixDlg::OnReplugCheck()
 {
-    if (m_strLostDevice.isEmpty() || m_bPortOpen) {
+    if (m_strLostDevice.isEmpty() || m_host.m_bPortOpen) {
         m_timers.KillTimer(kTimerReplug);
         return;
     }
@@ -209,10 +209,10 @@ void CMyCorvixDlg::OnReplugCheck()
     m_session.Port().StartMonitor();
     ShowPortIcon(true);
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::ClosePort));
-    m_bConfigRead = 0;
+    m_host.m_bConfigRead = 0;
     SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)) + LoadString(Ids::Reconnected));
     StartReading();
-    m_bPortOpen = 1;
+    m_host.m_bPortOpen = 1;
 }
 
 void CMyCorvixDlg::ShowCommError(const CommErrorReport& report)

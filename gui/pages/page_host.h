@@ -3,16 +3,19 @@
 #include "protocol/register_map.h"
 #include "settings/exposure.h"
 
-#include <QString>
+#include <QtGlobal>
 #include <functional>
 
+class CCameraSession;
 class CUpgradeRun;
 class CWindowTimers;
 
-// What the pages use of the main dialog: the link's flags, its operations
-// and its timers. The main dialog is the one host; it hands itself to each
-// page it makes.
-class CPageHost {
+// What the pages share of the window: the camera session and its upgrade
+// run, the window's timers, the state of its link, and the few controls of
+// the window a page may change, which the window lends through hooks. The
+// window makes one and hands it to each page; a page reaches nothing else of
+// the window, and no other page.
+class CPageHost final {
 public:
     // The main dialog's timers, by their fixed numbers.
     static constexpr int kTimerNoReply = 202;        // 2000 ms after opening
@@ -20,42 +23,59 @@ public:
     static constexpr int kTimerSaveNoReply = 204;    // 2000 ms after a save
     static constexpr int kTimerReopen = 205;         // 12000 ms after a restart
 
-    // Writes and the read cycle are paced out on timers, in the order given.
-    virtual void ReadCycle() = 0;
-    virtual int WriteRegister(int value, int reg) = 0;
-    // The restart trigger; mode 1 also closes the port once it is out and
-    // reopens it 12 s later.
-    virtual int RestartDevice(int mode) = 0;
+    // What the window does on a page's behalf.
+    struct WindowHooks {
+        // The restart trigger; mode 1 also closes the port once it is out
+        // and reopens it 12 s later.
+        std::function<int(int mode)> restartDevice;
+        std::function<void(bool enable)> enablePortChoice;  // the port list 1007, locked while a run owns the port
+        std::function<void(bool enable)> enableLinkButtons; // save 1021 and the port's button 1016, while an image streams
+        std::function<ExposureChoice()> imageExposure;      // the image page's shutter, for a change of video format
+    };
+
+    CPageHost(CCameraSession& session, CUpgradeRun& upgrade, CWindowTimers& timers);
+    Q_DISABLE_COPY_MOVE(CPageHost)
+    void SetHooks(WindowHooks hooks) { m_hooks = std::move(hooks); }
+
+    // Writes and the read cycle are paced out on timers, in the order given;
+    // writes only while the port is open and the configuration read.
+    void ReadCycle();
+    int WriteRegister(int value, int reg);
+    int RestartDevice(int mode) { return m_hooks.restartDevice(mode); }
     // A pause before whatever is sent next (nothing while the port is closed).
-    virtual void PauseWrites(int ms) = 0;
+    void PauseWrites(int ms);
     // Runs `step` once everything handed over before it has left the line
     // (on a slow line, seconds after it was paced out).
-    virtual void AfterWrites(std::function<void()> step) = 0;
+    void AfterWrites(std::function<void()> step);
     // A save, a format change or other writes are still being paced out.
-    virtual bool WritesPending() const = 0;
-    virtual CWindowTimers& Timers() = 0;
+    bool WritesPending() const;
+    CWindowTimers& Timers() { return m_timers; }
     // The camera's registers as the last complete read cycle left them.
-    virtual const RegisterImage& Registers() const = 0;
-    // The image page's shutter choice and times, for a change of video format.
-    virtual ExposureChoice ImageExposure() const = 0;
+    const RegisterImage& Registers() const;
+    ExposureChoice ImageExposure() const { return m_hooks.imageExposure(); }
     // The session's upgrade run, which the upgrade page starts and shows.
-    virtual CUpgradeRun& Upgrade() = 0;
-    // The port list 1007, locked while an upgrade run owns the port.
-    virtual void EnablePortChoice(bool enable) = 0;
-    // Save 1021 and the port's button 1016, locked while an image streams.
-    virtual void EnableLinkButtons(bool enable) = 0;
-    // While an upgrade run lasts.
-    virtual bool UpgradeMode() const = 0;
+    CUpgradeRun& Upgrade() { return m_upgrade; }
+    bool UpgradeMode() const;
+    void EnablePortChoice(bool enable) { m_hooks.enablePortChoice(enable); }
+    void EnableLinkButtons(bool enable) { m_hooks.enableLinkButtons(enable); }
 
+    // The window's link, as the window keeps it.
+    bool PortOpen() const { return m_bPortOpen; }
+    bool ConfigRead() const { return m_bConfigRead; } // the last read came whole
+    bool ReplySeen() const { return m_bReplySeen; }   // a character came since the last read began
+    // Whether the pages may save or read: the port open, the configuration
+    // read, no upgrade running, and nothing of an earlier save or format
+    // change still waiting to go out.
+    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !UpgradeMode() && !WritesPending(); }
+
+private:
+    friend class CMyCorvixDlg; // the one window: it keeps the link's state
+
+    CCameraSession& m_session;
+    CUpgradeRun& m_upgrade;
+    CWindowTimers& m_timers;
+    WindowHooks m_hooks;
     int m_bPortOpen = 0;
     int m_bConfigRead = 0;
     int m_bReplySeen = 0;
-
-    // Whether the pages may save or read: the port open, the configuration
-    // read (or given up on), no upgrade running, and nothing of an earlier
-    // save or format change still waiting to go out.
-    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !UpgradeMode() && !WritesPending(); }
-
-protected:
-    ~CPageHost() = default;
 };

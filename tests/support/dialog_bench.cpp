@@ -73,10 +73,7 @@ bool DialogBench::OpenAndRead(const char* languageWrite)
 std::string DialogBench::ReceivedBeforeMarker()
 {
     const std::string marker = "w AB 0055\r\n";
-    const bool configRead = dialog->m_bConfigRead;
-    dialog->m_bConfigRead = 1; // the marker passes the write gate
-    dialog->WriteRegister(0xAB, 0x55);
-    dialog->m_bConfigRead = configRead;
+    dialog->Session().WriteRegister(0xAB, 0x55); // behind all that is queued, past the window's write gate
     WaitUntil([&] { return camera.Camera().Received().ends_with(marker); });
     const std::string received = camera.Camera().Received();
     return received.ends_with(marker) ? received.substr(0, received.size() - marker.size()) : received + "<no marker>";

@@ -218,6 +218,6 @@ void CDlgPara::showEvent(QShowEvent* event)
 {
     CTemplatePage::showEvent(event);
     // Its tab chosen (not the window coming back from an icon): read the camera again.
-    if (!event->spontaneous() && m_host.m_bPortOpen && !m_host.UpgradeMode())
+    if (!event->spontaneous() && m_host.PortOpen() && !m_host.UpgradeMode())
         m_host.ReadCycle();
 }

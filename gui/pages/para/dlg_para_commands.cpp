@@ -86,7 +86,7 @@ void CDlgPara::OnTrigger()
 
 void CDlgPara::OnSwitchTest()
 {
-    if (!m_host.m_bPortOpen || !m_host.m_bConfigRead) {
+    if (!m_host.PortOpen() || !m_host.ConfigRead()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }

@@ -175,7 +175,7 @@ bool CDlgUpdate::StartRun(std::vector<PackageEntry> entries)
 
 void CDlgUpdate::OnUpgrade()
 {
-    if (!m_host.m_bPortOpen) {
+    if (!m_host.PortOpen()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }

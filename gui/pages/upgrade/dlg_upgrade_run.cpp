@@ -23,7 +23,7 @@ CUpgradeRun::Events CDlgUpdate::RunEvents()
 {
     return {
         {
-            [this] { return m_host.m_bPortOpen && m_host.m_bConfigRead; },
+            [this] { return m_host.PortOpen() && m_host.ConfigRead(); },
             [this](int) { AppendLog(LoadString(Ids::LogRequest)); },
             [this](bool running) { m_host.EnableLinkButtons(!running); },
             [this](const QString& fileName) {
