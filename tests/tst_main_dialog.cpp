@@ -28,6 +28,27 @@ double ProcessCpuSeconds()
     return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
+// The cycle's first request: 300 ms on a 300-baud line.
+const std::string kFirstRequest = "r 001F \r\n";
+
+// Opens COM1 at 300 baud; returns once the first byte of the cycle's first
+// request has reached the camera, with the rest of it still on the line.
+bool OpenWithARequestOnASlowLine(DialogBench& bench)
+{
+    bench.dialog->OnSettingChange(1008, 0); // 300 baud, the port closed
+    bench.dialog->OnOpenClosePort();
+    return WaitUntil([&] { return !bench.camera.Camera().Received().empty(); });
+}
+
+// The bytes from `from` on that reached the camera after atNs, on the camera's clock.
+int StampedAfter(const std::vector<LineByte>& line, std::size_t from, std::size_t count, std::int64_t atNs)
+{
+    int after = 0;
+    for (std::size_t at = from; at < from + count && at < line.size(); ++at)
+        after += line[at].nAtNs > atNs ? 1 : 0;
+    return after;
+}
+
 } // namespace
 
 // The main window: serial settings, the port state, keys, the about box.
@@ -279,6 +300,119 @@ private slots:
         dialog.close();
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
         QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kStopExitCode);
+    }
+
+    // Closing, reopening, choosing a port or a rate used to wait on the GUI
+    // thread until what was still on the line had left it: at 300 baud a
+    // request froze the window for most of 300 ms.
+    void theWindowAnswersWhileTheLineDrains_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("close") << u"close"_s;
+        QTest::newRow("close and reopen") << u"reopen"_s;
+        QTest::newRow("another port for the same device") << u"port"_s;
+        QTest::newRow("another rate") << u"rate"_s;
+    }
+
+    void theWindowAnswersWhileTheLineDrains()
+    {
+        QFETCH(QString, action);
+        DialogBench bench;
+        bench.camera.WriteConfig(u"COM4=%1\n"_s.arg(bench.camera.Device()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(OpenWithARequestOnASlowLine(bench));
+        std::int64_t answeredNs = 0;
+        QTimer::singleShot(0, this, [&answeredNs] { answeredNs = SteadyNowNs(); });
+        if (action == u"close") {
+            dialog.OnOpenClosePort();
+        } else if (action == u"reopen") {
+            dialog.OnOpenClosePort();
+            dialog.OnOpenClosePort();
+        } else if (action == u"port") {
+            dialog.OnPortChange(3);
+        } else {
+            dialog.OnSettingChange(1008, 1); // 600 baud
+        }
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().size() >= kFirstRequest.size(); }));
+        QVERIFY(WaitUntil([&] { return answeredNs != 0; }));
+        const std::vector<LineByte> line = bench.camera.Camera().ReceivedLine();
+        QCOMPARE(bench.camera.Camera().Received().substr(0, kFirstRequest.size()), kFirstRequest);
+        // The window turned while the request was still going out...
+        const int later = StampedAfter(line, 0, kFirstRequest.size(), answeredNs);
+        QVERIFY2(later >= 2, qPrintable(u"%1 of the request's bytes reached the camera after the window answered"_s.arg(later)));
+        // ...and the request left whole at the rate it was sent at.
+        for (std::size_t at = 0; at < kFirstRequest.size(); ++at)
+            QCOMPARE(line[at].nRate, 300);
+        QVERIFY(bench.boxes.Boxes().isEmpty());
+    }
+
+    // Reopened at once, the same device is opened again only once the
+    // request of the closed session has left the line; the new session then
+    // reads as any other.
+    void aReopenAtOnceFollowsWhatWasStillOnTheLine()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(OpenWithARequestOnASlowLine(bench));
+        dialog.OnOpenClosePort();
+        dialog.OnOpenClosePort();
+        QVERIFY(dialog.m_bPortOpen);
+        QVERIFY(dialog.Port().IsOpen());
+        QVERIFY(dialog.Port().IsMonitorRunning());
+        QCOMPARE(Text(dialog, 1033), u"COM1,打开,300,N,8,1"_s);
+        // The old request whole, then the new cycle's first request, and its
+        // answer read: the second request follows.
+        const std::string expected = kFirstRequest + kFirstRequest + "r 0000 \r\n";
+        QVERIFY2(bench.camera.WaitReceived(expected, 10000), bench.camera.Camera().Received().c_str());
+        for (const LineByte& byte : bench.camera.Camera().ReceivedLine())
+            QCOMPARE(byte.nRate, 300);
+        QVERIFY(dialog.Port().IsMonitorRunning());
+        QVERIFY(bench.boxes.Boxes().isEmpty());
+    }
+
+    // The window may go while its port still sends what it was given and a
+    // reopening waits for it: what was on the line arrives whole, and the
+    // reopening never happens.
+    void theWindowGoesWhileItsLineDrains_data()
+    {
+        QTest::addColumn<bool>("reopened");
+        QTest::newRow("closed") << false;
+        QTest::newRow("closed and reopened") << true;
+    }
+
+    void theWindowGoesWhileItsLineDrains()
+    {
+        QFETCH(bool, reopened);
+        DialogBench bench;
+        QVERIFY(OpenWithARequestOnASlowLine(bench));
+        bench.dialog->OnOpenClosePort();
+        if (reopened)
+            bench.dialog->OnOpenClosePort();
+        bench.dialog.reset();
+        QCOMPARE(bench.camera.Camera().Received(), kFirstRequest);
+        QVERIFY(bench.boxes.Boxes().isEmpty());
+    }
+
+    // The device goes away while the closed session's request leaves the
+    // line and the reopening waits for it: the reopening finds nothing, says
+    // so once, and the window watches for the device as after any loss.
+    void theDeviceGoesWhileAReopeningWaits()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(OpenWithARequestOnASlowLine(bench));
+        dialog.OnOpenClosePort();
+        dialog.OnOpenClosePort();
+        QVERIFY(dialog.m_bPortOpen);
+        bench.camera.Camera().Vanish();
+        QVERIFY(WaitUntil([&] { return !dialog.m_bPortOpen; }));
+        QVERIFY(!dialog.Port().IsOpen());
+        QVERIFY(!dialog.Port().IsMonitorRunning());
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].caption, u"Application Error"_s);
+        QVERIFY2(bench.boxes.Boxes()[0].text.contains(u"No such file or directory"_s), qPrintable(bench.boxes.Boxes()[0].text));
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
     }
 
     void commandSixteenOpensTheAboutBox()
