@@ -34,8 +34,7 @@ std::vector<double> GapsOnASlowLine(DialogBench& bench, const std::function<void
     CMyCorvixDlg& dialog = *bench.dialog;
     std::vector<double> gaps;
     for (int round = 0; round < 3; ++round) {
-        if (!WaitUntil([&] { return !dialog.Port().IsOpen(); }, 5000))
-            return {};
+        dialog.Port().CloseAndWait(); // the last round's bytes are all out
         bench.camera.Camera().ClearCapture();
         dialog.OnOpenClosePort(); // opened: the cycle's first request goes out
         if (!WaitUntil([&] { return !bench.camera.Camera().Received().empty(); }, 5000))
