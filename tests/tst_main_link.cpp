@@ -189,8 +189,7 @@ private slots:
         QVERIFY(bench.camera.WaitReceived("w FF 0012\r\n"));
         dialog.m_bConfigRead = 0;
         QCOMPARE(dialog.WriteRegister(0x05, 0x12), 0);
-        QTest::qWait(100);
-        QCOMPARE(bench.camera.Camera().Received(), std::string("w FF 0012\r\n"));
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string("w FF 0012\r\n"));
     }
 
     // Groups of four before any cycle used to index the register list at -1.
@@ -262,7 +261,7 @@ private slots:
         QVERIFY(!dialog.GetDlgItem(1016)->isEnabled());
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerReopen), 12000);
         QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
-        QTest::qWait(300); // the camera is back
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Listening(); })); // the camera is back
 
         bench.camera.Camera().ClearCapture();
         dialog.OnTimer(CMyCorvixDlg::kTimerReopen);
