@@ -155,7 +155,7 @@ bool CSerialPort::DeviceClosing(const QString& device) const
 void CSerialPort::ForgetClosedRuns()
 {
     std::erase_if(m_runs, [](const auto& run) {
-        if (!run->bDeviceClosed || !run->thread->isFinished())
+        if (!run->bEnded || !run->thread->isFinished())
             return false;
         run->thread->wait(); // ended: returns at once
         return true;
@@ -258,8 +258,10 @@ void CSerialPort::Close()
 void CSerialPort::CloseAndWait()
 {
     Close();
-    for (const auto& run : m_runs)
+    for (const auto& run : m_runs) {
         run->thread->wait();
+        [[maybe_unused]] const bool ended = run->bEnded.load();
+    }
     m_runs.clear();
 }
 
@@ -410,8 +412,9 @@ int CSerialPort::MonitorThread(MonitorRun& run)
         drain.nLineFreeNs = m_nLineFreeNs;
         drain.nByteTimeNs = m_nByteTimeNs;
         drain.errors = m_errors;
+        // Taken, not shared: the next monitor may set its own while this one drains.
         drain.strHeldStep = std::exchange(m_strHeldStep, QString());
-        drain.strHeldText = m_strHeldText;
+        drain.strHeldText = std::exchange(m_strHeldText, QString());
         drain.nPortNumber = m_nPortNumber;
         m_hPort = nullptr;
         m_nMonitorExitCode = exitCode;
@@ -425,6 +428,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
     delete device;
     run.bDeviceClosed = true;
     PostCall(&m_ownerContext, [this] { OnDeviceClosed(); });
+    run.bEnded = true;
     return exitCode;
 }
 

@@ -169,6 +169,10 @@ private:
         QString strDevice;
         std::unique_ptr<QThread> thread;
         std::atomic<bool> bDeviceClosed{false};
+        // The thread's last write: read after QThread::wait(), it orders all
+        // the thread did before what the reader does next, also for tools
+        // that do not see inside QThread::wait().
+        std::atomic<bool> bEnded{false};
     };
     // What a stopped monitor still sends, and when the line is free of what it sent.
     struct Drain {
