@@ -417,6 +417,8 @@ int CSerialPort::MonitorThread(MonitorRun& run)
         drain.strHeldText = std::exchange(m_strHeldText, QString());
         drain.nPortNumber = m_nPortNumber;
         m_hPort = nullptr;
+        if (lost)
+            run.bDeviceClosed = true; // closed when it was found gone: a reopening need not wait
         m_nMonitorExitCode = exitCode;
         m_bMonitorRunning = 0;
         m_settledChanged.notify_all(); // nothing more will be written

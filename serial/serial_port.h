@@ -59,7 +59,8 @@ struct WriteTicket {
 // discarded only when the port is opened and when monitoring starts; those
 // not yet told when the owner stops or reopens the port are dropped.
 //
-// Nothing the owner asks waits for the line. A stopped monitor lets go of
+// Nothing the owner asks waits for the line, but CloseAndWait() and the
+// destructor, which wait for every close under way. A stopped monitor lets go of
 // the port at once and goes on alone: it sends what was handed over before
 // the stop, waits until that has left the line, and closes the device. An
 // Open of the same device meanwhile is carried out once that close has
@@ -132,6 +133,7 @@ public:
     enum class WriteState { Written, Pending, Dropped };
     WriteState WaitWritten(const WriteTicket& ticket, int timeoutMs);
 
+    // A device is open, or an opening waits for its device's earlier close.
     bool IsOpen() const;
     // The line of the running (or last) monitor returns the host's own
     // bytes; they are taken out before anything reaches the owner.
