@@ -104,7 +104,7 @@ void CCameraLink::Close()
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
     RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), 0);
     m_session.Sender().Cancel();
-    Port().Close();
+    Port().CloseAndWait(); // the command line waits until the device is closed
 }
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)

@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -74,79 +76,155 @@ CSerialPort::CSerialPort() = default;
 
 CSerialPort::~CSerialPort()
 {
-    StopMonitorAndWait();
-    std::lock_guard lock(m_mutex);
-    delete m_hPort;
+    CloseAndWait();
 }
 
 bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configured, int nBaud, char cParity,
                        int nDataBits, int nStopBits, quint32 dwEventMask)
 {
-    StopMonitorAndWait();
+    StopMonitor();
+    ForgetClosedRuns();
 
     m_pOwnerWnd = pOwner;
     m_nPortNumber = nPort;
     m_dwEventMask = dwEventMask;
     m_openError = PortOpenError{};
-
-    QString failedStep;
-    QString systemText;
+    const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits};
     {
         std::lock_guard lock(m_mutex);
         // Commands meant for the previous connection are not sent on this one.
         m_writeQueue.clear();
         NewWriteEpoch();
-        delete m_hPort;
+        delete m_hPort; // an unmonitored device lives on this thread
         m_hPort = nullptr;
-
-        auto device = std::make_unique<QSerialPort>();
-        // A link such as /dev/serial/by-id/... opens the device it points at,
-        // so the lock Qt takes is the device's own, whichever name another
-        // program used.
-        device->setPortName(DeviceBehind(configured));
-        if (!device->open(QIODevice::ReadWrite)) {
-            m_openError = PortOpenError{configured, device->errorString(), AccessDenied(configured)};
-            if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied)
-                m_openError.strSystemText = DeviceBusyText(); // locked or held exclusively by another program
-            return false;
-        }
-        RequestLowLatency(device->handle());
-
-        failedStep = ApplyLineSettings(*device, nBaud, cParity, nDataBits, nStopBits);
-        if (failedStep == u"BuildCommDCB()")
-            systemText = u"The parameter is incorrect. (%1)"_s.arg(LineDefinition(nBaud, cParity, nDataBits, nStopBits));
-        else if (!failedStep.isEmpty())
-            systemText = device->errorString();
-        device->clearError();
-        device->clear();
+        m_waitingOpen.reset();
         m_nByteTimeNs = ByteTimeNs(nBaud, cParity, nDataBits, nStopBits);
-        m_hPort = device.release();
+        // Opened before the earlier close has finished, the device would
+        // have its settings restored under this opening and its last bytes
+        // sent at this opening's rate.
+        if (DeviceClosing(opening.strDevice)) {
+            m_waitingOpen = opening;
+            return true;
+        }
     }
+    QString failedStep;
+    QString systemText;
+    if (!OpenDevice(opening, &failedStep, &systemText))
+        return false;
     // Reported outside the lock: the box runs a nested event loop.
     if (!failedStep.isEmpty())
         ReportCommError(failedStep, systemText);
     return true;
 }
 
+bool CSerialPort::OpenDevice(const Opening& opening, QString* failedStep, QString* systemText)
+{
+    std::lock_guard lock(m_mutex);
+    auto device = std::make_unique<QSerialPort>();
+    // A link such as /dev/serial/by-id/... opens the device it points at,
+    // so the lock Qt takes is the device's own, whichever name another
+    // program used.
+    device->setPortName(opening.strDevice);
+    if (!device->open(QIODevice::ReadWrite)) {
+        m_openError = PortOpenError{opening.strConfigured, device->errorString(), AccessDenied(opening.strConfigured)};
+        if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied)
+            m_openError.strSystemText = DeviceBusyText(); // locked or held exclusively by another program
+        return false;
+    }
+    RequestLowLatency(device->handle());
+
+    *failedStep = ApplyLineSettings(*device, opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits);
+    if (*failedStep == u"BuildCommDCB()")
+        *systemText = u"The parameter is incorrect. (%1)"_s.arg(
+            LineDefinition(opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits));
+    else if (!failedStep->isEmpty())
+        *systemText = device->errorString();
+    device->clearError();
+    device->clear();
+    m_hPort = device.release();
+    m_strDevice = opening.strDevice;
+    return true;
+}
+
+bool CSerialPort::DeviceClosing(const QString& device) const
+{
+    return std::any_of(m_runs.begin(), m_runs.end(),
+                       [&](const auto& run) { return !run->bDeviceClosed && run->strDevice == device; });
+}
+
+void CSerialPort::ForgetClosedRuns()
+{
+    std::erase_if(m_runs, [](const auto& run) {
+        if (!run->bEnded || !run->thread->isFinished())
+            return false;
+        run->thread->wait(); // ended: returns at once
+        return true;
+    });
+}
+
+void CSerialPort::OnDeviceClosed()
+{
+    ForgetClosedRuns();
+    Opening opening;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_waitingOpen || DeviceClosing(m_waitingOpen->strDevice))
+            return;
+        opening = *std::exchange(m_waitingOpen, std::nullopt);
+    }
+    QString failedStep;
+    QString systemText;
+    if (!OpenDevice(opening, &failedStep, &systemText)) {
+        // The device went while its earlier close ran: the owner hears of it
+        // as of any device that went away.
+        {
+            std::lock_guard lock(m_mutex);
+            m_bStartDeferred = false;
+            m_settledChanged.notify_all(); // what was handed over for it will never be sent
+        }
+        ReportCommError(u"CreateFile()"_s, m_openError.strSystemText, true);
+        SendToOwner(PortMessage::DeviceLost, 0);
+        return;
+    }
+    if (m_bStartDeferred.exchange(false))
+        StartMonitorNow();
+    if (!failedStep.isEmpty())
+        ReportCommError(failedStep, systemText);
+}
+
 bool CSerialPort::StartMonitor()
 {
-    if (m_bMonitorRunning)
+    if (m_bMonitorRunning || m_bStartDeferred)
         return false;
-    if (m_pMonitor)
-        StopMonitorAndWait(); // a monitor that ended by itself (device lost) may still be finishing
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_waitingOpen) {
+            m_bStopRequested = false;
+            m_bStartDeferred = true;
+            return true;
+        }
+    }
+    return StartMonitorNow();
+}
 
+bool CSerialPort::StartMonitorNow()
+{
+    ForgetClosedRuns();
     std::lock_guard lock(m_mutex);
-    if (!m_hPort)
+    if (!m_hPort || m_bMonitorRunning)
         return false;
+    auto run = std::make_unique<MonitorRun>();
+    run->strDevice = m_strDevice;
+    run->thread.reset(QThread::create([this, monitored = run.get()] { MonitorThread(*monitored); }));
     m_nMonitorExitCode = -1;
-    m_pMonitor.reset(QThread::create([this] { m_nMonitorExitCode = MonitorThread(); }));
     m_bStopRequested = false;
     m_nMonitorRun = ++m_nRun;
     m_nHeard = 0;
     m_nTold = 0;
     m_bMonitorRunning = 1;
-    m_hPort->moveToThread(m_pMonitor.get());
-    m_pMonitor->start();
+    m_hPort->moveToThread(run->thread.get());
+    run->thread->start();
+    m_runs.push_back(std::move(run));
     return true;
 }
 
@@ -155,6 +233,13 @@ void CSerialPort::SignalStop()
     std::lock_guard lock(m_mutex);
     ++m_nRun; // what the monitor has posted to the owner and not yet delivered is dropped
     m_bStopRequested = true;
+    m_bStartDeferred = false;
+    if (m_waitingOpen) {
+        // Never opened: what was handed over for it was never on its way.
+        m_waitingOpen.reset();
+        m_writeQueue.clear();
+        NewWriteEpoch();
+    }
     m_settledChanged.notify_all();
     if (m_pMonitorContext) {
         QEventLoop* loop = m_pMonitorLoop;
@@ -164,22 +249,29 @@ void CSerialPort::SignalStop()
 
 void CSerialPort::Close()
 {
-    StopMonitorAndWait();
+    StopMonitor();
     std::lock_guard lock(m_mutex);
     delete m_hPort; // an unmonitored device lives on this thread
     m_hPort = nullptr;
 }
 
-void CSerialPort::StopMonitorAndWait()
+void CSerialPort::CloseAndWait()
+{
+    Close();
+    for (const auto& run : m_runs) {
+        run->thread->wait();
+        [[maybe_unused]] const bool ended = run->bEnded.load();
+    }
+    m_runs.clear();
+}
+
+void CSerialPort::StopMonitor()
 {
     SignalStop();
-    if (m_pMonitor) {
-        m_pMonitor->wait();
-        // The exit code is the thread's last write; reading it orders everything
-        // the thread did before what this thread does next, also for tools that
-        // do not see inside QThread::wait().
-        [[maybe_unused]] const int exitCode = m_nMonitorExitCode.load();
-    }
+    // The monitor lets go as soon as its loop has seen the stop; the line's
+    // drain and the device's close follow on its own.
+    std::unique_lock lock(m_mutex);
+    m_monitorLetGo.wait(lock, [this] { return m_bMonitorRunning == 0; });
 }
 
 WriteTicket CSerialPort::QueueWrite(const char* text)
@@ -219,7 +311,7 @@ CSerialPort::WriteState CSerialPort::WaitWritten(const WriteTicket& ticket, int 
 {
     std::unique_lock lock(m_mutex);
     const auto state = [&] {
-        if (ticket.nEpoch != m_nWriteEpoch || m_bStopRequested || !m_bMonitorRunning)
+        if (ticket.nEpoch != m_nWriteEpoch || m_bStopRequested || (!m_bMonitorRunning && !m_bStartDeferred))
             return WriteState::Dropped;
         return m_nSettled >= ticket.nEnd ? WriteState::Written : WriteState::Pending;
     };
@@ -246,7 +338,7 @@ void CSerialPort::Settle(qint64 bytes)
 bool CSerialPort::IsOpen() const
 {
     std::lock_guard lock(m_mutex);
-    return m_hPort != nullptr;
+    return m_hPort != nullptr || m_waitingOpen.has_value();
 }
 
 int CSerialPort::MonitorExitCode() const
@@ -254,7 +346,7 @@ int CSerialPort::MonitorExitCode() const
     return m_nMonitorExitCode;
 }
 
-int CSerialPort::MonitorThread()
+int CSerialPort::MonitorThread(MonitorRun& run)
 {
     QSerialPort* device = nullptr;
     {
@@ -286,11 +378,11 @@ int CSerialPort::MonitorThread()
         });
         QObject::connect(device, &QSerialPort::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
-        bool run = false;
+        bool started = false;
         {
             std::lock_guard lock(m_mutex);
             if (!m_bStopRequested) {
-                run = true;
+                started = true;
                 m_pMonitorContext = &context;
                 m_pMonitorLoop = &loop;
                 m_bWritePosted = !m_writeQueue.empty();
@@ -298,7 +390,7 @@ int CSerialPort::MonitorThread()
                     PostCall(&context, [this] { ServiceWrite(); });
             }
         }
-        if (run)
+        if (started)
             exitCode = loop.exec();
         std::lock_guard lock(m_mutex);
         m_pMonitorContext = nullptr;
@@ -306,24 +398,74 @@ int CSerialPort::MonitorThread()
         m_bWritePosted = false;
         m_pHeldReport = nullptr;
     }
-    if (m_bDeviceLost) {
-        exitCode = kDeviceLostExitCode;
-    } else {
-        exitCode = kStopExitCode;
-        // Hand-overs made before the stop still reach the line, in order.
-        ServiceWrite();
-        WaitUntilSent();
-        if (!m_strHeldStep.isEmpty()) // the owner stopped before the report was due
-            qWarning("%s failed on COM%u: %s", qPrintable(m_strHeldStep), m_nPortNumber, qPrintable(m_strHeldText));
-    }
+    const bool lost = m_bDeviceLost;
+    exitCode = lost ? kDeviceLostExitCode : kStopExitCode;
 
-    std::lock_guard lock(m_mutex);
+    // Let go of the port: what is left to do needs only what is taken here,
+    // and the owner may open the port again meanwhile.
+    Drain drain;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!lost) // hand-overs made before the stop still reach the line, in order
+            drain.writes.swap(m_writeQueue);
+        drain.clock = m_clock;
+        drain.nLineFreeNs = m_nLineFreeNs;
+        drain.nByteTimeNs = m_nByteTimeNs;
+        drain.errors = m_errors;
+        // Taken, not shared: the next monitor may set its own while this one drains.
+        drain.strHeldStep = std::exchange(m_strHeldStep, QString());
+        drain.strHeldText = std::exchange(m_strHeldText, QString());
+        drain.nPortNumber = m_nPortNumber;
+        m_hPort = nullptr;
+        if (lost)
+            run.bDeviceClosed = true; // closed when it was found gone: a reopening need not wait
+        m_nMonitorExitCode = exitCode;
+        m_bMonitorRunning = 0;
+        m_settledChanged.notify_all(); // nothing more will be written
+        m_monitorLetGo.notify_all();
+    }
+    if (!lost)
+        SendAndClose(device, drain);
     device->close();
     delete device;
-    m_hPort = nullptr;
-    m_bMonitorRunning = 0;
-    m_settledChanged.notify_all(); // nothing more will be written
+    run.bDeviceClosed = true;
+    PostCall(&m_ownerContext, [this] { OnDeviceClosed(); });
+    run.bEnded = true;
     return exitCode;
+}
+
+void CSerialPort::SendAndClose(QSerialPort* device, Drain& drain)
+{
+    for (const QueuedWrite& block : drain.writes) {
+        if (block.bytes.isEmpty())
+            continue;
+        if (device->write(block.bytes) == block.bytes.size()) {
+            drain.nLineFreeNs = std::max(drain.clock.nsecsElapsed(), drain.nLineFreeNs)
+                + block.bytes.size() * drain.nByteTimeNs;
+            continue;
+        }
+        if (drain.strHeldStep.isEmpty()) {
+            drain.strHeldStep = CCommErrors::StepName(QSerialPort::WriteError);
+            drain.strHeldText = DeviceErrorText(device->handle(), device->errorString());
+        }
+        device->clearError();
+        if (drain.errors.OnError(QSerialPort::WriteError) == CCommErrors::Verdict::DeviceLost)
+            break;
+    }
+    // Until the driver has taken it all, then until it has sent it and the
+    // last character is off the line: closing restores the line settings
+    // from before the open.
+    QElapsedTimer waited;
+    waited.start();
+    const auto left = [&] { return std::max<qint64>(0, kDrainOnStopMs - waited.elapsed()); };
+    while (device->bytesToWrite() > 0 && left() > 0 && device->waitForBytesWritten(int(left()))) {
+    }
+    while (left() > 0
+           && (PendingOutputBytes(device->handle()) > 0 || drain.clock.nsecsElapsed() < drain.nLineFreeNs))
+        QThread::msleep(1);
+    if (!drain.strHeldStep.isEmpty()) // the owner stopped before the report was due
+        qWarning("%s failed on COM%u: %s", qPrintable(drain.strHeldStep), drain.nPortNumber,
+                 qPrintable(drain.strHeldText));
 }
 
 void CSerialPort::OnCommEvent()
@@ -399,18 +541,6 @@ void CSerialPort::WhenOnLine(std::function<void()> onLine)
                        [this, onLine = std::move(onLine)] { ToOwner(onLine); });
 }
 
-void CSerialPort::WaitUntilSent()
-{
-    QElapsedTimer waited;
-    waited.start();
-    const auto left = [&] { return std::max<qint64>(0, kDrainOnStopMs - waited.elapsed()); };
-    while (m_hPort->bytesToWrite() > 0 && left() > 0 && m_hPort->waitForBytesWritten(int(left()))) {
-    }
-    // Then until the driver has sent it and the last character is off the line.
-    while (left() > 0 && (PendingOutputBytes(m_hPort->handle()) > 0 || m_clock.nsecsElapsed() < m_nLineFreeNs))
-        QThread::msleep(1);
-}
-
 void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
 {
     if (m_bDeviceLost)
@@ -437,7 +567,7 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
         m_pHeldReport->stop();
     const QString step = m_strHeldStep.isEmpty() ? CCommErrors::StepName(error) : std::exchange(m_strHeldStep, QString());
     m_hPort->close();
-    ReportCommError(step, systemText);
+    ReportCommError(step, systemText, true);
     ToOwner([this] { SendToOwner(PortMessage::DeviceLost, 0); });
     std::lock_guard lock(m_mutex);
     if (m_pMonitorLoop)
@@ -471,9 +601,9 @@ void CSerialPort::ToOwner(std::function<void()> fn)
     });
 }
 
-void CSerialPort::ReportCommError(const QString& step, const QString& systemText)
+void CSerialPort::ReportCommError(const QString& step, const QString& systemText, bool deviceLost)
 {
-    const CommErrorReport report{step, systemText, m_nPortNumber, m_bDeviceLost};
+    const CommErrorReport report{step, systemText, m_nPortNumber, deviceLost};
     const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : WarnCommError;
     if (QThread::currentThread() == m_ownerContext.thread())
         reporter(report); // Open's own report, on the owner's thread

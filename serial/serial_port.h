@@ -14,6 +14,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <vector>
 
 class QEventLoop;
 class QThread;
@@ -56,6 +58,14 @@ struct WriteTicket {
 // whole and in order however fast they follow one another. Received bytes are
 // discarded only when the port is opened and when monitoring starts; those
 // not yet told when the owner stops or reopens the port are dropped.
+//
+// Nothing the owner asks waits for the line, but CloseAndWait() and the
+// destructor, which wait for every close under way. A stopped monitor lets go of
+// the port at once and goes on alone: it sends what was handed over before
+// the stop, waits until that has left the line, and closes the device. An
+// Open of the same device meanwhile is carried out once that close has
+// finished, on the owner's thread; until then the port counts as open, and
+// what is handed over waits for it.
 class CSerialPort final {
 public:
     static constexpr int kStopExitCode = 100;
@@ -72,6 +82,10 @@ public:
     // the device refuses goes to the reporter and still gives true. The open
     // device is nobody's to watch until the owner calls StartMonitor() or
     // Close(), which it does at once.
+    // While an earlier close of the same device still drains, the device is
+    // opened once that close has finished and true is returned now; a device
+    // that cannot be opened then is reported as lost (the reporter, then
+    // PortMessage::DeviceLost), and a setting it refuses goes to the reporter.
     bool Open(QObject* pOwner, unsigned nPort, const QString& device, int nBaud, char cParity, int nDataBits,
               int nStopBits, quint32 dwEventMask);
     const PortOpenError& OpenError() const { return m_openError; }
@@ -80,17 +94,23 @@ public:
     void SetErrorReporter(CommErrorReporter reporter) { m_errorReporter = std::move(reporter); }
 
     // Starts the monitor thread on the opened port (the owner's step after a
-    // successful Open). False when nothing is open or a monitor already runs.
+    // successful Open); on a port still waiting for its device, once the
+    // device is open. False when nothing is open or a monitor already runs.
     bool StartMonitor();
 
     // Asks the monitor to end; it sends what was handed over, waits until
-    // that has left the line, and closes the device itself. Safe from any
-    // thread and at any time, also from inside a notification handler.
+    // that has left the line, and closes the device itself. An opening that
+    // still waits for its device is given up, with what was handed over for
+    // it. Safe from any thread and at any time, also from inside a
+    // notification handler.
     void SignalStop();
 
-    // Ends monitoring and closes the device; returns once it is closed. On
-    // the owner's thread only.
+    // Ends monitoring and lets the monitor close the device; returns at once,
+    // with the port closed as far as the owner goes. On the owner's thread only.
     void Close();
+    // Close(), then waits until every device this port had open is closed,
+    // what was handed over having left the line. On the owner's thread only.
+    void CloseAndWait();
 
     // Hands text (without its terminating zero) or raw bytes to the monitor
     // thread. Returns at once. Blocks longer than the write buffer are split.
@@ -113,6 +133,7 @@ public:
     enum class WriteState { Written, Pending, Dropped };
     WriteState WaitWritten(const WriteTicket& ticket, int timeoutMs);
 
+    // A device is open, or an opening waits for its device's earlier close.
     bool IsOpen() const;
     // The line of the running (or last) monitor returns the host's own
     // bytes; they are taken out before anything reaches the owner.
@@ -120,7 +141,8 @@ public:
     // Bytes the monitor has heard that the owner has not been told yet: the
     // owner's thread is behind. On the owner's thread.
     bool OwnerBehind() const { return m_nTold < m_nHeard; }
-    bool IsMonitorRunning() const { return m_bMonitorRunning != 0; }
+    // Also while monitoring waits for the device to be opened.
+    bool IsMonitorRunning() const { return m_bMonitorRunning != 0 || m_bStartDeferred; }
     // Exit code of the last monitor thread, -1 while it runs or before the first.
     int MonitorExitCode() const;
     unsigned PortNumber() const { return m_nPortNumber; }
@@ -128,40 +150,85 @@ public:
     // for a rate it refused). On the owner's thread.
     qint64 CharacterTimeNs() const { return m_nByteTimeNs; }
 
-    // The thread function; runs on the monitor thread and returns its exit code.
-    int MonitorThread();
-
 private:
-    void StopMonitorAndWait();
-    void NewWriteEpoch(); // with m_mutex held
-    void Settle(qint64 bytes);
-    void OnCommEvent();
-    void ServiceWrite();
-    void WhenOnLine(std::function<void()> onLine);
-    void WaitUntilSent();
-    void OnDeviceError(QSerialPort::SerialPortError error);
-    void ReportHeldError();
-    // Runs fn on the owner's thread unless the port is stopped or reopened first.
-    void ToOwner(std::function<void()> fn);
-    void SendToOwner(int message, unsigned wParam);
-    void ReportCommError(const QString& step, const QString& systemText);
-
-    static constexpr int m_nWriteBufSize = 512;
-
-    // The one lock: the device pointer, the write queue and its counters, and
-    // the monitor's wake-up points. m_settledChanged waits on it.
-    mutable std::mutex m_mutex;
-    QSerialPort* m_hPort = nullptr; // lives on the monitor thread while monitored
-    std::unique_ptr<QThread> m_pMonitor; // runs MonitorThread()
-    std::atomic<int> m_nMonitorExitCode{-1}; // its result; -1 while it runs or before the first
-    std::atomic<int> m_bMonitorRunning{0};
-    PortOpenError m_openError;
-
     struct QueuedWrite {
         QByteArray bytes;
         std::function<void()> onLine; // on the last block of a hand-over
         bool bDecideEcho = false;     // no bytes: the echo is decided again from here
     };
+    // The line settings of an Open.
+    struct Opening {
+        QString strConfigured; // as the owner named the device
+        QString strDevice;     // the device it leads to
+        int nBaud = 0;
+        char cParity = 'N';
+        int nDataBits = 8;
+        int nStopBits = 1;
+    };
+    // One monitor thread: it watches the device while monitoring lasts, then,
+    // let go of the port, closes the device (MonitorThread).
+    struct MonitorRun {
+        QString strDevice;
+        std::unique_ptr<QThread> thread;
+        std::atomic<bool> bDeviceClosed{false};
+        // The thread's last write: read after QThread::wait(), it orders all
+        // the thread did before what the reader does next, also for tools
+        // that do not see inside QThread::wait().
+        std::atomic<bool> bEnded{false};
+    };
+    // What a stopped monitor still sends, and when the line is free of what it sent.
+    struct Drain {
+        std::deque<QueuedWrite> writes;
+        QElapsedTimer clock;
+        qint64 nLineFreeNs = 0; // on `clock`
+        qint64 nByteTimeNs = 0;
+        CCommErrors errors;
+        QString strHeldStep; // an error not yet reported, for the log
+        QString strHeldText;
+        unsigned nPortNumber = 0;
+    };
+
+    // The thread function; runs on the monitor thread and returns its exit code.
+    int MonitorThread(MonitorRun& run);
+    // Stops the monitor and waits until it has let go of the port (not for its close).
+    void StopMonitor();
+    // Opens the device now; false when it cannot be opened (m_openError says why).
+    bool OpenDevice(const Opening& opening, QString* failedStep, QString* systemText);
+    bool StartMonitorNow();
+    // A monitor has closed its device: an opening that waited for it is carried out.
+    void OnDeviceClosed();
+    bool DeviceClosing(const QString& device) const; // owner's thread
+    void ForgetClosedRuns();                          // owner's thread
+    static void SendAndClose(QSerialPort* device, Drain& drain);
+    void NewWriteEpoch(); // with m_mutex held
+    void Settle(qint64 bytes);
+    void OnCommEvent();
+    void ServiceWrite();
+    void WhenOnLine(std::function<void()> onLine);
+    void OnDeviceError(QSerialPort::SerialPortError error);
+    void ReportHeldError();
+    // Runs fn on the owner's thread unless the port is stopped or reopened first.
+    void ToOwner(std::function<void()> fn);
+    void SendToOwner(int message, unsigned wParam);
+    void ReportCommError(const QString& step, const QString& systemText, bool deviceLost = false);
+
+    static constexpr int m_nWriteBufSize = 512;
+
+    // The one lock: the device pointer, the write queue and its counters, the
+    // opening that waits for its device, and the monitor's wake-up points.
+    // m_settledChanged waits on it.
+    mutable std::mutex m_mutex;
+    QSerialPort* m_hPort = nullptr; // lives on the monitor thread while monitored
+    QString m_strDevice;            // the device m_hPort opened (owner's thread)
+    std::optional<Opening> m_waitingOpen; // opened once the device's earlier close has finished
+    std::atomic<bool> m_bStartDeferred{false}; // StartMonitor() asked for while m_waitingOpen waits
+    // Monitor threads not yet ended, the running one last (owner's thread).
+    std::vector<std::unique_ptr<MonitorRun>> m_runs;
+    std::atomic<int> m_nMonitorExitCode{-1}; // its result; -1 while it runs or before the first
+    std::atomic<int> m_bMonitorRunning{0};   // until the monitor has let go of the port
+    std::condition_variable m_monitorLetGo;
+    PortOpenError m_openError;
+
     void Enqueue(QueuedWrite write); // with m_mutex held
     std::deque<QueuedWrite> m_writeQueue;
     quint64 m_nWriteEpoch = 1;

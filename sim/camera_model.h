@@ -78,6 +78,8 @@ public:
     std::uint8_t Register(int address) const;
     void SetRegister(int address, std::uint8_t value);
     int RestartCount() const { return m_nRestarts; }
+    // Hears what arrives at nowMs: not still booting after a restart.
+    bool Hears(std::int64_t nowMs) const { return nowMs >= m_nSilentUntilMs; }
     bool InUpgrade() const { return m_state != State::Normal; }
     const std::vector<ReceivedImage>& Images() const { return m_images; }
 

@@ -283,6 +283,12 @@ int PtyCamera::RestartCount() const
     return m_model.RestartCount();
 }
 
+bool PtyCamera::Listening() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_model.Hears(NowNs() / 1'000'000);
+}
+
 void PtyCamera::SetFlood(bool on)
 {
     m_bFlood = on;

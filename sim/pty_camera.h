@@ -49,6 +49,8 @@ public:
     std::uint8_t Register(int address) const;
     void SetRegister(int address, std::uint8_t value);
     int RestartCount() const;
+    // Hears what reaches it from now on: back from its last restart.
+    bool Listening() const;
 
     // Sends a steady stream of 'x' at the line rate while on.
     void SetFlood(bool on);

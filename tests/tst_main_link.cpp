@@ -266,7 +266,7 @@ private slots:
         QVERIFY(!dialog.GetDlgItem(1016)->isEnabled());
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerReopen), 12000);
         QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
-        QTest::qWait(300); // the camera is back
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Listening(); })); // the camera is back
 
         bench.camera.Camera().ClearCapture();
         dialog.OnTimer(CMyCorvixDlg::kTimerReopen);

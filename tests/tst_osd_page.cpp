@@ -90,7 +90,7 @@ private slots:
         QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
         QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
-        QTest::qWait(300); // the camera is back from its restart
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Listening(); })); // back from its restart
 
         bench.camera.Camera().ClearCapture();
         dialog.OnTimer(CMyCorvixDlg::kTimerReopen);

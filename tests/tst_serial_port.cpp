@@ -9,12 +9,29 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <QThread>
+#include <chrono>
+#include <memory>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
 constexpr quint32 kDialogMask = CommEvent::RxChar | CommEvent::RxFlag;
+
+std::int64_t SteadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The bytes from `from` on that reached the camera after atNs, on the camera's clock.
+int StampedAfter(const std::vector<LineByte>& line, std::size_t from, std::size_t count, std::int64_t atNs)
+{
+    int after = 0;
+    for (std::size_t at = from; at < from + count && at < line.size(); ++at)
+        after += line[at].nAtNs > atNs ? 1 : 0;
+    return after;
+}
 
 bool OpenCom(CSerialPort& port, PortOwner& owner, unsigned number = 1, int baud = 115200)
 {
@@ -140,7 +157,8 @@ private slots:
         QVERIFY(bench.OpenMonitored());
         port.QueueWrite("r 0000 \r\n");
         port.QueueWrite("r 0001 \r\n");
-        QTest::qWait(3); // the first reply is on its way while the writes go on
+        // The first reply is on its way while the writes go on.
+        QVERIFY(WaitUntil([&] { return !fixture.Camera().Sent().empty(); }));
         port.QueueWrite("w 05 0012\r\n");
         QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n13\r\n"));
     }
@@ -230,7 +248,10 @@ private slots:
             fixture.Camera().Vanish();
         }
         QTRY_VERIFY(!port.IsMonitorRunning());
-        QTest::qWait(300);
+        // The monitor has let go: all it posted is ahead of this in the owner's queue.
+        bool caughtUp = false;
+        QMetaObject::invokeMethod(&owner, [&caughtUp] { caughtUp = true; }, Qt::QueuedConnection);
+        QVERIFY(WaitUntil([&] { return caughtUp; }));
         QCOMPARE(owner.reports.size(), 1);
         // The cause as the OS words it, not "Unknown error".
         QCOMPARE(owner.reports.front().strStep, u"ReadFile()"_s);
@@ -342,6 +363,175 @@ private slots:
         // 22 characters of 10 bit times at 300 baud: 21 character times from the first to the last.
         QVERIFY(line.back().nAtNs - line.front().nAtNs >= 21 * (10'000'000'000LL / 300));
         QTRY_VERIFY(!port.IsMonitorRunning());
+    }
+
+    // A reopen of the same device used to wait for the old monitor until
+    // what it was given had left the line: 367 ms for 11 bytes at 300 baud.
+    // Now it returns at once, and the device is opened again once the old
+    // bytes are out at the old rate.
+    void aReopenReturnsAtOnceAndFollowsTheOldClose()
+    {
+        PortBench bench;
+        auto& [fixture, owner, port] = bench;
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        QTRY_COMPARE(fixture.Camera().LineRate(), 300);
+        const std::string restart = "w 00 FFFF\r\n";
+        port.QueueWrite(restart.c_str());
+        QVERIFY(WaitUntil([&] { return !fixture.Camera().Received().empty(); }));
+        QVERIFY(OpenCom(port, owner, 1, 9600));
+        const std::int64_t returnedNs = SteadyNs();
+        QCOMPARE(port.MonitorExitCode(), CSerialPort::kStopExitCode);
+        QVERIFY(port.IsOpen());
+        QVERIFY(port.StartMonitor());
+        QVERIFY(port.IsMonitorRunning());
+        QVERIFY(!port.StartMonitor()); // once
+        port.QueueWrite("r 0001 \r\n");
+        QVERIFY(fixture.WaitReceived(restart + "r 0001 \r\n"));
+        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("13\r\n"));
+        const std::vector<LineByte> line = fixture.Camera().ReceivedLine();
+        for (std::size_t at = 0; at < line.size(); ++at)
+            QCOMPARE(line[at].nRate, at < restart.size() ? 300 : 9600);
+        const int later = StampedAfter(line, 0, restart.size(), returnedNs);
+        QVERIFY2(later >= 2, qPrintable(u"%1 of the old bytes reached the camera after Open returned"_s.arg(later)));
+        QVERIFY(owner.reports.isEmpty());
+    }
+
+    // Stopped, or closed, while a reopening waits for the old close: the
+    // reopening is given up, with what was handed over for it.
+    void aReopeningThatWaitsCanBeGivenUp_data()
+    {
+        QTest::addColumn<bool>("close");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("closed") << true;
+    }
+
+    void aReopeningThatWaitsCanBeGivenUp()
+    {
+        QFETCH(bool, close);
+        PortBench bench;
+        auto& [fixture, owner, port] = bench;
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        QTRY_COMPARE(fixture.Camera().LineRate(), 300);
+        const std::string restart = "w 00 FFFF\r\n";
+        port.QueueWrite(restart.c_str());
+        QVERIFY(WaitUntil([&] { return !fixture.Camera().Received().empty(); }));
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        const WriteTicket ticket = port.QueueWrite("r 0001 \r\n");
+        if (close)
+            port.Close();
+        else
+            port.SignalStop();
+        QVERIFY(!port.IsOpen());
+        QVERIFY(!port.IsMonitorRunning());
+        QCOMPARE(port.WaitWritten(ticket, 0), CSerialPort::WriteState::Dropped);
+        // A later opening of its own proves the old close is over.
+        QVERIFY(WaitUntil([&] { return fixture.Camera().Received() == restart; }));
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        port.QueueWrite("r 0000 \r\n");
+        QVERIFY(fixture.WaitReceived(restart + "r 0000 \r\n"));
+        QTRY_COMPARE(owner.ReceivedBytes(), QByteArray("12\r\n"));
+        QVERIFY(owner.reports.isEmpty());
+    }
+
+    // The device goes while the old close drains and a reopening waits for
+    // it: the reopening finds nothing and says so once, as a lost device.
+    void aDeviceThatGoesWhileAReopeningWaitsIsLost()
+    {
+        PortBench bench;
+        auto& [fixture, owner, port] = bench;
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        QTRY_COMPARE(fixture.Camera().LineRate(), 300);
+        port.QueueWrite("w 00 FFFF\r\n");
+        QVERIFY(WaitUntil([&] { return !fixture.Camera().Received().empty(); }));
+        QVERIFY(OpenCom(port, owner, 1, 300));
+        QVERIFY(port.StartMonitor());
+        fixture.Camera().Vanish();
+        QVERIFY(WaitUntil([&] { return !owner.messages.isEmpty(); }));
+        QCOMPARE(owner.messages.last().message, PortMessage::DeviceLost);
+        QCOMPARE(owner.reports.size(), 1);
+        QCOMPARE(owner.reports.front().strStep, u"CreateFile()"_s);
+        QCOMPARE(owner.reports.front().strSystemText, u"No such file or directory"_s);
+        QVERIFY(owner.reports.front().bDeviceLost);
+        QVERIFY(!port.IsOpen());
+        QVERIFY(!port.IsMonitorRunning());
+        QVERIFY(!port.StartMonitor());
+    }
+
+    // A port may go while its line drains and a reopening waits: what was
+    // handed over still leaves whole, at its rate, and nothing is opened.
+    void aPortGoesWhileItsLineDrains_data()
+    {
+        QTest::addColumn<bool>("reopened");
+        QTest::newRow("stopped") << false;
+        QTest::newRow("stopped and reopened") << true;
+    }
+
+    void aPortGoesWhileItsLineDrains()
+    {
+        QFETCH(bool, reopened);
+        CameraFixture fixture;
+        PortOwner owner;
+        auto port = std::make_unique<CSerialPort>();
+        QVERIFY(OpenCom(*port, owner, 1, 300));
+        QVERIFY(port->StartMonitor());
+        QTRY_COMPARE(fixture.Camera().LineRate(), 300);
+        const std::string restart = "w 00 FFFF\r\n";
+        port->QueueWrite(restart.c_str());
+        QVERIFY(WaitUntil([&] { return !fixture.Camera().Received().empty(); }));
+        if (reopened) {
+            QVERIFY(OpenCom(*port, owner, 1, 9600));
+            QVERIFY(port->StartMonitor());
+            port->QueueWrite("r 0001 \r\n");
+        } else {
+            port->SignalStop();
+        }
+        port.reset();
+        QVERIFY(fixture.WaitReceived(restart));
+        for (const LineByte& byte : fixture.Camera().ReceivedLine())
+            QCOMPARE(byte.nRate, 300);
+        QVERIFY(owner.reports.isEmpty());
+    }
+
+    // Stop, reopen, close and unplug in quick succession on a slow line with
+    // writes pending: nothing hangs, commands never mix on the line, and
+    // only the loss is told.
+    void stopReopenAndUnplugAtAnyMomentNeverHang()
+    {
+        CameraFixture fixture;
+        PortOwner owner;
+        CSerialPort port;
+        const std::string command = "w 01 0012\r\n";
+        for (int round = 0; round < 40; ++round) {
+            const bool opened = OpenCom(port, owner, 1, round % 2 ? 300 : 1200);
+            QVERIFY(opened || round >= 30);
+            if (round % 3 != 2)
+                port.StartMonitor();
+            port.QueueWrite(command.c_str());
+            if (round % 4 == 0)
+                QCoreApplication::processEvents();
+            if (round % 5 == 0)
+                port.SignalStop();
+            else if (round % 5 == 1)
+                port.Close();
+            if (round == 29) {
+                // Unplugged once the line has carried a command.
+                QVERIFY(WaitUntil([&] { return fixture.Camera().Received().size() >= command.size(); }));
+                fixture.Camera().Vanish();
+            }
+        }
+        port.CloseAndWait();
+        QVERIFY(fixture.Camera().Vanished());
+        // Commands one after another, the last one perhaps cut by the unplug.
+        const std::string line = fixture.Camera().Received();
+        for (std::size_t at = 0; at < line.size(); ++at)
+            QVERIFY2(line[at] == command[at % command.size()], line.c_str());
+        for (const CommErrorReport& report : owner.reports)
+            QVERIFY(report.bDeviceLost);
     }
 
     void stopAndReopenUnderFloodNeverHangs()
