@@ -97,33 +97,6 @@ void CMyCorvixDlg::OnInitDialog()
     connect(qobject_cast<QPushButton*>(GetDlgItem(1021)), &QPushButton::clicked, this, &CMyCorvixDlg::OnSave);
 }
 
-QComboBox* CMyCorvixDlg::List(int id) const
-{
-    return m_controls.Item<QComboBox>(id);
-}
-
-void CMyCorvixDlg::ShowPortDevices()
-{
-    // COM1..COM5 stay the names on screen; the tooltips say which device each
-    // one opens, as config.ini maps it.
-    QComboBox* ports = List(1007);
-    for (int i = 0; i < kListedComPorts; ++i)
-        ports->setItemData(i, ResolvePortName(static_cast<unsigned>(PortForIndex(i))), Qt::ToolTipRole);
-    const QString device = Device();
-    ports->setToolTip(device);
-    GetDlgItem(1033)->setToolTip(device);
-}
-
-void CMyCorvixDlg::ShowPortIcon(bool open)
-{
-    m_controls.Item<QLabel>(1017)->setPixmap(open ? m_hIconOpen : m_hIconClosed);
-}
-
-void CMyCorvixDlg::SetStatus(const QString& text)
-{
-    m_controls.Item<QLabel>(1033)->setText(text);
-}
-
 void CMyCorvixDlg::ShowTransientLabel(const QString& text)
 {
     m_controls.Item<QLabel>(1072)->setText(text);

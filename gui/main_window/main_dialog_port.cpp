@@ -10,6 +10,7 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -221,4 +222,31 @@ void CMyCorvixDlg::ShowCommError(const CommErrorReport& report)
                              .arg(report.strStep, report.strSystemText)
                              .arg(report.nPortNumber);
     MessageBox(text, u"Application Error"_s, MessageIcon::Stop);
+}
+
+QComboBox* CMyCorvixDlg::List(int id) const
+{
+    return m_controls.Item<QComboBox>(id);
+}
+
+void CMyCorvixDlg::ShowPortDevices()
+{
+    // COM1..COM5 stay the names on screen; the tooltips say which device each
+    // one opens, as config.ini maps it.
+    QComboBox* ports = List(1007);
+    for (const ComPort& com : ComPorts())
+        ports->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
+    const QString device = Device();
+    ports->setToolTip(device);
+    GetDlgItem(1033)->setToolTip(device);
+}
+
+void CMyCorvixDlg::ShowPortIcon(bool open)
+{
+    m_controls.Item<QLabel>(1017)->setPixmap(open ? m_hIconOpen : m_hIconClosed);
+}
+
+void CMyCorvixDlg::SetStatus(const QString& text)
+{
+    m_controls.Item<QLabel>(1033)->setText(text);
 }

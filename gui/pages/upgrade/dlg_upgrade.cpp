@@ -1,103 +1,45 @@
+// The upgrade page: the package, its check and the run started in a folder
+// of its own, what the session's run tells, in the log and boxes, and every
+// way a run ends; after it, the versions the reopened camera reports.
 #include "pages/upgrade/dlg_upgrade.h"
 
 #include "config/file_contents.h"
+#include "config/printable_text.h"
+#include "config/program_dir.h"
 #include "dialogs/file_dialog.h"
 #include "dialogs/message_box.h"
-#include "config/program_dir.h"
-#include "pages/page_host.h"
-#include "protocol/checksum.h"
 #include "firmware/image_files.h"
 #include "firmware/package_reader.h"
+#include "pages/page_host.h"
+#include "pages/upgrade/camera_reports.h"
+#include "protocol/checksum.h"
 #include "resources/resource_module.h"
 #include "resources/string_ids.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QDateTime>
 #include <QLineEdit>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 #include <QStandardPaths>
 #include <QTextEdit>
-#include <QTime>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int kLogLimit = 20000;
 constexpr qsizetype kShortestPackagePath = 10;
 constexpr qsizetype kImageNameTail = 10; // of the path, in the image's length line
 
 } // namespace
 
-CDlgUpdate::CDlgUpdate(CPageHost& host, QWidget* parent) : CTemplatePage(Ids::DialogUpdate, parent), m_host(host)
+CDlgUpdate::CDlgUpdate(CPageHost& host, QWidget* parent)
+    : CTemplatePage(Ids::DialogUpdate, parent), m_host(host), m_log(Item<QTextEdit>(1057))
 {
     Item<QProgressBar>(1056)->setRange(0, 100);
     connect(Item<QPushButton>(1054), &QPushButton::clicked, this, &CDlgUpdate::OnBrowse);
     connect(Item<QPushButton>(1058), &QPushButton::clicked, this, &CDlgUpdate::OnUpgrade);
     connect(Item<QPushButton>(1063), &QPushButton::clicked, this, &CDlgUpdate::OnClear);
     connect(Item<QPushButton>(1073), &QPushButton::clicked, this, &CDlgUpdate::OnRestart);
-    auto* log = Item<QTextEdit>(1057);
-    log->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(log, &QTextEdit::customContextMenuRequested, this, [this, log](const QPoint& at) {
-        QMenu* menu = log->createStandardContextMenu(at);
-        menu->addSeparator();
-        menu->addAction(LoadString(Ids::SaveLogMenu), this, &CDlgUpdate::OnSaveLog);
-        menu->exec(log->viewport()->mapToGlobal(at));
-        delete menu;
-    });
-}
-
-void CDlgUpdate::AppendLog(const QString& text)
-{
-    ShowInLog(text);
-    Keep(text);
-}
-
-void CDlgUpdate::Keep(const QString& text)
-{
-    QString error;
-    if (m_keptLog.Append(text, QDateTime::currentDateTime(), &error)) {
-        m_bKeptLogFailing = false;
-    } else if (!std::exchange(m_bKeptLogFailing, true)) {
-        ShowInLog(LoadString(Ids::LogNotKept) + error + u'\n');
-    }
-}
-
-void CDlgUpdate::OnSaveLog()
-{
-    const QString path = GetSaveFileName(u"upgrade-log.txt"_s, u"Text (*.txt);;All File(*.*)"_s);
-    if (path.isEmpty())
-        return;
-    QFile file(path);
-    const QByteArray text = Item<QTextEdit>(1057)->toPlainText().toUtf8();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
-        MessageBox(path + u": "_s + file.errorString(), LoadString(Ids::MessageCaption));
-}
-
-void CDlgUpdate::ShowInLog(const QString& text)
-{
-    auto* log = Item<QTextEdit>(1057);
-    if (log->document()->characterCount() - 1 > kLogLimit)
-        log->clear();
-
-    const QTime now = QTime::currentTime();
-    const QString stamp = u"%1:%2:%3  "_s.arg(now.hour(), 2, 10, QChar(u'0')).arg(now.minute(), 2, 10, QChar(u'0')).arg(now.second(), 2, 10, QChar(u'0'));
-    QTextCharFormat format;
-    format.setFontWeight(QFont::Normal);
-    format.setFontPointSize(9.8);
-    QTextCursor cursor(log->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(stamp + text, format);
-    log->verticalScrollBar()->setValue(log->verticalScrollBar()->maximum());
-}
-
-void CDlgUpdate::OnClear()
-{
-    Item<QTextEdit>(1057)->clear();
 }
 
 void CDlgUpdate::OnBrowse()
@@ -129,6 +71,54 @@ void CDlgUpdate::EndRun()
     if (!m_strRunDir.isEmpty())
         DeleteTree(std::exchange(m_strRunDir, QString()));
 }
+
+FirmwareVersions CDlgUpdate::CameraVersions() const
+{
+    return VersionsOfCamera(m_host.Registers().data());
+}
+
+void CDlgUpdate::OnCameraRead(bool afterOpening)
+{
+    if (!afterOpening || !std::exchange(m_bVerifyPending, false))
+        return;
+    const FirmwareVersions camera = CameraVersions();
+    AppendLog(LoadString(Ids::LogVersionsNow).arg(camera.strSoftware, camera.strHardware));
+    const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, camera);
+    if (mismatches.empty()) {
+        AppendLog(LoadString(Ids::LogVersionsMatch));
+        return;
+    }
+    QStringList what;
+    for (const VersionMismatch& mismatch : mismatches)
+        what.append(LoadString(mismatch.bSoftware ? Ids::SoftwareDiffers : Ids::HardwareDiffers)
+                        .arg(mismatch.strReported, mismatch.strExpected));
+    AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(u'；')));
+}
+
+void CDlgUpdate::OnReplugged()
+{
+    if (std::exchange(m_bVerifyPending, false))
+        AppendLog(LoadString(Ids::LogReplugNotVerified));
+}
+
+void CDlgUpdate::OnRestart()
+{
+    m_host.RestartDevice(1);
+}
+
+void CDlgUpdate::SetProgress(int percent)
+{
+    Item<QProgressBar>(1056)->setValue(percent);
+}
+
+void CDlgUpdate::EnableButtons(bool enable, bool includingRestart)
+{
+    GetDlgItem(1058)->setEnabled(enable);
+    GetDlgItem(1054)->setEnabled(enable);
+    if (includingRestart)
+        GetDlgItem(1073)->setEnabled(enable);
+}
+
 
 std::optional<PackageContents> CDlgUpdate::CheckedPackage()
 {
@@ -197,49 +187,102 @@ void CDlgUpdate::OnUpgrade()
     StartRun(std::move(contents->entries));
 }
 
-FirmwareVersions CDlgUpdate::CameraVersions() const
+CUpgradeRun::Events CDlgUpdate::RunEvents()
 {
-    return VersionsOfCamera(m_host.Registers().data());
+    return {
+        {
+            [this] { return m_host.PortOpen() && m_host.ConfigRead(); },
+            [this](int) { AppendLog(LoadString(Ids::LogRequest)); },
+            [this](bool running) { m_host.EnableLinkButtons(!running); },
+            [this](const QString& fileName) {
+                AppendLog(LoadString(Ids::LogUpgradeStart));
+                AppendLog(LoadString(Ids::LogTransferring) + PrintableName(fileName) + u'\n');
+            },
+            [this](int percent) { SetProgress(percent); },
+            [this](const TransferReport& report) {
+                AppendLog(LoadString(Ids::LogTransferDone));
+                AppendLog(LoadString(Ids::LogTransferRate)
+                              .arg(report.nBytes)
+                              .arg(double(report.nElapsedMs) / 1000.0, 0, 'f', 2)
+                              .arg(TransferRate(report)));
+                SetProgress(99);
+            },
+            [this] {
+                // Stored but not yet done: a camera that never finishes can still be restarted.
+                AppendLog(LoadString(Ids::DeviceReceived) + u'\n');
+                GetDlgItem(1073)->setEnabled(true);
+            },
+            {},
+        },
+        [this](const RunImage& image) { OnImageExamined(image); },
+        [this](const RunImage& image) { OnImageTriggered(image); },
+        {},
+        [this](const CUpgradeRun::Result& result) { OnRunFinished(result); },
+        {},
+    };
 }
 
-void CDlgUpdate::OnCameraRead(bool afterOpening)
+void CDlgUpdate::OnImageExamined(const RunImage& image)
 {
-    if (!afterOpening || !std::exchange(m_bVerifyPending, false))
-        return;
+    const QString separator = QString(54, u'-') + u'\n';
+    AppendLog(separator);
+    AppendLog(separator);
+    AppendLog(PrintableName(image.strPath.right(kImageNameTail)) + u' ' + LoadString(Ids::LogFileLength)
+              + u" %1 bytes .\n"_s.arg(image.bytes.size()));
+    AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(image.nChecksum, 0, 16));
+}
+
+void CDlgUpdate::OnImageTriggered(const RunImage& image)
+{
     const FirmwareVersions camera = CameraVersions();
-    AppendLog(LoadString(Ids::LogVersionsNow).arg(camera.strSoftware, camera.strHardware));
-    const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, camera);
-    if (mismatches.empty()) {
-        AppendLog(LoadString(Ids::LogVersionsMatch));
+    m_log.Keep(LoadString(Ids::LogKeptImage)
+             .arg(m_strPackagePath, PrintableName(QFileInfo(image.strPath).fileName()),
+                  QString::number(image.nChecksum, 16), camera.strSoftware, camera.strHardware));
+    EnableButtons(false);
+    AppendLog(LoadString(Ids::LogTrigger));
+    m_host.EnablePortChoice(false);
+}
+
+void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
+{
+    using End = CUpgradeRun::End;
+    switch (result.end) {
+    case End::Done:
+        EndRun();
+        MessageFromTable(Ids::UpgradeSucceeded);
+        m_bVerifyPending = !m_packageVersions.IsEmpty();
+        SetProgress(0);
+        AppendLog(LoadString(Ids::UpgradeSucceeded));
+        EnableButtons(true);
+        m_host.EnablePortChoice(true);
+        return;
+    case End::Reported:
+        AppendLog(LoadString(Ids::LogCameraReport).arg(result.strDetail));
+        if (const int textId = ReportStringId(result.strDetail.toStdString()))
+            MessageFromTable(textId);
+        SetProgress(0);
+        LeaveUpgrade(QString(), false); // restart stays locked, as after unanswered requests
+        return;
+    case End::Unanswered: LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); return;
+    case End::NotReady: LeaveUpgrade(LoadString(Ids::PortNotReady) + u'\n'); return;
+    case End::ImageUnreadable: LeaveUpgrade(LoadString(Ids::LogImageUnreadable) + result.strDetail + u'\n'); return;
+    case End::PortGone: LeaveUpgrade(LoadString(Ids::LogPortClosed)); return;
+    case End::Silent:
+    case End::NotFlashed: // the window waits for 'D' as long as it takes
+    case End::NotBack:    // nor does it restart the camera itself
+    case End::NotVerified:
+        SetProgress(0);
+        LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
         return;
     }
-    QStringList what;
-    for (const VersionMismatch& mismatch : mismatches)
-        what.append(LoadString(mismatch.bSoftware ? Ids::SoftwareDiffers : Ids::HardwareDiffers)
-                        .arg(mismatch.strReported, mismatch.strExpected));
-    AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(u'；')));
 }
 
-void CDlgUpdate::OnReplugged()
+void CDlgUpdate::LeaveUpgrade(const QString& logLine, bool restartUsable)
 {
-    if (std::exchange(m_bVerifyPending, false))
-        AppendLog(LoadString(Ids::LogReplugNotVerified));
-}
-
-void CDlgUpdate::OnRestart()
-{
-    m_host.RestartDevice(1);
-}
-
-void CDlgUpdate::SetProgress(int percent)
-{
-    Item<QProgressBar>(1056)->setValue(percent);
-}
-
-void CDlgUpdate::EnableButtons(bool enable, bool includingRestart)
-{
-    GetDlgItem(1058)->setEnabled(enable);
-    GetDlgItem(1054)->setEnabled(enable);
-    if (includingRestart)
-        GetDlgItem(1073)->setEnabled(enable);
+    m_host.Upgrade().Stop(false);
+    EndRun();
+    if (!logLine.isEmpty())
+        AppendLog(logLine);
+    EnableButtons(true, restartUsable);
+    m_host.EnablePortChoice(true);
 }

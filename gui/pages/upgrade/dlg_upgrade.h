@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/kept_log.h"
+#include "pages/upgrade/upgrade_log.h"
 #include "firmware/package_reader.h"
 #include "firmware/version_check.h"
 #include "upgrade_run.h"
@@ -21,16 +21,16 @@ public:
     // Adds one line to the log, behind the local time as "hh:mm:ss  ".
     // The text carries its own line end. Beyond 20 000 characters the log
     // starts afresh. Every line is kept in the user's upgrade log file too.
-    void AppendLog(const QString& text);
+    void AppendLog(const QString& text) { m_log.Append(text); }
     // Where the log is kept: UpgradeLogPath() unless a test says otherwise.
-    void KeepLogIn(const QString& path) { m_keptLog = CKeptLog(path); }
+    void KeepLogIn(const QString& path) { m_log.KeepIn(path); }
     // The log's text into a file of the user's choice (its context menu).
-    void OnSaveLog();
+    void OnSaveLog() { m_log.Save(); }
 
     // Handlers, by control.
     void OnBrowse();  // 1054: choose a package, show its length and checksum
     void OnUpgrade(); // 1058: check the package whole and start the session's upgrade run with it
-    void OnClear();   // 1063: empty the log
+    void OnClear() { m_log.Clear(); } // 1063: empty the log
     void OnRestart(); // 1073: restart the camera
 
     // The first complete read after the port was opened: once a run has
@@ -58,23 +58,18 @@ private:
     bool StartRun(std::vector<PackageEntry> entries);
     // The run is over: its folder of images goes.
     void EndRun();
-    // What the run tells, in the log and boxes (dlg_upgrade_run.cpp).
+    // What the run tells, in the log and boxes.
     CUpgradeRun::Events RunEvents();
     void OnImageExamined(const RunImage& image);
     void OnImageTriggered(const RunImage& image);
     void OnRunFinished(const CUpgradeRun::Result& result);
     FirmwareVersions CameraVersions() const;
 
-    void ShowInLog(const QString& text);
-    // Into the kept file only; a file that cannot be written costs one line
-    // on screen until it can be written again.
-    void Keep(const QString& text);
 
     CPageHost& m_host;
     QString m_strPackagePath;
     QString m_strRunDir; // this run's images; empty between runs
     FirmwareVersions m_packageVersions;  // of the package being sent
     bool m_bVerifyPending = false;      // a run succeeded; the camera was not read since it reopened
-    CKeptLog m_keptLog{UpgradeLogPath()};
-    bool m_bKeptLogFailing = false;
+    CUpgradeLog m_log;
 };
