@@ -2,9 +2,9 @@
 // 256 KiB image, the restart and verification, and a settings file, at
 // 115200 baud) and prints the time for 8 against 8 times the time for one,
 // and the program's CPU time per camera.
-#include "camera_fixture.h"
-#include "cli_run.h"
-#include "package_writer.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/cli_run.h"
+#include "tests/support/package_writer.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -4,10 +4,10 @@
 // 23 requests and answers (13 bytes each, 10 bit times a byte); on a clean
 // line and on one that echoes every request back (its echo travels while the
 // request does, so the floor is the same).
-#include "main_window/main_dialog.h"
-#include "resources/resource_module.h"
-#include "camera_fixture.h"
-#include "message_box_recorder.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/resources/resource_module.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/message_box_recorder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 // did not turn during a save, during a change of video format, and during a
 // close, a reopen, a port change and a rate change made while a request is
 // still on a 300-baud line.
-#include "main_window/main_dialog.h"
-#include "dialog_bench.h"
+#include "gui/main_window/main_dialog.h"
+#include "tests/support/dialog_bench.h"
 
 #include <QApplication>
 #include <QComboBox>

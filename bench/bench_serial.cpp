@@ -3,11 +3,11 @@
 //  - the round trip of one read command (9 bytes out, 4 bytes back);
 //  - the throughput of back-to-back 100-byte hand-overs, unpaced and with the
 //    10 ms pause the upgrade transfer makes after each block.
-#include "config/com_ports.h"
-#include "port_message.h"
-#include "serial_port.h"
-#include "camera_fixture.h"
-#include "port_owner.h"
+#include "core/config/com_ports.h"
+#include "serial/port_message.h"
+#include "serial/serial_port.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/port_owner.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

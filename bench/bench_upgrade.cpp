@@ -3,9 +3,9 @@
 // log reports, and the rate on the line from the first image byte to the
 // last, beside the ceiling of the pacing (100 bytes per 10 ms) and of the
 // line (11 520 bytes per second).
-#include "main_window/main_dialog.h"
-#include "dialog_bench.h"
-#include "package_writer.h"
+#include "gui/main_window/main_dialog.h"
+#include "tests/support/dialog_bench.h"
+#include "tests/support/package_writer.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
-#include "camera_link.h"
+#include "cli/camera_link.h"
 
-#include "config/com_ports.h"
-#include "port_message.h"
-#include "protocol/link_protocol.h"
-#include "firmware/package_reader.h"
+#include "core/config/com_ports.h"
+#include "serial/port_message.h"
+#include "core/protocol/link_protocol.h"
+#include "core/firmware/package_reader.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

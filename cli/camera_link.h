@@ -1,8 +1,8 @@
 #pragma once
 
-#include "camera_session.h"
-#include "upgrade_run.h"
-#include "settings/image_settings.h"
+#include "session/camera_session.h"
+#include "session/upgrade_run.h"
+#include "core/settings/image_settings.h"
 
 #include <QDeadlineTimer>
 #include <QString>

@@ -1,17 +1,17 @@
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
-#include "camera_link.h"
-#include "config/file_contents.h"
-#include "config/ini_file.h"
-#include "config/program_dir.h"
-#include "protocol/link_protocol.h"
-#include "protocol/register_map.h"
-#include "settings/settings_file.h"
-#include "settings_apply.h"
+#include "cli/camera_link.h"
+#include "core/config/file_contents.h"
+#include "core/config/ini_file.h"
+#include "core/config/program_dir.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "core/settings/settings_file.h"
+#include "cli/settings_apply.h"
 
 #include <QJsonDocument>
-#include "config/com_ports.h"
-#include "system_ports.h"
+#include "core/config/com_ports.h"
+#include "serial/system_ports.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
 #include <QTextStream>
 #include <functional>

@@ -1,6 +1,6 @@
 // orvane-cli: one command per camera, for scripts and production lines.
-#include "camera_link.h"
-#include "cli_commands.h"
+#include "cli/camera_link.h"
+#include "cli/cli_commands.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

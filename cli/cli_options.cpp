@@ -1,6 +1,6 @@
-#include "cli_options.h"
+#include "cli/cli_options.h"
 
-#include "line_settings.h"
+#include "serial/line_settings.h"
 
 #include <algorithm>
 

@@ -1,8 +1,8 @@
-#include "cli_upgrade_run.h"
+#include "cli/cli_upgrade_run.h"
 
-#include "camera_link.h"
-#include "config/printable_text.h"
-#include "protocol/upgrade_protocol.h"
+#include "cli/camera_link.h"
+#include "core/config/printable_text.h"
+#include "core/protocol/upgrade_protocol.h"
 
 #include <QElapsedTimer>
 #include <optional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "upgrade_run.h"
+#include "session/upgrade_run.h"
 
 #include <QString>
 #include <functional>

@@ -1,6 +1,6 @@
-#include "provision_board.h"
+#include "cli/provision_board.h"
 
-#include "provision_report.h"
+#include "cli/provision_report.h"
 
 using namespace Qt::StringLiterals;
 

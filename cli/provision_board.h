@@ -1,7 +1,7 @@
 #pragma once
 
-#include "cli_commands.h"
-#include "provision_camera.h"
+#include "cli/cli_commands.h"
+#include "cli/provision_camera.h"
 
 #include <QStringList>
 #include <vector>

@@ -1,9 +1,9 @@
-#include "provision_camera.h"
+#include "cli/provision_camera.h"
 
-#include "camera_link.h"
-#include "config/printable_text.h"
-#include "upgrade_images.h"
-#include "cli_upgrade_run.h"
+#include "cli/camera_link.h"
+#include "core/config/printable_text.h"
+#include "cli/upgrade_images.h"
+#include "cli/cli_upgrade_run.h"
 
 #include <QElapsedTimer>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "firmware/package_reader.h"
-#include "firmware/version_check.h"
-#include "settings_apply.h"
+#include "core/firmware/package_reader.h"
+#include "core/firmware/version_check.h"
+#include "cli/settings_apply.h"
 
 #include <QDateTime>
 #include <QString>

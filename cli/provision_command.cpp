@@ -1,15 +1,15 @@
 // orvane-cli provision: every camera at once, each on a thread of its own.
-#include "camera_link.h"
-#include "cli_commands.h"
-#include "config/append_file.h"
-#include "post_call.h"
-#include "provision_board.h"
-#include "provision_camera.h"
-#include "provision_ports.h"
-#include "provision_report.h"
-#include "settings/settings_file.h"
-#include "system_ports.h"
-#include "upgrade_images.h"
+#include "cli/camera_link.h"
+#include "cli/cli_commands.h"
+#include "core/config/append_file.h"
+#include "serial/post_call.h"
+#include "cli/provision_board.h"
+#include "cli/provision_camera.h"
+#include "cli/provision_ports.h"
+#include "cli/provision_report.h"
+#include "core/settings/settings_file.h"
+#include "serial/system_ports.h"
+#include "cli/upgrade_images.h"
 
 #include <QEventLoop>
 #include <QThread>

@@ -1,7 +1,7 @@
-#include "provision_ports.h"
+#include "cli/provision_ports.h"
 
-#include "camera_link.h"
-#include "config/com_ports.h"
+#include "cli/camera_link.h"
+#include "core/config/com_ports.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli_commands.h"
+#include "cli/cli_commands.h"
 
 #include <QByteArray>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "provision_report.h"
+#include "cli/provision_report.h"
 
 #include <QJsonArray>
 #include <cmath>

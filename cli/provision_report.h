@@ -1,6 +1,6 @@
 #pragma once
 
-#include "provision_camera.h"
+#include "cli/provision_camera.h"
 
 #include <QByteArray>
 #include <QString>

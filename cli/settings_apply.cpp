@@ -1,9 +1,9 @@
-#include "settings_apply.h"
+#include "cli/settings_apply.h"
 
-#include "camera_link.h"
-#include "protocol/link_protocol.h"
-#include "protocol/register_map.h"
-#include "settings/settings_file.h"
+#include "cli/camera_link.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "core/settings/settings_file.h"
 
 CameraSettings SettingsOfCamera(const CCameraLink& link)
 {

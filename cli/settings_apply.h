@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/settings_file.h"
+#include "core/settings/settings_file.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
 // orvane-cli upgrade: the package's images, one by one, with progress.
-#include "camera_link.h"
-#include "cli_commands.h"
-#include "config/printable_text.h"
-#include "upgrade_images.h"
-#include "cli_upgrade_run.h"
+#include "cli/camera_link.h"
+#include "cli/cli_commands.h"
+#include "core/config/printable_text.h"
+#include "cli/upgrade_images.h"
+#include "cli/cli_upgrade_run.h"
 
 using namespace Qt::StringLiterals;
 

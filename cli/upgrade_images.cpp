@@ -1,6 +1,6 @@
-#include "upgrade_images.h"
+#include "cli/upgrade_images.h"
 
-#include "config/printable_text.h"
+#include "core/config/printable_text.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "cli_commands.h"
-#include "firmware/image_choice.h"
-#include "firmware/package_reader.h"
+#include "cli/cli_commands.h"
+#include "core/firmware/image_choice.h"
+#include "core/firmware/package_reader.h"
 
 #include <optional>
 

@@ -2,8 +2,8 @@
 // whatever the archive holds, reading must neither crash nor read or write
 // out of bounds, and a package it accepts must respect the limits, hold
 // plain names only, none twice, and at least one image.
-#include "firmware/image_files.h"
-#include "firmware/package_reader.h"
+#include "core/firmware/image_files.h"
+#include "core/firmware/package_reader.h"
 
 #include <QSet>
 

@@ -2,7 +2,7 @@
 // settings: whatever the text, reading must neither crash nor convert a
 // number out of range, and a file it accepts must give settings that are
 // written out and read back unchanged.
-#include "settings/settings_file.h"
+#include "core/settings/settings_file.h"
 
 #include <QJsonDocument>
 

@@ -1,4 +1,4 @@
-#include "comm_errors.h"
+#include "serial/comm_errors.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,4 +1,4 @@
-#include "device_os.h"
+#include "serial/device_os.h"
 
 #include <cerrno>
 #include <cstring>

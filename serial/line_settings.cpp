@@ -1,4 +1,4 @@
-#include "line_settings.h"
+#include "serial/line_settings.h"
 
 using namespace Qt::StringLiterals;
 

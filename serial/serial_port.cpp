@@ -1,10 +1,10 @@
-#include "serial_port.h"
+#include "serial/serial_port.h"
 
-#include "config/com_ports.h"
-#include "device_os.h"
-#include "line_settings.h"
-#include "post_call.h"
-#include "port_message.h"
+#include "core/config/com_ports.h"
+#include "serial/device_os.h"
+#include "serial/line_settings.h"
+#include "serial/post_call.h"
+#include "serial/port_message.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "comm_errors.h"
-#include "protocol/local_echo.h"
+#include "serial/comm_errors.h"
+#include "core/protocol/local_echo.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

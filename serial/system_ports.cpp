@@ -1,6 +1,6 @@
-#include "system_ports.h"
+#include "serial/system_ports.h"
 
-#include "config/com_ports.h"
+#include "core/config/com_ports.h"
 
 #include <QSerialPortInfo>
 

@@ -1,7 +1,7 @@
-#include "camera_session.h"
+#include "session/camera_session.h"
 
-#include "port_message.h"
-#include "protocol/link_protocol.h"
+#include "serial/port_message.h"
+#include "core/protocol/link_protocol.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "paced_sender.h"
-#include "protocol/read_cycle.h"
-#include "protocol/register_map.h"
-#include "read_failure.h"
-#include "serial_port.h"
+#include "session/paced_sender.h"
+#include "core/protocol/read_cycle.h"
+#include "core/protocol/register_map.h"
+#include "session/read_failure.h"
+#include "serial/serial_port.h"
 
 #include <QElapsedTimer>
 #include <QObject>

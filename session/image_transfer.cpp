@@ -1,11 +1,11 @@
-#include "image_transfer.h"
+#include "session/image_transfer.h"
 
-#include "config/file_contents.h"
-#include "firmware/package_reader.h"
-#include "protocol/checksum.h"
-#include "protocol/upgrade_protocol.h"
-#include "post_call.h"
-#include "serial_port.h"
+#include "core/config/file_contents.h"
+#include "core/firmware/package_reader.h"
+#include "core/protocol/checksum.h"
+#include "core/protocol/upgrade_protocol.h"
+#include "serial/post_call.h"
+#include "serial/serial_port.h"
 
 #include <chrono>
 

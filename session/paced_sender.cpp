@@ -1,4 +1,4 @@
-#include "paced_sender.h"
+#include "session/paced_sender.h"
 
 CPacedSender::CPacedSender(SendFn send) : m_send(std::move(send))
 {

@@ -1,7 +1,7 @@
-#include "upgrade_exchange.h"
+#include "session/upgrade_exchange.h"
 
-#include "camera_session.h"
-#include "window_timers.h"
+#include "session/camera_session.h"
+#include "session/window_timers.h"
 
 CUpgradeExchange::CUpgradeExchange(CCameraSession& session, CWindowTimers& timers, Events events)
     : m_session(session),

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "image_transfer.h"
-#include "protocol/upgrade_protocol.h"
+#include "session/image_transfer.h"
+#include "core/protocol/upgrade_protocol.h"
 
 #include <QString>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "upgrade_run.h"
+#include "session/upgrade_run.h"
 
-#include "camera_session.h"
-#include "config/file_contents.h"
-#include "config/printable_text.h"
-#include "protocol/checksum.h"
-#include "protocol/link_protocol.h"
+#include "session/camera_session.h"
+#include "core/config/file_contents.h"
+#include "core/config/printable_text.h"
+#include "core/protocol/checksum.h"
+#include "core/protocol/link_protocol.h"
 
 #include <QFile>
 

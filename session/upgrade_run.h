@@ -1,11 +1,11 @@
 #pragma once
 
-#include "firmware/image_choice.h"
-#include "firmware/image_files.h"
-#include "firmware/version_check.h"
-#include "read_failure.h"
-#include "upgrade_exchange.h"
-#include "window_timers.h"
+#include "core/firmware/image_choice.h"
+#include "core/firmware/image_files.h"
+#include "core/firmware/version_check.h"
+#include "session/read_failure.h"
+#include "session/upgrade_exchange.h"
+#include "session/window_timers.h"
 
 #include <QElapsedTimer>
 #include <QTimer>

@@ -1,4 +1,4 @@
-#include "window_timers.h"
+#include "session/window_timers.h"
 
 #include <QTimer>
 

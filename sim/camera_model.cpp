@@ -1,6 +1,6 @@
-#include "camera_model.h"
+#include "sim/camera_model.h"
 
-#include "protocol/checksum.h"
+#include "core/protocol/checksum.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // orvane-camsim: the simulated camera on a pseudo-terminal.
-#include "camsim_options.h"
-#include "pty_camera.h"
+#include "sim/camsim_options.h"
+#include "sim/pty_camera.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "camsim_options.h"
+#include "sim/camsim_options.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "camera_model.h"
-#include "pty_camera.h"
+#include "sim/camera_model.h"
+#include "sim/pty_camera.h"
 
 #include <string>
 #include <utility>

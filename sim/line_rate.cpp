@@ -1,4 +1,4 @@
-#include "line_rate.h"
+#include "sim/line_rate.h"
 
 // termios2 carries the rate as a number; <asm/termbits.h> clashes with
 // <termios.h>, so this reading lives alone in its own file.

@@ -1,6 +1,6 @@
-#include "pty_camera.h"
+#include "sim/pty_camera.h"
 
-#include "line_rate.h"
+#include "sim/line_rate.h"
 
 #include <cerrno>
 #include <chrono>

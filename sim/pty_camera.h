@@ -1,6 +1,6 @@
 #pragma once
 
-#include "camera_model.h"
+#include "sim/camera_model.h"
 
 #include <atomic>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #   gui     -> gui, session, serial, core
 #   cli     -> cli, session, serial, core
 #   sim, fuzz -> their own folder, core
-# A quoted include is found beside the file or under a layer's folder.
+# A quoted include names a header by its path from the project's root.
 # -DROOT=<source dir> -DWIDGETS_DIR=<QtWidgets headers> -DSERIALPORT_DIR=<QtSerialPort headers>
 cmake_minimum_required(VERSION 3.25)
 set(layers core serial session gui cli sim fuzz)
@@ -23,22 +23,19 @@ set(violations "")
 foreach(layer IN LISTS layers)
   file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${layer}/*.h ${ROOT}/${layer}/*.cpp)
   foreach(source IN LISTS sources)
-    get_filename_component(folder ${ROOT}/${source} DIRECTORY)
     file(STRINGS ${ROOT}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
     foreach(line IN LISTS includes)
       string(REGEX MATCH "[<\"]([^>\"]+)[>\"]" found "${line}")
       set(header ${CMAKE_MATCH_1})
       if(line MATCHES "\"")
+        # Every project header is included by its path from the root: its
+        # first folder is its layer.
         set(target_layer "")
-        if(EXISTS ${folder}/${header})
-          set(target_layer ${layer})
-        else()
-          foreach(candidate IN LISTS layers)
-            if(EXISTS ${ROOT}/${candidate}/${header})
-              set(target_layer ${candidate})
-              break()
-            endif()
-          endforeach()
+        if(EXISTS ${ROOT}/${header})
+          string(REGEX MATCH "^[^/]+" first "${header}")
+          if(first IN_LIST layers)
+            set(target_layer ${first})
+          endif()
         endif()
         if(target_layer STREQUAL "" AND NOT header MATCHES "\\.moc$")
           list(APPEND violations "${source}: \"${header}\" is in no layer")

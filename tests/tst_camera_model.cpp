@@ -1,6 +1,6 @@
-#include "protocol/checksum.h"
-#include "camera_model.h"
-#include "camsim_options.h"
+#include "core/protocol/checksum.h"
+#include "sim/camera_model.h"
+#include "sim/camsim_options.h"
 
 #include <QTest>
 

@@ -1,13 +1,13 @@
 // The camera session and its upgrade run on their own, with no window and no
 // command line: the simulated camera on a pseudo-terminal at the other end.
-#include "camera_session.h"
-#include "camera_fixture.h"
-#include "port_message.h"
-#include "protocol/checksum.h"
-#include "protocol/link_protocol.h"
-#include "protocol/register_map.h"
-#include "protocol/upgrade_protocol.h"
-#include "upgrade_run.h"
+#include "session/camera_session.h"
+#include "tests/support/camera_fixture.h"
+#include "serial/port_message.h"
+#include "core/protocol/checksum.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "core/protocol/upgrade_protocol.h"
+#include "session/upgrade_run.h"
 
 #include <QTest>
 #include <optional>

@@ -1,8 +1,8 @@
 // orvane-cli as a technician runs it, against the simulated camera on a
 // pseudo-terminal.
-#include "camera_fixture.h"
-#include "cli_run.h"
-#include "package_writer.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/cli_run.h"
+#include "tests/support/package_writer.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,8 +1,8 @@
-#include "protocol/register_map.h"
-#include "settings/exposure.h"
-#include "settings/image_settings.h"
-#include "pages/para/save_checks.h"
-#include "resources/string_ids.h"
+#include "core/protocol/register_map.h"
+#include "core/settings/exposure.h"
+#include "core/settings/image_settings.h"
+#include "gui/pages/para/save_checks.h"
+#include "gui/resources/string_ids.h"
 
 #include <QTest>
 #include <array>

@@ -1,6 +1,6 @@
-#include "config/ini_file.h"
-#include "config/kept_log.h"
-#include "config/program_dir.h"
+#include "core/config/ini_file.h"
+#include "core/config/kept_log.h"
+#include "core/config/program_dir.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "protocol/link_protocol.h"
-#include "protocol/local_echo.h"
-#include "protocol/register_map.h"
-#include "protocol/read_cycle.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/local_echo.h"
+#include "core/protocol/register_map.h"
+#include "core/protocol/read_cycle.h"
 
 #include <QTest>
 #include <cstring>

@@ -1,8 +1,8 @@
-#include "main_window/main_dialog.h"
-#include "main_window/serial_settings.h"
-#include "config/com_ports.h"
-#include "system_ports.h"
-#include "dialog_bench.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/main_window/serial_settings.h"
+#include "core/config/com_ports.h"
+#include "serial/system_ports.h"
+#include "tests/support/dialog_bench.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,9 +1,9 @@
-#include "config/program_dir.h"
-#include "protocol/link_protocol.h"
-#include "protocol/register_map.h"
-#include "main_window/main_dialog.h"
-#include "dialog_bench.h"
-#include "port_owner.h"
+#include "core/config/program_dir.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "gui/main_window/main_dialog.h"
+#include "tests/support/dialog_bench.h"
+#include "tests/support/port_owner.h"
 
 #include <QFile>
 #include <QFileInfo>

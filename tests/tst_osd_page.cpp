@@ -1,7 +1,7 @@
-#include "main_window/main_dialog.h"
-#include "pages/osd/dlg_osd.h"
-#include "pages/para/dlg_para.h"
-#include "dialog_bench.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/pages/osd/dlg_osd.h"
+#include "gui/pages/para/dlg_para.h"
+#include "tests/support/dialog_bench.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // The paced sender: the order of its steps, pauses as lower bounds, and a
 // cancel that leaves nothing behind.
-#include "paced_sender.h"
+#include "session/paced_sender.h"
 
 #include <QElapsedTimer>
 #include <QTest>

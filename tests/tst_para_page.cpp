@@ -1,6 +1,6 @@
-#include "main_window/main_dialog.h"
-#include "pages/para/dlg_para.h"
-#include "dialog_bench.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/pages/para/dlg_para.h"
+#include "tests/support/dialog_bench.h"
 
 #include <QCheckBox>
 #include <QComboBox>

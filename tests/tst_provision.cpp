@@ -1,9 +1,9 @@
 // orvane-cli provision against several simulated cameras at once.
-#include "camera_fixture.h"
-#include "cli_commands.h"
-#include "cli_run.h"
-#include "package_writer.h"
-#include "protocol/checksum.h"
+#include "tests/support/camera_fixture.h"
+#include "cli/cli_commands.h"
+#include "tests/support/cli_run.h"
+#include "tests/support/package_writer.h"
+#include "core/protocol/checksum.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

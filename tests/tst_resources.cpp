@@ -1,8 +1,8 @@
-#include "app/my_corvix_app.h"
-#include "config/program_dir.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
-#include "widgets/dialog_template.h"
+#include "gui/app/my_corvix_app.h"
+#include "core/config/program_dir.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
+#include "gui/widgets/dialog_template.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
-#include "comm_errors.h"
-#include "config/com_ports.h"
-#include "line_settings.h"
-#include "port_message.h"
-#include "serial_port.h"
-#include "camera_fixture.h"
-#include "port_owner.h"
+#include "serial/comm_errors.h"
+#include "core/config/com_ports.h"
+#include "serial/line_settings.h"
+#include "serial/port_message.h"
+#include "serial/serial_port.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/port_owner.h"
 
 #include <QElapsedTimer>
 #include <QTest>

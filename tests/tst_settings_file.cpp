@@ -1,7 +1,7 @@
 // The command line's arguments and its settings file, without a camera.
-#include "cli_options.h"
-#include "settings/json_keys.h"
-#include "settings/settings_file.h"
+#include "cli/cli_options.h"
+#include "core/settings/json_keys.h"
+#include "core/settings/settings_file.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

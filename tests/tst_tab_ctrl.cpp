@@ -1,4 +1,4 @@
-#include "widgets/cool_tab_ctrl.h"
+#include "gui/widgets/cool_tab_ctrl.h"
 
 #include <QAccessible>
 #include <QFontMetrics>

@@ -1,8 +1,8 @@
-#include "protocol/checksum.h"
-#include "firmware/image_files.h"
-#include "firmware/package_reader.h"
-#include "protocol/upgrade_protocol.h"
-#include "package_writer.h"
+#include "core/protocol/checksum.h"
+#include "core/firmware/image_files.h"
+#include "core/firmware/package_reader.h"
+#include "core/protocol/upgrade_protocol.h"
+#include "tests/support/package_writer.h"
 
 #include <minizip/zip.h>
 

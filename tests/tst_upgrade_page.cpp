@@ -1,9 +1,9 @@
-#include "dialogs/file_dialog.h"
-#include "config/program_dir.h"
-#include "main_window/main_dialog.h"
-#include "pages/upgrade/dlg_upgrade.h"
-#include "dialog_bench.h"
-#include "package_writer.h"
+#include "gui/dialogs/file_dialog.h"
+#include "core/config/program_dir.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/pages/upgrade/dlg_upgrade.h"
+#include "tests/support/dialog_bench.h"
+#include "tests/support/package_writer.h"
 
 #include <QCryptographicHash>
 #include <QDir>

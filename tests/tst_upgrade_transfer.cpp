@@ -1,14 +1,14 @@
 // The firmware upgrade through the real window, over a pseudo-terminal, with
 // the simulated camera taking the images.
-#include "config/com_ports.h"
-#include "dialogs/file_dialog.h"
-#include "protocol/checksum.h"
-#include "image_transfer.h"
-#include "protocol/upgrade_protocol.h"
-#include "config/program_dir.h"
-#include "dialog_bench.h"
-#include "package_writer.h"
-#include "port_owner.h"
+#include "core/config/com_ports.h"
+#include "gui/dialogs/file_dialog.h"
+#include "core/protocol/checksum.h"
+#include "session/image_transfer.h"
+#include "core/protocol/upgrade_protocol.h"
+#include "core/config/program_dir.h"
+#include "tests/support/dialog_bench.h"
+#include "tests/support/package_writer.h"
+#include "tests/support/port_owner.h"
 
 #include <QApplication>
 #include <QCloseEvent>

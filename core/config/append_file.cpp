@@ -1,4 +1,4 @@
-#include "config/append_file.h"
+#include "core/config/append_file.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
-#include "config/com_ports.h"
+#include "core/config/com_ports.h"
 
-#include "config/ini_file.h"
-#include "config/program_dir.h"
+#include "core/config/ini_file.h"
+#include "core/config/program_dir.h"
 
 #include <QDir>
 #include <QFileInfo>

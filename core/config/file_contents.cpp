@@ -1,4 +1,4 @@
-#include "config/file_contents.h"
+#include "core/config/file_contents.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "config/ini_file.h"
+#include "core/config/ini_file.h"
 
 #include <QFile>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "config/kept_log.h"
+#include "core/config/kept_log.h"
 
-#include "config/append_file.h"
-#include "config/printable_text.h"
+#include "core/config/append_file.h"
+#include "core/config/printable_text.h"
 
 #include <QDir>
 #include <QFileInfo>

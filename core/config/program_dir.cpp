@@ -1,4 +1,4 @@
-#include "config/program_dir.h"
+#include "core/config/program_dir.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

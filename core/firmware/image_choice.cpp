@@ -1,6 +1,6 @@
-#include "firmware/image_choice.h"
+#include "core/firmware/image_choice.h"
 
-#include "firmware/image_files.h"
+#include "core/firmware/image_files.h"
 
 ImageChoice ChooseImages(const std::vector<PackageEntry>& entries, const FirmwareVersions& camera)
 {

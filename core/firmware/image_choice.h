@@ -1,7 +1,7 @@
 #pragma once
 
-#include "firmware/package_reader.h"
-#include "firmware/version_check.h"
+#include "core/firmware/package_reader.h"
+#include "core/firmware/version_check.h"
 
 #include <QString>
 #include <vector>

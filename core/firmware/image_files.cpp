@@ -1,4 +1,4 @@
-#include "firmware/image_files.h"
+#include "core/firmware/image_files.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "firmware/package_reader.h"
+#include "core/firmware/package_reader.h"
 
-#include "firmware/image_files.h"
+#include "core/firmware/image_files.h"
 
 #include <QSet>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/printable_text.h" // PrintableName, which entries are named with in messages
+#include "core/config/printable_text.h" // PrintableName, which entries are named with in messages
 
 #include <QByteArray>
 #include <QString>

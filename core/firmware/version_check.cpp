@@ -1,7 +1,7 @@
-#include "firmware/version_check.h"
+#include "core/firmware/version_check.h"
 
-#include "firmware/image_files.h"
-#include "settings/image_settings.h"
+#include "core/firmware/image_files.h"
+#include "core/settings/image_settings.h"
 
 #include <QRegularExpression>
 

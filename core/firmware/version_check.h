@@ -1,6 +1,6 @@
 #pragma once
 
-#include "firmware/package_reader.h"
+#include "core/firmware/package_reader.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "protocol/checksum.h"
+#include "core/protocol/checksum.h"
 
 int ComputeChecksum(std::size_t length, const unsigned char* bytes)
 {

@@ -1,4 +1,4 @@
-#include "protocol/link_protocol.h"
+#include "core/protocol/link_protocol.h"
 
 #include <cstdio>
 

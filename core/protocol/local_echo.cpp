@@ -1,4 +1,4 @@
-#include "protocol/local_echo.h"
+#include "core/protocol/local_echo.h"
 
 void CLocalEcho::Sent(const QByteArray& bytes)
 {

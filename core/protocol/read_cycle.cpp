@@ -1,6 +1,6 @@
-#include "protocol/read_cycle.h"
+#include "core/protocol/read_cycle.h"
 
-#include "protocol/link_protocol.h"
+#include "core/protocol/link_protocol.h"
 
 #include <utility>
 

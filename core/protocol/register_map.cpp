@@ -1,6 +1,6 @@
-#include "protocol/register_map.h"
+#include "core/protocol/register_map.h"
 
-#include "protocol/link_protocol.h"
+#include "core/protocol/link_protocol.h"
 
 #include <cstring>
 

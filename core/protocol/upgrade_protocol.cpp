@@ -1,4 +1,4 @@
-#include "protocol/upgrade_protocol.h"
+#include "core/protocol/upgrade_protocol.h"
 
 #include <algorithm>
 #include <utility>

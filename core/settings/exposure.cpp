@@ -1,4 +1,4 @@
-#include "settings/exposure.h"
+#include "core/settings/exposure.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "settings/image_settings.h"
+#include "core/settings/image_settings.h"
 
-#include "protocol/register_map.h"
+#include "core/protocol/register_map.h"
 
 using namespace Qt::StringLiterals;
 

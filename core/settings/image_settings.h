@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/exposure.h"
+#include "core/settings/exposure.h"
 
 #include <QString>
 #include <array>

@@ -1,4 +1,4 @@
-#include "settings/json_keys.h"
+#include "core/settings/json_keys.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

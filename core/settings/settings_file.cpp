@@ -1,8 +1,8 @@
-#include "settings/settings_file.h"
+#include "core/settings/settings_file.h"
 
-#include "config/printable_text.h"
-#include "settings/json_keys.h"
-#include "settings/video_formats.h"
+#include "core/config/printable_text.h"
+#include "core/settings/json_keys.h"
+#include "core/settings/video_formats.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "settings/image_settings.h"
+#include "core/settings/image_settings.h"
 
 #include <QByteArray>
 #include <QJsonObject>

@@ -1,4 +1,4 @@
-#include "settings/video_formats.h"
+#include "core/settings/video_formats.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "settings/exposure.h"
-#include "settings/image_settings.h"
+#include "core/settings/exposure.h"
+#include "core/settings/image_settings.h"
 
 #include <QStringList>
 #include <array>

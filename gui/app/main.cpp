@@ -1,4 +1,4 @@
-#include "app/my_corvix_app.h"
+#include "gui/app/my_corvix_app.h"
 
 #include <QApplication>
 

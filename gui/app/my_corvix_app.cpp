@@ -1,11 +1,11 @@
-#include "app/my_corvix_app.h"
+#include "gui/app/my_corvix_app.h"
 
-#include "dialogs/file_dialog.h"
-#include "config/ini_file.h"
-#include "dialogs/message_box.h"
-#include "config/program_dir.h"
-#include "main_window/main_dialog.h"
-#include "resources/resource_module.h"
+#include "gui/dialogs/file_dialog.h"
+#include "core/config/ini_file.h"
+#include "gui/dialogs/message_box.h"
+#include "core/config/program_dir.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/resources/resource_module.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "dialogs/file_dialog.h"
+#include "gui/dialogs/file_dialog.h"
 
 #include <QDebug>
 

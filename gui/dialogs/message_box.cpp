@@ -1,4 +1,4 @@
-#include "dialogs/message_box.h"
+#include "gui/dialogs/message_box.h"
 
 #include <QDebug>
 

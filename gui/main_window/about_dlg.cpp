@@ -1,6 +1,6 @@
-#include "main_window/about_dlg.h"
+#include "gui/main_window/about_dlg.h"
 
-#include "resources/string_ids.h"
+#include "gui/resources/string_ids.h"
 
 #include <QPushButton>
 

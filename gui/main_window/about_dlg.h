@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/dialog_template.h"
+#include "gui/widgets/dialog_template.h"
 
 #include <QDialog>
 

@@ -1,13 +1,13 @@
-#include "main_window/main_dialog.h"
+#include "gui/main_window/main_dialog.h"
 
-#include "dialogs/message_box.h"
-#include "main_window/about_dlg.h"
-#include "main_window/port_list.h"
-#include "main_window/selection_only_list.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
-#include "config/com_ports.h"
-#include "port_message.h"
+#include "gui/dialogs/message_box.h"
+#include "gui/main_window/about_dlg.h"
+#include "gui/main_window/port_list.h"
+#include "gui/main_window/selection_only_list.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
+#include "core/config/com_ports.h"
+#include "serial/port_message.h"
 
 #include <QCloseEvent>
 #include <QComboBox>

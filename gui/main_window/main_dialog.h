@@ -1,17 +1,17 @@
 #pragma once
 
-#include "protocol/read_cycle.h"
-#include "main_window/serial_settings.h"
-#include "pages/osd/dlg_osd.h"
-#include "pages/page_host.h"
-#include "pages/para/dlg_para.h"
-#include "pages/upgrade/dlg_upgrade.h"
-#include "camera_session.h"
-#include "upgrade_run.h"
-#include "serial_port.h"
-#include "widgets/cool_tab_ctrl.h"
-#include "widgets/dialog_template.h"
-#include "window_timers.h"
+#include "core/protocol/read_cycle.h"
+#include "gui/main_window/serial_settings.h"
+#include "gui/pages/osd/dlg_osd.h"
+#include "gui/pages/page_host.h"
+#include "gui/pages/para/dlg_para.h"
+#include "gui/pages/upgrade/dlg_upgrade.h"
+#include "session/camera_session.h"
+#include "session/upgrade_run.h"
+#include "serial/serial_port.h"
+#include "gui/widgets/cool_tab_ctrl.h"
+#include "gui/widgets/dialog_template.h"
+#include "session/window_timers.h"
 
 #include <QDialog>
 #include <QPixmap>

@@ -1,15 +1,15 @@
 // The main dialog's side of the camera link: the read cycle, the write path,
 // restarts, the parse of a completed cycle, and the timers.
-#include "config/ini_file.h"
-#include "config/com_ports.h"
-#include "config/program_dir.h"
-#include "dialogs/message_box.h"
-#include "firmware/package_reader.h"
-#include "protocol/link_protocol.h"
-#include "protocol/register_map.h"
-#include "main_window/main_dialog.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "core/config/ini_file.h"
+#include "core/config/com_ports.h"
+#include "core/config/program_dir.h"
+#include "gui/dialogs/message_box.h"
+#include "core/firmware/package_reader.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "gui/main_window/main_dialog.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QLabel>
 

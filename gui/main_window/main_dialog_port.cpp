@@ -1,12 +1,12 @@
 // The main dialog's port state: the serial settings, the open/close button,
 // and a device that went away.
-#include "main_window/main_dialog.h"
+#include "gui/main_window/main_dialog.h"
 
-#include "config/com_ports.h"
-#include "dialogs/message_box.h"
-#include "main_window/port_list.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "core/config/com_ports.h"
+#include "gui/dialogs/message_box.h"
+#include "gui/main_window/port_list.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QComboBox>
 #include <QFileInfo>

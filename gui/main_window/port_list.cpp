@@ -1,4 +1,4 @@
-#include "main_window/port_list.h"
+#include "gui/main_window/port_list.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

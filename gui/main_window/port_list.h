@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/com_ports.h"
-#include "system_ports.h"
+#include "core/config/com_ports.h"
+#include "serial/system_ports.h"
 
 #include <QString>
 #include <functional>

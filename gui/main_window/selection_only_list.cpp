@@ -1,4 +1,4 @@
-#include "main_window/selection_only_list.h"
+#include "gui/main_window/selection_only_list.h"
 
 #include <QComboBox>
 #include <QEvent>

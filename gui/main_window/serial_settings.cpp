@@ -1,7 +1,7 @@
-#include "main_window/serial_settings.h"
+#include "gui/main_window/serial_settings.h"
 
-#include "main_window/port_list.h"
-#include "serial_port.h"
+#include "gui/main_window/port_list.h"
+#include "serial/serial_port.h"
 
 #include <QFileInfo>
 

@@ -1,7 +1,7 @@
-#include "pages/page_host.h"
+#include "gui/pages/page_host.h"
 
-#include "camera_session.h"
-#include "upgrade_run.h"
+#include "session/camera_session.h"
+#include "session/upgrade_run.h"
 
 CPageHost::CPageHost(CCameraSession& session, CUpgradeRun& upgrade, CWindowTimers& timers)
     : m_session(session), m_upgrade(upgrade), m_timers(timers)

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/register_map.h"
-#include "settings/exposure.h"
+#include "core/protocol/register_map.h"
+#include "core/settings/exposure.h"
 
 #include <QtGlobal>
 #include <functional>

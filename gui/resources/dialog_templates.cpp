@@ -1,6 +1,6 @@
 // Dialog templates 140 (about), 142 (main), 143 (image parameters),
 // 144 (OSD) and 145 (upgrade), with their initial list items.
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Writes the program icon (resource 148) as a PNG file, for the desktop
 // entry of an installed program.
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QGuiApplication>
 #include <QPixmap>

@@ -1,6 +1,6 @@
 // Icons drawn for this project as XPM images: 148 the program, 149 port
 // open (green lamp), 150 port closed (red lamp).
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The LangChn language library: the same numbered resources, found by the
 // program through this one exported function.
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 #if defined(_WIN32)
 #define ORVANE_EXPORT extern "C" __declspec(dllexport)

@@ -1,8 +1,8 @@
-#include "resources/resource_module.h"
+#include "gui/resources/resource_module.h"
 
-#include "dialogs/message_box.h"
-#include "config/program_dir.h"
-#include "resources/string_ids.h"
+#include "gui/dialogs/message_box.h"
+#include "core/config/program_dir.h"
+#include "gui/resources/string_ids.h"
 
 #include <QLibrary>
 

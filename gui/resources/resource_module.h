@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 #include <QPixmap>
 #include <QString>

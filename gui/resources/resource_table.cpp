@@ -1,4 +1,4 @@
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 extern const StringResource kStrings[];
 extern const int kStringCount;

@@ -1,6 +1,6 @@
 // The string table: 101 to 150, and from 151 the texts this tool adds for
 // failures the user must be told about.
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 extern const StringResource kStrings[] = {
     {101, RES_TEXT("关于 Orvane ConfigTool(&A)...")},

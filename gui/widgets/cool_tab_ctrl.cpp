@@ -1,6 +1,6 @@
-#include "widgets/cool_tab_ctrl.h"
+#include "gui/widgets/cool_tab_ctrl.h"
 
-#include "widgets/cool_tab_accessible.h"
+#include "gui/widgets/cool_tab_accessible.h"
 
 #include <QFontMetrics>
 #include <QMouseEvent>

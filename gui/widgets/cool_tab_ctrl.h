@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/tab_geometry.h"
+#include "gui/widgets/tab_geometry.h"
 
 #include <QFont>
 #include <QTimer>

@@ -1,7 +1,7 @@
-#include "widgets/dialog_template.h"
+#include "gui/widgets/dialog_template.h"
 
-#include "resources/resource_module.h"
-#include "widgets/three_state_check_box.h"
+#include "gui/resources/resource_module.h"
+#include "gui/widgets/three_state_check_box.h"
 
 #include <QCheckBox>
 #include <QComboBox>

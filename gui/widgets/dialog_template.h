@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resources/resource_types.h"
+#include "gui/resources/resource_types.h"
 
 #include <QFont>
 #include <QHash>

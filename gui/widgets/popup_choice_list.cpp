@@ -1,4 +1,4 @@
-#include "widgets/popup_choice_list.h"
+#include "gui/widgets/popup_choice_list.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "widgets/tab_geometry.h"
+#include "gui/widgets/tab_geometry.h"
 
 #include <QStringEncoder>
 

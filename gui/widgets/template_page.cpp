@@ -1,4 +1,4 @@
-#include "widgets/template_page.h"
+#include "gui/widgets/template_page.h"
 
 CTemplatePage::CTemplatePage(int templateId, QWidget* parent) : QWidget(parent)
 {

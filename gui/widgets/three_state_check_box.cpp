@@ -1,4 +1,4 @@
-#include "widgets/three_state_check_box.h"
+#include "gui/widgets/three_state_check_box.h"
 
 CThreeStateCheckBox::CThreeStateCheckBox(const QString& text, QWidget* parent) : QCheckBox(text, parent)
 {

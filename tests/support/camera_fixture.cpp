@@ -1,6 +1,6 @@
-#include "camera_fixture.h"
+#include "tests/support/camera_fixture.h"
 
-#include "config/program_dir.h"
+#include "core/config/program_dir.h"
 
 #include <QFile>
 #include <QElapsedTimer>

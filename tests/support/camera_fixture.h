@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pty_camera.h"
+#include "sim/pty_camera.h"
 
 #include <QByteArray>
 #include <QString>

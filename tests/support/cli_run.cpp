@@ -1,6 +1,6 @@
-#include "cli_run.h"
+#include "tests/support/cli_run.h"
 
-#include "camera_fixture.h"
+#include "tests/support/camera_fixture.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,12 +1,12 @@
-#include "dialog_bench.h"
+#include "tests/support/dialog_bench.h"
 
-#include "dialogs/file_dialog.h"
-#include "package_writer.h"
+#include "gui/dialogs/file_dialog.h"
+#include "tests/support/package_writer.h"
 
-#include "protocol/link_protocol.h"
-#include "config/program_dir.h"
-#include "main_window/port_list.h"
-#include "resources/resource_module.h"
+#include "core/protocol/link_protocol.h"
+#include "core/config/program_dir.h"
+#include "gui/main_window/port_list.h"
+#include "gui/resources/resource_module.h"
 
 #include <QComboBox>
 #include <QTest>

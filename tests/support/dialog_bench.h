@@ -1,8 +1,8 @@
 #pragma once
 
-#include "main_window/main_dialog.h"
-#include "camera_fixture.h"
-#include "message_box_recorder.h"
+#include "gui/main_window/main_dialog.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/message_box_recorder.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,4 +1,4 @@
-#include "message_box_recorder.h"
+#include "tests/support/message_box_recorder.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialogs/message_box.h"
+#include "gui/dialogs/message_box.h"
 
 #include <QList>
 #include <QString>

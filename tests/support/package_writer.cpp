@@ -1,4 +1,4 @@
-#include "package_writer.h"
+#include "tests/support/package_writer.h"
 
 #include <minizip/zip.h>
 

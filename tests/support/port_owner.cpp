@@ -1,6 +1,6 @@
-#include "port_owner.h"
+#include "tests/support/port_owner.h"
 
-#include "port_message.h"
+#include "serial/port_message.h"
 
 #include <QCoreApplication>
 

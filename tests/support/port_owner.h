@@ -1,6 +1,6 @@
 #pragma once
 
-#include "serial_port.h"
+#include "serial/serial_port.h"
 
 #include <QList>
 #include <QObject>

@@ -1,15 +1,15 @@
-#include "pages/osd/dlg_osd.h"
+#include "gui/pages/osd/dlg_osd.h"
 
-#include "config/ini_file.h"
-#include "config/program_dir.h"
-#include "protocol/register_map.h"
-#include "pages/osd/menu_keys.h"
-#include "settings/video_formats.h"
-#include "pages/page_host.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
-#include "widgets/popup_choice_list.h"
-#include "window_timers.h"
+#include "core/config/ini_file.h"
+#include "core/config/program_dir.h"
+#include "core/protocol/register_map.h"
+#include "gui/pages/osd/menu_keys.h"
+#include "core/settings/video_formats.h"
+#include "gui/pages/page_host.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
+#include "gui/widgets/popup_choice_list.h"
+#include "session/window_timers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/template_page.h"
+#include "gui/widgets/template_page.h"
 
 class CPageHost;
 

@@ -1,4 +1,4 @@
-#include "pages/osd/menu_keys.h"
+#include "gui/pages/osd/menu_keys.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>

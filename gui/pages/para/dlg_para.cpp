@@ -1,14 +1,14 @@
 // The image page's controls: initialisation, the fill from the registers,
 // the default settings and the enabling rules.
-#include "pages/para/dlg_para.h"
+#include "gui/pages/para/dlg_para.h"
 
-#include "config/ini_file.h"
-#include "config/program_dir.h"
-#include "protocol/register_map.h"
-#include "pages/page_host.h"
-#include "pages/para/save_checks.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "core/config/ini_file.h"
+#include "core/config/program_dir.h"
+#include "core/protocol/register_map.h"
+#include "gui/pages/page_host.h"
+#include "gui/pages/para/save_checks.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "settings/image_settings.h"
-#include "widgets/template_page.h"
-#include "window_timers.h"
+#include "core/settings/image_settings.h"
+#include "gui/widgets/template_page.h"
+#include "session/window_timers.h"
 
 #include <optional>
 

@@ -1,12 +1,12 @@
 // What the image page sends: the save with its checks, the full write, the
 // white-balance trigger and the day/night switch test.
-#include "protocol/link_protocol.h"
-#include "protocol/register_map.h"
-#include "pages/page_host.h"
-#include "pages/para/dlg_para.h"
-#include "pages/para/save_checks.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "gui/pages/page_host.h"
+#include "gui/pages/para/dlg_para.h"
+#include "gui/pages/para/save_checks.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QCheckBox>
 #include <QComboBox>

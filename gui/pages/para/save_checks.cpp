@@ -1,7 +1,7 @@
-#include "pages/para/save_checks.h"
+#include "gui/pages/para/save_checks.h"
 
-#include "settings/exposure.h"
-#include "resources/string_ids.h"
+#include "core/settings/exposure.h"
+#include "gui/resources/string_ids.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "pages/upgrade/camera_reports.h"
+#include "gui/pages/upgrade/camera_reports.h"
 
-#include "protocol/upgrade_protocol.h"
-#include "resources/string_ids.h"
+#include "core/protocol/upgrade_protocol.h"
+#include "gui/resources/string_ids.h"
 
 int ReportStringId(const std::string& report)
 {

@@ -1,20 +1,20 @@
 // The upgrade page: the package, its check and the run started in a folder
 // of its own, what the session's run tells, in the log and boxes, and every
 // way a run ends; after it, the versions the reopened camera reports.
-#include "pages/upgrade/dlg_upgrade.h"
+#include "gui/pages/upgrade/dlg_upgrade.h"
 
-#include "config/file_contents.h"
-#include "config/printable_text.h"
-#include "config/program_dir.h"
-#include "dialogs/file_dialog.h"
-#include "dialogs/message_box.h"
-#include "firmware/image_files.h"
-#include "firmware/package_reader.h"
-#include "pages/page_host.h"
-#include "pages/upgrade/camera_reports.h"
-#include "protocol/checksum.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "core/config/file_contents.h"
+#include "core/config/printable_text.h"
+#include "core/config/program_dir.h"
+#include "gui/dialogs/file_dialog.h"
+#include "gui/dialogs/message_box.h"
+#include "core/firmware/image_files.h"
+#include "core/firmware/package_reader.h"
+#include "gui/pages/page_host.h"
+#include "gui/pages/upgrade/camera_reports.h"
+#include "core/protocol/checksum.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QFileInfo>
 #include <QLineEdit>

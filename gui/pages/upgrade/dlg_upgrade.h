@@ -1,10 +1,10 @@
 #pragma once
 
-#include "pages/upgrade/upgrade_log.h"
-#include "firmware/package_reader.h"
-#include "firmware/version_check.h"
-#include "upgrade_run.h"
-#include "widgets/template_page.h"
+#include "gui/pages/upgrade/upgrade_log.h"
+#include "core/firmware/package_reader.h"
+#include "core/firmware/version_check.h"
+#include "session/upgrade_run.h"
+#include "gui/widgets/template_page.h"
 
 #include <QStringList>
 #include <optional>

@@ -1,9 +1,9 @@
-#include "pages/upgrade/upgrade_log.h"
+#include "gui/pages/upgrade/upgrade_log.h"
 
-#include "dialogs/file_dialog.h"
-#include "dialogs/message_box.h"
-#include "resources/resource_module.h"
-#include "resources/string_ids.h"
+#include "gui/dialogs/file_dialog.h"
+#include "gui/dialogs/message_box.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QDateTime>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/kept_log.h"
+#include "core/config/kept_log.h"
 
 #include <QString>
 
