@@ -10,6 +10,21 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// Calls `event` of `events` (when it is set) with what the exchange told.
+template <typename... Args>
+std::function<void(Args...)> PassOn(const CUpgradeExchange::Events& events,
+                                    std::function<void(Args...)> CUpgradeExchange::Events::*event)
+{
+    return [&events, event](Args... args) {
+        if (events.*event)
+            (events.*event)(args...);
+    };
+}
+
+} // namespace
+
 CUpgradeRun::CUpgradeRun(CCameraSession& session)
     : m_session(session), m_timers([this](int id) { m_exchange.OnTimer(id); }),
       m_exchange(session, m_timers, ExchangeEvents())
@@ -44,29 +59,16 @@ CUpgradeRun::~CUpgradeRun()
 
 CUpgradeExchange::Events CUpgradeRun::ExchangeEvents()
 {
-    // Forwarded to the events of the run under way.
+    // Passed on to the events of the run under way.
+    const CUpgradeExchange::Events& run = m_events.exchange;
+    using Events = CUpgradeExchange::Events;
     return {
         [this] { return !m_events.exchange.mayTransfer || m_events.exchange.mayTransfer(); },
-        [this](int tries) {
-            if (m_events.exchange.requested)
-                m_events.exchange.requested(tries);
-        },
-        [this](bool running) {
-            if (m_events.exchange.transferRunning)
-                m_events.exchange.transferRunning(running);
-        },
-        [this](const QString& fileName) {
-            if (m_events.exchange.headerSent)
-                m_events.exchange.headerSent(fileName);
-        },
-        [this](int percent) {
-            if (m_events.exchange.progress)
-                m_events.exchange.progress(percent);
-        },
-        [this](const TransferReport& report) {
-            if (m_events.exchange.sent)
-                m_events.exchange.sent(report);
-        },
+        PassOn(run, &Events::requested),
+        PassOn(run, &Events::transferRunning),
+        PassOn(run, &Events::headerSent),
+        PassOn(run, &Events::progress),
+        PassOn(run, &Events::sent),
         [this] {
             if (m_plan.nFlashWaitMs > 0)
                 m_flashTimer.start(m_plan.nFlashWaitMs);

@@ -1,4 +1,4 @@
-#include "config/printable_text.h"
+#include "core/config/printable_text.h"
 
 using namespace Qt::StringLiterals;
 
