@@ -61,14 +61,14 @@ CUpgradeExchange::Events CUpgradeRun::ExchangeEvents()
 {
     // Passed on to the events of the run under way.
     const CUpgradeExchange::Events& run = m_events.exchange;
-    using Events = CUpgradeExchange::Events;
+    using Told = CUpgradeExchange::Events;
     return {
         [this] { return !m_events.exchange.mayTransfer || m_events.exchange.mayTransfer(); },
-        PassOn(run, &Events::requested),
-        PassOn(run, &Events::transferRunning),
-        PassOn(run, &Events::headerSent),
-        PassOn(run, &Events::progress),
-        PassOn(run, &Events::sent),
+        PassOn(run, &Told::requested),
+        PassOn(run, &Told::transferRunning),
+        PassOn(run, &Told::headerSent),
+        PassOn(run, &Told::progress),
+        PassOn(run, &Told::sent),
         [this] {
             if (m_plan.nFlashWaitMs > 0)
                 m_flashTimer.start(m_plan.nFlashWaitMs);
