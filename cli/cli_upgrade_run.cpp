@@ -67,7 +67,7 @@ QString EndText(const CCameraLink& link, const CUpgradeRun::Result& result)
 // Interrupted once the image was under way: the camera is let finish with
 // it, answer, and be released, so that it answers again.
 QString AfterAbandon(CCameraLink& link, const UpgradeObserver& observer, const std::function<bool()>& over,
-                     const std::optional<CUpgradeRun::Result>& end)
+                     const std::optional<CUpgradeRun::Result>& end, bool restartPlanned)
 {
     observer.stage(u"interrupted: completing the image with filler the camera refuses, waiting for its answer, "
                    "then releasing it (Ctrl-C again stops at once)"_s);
@@ -85,7 +85,11 @@ QString AfterAbandon(CCameraLink& link, const UpgradeObserver& observer, const s
     case End::Reported:
         return u"interrupted: the camera refused it (%1) and was released; upgrade it again"_s.arg(end->strDetail);
     case End::Done:
-        return u"interrupted: the camera flashed this image and was released; the images after it were not sent"_s;
+        if (end->image.nNumber < end->image.nCount)
+            return u"interrupted: the camera flashed this image and was released; the images after it were not sent"_s;
+        return restartPlanned ? u"interrupted: the camera flashed this image and was released; it was not restarted "
+                                "and verified"_s
+                              : u"interrupted: the camera flashed this image and was released"_s;
     case End::NotFlashed:
         return u"interrupted: the camera did not finish flashing; it was released and needs this upgrade again"_s;
     default:
@@ -103,6 +107,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     QElapsedTimer clock;
     qint64 size = 0;
     plan.nFlashWaitMs = kFlashWaitMs;
+    const bool restartPlanned = plan.bRestartAndVerify;
     CUpgradeRun::Events events{
         {{},
          [](int) {},
@@ -146,9 +151,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     // The run itself waits for a camera that went away while it restarts.
     const auto over = [&] { return end.has_value() || (link.DeviceLost() && run.CurrentStage() == Stage::Sending); };
     const bool ended = link.WaitUntil(over, -1);
-    const auto ofImage = [&](const QString& failure) {
-        return UpgradeEnd{failure, true, run.CurrentImage(), end.value_or(CUpgradeRun::Result{})};
-    };
+    const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end}; };
     if (end) {
         const bool afterImages = end->end == CUpgradeRun::End::NotBack || end->end == CUpgradeRun::End::NotVerified;
         return {EndText(link, *end), !afterImages, end->image, *end};
@@ -166,7 +169,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     case Stage::Sending: break;
     }
     if (run.Abandon())
-        return ofImage(AfterAbandon(link, observer, over, end));
+        return ofImage(AfterAbandon(link, observer, over, end, restartPlanned));
     run.Stop(!link.DeviceLost());
     if (link.DeviceLost())
         return ofImage(link.LossText());

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 class CCameraLink;
 
@@ -22,7 +23,7 @@ struct UpgradeEnd {
     QString strFailure;
     bool bOfImage = true;
     RunImage image;
-    CUpgradeRun::Result result; // when the run came to its end
+    std::optional<CUpgradeRun::Result> result; // when the run came to its end
 };
 
 // The session's upgrade run of the plan on the link's camera, waited on in

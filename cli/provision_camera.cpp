@@ -64,8 +64,12 @@ private:
             [&](const RunImage&) { m_record.images.push_back(*sending); },
         };
         const UpgradeEnd end = RunUpgradeOn(m_link, {m_plan.package->entries, QString(), true, 0}, observer);
-        if (end.result.end == CUpgradeRun::End::Done || end.result.end == CUpgradeRun::End::NotVerified) {
-            m_record.after = end.result.after;
+        // Read again after the restart (or with nothing to send): what the
+        // camera reports now; else the first read stays the last.
+        const bool readAgain =
+            end.result && (end.strFailure.isEmpty() || end.result->end == CUpgradeRun::End::NotVerified);
+        if (readAgain) {
+            m_record.after = end.result->after;
             m_record.unverified = m_plan.unverifiable;
         }
         if (end.strFailure.isEmpty())

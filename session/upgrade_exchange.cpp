@@ -64,7 +64,10 @@ void CUpgradeExchange::Receive(char ch)
             m_bDoneDuringTransfer = true;
         break;
     case CUpgradeReplies::Event::Report:
-        OnReport(QString::fromStdString(m_replies.Report()));
+        // Before the first request a report answers nothing of this run: the
+        // rest of the last image's verdict, or line noise.
+        if (m_bRequested)
+            OnReport(QString::fromStdString(m_replies.Report()));
         break;
     case CUpgradeReplies::Event::None:
         break;
@@ -120,6 +123,8 @@ void CUpgradeExchange::BeginTransfer()
     if (m_events.transferRunning)
         m_events.transferRunning(true);
     m_transfer.Start(m_image);
+    if (std::exchange(m_bAbandonDue, false))
+        m_transfer.Abandon();
 }
 
 void CUpgradeExchange::OnTransferFinished(const TransferReport& report)
@@ -157,11 +162,15 @@ void CUpgradeExchange::OnTimer(int id)
 {
     switch (id) {
     case kTimerRequest:
+        // The last request is given its period to be answered too: a camera
+        // that answers it and is left waiting would answer nothing more.
+        if (m_nUpgradeTries >= kRequests) {
+            Finish(Outcome::Unanswered);
+            break;
+        }
         m_session.Sender().Send("*****");
         m_bRequested = true;
-        if (++m_nUpgradeTries >= kRequests)
-            Finish(Outcome::Unanswered);
-        else if (m_events.requested)
+        if (++m_nUpgradeTries < kRequests && m_events.requested)
             m_events.requested(m_nUpgradeTries);
         break;
     case kTimerAfterTransfer:
@@ -207,12 +216,19 @@ void CUpgradeExchange::Cancel()
     m_strEarlyReport.clear();
     m_bDoneDuringTransfer = false;
     m_bTransferDue = false;
+    m_bAbandonDue = false;
     m_replies.Reset();
     m_run = std::make_shared<char>();
 }
 
 bool CUpgradeExchange::Abandon()
 {
+    if (m_bTransferDue) {
+        // "U" is out: the camera waits for a header. The image goes out as
+        // filler from its start, so that the camera refuses it and answers.
+        m_bAbandonDue = true;
+        return true;
+    }
     if (!m_transfer.IsRunning())
         return m_bImageOut; // the camera's answer is due, and ends the run
     m_transfer.Abandon();

@@ -23,7 +23,8 @@ public:
 
     // How a run ended. After Done the camera is released with "R" 200 ms
     // later; after Reported, NotReady, ImageUnreadable and Silent at once.
-    // Unanswered and PortGone send nothing more.
+    // Unanswered (one request period after the last request) and PortGone
+    // send nothing more.
     enum class Outcome {
         Done,            // the camera has flashed the image ('D')
         Reported,        // the camera sent an error report; detail is its four characters
@@ -61,7 +62,9 @@ public:
     // Stops the run where the camera can be left answering: an image under
     // way is completed with filler the camera refuses, and the run ends as
     // usual, with the camera's answer and "R"; so it does when the image is
-    // out and its answer due. False, and nothing done, before the image.
+    // out and its answer due, and when "U" is out and the image not begun
+    // (it goes out as filler from its start). False, and nothing done,
+    // before the camera has answered a request.
     bool Abandon();
 
     bool UpgradeMode() const { return m_bUpgradeMode; }
@@ -98,6 +101,7 @@ private:
     QString m_strEarlyReport;  // a report heard mid-image; what it says stands if the camera says nothing after
     std::shared_ptr<char> m_run = std::make_shared<char>(); // renewed when a run ends: its queued steps do nothing
     bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
+    bool m_bAbandonDue = false;         // abandoned in that pause: the transfer goes out as filler
     bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
     // Declared last: the transfer ends before anything its events use.
     CImageTransfer m_transfer;

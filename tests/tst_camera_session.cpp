@@ -2,6 +2,7 @@
 // command line: the simulated camera on a pseudo-terminal at the other end.
 #include "session/camera_session.h"
 #include "tests/support/camera_fixture.h"
+#include "tests/support/port_owner.h"
 #include "serial/port_message.h"
 #include "core/protocol/checksum.h"
 #include "core/protocol/link_protocol.h"
@@ -183,6 +184,73 @@ private slots:
         // Afterwards the camera answers a read again, and nothing else went out before it.
         QVERIFY(bench.Read());
         QVERIFY(bench.camera.Camera().Received().starts_with(ImageOnTheLine(0, elf) + "r "));
+    }
+
+    // The answer to the last request counts: the camera used to be given up
+    // on as its 'A' came, and was left waiting for an image.
+    void theLastRequestIsWaitedFor()
+    {
+        CameraTiming late = QuickCamera();
+        late.nRestartSilenceMs = (kRequests - 1) * kRequestPeriodMs + kRequestPeriodMs / 2;
+        SessionBench bench({}, late);
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        QVERIFY(bench.Upgrade({{u"cam_V1.4.elf.flash"_s, NamedImage("cam_V1.4.elf.flash", 300)}}, false));
+        QCOMPARE(bench.end->end, CUpgradeRun::End::Done);
+        QCOMPARE(bench.camera.Camera().Images().size(), std::size_t(1));
+    }
+
+    // A report right after an image's 'D' belongs to that image's verdict or
+    // to noise, not to the next image, for which nothing was asked yet.
+    void aReportBeforeTheFirstRequestIsNoVerdict()
+    {
+        CameraFaults faults;
+        faults.strNoiseAfterVerdict = "E002";
+        SessionBench bench(faults);
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        QVERIFY(bench.Upgrade({{u"cam_V1.4.elf.flash"_s, NamedImage("cam_V1.4.elf.flash", 300)},
+                               {u"fpga_V1.3.sof.flash"_s, NamedImage("fpga_V1.3.sof.flash", 200)}},
+                              false));
+        QCOMPARE(bench.end->end, CUpgradeRun::End::Done);
+        QCOMPARE(bench.end->nImagesDone, 2);
+    }
+
+    // Stopped once the camera has answered and "U" is out, before the first
+    // byte of the image: the camera waits for a header, so it gets the image
+    // as filler it refuses, then "R"; a bare "R" there used to be taken as
+    // the header's first byte, and the camera answered nothing after.
+    void aStopBetweenTheAnswerAndTheImageSendsFiller()
+    {
+        CameraTiming deaf = QuickCamera();
+        deaf.nRestartSilenceMs = 600000; // the test answers for the camera
+        SessionBench bench({}, deaf);
+        QVERIFY(bench.Open());
+        QVERIFY(bench.Read());
+        bench.camera.Camera().ClearCapture();
+        const QByteArray image = NamedImage("cam_V1.4.elf.flash", 450);
+        CUpgradeRun::Events events;
+        events.finished = [&](const CUpgradeRun::Result& result) { bench.end = result; };
+        bool sent = false;
+        events.exchange.sent = [&](const TransferReport&) { sent = true; };
+        QString unused;
+        QVERIFY(bench.run.Start({{{u"cam_V1.4.elf.flash"_s, image}}, QString(), false, 0}, std::move(events), &unused));
+        QVERIFY(bench.camera.WaitReceived(kTrigger));
+        bench.run.Timers().Fire(CUpgradeExchange::kTimerRequest);
+        QVERIFY(bench.camera.WaitReceived(kTrigger + "*****"));
+        DeliverAsPort(bench.session, "A");
+        QVERIFY(bench.run.Abandon());
+        QVERIFY(WaitUntil([&] { return sent; }, 10000));
+        bench.run.Timers().Fire(CUpgradeExchange::kTimerAfterTransfer); // the camera says nothing
+        QVERIFY(bench.end.has_value());
+        QCOMPARE(bench.end->end, CUpgradeRun::End::Silent);
+        const std::string head = kTrigger + "*****U";
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("R"); }));
+        const std::string line = bench.camera.Camera().Received();
+        const std::string expected = ImageOnTheLine(0, image);
+        QCOMPARE(line.size(), expected.size());
+        QCOMPARE(line.substr(0, head.size() + 7), expected.substr(0, head.size() + 7)); // the header as announced
+        QVERIFY(line != expected); // what followed was not the image
     }
 
     // The camera unplugged in the middle of an image ends the run at once.

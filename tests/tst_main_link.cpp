@@ -2,6 +2,7 @@
 #include "core/protocol/link_protocol.h"
 #include "core/protocol/register_map.h"
 #include "gui/main_window/main_dialog.h"
+#include "core/protocol/upgrade_protocol.h"
 #include "tests/support/dialog_bench.h"
 #include "tests/support/port_owner.h"
 
@@ -294,7 +295,7 @@ private slots:
         CWindowTimers& timers = dialog.Upgrade().Timers();
         QTRY_VERIFY(timers.IsActive(CUpgradeExchange::kTimerRequest)); // once the trigger is out
         QCOMPARE(timers.Interval(CUpgradeExchange::kTimerRequest), 1000);
-        for (int i = 0; i < 4; ++i)
+        for (int i = 0; i <= kRequests; ++i) // the last request is given its period to be answered
             timers.Fire(CUpgradeExchange::kTimerRequest);
         QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n********************"));
         QVERIFY(!timers.IsActive(CUpgradeExchange::kTimerRequest));
