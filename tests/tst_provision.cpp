@@ -173,6 +173,12 @@ private slots:
         }
         QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
         QVERIFY(cameras[2]->Camera().Received().ends_with("R")); // released after its report
+        // Not read again after a failed upgrade: its first read stays its last.
+        for (int failed : {2, 3}) {
+            const QJsonObject& line = byPort.at(Port(*cameras[failed]));
+            QCOMPARE(line[u"after"], line[u"before"]);
+            QCOMPARE(line[u"after"][u"software"], QJsonValue(u"V1.3"_s));
+        }
     }
 
     // An image whose name carries no version a camera shows cannot be
