@@ -15,19 +15,22 @@ QString MappedDevice(unsigned nPort)
     return ReadIniString(ConfigIniPath(), u"Ports"_s, u"COM%1"_s.arg(nPort), QString(), 260);
 }
 
+// What COMn opens when config.ini does not map it.
+QString DefaultDevice(unsigned nPort)
+{
+#ifdef Q_OS_WIN
+    return u"COM%1"_s.arg(nPort);
+#else
+    return u"/dev/ttyS%1"_s.arg(nPort == 0 ? 0 : nPort - 1);
+#endif
+}
+
 } // namespace
 
 QString ResolvePortName(unsigned nPort)
 {
-    const QString key = u"COM%1"_s.arg(nPort);
     const QString mapped = MappedDevice(nPort);
-    if (!mapped.isEmpty())
-        return mapped;
-#ifdef Q_OS_WIN
-    return key;
-#else
-    return u"/dev/ttyS%1"_s.arg(nPort == 0 ? 0 : nPort - 1);
-#endif
+    return mapped.isEmpty() ? DefaultDevice(nPort) : mapped;
 }
 
 QString DeviceBehind(const QString& name)
@@ -44,7 +47,9 @@ QString DeviceBehind(const QString& name)
 QList<ComPort> ComPorts(unsigned count)
 {
     QList<ComPort> ports;
-    for (unsigned number = 1; number <= count; ++number)
-        ports.append({number, ResolvePortName(number), !MappedDevice(number).isEmpty()});
+    for (unsigned number = 1; number <= count; ++number) {
+        const QString mapped = MappedDevice(number); // config.ini read once for each
+        ports.append({number, mapped.isEmpty() ? DefaultDevice(number) : mapped, !mapped.isEmpty()});
+    }
     return ports;
 }
