@@ -72,10 +72,15 @@ QString CCameraLink::DeviceOf(const QString& port)
     return com.hasMatch() ? ResolvePortName(com.captured(1).toUInt()) : port;
 }
 
-bool CCameraLink::Open(const QString& port, int baud, QString* error)
+unsigned CCameraLink::ComNumberOf(const QString& port)
 {
     const QRegularExpressionMatch com = ComName().match(port);
-    const unsigned number = com.hasMatch() ? com.captured(1).toUInt() : 0;
+    return com.hasMatch() ? com.captured(1).toUInt() : 0;
+}
+
+bool CCameraLink::Open(const QString& port, int baud, QString* error)
+{
+    const unsigned number = ComNumberOf(port);
     const QString device = DeviceOf(port);
     m_strPort = device == port ? port : u"%1 (%2)"_s.arg(port, device);
     m_bLost = false;

@@ -26,6 +26,10 @@ public:
     QString OpenFailureText() const;
     // The device P opens: P itself, or what config.ini maps COMn to.
     static QString DeviceOf(const QString& port);
+    // n of a port named COMn, else 0.
+    static unsigned ComNumberOf(const QString& port);
+    // COM1 .. COM16 are looked up in config.ini.
+    static constexpr unsigned kMappedComPorts = 16;
     // Lets what was handed over go out (a few seconds at most), then closes.
     void Close();
     CSerialPort& Port() { return m_session.Port(); }
@@ -48,7 +52,7 @@ public:
 
     // Runs the event loop until done() holds, the time is up (false) or the
     // user interrupts (false). A negative timeout waits without end.
-    bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
+    static bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
     bool DeviceLost() const { return m_bLost; }
     // "PORT went away", with the OS's words when it gave any.
     QString LossText() const;
@@ -56,7 +60,7 @@ public:
     // Runs the event loop until done() holds or the user interrupts a
     // second time (false): the wait after a first Ctrl-C that lets the
     // camera be left answering.
-    bool WaitUntilInterruptedAgain(const std::function<bool()>& done);
+    static bool WaitUntilInterruptedAgain(const std::function<bool()>& done);
 
     // Set and counted by Ctrl-C (OnInterrupt, from the signal handler);
     // every wait ends at the first.
@@ -77,7 +81,7 @@ public:
 
 private:
     // Ends early (false) once Ctrl-C was pressed `interruptsToStop` times; 0: never.
-    bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop);
+    static bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop);
 
     static std::atomic<qint64> s_nLastInterruptMs;
 

@@ -17,7 +17,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr unsigned kMappedPorts = 16; // COM1 .. COM16 looked up in config.ini
 
 
 } // namespace
@@ -88,7 +87,7 @@ int RunPorts(CliStreams& io)
     }
     io.out << u"COMn in %1:\n"_s.arg(ConfigIniPath());
     bool any = false;
-    for (const ComPort& com : ComPorts(kMappedPorts)) {
+    for (const ComPort& com : ComPorts(CCameraLink::kMappedComPorts)) {
         if (com.bMapped) {
             io.out << u"  COM%1 = %2\n"_s.arg(com.nNumber).arg(com.strDevice);
             any = true;

@@ -29,6 +29,7 @@ int RunRead(const CliOptions& options, CliStreams& io);
 int RunApply(const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
+int RunScan(const CliOptions& options, CliStreams& io);
 // `prepareThread` is given each camera's thread (by the camera's index)
 // before it starts: a test makes a start fail through it.
 int RunProvision(const CliOptions& options, CliStreams& io,

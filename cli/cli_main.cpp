@@ -67,6 +67,7 @@ int main(int argc, char** argv)
     case CliOptions::Command::Upgrade: return RunUpgrade(*options, io);
     case CliOptions::Command::Restart: return RunRestart(*options, io);
     case CliOptions::Command::Provision: return RunProvision(*options, io);
+    case CliOptions::Command::Scan: return RunScan(*options, io);
     }
     return ExitCode::Usage;
 }

@@ -22,7 +22,10 @@ constexpr CommandName kCommands[] = {
     {u"upgrade", CliOptions::Command::Upgrade, true, true},
     {u"restart", CliOptions::Command::Restart, true, false},
     {u"provision", CliOptions::Command::Provision, false, false},
+    {u"scan", CliOptions::Command::Scan, false, false},
 };
+
+constexpr int kRecoverWaitMaxS = 3600;
 
 // The options only provision takes, with a value each.
 struct ProvisionOption {
@@ -60,7 +63,14 @@ QString CliHelpText()
            "  read [--json]      read the camera's settings; --json prints a settings file\n"
            "  apply FILE         write a settings file to the camera, read back and compare\n"
            "  upgrade PACKAGE    send the images of an upgrade package to the camera\n"
+           "  upgrade --recover PACKAGE\n"
+           "                     recover a camera that answers no read: requests go out every\n"
+           "                     0.1 s while you power the camera off and on, then every image\n"
+           "                     is sent and the camera is restarted and verified;\n"
+           "                     --recover-wait SECONDS: how long to ask (default 60)\n"
            "  restart            restart the camera\n"
+           "  scan [--json]      look for a camera at every rate on each --port (without one, on\n"
+           "                     every port of the machine and every COMn in config.ini)\n"
            "  provision          set up every camera given with --port at once, each on its own:\n"
            "                     --upgrade PACKAGE: send the images it does not run, restart it\n"
            "                       and verify that it reports the versions the images name;\n"
@@ -82,6 +92,7 @@ QString CliHelpText()
 std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QString* error)
 {
     CliOptions options;
+    bool recoverWaitGiven = false;
     const CommandName* command = nullptr;
     QStringList operands;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
@@ -103,6 +114,19 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
         }
         if (argument == u"--json") {
             options.bJson = true;
+        } else if (argument == u"--recover") {
+            options.bRecover = true;
+        } else if (argument == u"--recover-wait") {
+            const std::optional<QString> seconds = value();
+            if (!seconds)
+                return std::nullopt;
+            bool number = false;
+            options.nRecoverWaitS = seconds->toInt(&number);
+            if (!number || options.nRecoverWaitS < 1 || options.nRecoverWaitS > kRecoverWaitMaxS) {
+                *error = u"--recover-wait %1: not a number of seconds from 1 to %2"_s.arg(*seconds).arg(kRecoverWaitMaxS);
+                return std::nullopt;
+            }
+            recoverWaitGiven = true;
         } else if (argument == u"--port") {
             const std::optional<QString> port = value();
             if (!port)
@@ -148,13 +172,14 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
     }
     options.command = command->command;
     const bool provision = options.command == CliOptions::Command::Provision;
+    const bool manyPorts = provision || options.command == CliOptions::Command::Scan;
     if (provision) {
         if (const QString problem = ProvisionProblem(options); !problem.isEmpty()) {
             *error = problem;
             return std::nullopt;
         }
-    } else if (options.ports.size() > 1) {
-        *error = u"only provision takes more than one --port"_s;
+    } else if (options.ports.size() > 1 && !manyPorts) {
+        *error = u"only provision and scan take more than one --port"_s;
         return std::nullopt;
     } else if (!QString(options.strPortsFile + options.strPackage + options.strSettings + options.strReport).isEmpty()) {
         *error = u"--ports-file, --upgrade, --apply and --report go with provision only"_s;
@@ -169,8 +194,16 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
                                      : u"unexpected argument "_s + operands.value(0);
         return std::nullopt;
     }
-    if (options.bJson && options.command != CliOptions::Command::Read) {
-        *error = u"--json goes with read only"_s;
+    if (options.bJson && options.command != CliOptions::Command::Read && options.command != CliOptions::Command::Scan) {
+        *error = u"--json goes with read and scan only"_s;
+        return std::nullopt;
+    }
+    if ((options.bRecover || recoverWaitGiven) && options.command != CliOptions::Command::Upgrade) {
+        *error = u"--recover and --recover-wait go with upgrade only"_s;
+        return std::nullopt;
+    }
+    if (recoverWaitGiven && !options.bRecover) {
+        *error = u"--recover-wait goes with --recover"_s;
         return std::nullopt;
     }
     options.strFile = operands.value(0);

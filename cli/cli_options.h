@@ -6,14 +6,17 @@
 
 // What one run of orvane-cli was asked to do.
 struct CliOptions {
-    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision };
+    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision, Scan };
     Command command = Command::Help;
     QString strPort;     // a device path, or COMn mapped through config.ini
     int nBaud = 115200;
-    bool bJson = false;  // read: the settings file on standard output
+    bool bJson = false;  // read: the settings file on standard output; scan: one JSON object per port
     QString strFile;     // apply: the settings file; upgrade: the package
+    // upgrade --recover: the camera answers no read; its boot window is waited for this long
+    bool bRecover = false;
+    int nRecoverWaitS = 60;
     // provision
-    QStringList ports;   // every --port, in order
+    QStringList ports;   // every --port, in order (provision, scan)
     QString strPortsFile;
     QString strPackage;  // --upgrade
     QString strSettings; // --apply

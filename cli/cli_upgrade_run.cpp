@@ -97,6 +97,12 @@ QString AfterAbandon(CCameraLink& link, const UpgradeObserver& observer, const s
     }
 }
 
+QString UnansweredRecoveryText(int waitS)
+{
+    return u"the camera did not answer the requests within %1 s; nothing but \"*****\" was sent. Power the camera "
+           "off and on while the requests go out, or check the line"_s.arg(waitS);
+}
+
 } // namespace
 
 UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserver& observer)
@@ -108,6 +114,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     qint64 size = 0;
     plan.nFlashWaitMs = kFlashWaitMs;
     const bool restartPlanned = plan.bRestartAndVerify;
+    const int recoverWaitMs = plan.nRecoverWaitMs;
     CUpgradeRun::Events events{
         {{},
          [](int) {},
@@ -132,18 +139,21 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
          [&] { observer.stage(u"the camera has stored the image, flashing"_s); },
          {}},
         [&](const RunImage& image) {
+            size = image.bytes.size();
             if (image.kind != ImageKind::Other)
                 observer.image(image);
         },
-        [&](const RunImage& image) {
-            size = image.bytes.size();
-            observer.stage(u"restart triggered, requesting the upgrade"_s);
-        },
+        [&](const RunImage&) { observer.stage(u"restart triggered, requesting the upgrade"_s); },
         [&](Stage stage) { observer.stage(stage == Stage::Restarting ? u"restarting"_s : u"verifying"_s); },
         [&](const CUpgradeRun::Result& result) { end = result; },
         [&](const RunImage& image) {
             observer.stage(u"done"_s);
             observer.flashed(image);
+        },
+        [&] {
+            observer.stage(u"requesting the upgrade every %1 s for %2 s: power the camera off and on now"_s
+                               .arg(double(kRecoveryRequestPeriodMs) / 1000.0)
+                               .arg(recoverWaitMs / 1000));
         },
     };
     QString unused;
@@ -154,7 +164,10 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end}; };
     if (end) {
         const bool afterImages = end->end == CUpgradeRun::End::NotBack || end->end == CUpgradeRun::End::NotVerified;
-        return {EndText(link, *end), !afterImages, end->image, *end};
+        const bool bootUnanswered = recoverWaitMs > 0 && end->end == CUpgradeRun::End::Unanswered
+                                    && end->nImagesDone == 0;
+        return {bootUnanswered ? UnansweredRecoveryText(recoverWaitMs / 1000) : EndText(link, *end), !afterImages,
+                end->image, *end};
     }
     if (ended) { // the port went away
         run.Stop(false);
@@ -168,8 +181,13 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     case Stage::Idle:
     case Stage::Sending: break;
     }
+    const bool answered = run.Exchange().Answered() || run.CurrentImage().nNumber > 1;
     if (run.Abandon())
         return ofImage(AfterAbandon(link, observer, over, end, restartPlanned));
+    if (recoverWaitMs > 0 && !answered) {
+        run.Stop(false);
+        return ofImage(u"interrupted before the camera answered: nothing but \"*****\" was sent"_s);
+    }
     run.Stop(!link.DeviceLost());
     if (link.DeviceLost())
         return ofImage(link.LossText());

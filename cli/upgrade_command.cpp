@@ -24,9 +24,20 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
         return ExitCode::Usage;
 
     CCameraLink link(ErrorLines(io));
-    if (!OpenAndRead(link, options, io))
+    UpgradePlan plan{std::move(contents->entries), QString(), false, 0};
+    if (options.bRecover) {
+        // The camera answers no read: nothing is read, and it is verified after.
+        QString error;
+        if (!link.Open(options.strPort, options.nBaud, &error)) {
+            io.err << u"orvane-cli: "_s << error << Qt::endl;
+            return ExitCode::CameraOrPort;
+        }
+        plan.bRestartAndVerify = true;
+        plan.nRecoverWaitMs = options.nRecoverWaitS * 1000;
+    } else if (!OpenAndRead(link, options, io)) {
         return ExitCode::CameraOrPort;
-    const ImageChoice choice = link.Upgrade().Choose(contents->entries);
+    }
+    const ImageChoice choice = link.Upgrade().Choose(plan);
     for (const QString& line : SkippedLines(*contents, choice))
         io.out << u"skipped "_s << line << u'\n';
     if (choice.nImages == 0) {
@@ -56,12 +67,19 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
             }
         },
     };
-    const UpgradeEnd end = RunUpgradeOn(link, {std::move(contents->entries), QString(), false, 0}, observer);
+    const UpgradeEnd end = RunUpgradeOn(link, std::move(plan), observer);
     if (!end.strFailure.isEmpty()) {
-        io.err << u"orvane-cli: %1: %2"_s.arg(ImagePrefix(end.image), end.strFailure) << Qt::endl;
+        const QString what = end.bOfImage ? ImagePrefix(end.image) : link.PortName();
+        io.err << u"orvane-cli: %1: %2"_s.arg(what, end.strFailure) << Qt::endl;
         return ExitCode::CameraOrPort;
     }
     link.Close();
-    io.out << u"upgrade finished: %1 image(s) sent\n"_s.arg(choice.nImages) << Qt::flush;
+    io.out << u"upgrade finished: %1 image(s) sent\n"_s.arg(choice.nImages);
+    if (options.bRecover) {
+        const FirmwareVersions& now = end.result->after;
+        io.out << u"recovered and verified: the camera now reports software %1, hardware %2\n"_s.arg(
+            now.strSoftware, now.strHardware);
+    }
+    io.out << Qt::flush;
     return ExitCode::Success;
 }

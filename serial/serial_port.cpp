@@ -99,6 +99,7 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configure
         m_hPort = nullptr;
         m_waitingOpen.reset();
         m_nByteTimeNs = ByteTimeNs(nBaud, cParity, nDataBits, nStopBits);
+        m_nCharBits = 1 + nDataBits + (cParity == 'N' ? 0 : 1) + nStopBits;
         // Opened before the earlier close has finished, the device would
         // have its settings restored under this opening and its last bytes
         // sent at this opening's rate.
@@ -143,6 +144,7 @@ bool CSerialPort::OpenDevice(const Opening& opening, QString* failedStep, QStrin
     device->clear();
     m_hPort = device.release();
     m_strDevice = opening.strDevice;
+    m_nOpenedByteTimeNs = ByteTimeNs(opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits);
     return true;
 }
 
@@ -292,6 +294,19 @@ WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes, std::function<void(
     return {m_nWriteEpoch, m_nHandedOver};
 }
 
+void CSerialPort::SetRate(int nBaud)
+{
+    std::lock_guard lock(m_mutex);
+    const qint64 byteTimeNs = nBaud > 0 ? qint64(m_nCharBits) * 1'000'000'000 / nBaud : 0;
+    m_nByteTimeNs = byteTimeNs;
+    if (m_waitingOpen)
+        m_waitingOpen->nBaud = nBaud;
+    QueuedWrite change;
+    change.nNewBaud = nBaud;
+    change.nNewByteTimeNs = byteTimeNs;
+    Enqueue(std::move(change));
+}
+
 void CSerialPort::DecideEchoAgain()
 {
     std::lock_guard lock(m_mutex);
@@ -352,6 +367,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
     {
         std::lock_guard lock(m_mutex);
         device = m_hPort;
+        m_nLineByteTimeNs = m_nOpenedByteTimeNs;
     }
     m_errors = CCommErrors{};
     m_echo = CLocalEcho{};
@@ -410,7 +426,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
             drain.writes.swap(m_writeQueue);
         drain.clock = m_clock;
         drain.nLineFreeNs = m_nLineFreeNs;
-        drain.nByteTimeNs = m_nByteTimeNs;
+        drain.nByteTimeNs = m_nLineByteTimeNs;
         drain.errors = m_errors;
         // Taken, not shared: the next monitor may set its own while this one drains.
         drain.strHeldStep = std::exchange(m_strHeldStep, QString());
@@ -517,18 +533,40 @@ void CSerialPort::ServiceWrite()
             m_echo.DecideAgain();
             continue;
         }
+        if (block.nNewBaud > 0) {
+            ChangeRate(block);
+            continue;
+        }
         if (!block.bytes.isEmpty()) {
             m_echo.Sent(block.bytes);
             if (m_hPort->write(block.bytes) != block.bytes.size()) {
                 Settle(block.bytes.size());
                 OnDeviceError(QSerialPort::WriteError);
             } else {
-                m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.bytes.size() * m_nByteTimeNs;
+                m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.bytes.size() * m_nLineByteTimeNs;
             }
         }
         if (block.onLine)
             WhenOnLine(std::move(block.onLine));
     }
+}
+
+void CSerialPort::ChangeRate(const QueuedWrite& block)
+{
+    // A character still on its way would be cut in two by the new rate.
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kDrainOnStopMs
+           && (PendingOutputBytes(m_hPort->handle()) > 0 || m_clock.nsecsElapsed() < m_nLineFreeNs))
+        QThread::msleep(1);
+    m_echo.DecideAgain();
+    if (!m_hPort->setBaudRate(block.nNewBaud)) {
+        const QString systemText = m_hPort->errorString();
+        m_hPort->clearError();
+        ReportCommError(u"SetCommState()"_s, systemText);
+        return;
+    }
+    m_nLineByteTimeNs = block.nNewByteTimeNs;
 }
 
 void CSerialPort::WhenOnLine(std::function<void()> onLine)

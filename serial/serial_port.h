@@ -120,6 +120,11 @@ public:
     // bytes, once those handed over before have left the line.
     WriteTicket QueueWrite(const char* text);
     WriteTicket QueueWrite(const QByteArray& bytes, std::function<void()> onLine = {});
+    // Sets another rate on the open line without closing it, in order with
+    // the hand-overs: once what was handed over before has left the line at
+    // the old rate. The echo is decided afresh. A rate the device refuses
+    // goes to the reporter. On the owner's thread.
+    void SetRate(int nBaud);
     // The next bytes handed over decide afresh whether the line echoes,
     // unless it is known to: a burst of noise ahead of the first echo must
     // not mark an echoing line as clean for the rest of the opening. In
@@ -155,6 +160,8 @@ private:
         QByteArray bytes;
         std::function<void()> onLine; // on the last block of a hand-over
         bool bDecideEcho = false;     // no bytes: the echo is decided again from here
+        int nNewBaud = 0;             // no bytes: the line's rate changes here
+        qint64 nNewByteTimeNs = 0;    // one character's time at that rate
     };
     // The line settings of an Open.
     struct Opening {
@@ -204,6 +211,7 @@ private:
     void Settle(qint64 bytes);
     void OnCommEvent();
     void ServiceWrite();
+    void ChangeRate(const QueuedWrite& block);
     void WhenOnLine(std::function<void()> onLine);
     void OnDeviceError(QSerialPort::SerialPortError error);
     void ReportHeldError();
@@ -249,7 +257,9 @@ private:
     QObject* m_pOwnerWnd = nullptr;
     unsigned m_nPortNumber = 0;
     quint32 m_dwEventMask = 0;
-    qint64 m_nByteTimeNs = 0; // one character on the line at the rate set by Open
+    qint64 m_nByteTimeNs = 0; // one character on the line at the rate set by Open or SetRate (owner's thread)
+    int m_nCharBits = 10;     // start, data, parity and stop bits of one character
+    qint64 m_nOpenedByteTimeNs = 0; // at the rate the device was opened with (under m_mutex)
 
     std::atomic<bool> m_bLineEchoes{false};
     std::atomic<quint64> m_nHeard{0}; // bytes of this run posted to the owner
@@ -264,4 +274,5 @@ private:
     QString m_strHeldText;
     QElapsedTimer m_clock;
     qint64 m_nLineFreeNs = 0; // when the last byte handed to the driver has left the line
+    qint64 m_nLineByteTimeNs = 0; // one character at the rate the device is set to now
 };

@@ -48,6 +48,16 @@ bool CCameraSession::Reopen()
                        open.nEventMask);
 }
 
+void CCameraSession::SetRate(int baud)
+{
+    m_lastOpen.nBaud = baud;
+    // After what waits in the sender, which was meant for the old rate.
+    m_sender.Then([this, baud] {
+        m_nAnswerWaitMs = AnswerWaitMs(baud);
+        m_port.SetRate(baud);
+    });
+}
+
 void CCameraSession::ReadCycle()
 {
     const bool underWay = Reading();
@@ -215,6 +225,10 @@ bool CCameraSession::event(QEvent* event)
         const unsigned ch = static_cast<CPortMessageEvent*>(event)->WParam();
         if (m_events.received)
             m_events.received(ch);
+        if (m_scanListener) {
+            m_scanListener(static_cast<char>(ch));
+            return true;
+        }
         if (!m_tap.takeReply || !m_tap.takeReply(static_cast<char>(ch)))
             FeedCycle(static_cast<char>(ch)); // groups outside a cycle are dropped there
         return true;

@@ -36,6 +36,10 @@ public:
               quint32 eventMask);
     // Opens the port again as the last Open() did.
     bool Reopen();
+    // Another rate on the open port, with no reopen: for what is sent from
+    // now on, and for Reopen(). The answer wait follows the rate.
+    void SetRate(int baud);
+    int Rate() const { return m_lastOpen.nBaud; }
     // The port itself: monitoring, stopping, closing, its errors.
     CSerialPort& Port() { return m_port; }
     const CSerialPort& Port() const { return m_port; }
@@ -76,6 +80,9 @@ public:
         std::function<void()> deviceLost;
     };
     void SetUpgradeTap(UpgradeTap tap) { m_tap = std::move(tap); }
+    // While set, a search for the camera's rate (camera_scan.h) hears all
+    // the camera says, and the read cycle and an upgrade run hear nothing.
+    void SetScanListener(std::function<void(char ch)> listener) { m_scanListener = std::move(listener); }
 
 protected:
     bool event(QEvent* event) override;
@@ -114,6 +121,7 @@ private:
         quint32 nEventMask = 0;
     } m_lastOpen;
     UpgradeTap m_tap;
+    std::function<void(char ch)> m_scanListener;
     CSerialPort m_port;
     CPacedSender m_sender;
 };

@@ -21,9 +21,11 @@ CUpgradeExchange::CUpgradeExchange(CCameraSession& session, CWindowTimers& timer
 
 CUpgradeExchange::~CUpgradeExchange() = default;
 
-void CUpgradeExchange::Start(const TransferJob& image)
+void CUpgradeExchange::Start(const TransferJob& image, UpgradeRequests requests)
 {
     m_image = image;
+    m_requests = requests;
+    m_bAnswered = false;
     m_replies.Reset();
     m_bRequested = false;
     m_bImageOut = false;
@@ -31,7 +33,7 @@ void CUpgradeExchange::Start(const TransferJob& image)
     m_nUpgradeTries = 0;
     m_bUpgradeMode = true;
     // The requests count from the trigger's going out.
-    ThenInRun([this] { m_timers.SetTimer(kTimerRequest, kRequestPeriodMs); });
+    ThenInRun([this] { m_timers.SetTimer(kTimerRequest, m_requests.nPeriodMs); });
 }
 
 void CUpgradeExchange::ThenInRun(std::function<void()> step)
@@ -102,6 +104,7 @@ void CUpgradeExchange::OnReady()
         return;
     m_timers.KillTimer(kTimerRequest);
     m_nUpgradeTries = 0;
+    m_bAnswered = true;
     m_bTransferDue = true;
     m_session.Sender().Send("U", kReadyPauseMs);
     ThenInRun([this] {
@@ -164,13 +167,13 @@ void CUpgradeExchange::OnTimer(int id)
     case kTimerRequest:
         // The last request is given its period to be answered too: a camera
         // that answers it and is left waiting would answer nothing more.
-        if (m_nUpgradeTries >= kRequests) {
+        if (m_nUpgradeTries >= m_requests.nCount) {
             Finish(Outcome::Unanswered);
             break;
         }
         m_session.Sender().Send("*****");
         m_bRequested = true;
-        if (++m_nUpgradeTries < kRequests && m_events.requested)
+        if (++m_nUpgradeTries < m_requests.nCount && m_events.requested)
             m_events.requested(m_nUpgradeTries);
         break;
     case kTimerAfterTransfer:
@@ -212,6 +215,7 @@ void CUpgradeExchange::Cancel()
     m_nUpgradeTries = 0;
     m_bUpgradeMode = false;
     m_bRequested = false;
+    m_bAnswered = false;
     m_bImageOut = false;
     m_strEarlyReport.clear();
     m_bDoneDuringTransfer = false;

@@ -10,6 +10,12 @@
 class CCameraSession;
 class CWindowTimers;
 
+// How the camera is asked to take an image: a request each period, this many in all.
+struct UpgradeRequests {
+    int nPeriodMs = kRequestPeriodMs;
+    int nCount = kRequests;
+};
+
 // The upgrade of one image, after the restart trigger has gone out: a request
 // ("*****") each second until the camera answers 'A', "U", the image on its
 // own thread, then the camera's 'S' and 'D' (or an error report) and "R". The
@@ -51,7 +57,7 @@ public:
     Q_DISABLE_COPY_MOVE(CUpgradeExchange)
 
     // Starts a run for the image once what is queued (the trigger) has gone out.
-    void Start(const TransferJob& image);
+    void Start(const TransferJob& image, UpgradeRequests requests = {});
     // One character from the camera while a run lasts.
     void Receive(char ch);
     // Timers 200 and 206.
@@ -69,6 +75,8 @@ public:
 
     bool UpgradeMode() const { return m_bUpgradeMode; }
     bool UpgradeAck() const { return m_bUpgradeAck; }
+    // The camera has answered a request of this run with 'A'.
+    bool Answered() const { return m_bAnswered; }
     int UpgradeTries() const { return m_nUpgradeTries; }
     bool TransferRunning() const { return m_transfer.IsRunning(); }
 
@@ -92,11 +100,13 @@ private:
     CWindowTimers& m_timers;
     Events m_events;
     TransferJob m_image;
+    UpgradeRequests m_requests;
     CUpgradeReplies m_replies;
     bool m_bUpgradeMode = false;
     bool m_bUpgradeAck = false; // 'S' or 'D' since the transfer began
     int m_nUpgradeTries = 0;
     bool m_bRequested = false; // a request has gone out: an 'A' may answer it
+    bool m_bAnswered = false;  // an 'A' answered one
     bool m_bImageOut = false;  // every piece is out: a 'D' is the camera's verdict
     QString m_strEarlyReport;  // a report heard mid-image; what it says stands if the camera says nothing after
     std::shared_ptr<char> m_run = std::make_shared<char>(); // renewed when a run ends: its queued steps do nothing

@@ -64,7 +64,14 @@ CUpgradeExchange::Events CUpgradeRun::ExchangeEvents()
     using Told = CUpgradeExchange::Events;
     return {
         [this] { return !m_events.exchange.mayTransfer || m_events.exchange.mayTransfer(); },
-        PassOn(run, &Told::requested),
+        [this](int tries) {
+            if (!m_bAwaitingBoot) {
+                if (m_events.exchange.requested)
+                    m_events.exchange.requested(tries);
+            } else if (tries == 1 && m_events.awaitingPowerCycle) {
+                m_events.awaitingPowerCycle(); // not each of its many requests
+            }
+        },
         PassOn(run, &Told::transferRunning),
         PassOn(run, &Told::headerSent),
         PassOn(run, &Told::progress),
@@ -84,10 +91,16 @@ ImageChoice CUpgradeRun::Choose(const std::vector<PackageEntry>& entries) const
     return ChooseImages(entries, VersionsOfCamera(m_session.Registers().data()));
 }
 
+ImageChoice CUpgradeRun::Choose(const UpgradePlan& plan) const
+{
+    // A camera being recovered was never read: no version says what it runs.
+    return plan.nRecoverWaitMs > 0 ? ChooseImages(plan.entries, FirmwareVersions{}) : Choose(plan.entries);
+}
+
 bool CUpgradeRun::Start(UpgradePlan plan, Events events, QString* cannotUnpack)
 {
     Stop(false);
-    m_choice = Choose(plan.entries);
+    m_choice = Choose(plan);
     if (!plan.strUnpackDir.isEmpty()) {
         for (const std::size_t turn : m_choice.turns) {
             const PackageEntry& entry = plan.entries[turn];
@@ -136,15 +149,24 @@ void CUpgradeRun::NextImage()
         if (image.kind == ImageKind::Other)
             continue;
         m_image = image;
+        const int kind = static_cast<int>(m_image.kind);
+        const TransferJob job = m_image.strPath.isEmpty()
+                                    ? TransferJob{m_image.strName, kind, m_image.nChecksum, m_image.bytes}
+                                    : TransferJob{m_image.strPath, kind, m_image.nChecksum, std::nullopt};
+        // A camera being recovered takes its first image in the boot window
+        // a power cycle opens; once that image runs, it restarts on the trigger.
+        m_bAwaitingBoot = m_plan.nRecoverWaitMs > 0 && m_result.nImagesDone == 0;
+        if (m_bAwaitingBoot) {
+            const int requests = std::max(1, m_plan.nRecoverWaitMs / kRecoveryRequestPeriodMs);
+            m_exchange.Start(job, {kRecoveryRequestPeriodMs, requests});
+            return;
+        }
         m_session.WriteRegister(0, kRestartRegister);
         m_session.WriteRegister(1, kRestartRegister);
         m_bTriggered = true;
         if (m_events.triggered)
             m_events.triggered(m_image);
-        const int kind = static_cast<int>(m_image.kind);
-        m_exchange.Start(m_image.strPath.isEmpty()
-                             ? TransferJob{m_image.strName, kind, m_image.nChecksum, m_image.bytes}
-                             : TransferJob{m_image.strPath, kind, m_image.nChecksum, std::nullopt});
+        m_exchange.Start(job);
         return;
     }
     if (!m_plan.bRestartAndVerify)
@@ -162,6 +184,7 @@ void CUpgradeRun::OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& d
     switch (outcome) {
     case Outcome::Done:
         m_bTriggered = false; // released
+        m_bAwaitingBoot = false;
         ++m_result.nImagesDone;
         if (m_events.flashed)
             m_events.flashed(m_image);
@@ -266,13 +289,15 @@ bool CUpgradeRun::Abandon()
 
 void CUpgradeRun::Stop(bool release)
 {
+    const bool answered = m_exchange.Answered();
     m_exchange.Cancel();
     m_flashTimer.stop();
     m_bootTimer.stop();
     m_run = std::make_shared<char>();
-    if (release && m_bTriggered)
+    if (release && (m_bTriggered || answered))
         m_session.Sender().Send("R");
     m_bTriggered = false;
+    m_bAwaitingBoot = false;
     m_stage = Stage::Idle;
 }
 

@@ -36,6 +36,12 @@ struct UpgradePlan {
     bool bRestartAndVerify = false;
     // For 'D' once the camera has stored an image; 0: as long as it takes.
     int nFlashWaitMs = 0;
+    // Recovery of a camera whose firmware answers nothing: every image is
+    // sent, whatever the camera was read to run, and the first without a
+    // restart trigger or a read: requests go out every 100 ms for this long
+    // while the technician powers the camera off and on, and its boot
+    // window's 'A' answers one. 0: an upgrade as usual.
+    int nRecoverWaitMs = 0;
 };
 
 // One upgrade run of a camera session: the images the camera does not run
@@ -81,6 +87,8 @@ public:
         std::function<void(Stage)> stage;               // restarting, verifying
         std::function<void(const Result&)> finished;    // last of a run
         std::function<void(const RunImage&)> flashed;   // the camera has flashed the image and is released
+        // Recovery: the first request is out; the camera should be powered off and on now.
+        std::function<void()> awaitingPowerCycle;
     };
 
     static constexpr int kBootPauseMs = 2000;  // after a restart, before the camera is read again
@@ -92,6 +100,8 @@ public:
 
     // What a run would take of `entries` for the camera as last read.
     ImageChoice Choose(const std::vector<PackageEntry>& entries) const;
+    // What a run of the plan would take: every image when it recovers.
+    ImageChoice Choose(const UpgradePlan& plan) const;
     // Starts a run; false, and nothing sent, when an image could not be
     // written to the plan's folder (*cannotUnpack names it and the reason).
     bool Start(UpgradePlan plan, Events events, QString* cannotUnpack);
@@ -104,7 +114,8 @@ public:
     // "R" end the run. False, and nothing done, before an image is out.
     bool Abandon();
     // Ends the run at once, without finished(); with `release` an "R" frees
-    // a camera that was triggered and not yet released.
+    // a camera that was triggered, or answered a request, and was not yet
+    // released. A camera in recovery that has not answered is sent nothing.
     void Stop(bool release);
     const CUpgradeExchange& Exchange() const { return m_exchange; }
     // The image under way, or the last.
@@ -134,6 +145,7 @@ private:
     RunImage m_image;        // the image under way
     Result m_result;
     bool m_bTriggered = false; // a trigger went out and no "R" since
+    bool m_bAwaitingBoot = false; // recovery: the image under way waits for the camera's boot window
     QTimer m_flashTimer;       // the plan's flash wait
     QTimer m_bootTimer;        // after the restart, before the camera is read again
     QElapsedTimer m_sinceRestart;

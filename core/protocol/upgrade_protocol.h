@@ -20,6 +20,9 @@ constexpr int kHeaderPauseMs = 20; // between the header and the first piece
 // before "R"; up to 10 s for the camera's 'S' or 'D' after the last piece.
 constexpr int kRequestPeriodMs = 1000;
 constexpr int kRequests = 4;
+// A camera whose firmware does not run is asked far more often, for as long
+// as the technician needs to power it off and on: its boot window is short.
+constexpr int kRecoveryRequestPeriodMs = 100;
 constexpr int kReadyPauseMs = 100;
 constexpr int kReleasePauseMs = 200;
 constexpr int kAnswerWaitMs = 10000;

@@ -1,6 +1,7 @@
 #include "gui/main_window/serial_settings.h"
 
 #include "gui/main_window/port_list.h"
+#include "core/protocol/line_rates.h"
 #include "serial/serial_port.h"
 
 #include <QFileInfo>
@@ -13,7 +14,6 @@ namespace {
 
 constexpr std::array kPorts = {1, 2, 3, 4, 5};
 static_assert(kPorts.size() == kListedComPorts, "one COM number for each COMn entry of the port list");
-constexpr std::array kBauds = {300, 600, 1200, 2400, 4800, 9600, 19200, 38400, 43000, 56000, 57600, 115200};
 constexpr std::array kParities = {'N', 'O', 'E', 'M', 'S'};
 constexpr std::array kDataBits = {8, 7, 6};
 constexpr std::array kStopBits = {1, 2, 2};
@@ -44,7 +44,7 @@ int PortForIndex(int index)
 
 int BaudForIndex(int index)
 {
-    return At(kBauds, index, 115200);
+    return At(kLineRates, index, 115200);
 }
 
 char ParityForIndex(int index)

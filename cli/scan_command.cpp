@@ -1,0 +1,79 @@
+// orvane-cli scan: which port holds a camera, and at which rate.
+#include "cli/camera_link.h"
+#include "cli/cli_commands.h"
+#include "cli/scan_targets.h"
+#include "core/config/printable_text.h"
+#include "session/ports_scan.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QJsonObject ResultJson(const PortScanResult& result)
+{
+    const std::optional<ScanFinding>& found = result.finding;
+    const auto orNull = [&](const QJsonValue& value) { return found ? value : QJsonValue(); };
+    return {
+        {u"port"_s, result.port.strName},
+        {u"found"_s, found.has_value()},
+        {u"baud"_s, orNull(found ? found->nBaud : 0)},
+        {u"hardware"_s, orNull(found ? found->versions.strHardware : QString())},
+        {u"software"_s, orNull(found ? found->versions.strSoftware : QString())},
+        {u"echo"_s, orNull(found && found->bEcho)},
+    };
+}
+
+QString ResultLine(const PortScanResult& result)
+{
+    const QString port = PrintableName(result.port.strName);
+    if (const std::optional<ScanFinding>& found = result.finding) {
+        return u"%1: camera at %2 baud, software %3, hardware %4%5"_s.arg(port)
+            .arg(found->nBaud)
+            .arg(found->versions.strSoftware, found->versions.strHardware,
+                 found->bEcho ? u", echoing"_s : QString());
+    }
+    if (result.openError)
+        return u"%1: cannot open: %2"_s.arg(port, result.openError->strSystemText);
+    if (result.bLost)
+        return u"%1: went away during the scan%2"_s.arg(port, result.strLost.isEmpty() ? QString() : u" ("_s + result.strLost + u')');
+    return u"%1: nothing answered at any rate"_s.arg(port);
+}
+
+} // namespace
+
+int RunScan(const CliOptions& options, CliStreams& io)
+{
+    const std::vector<PortToScan> ports = ScanTargets(options.ports);
+    if (ports.empty()) {
+        io.err << u"orvane-cli: no serial port to scan (orvane-cli ports lists them)"_s << Qt::endl;
+        return ExitCode::CameraOrPort;
+    }
+    int found = 0;
+    CPortsScan scan;
+    bool over = false;
+    scan.Start(ports, options.nBaud,
+               {[&](const PortScanResult& result) {
+                    found += result.finding ? 1 : 0;
+                    if (options.bJson)
+                        io.out << QString::fromUtf8(QJsonDocument(ResultJson(result)).toJson(QJsonDocument::Compact))
+                               << u'\n' << Qt::flush;
+                    else
+                        io.out << ResultLine(result) << u'\n' << Qt::flush;
+                },
+                {},
+                [&] { over = true; }});
+    if (!CCameraLink::WaitUntil([&] { return over; }, -1)) {
+        scan.Stop(); // nothing more goes out on any port
+        io.err << u"orvane-cli: scan interrupted; %1 of %2 port(s) were done"_s.arg(scan.Results().size()).arg(ports.size())
+               << Qt::endl;
+        return ExitCode::CameraOrPort;
+    }
+    if (!options.bJson && found == 0)
+        io.out << u"no camera answered; check the wiring (A and B may be swapped), the camera's power, the line's "
+                  "termination and the adapter"_s
+               << Qt::endl;
+    return found > 0 ? ExitCode::Success : ExitCode::CameraOrPort;
+}

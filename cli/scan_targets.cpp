@@ -1,0 +1,33 @@
+#include "cli/scan_targets.h"
+
+#include "cli/camera_link.h"
+#include "core/config/com_ports.h"
+#include "serial/system_ports.h"
+
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+std::vector<PortToScan> ScanTargets(const QStringList& named)
+{
+    std::vector<PortToScan> targets;
+    QSet<QString> devices;
+    const auto add = [&](const QString& name, const QString& device, unsigned number) {
+        if (!devices.contains(DeviceBehind(device))) {
+            devices.insert(DeviceBehind(device));
+            targets.push_back({name, device, number});
+        }
+    };
+    if (!named.isEmpty()) {
+        for (const QString& name : named)
+            add(name, CCameraLink::DeviceOf(name), CCameraLink::ComNumberOf(name));
+        return targets;
+    }
+    for (const ComPort& com : ComPorts(CCameraLink::kMappedComPorts)) {
+        if (com.bMapped)
+            add(u"COM%1"_s.arg(com.nNumber), com.strDevice, com.nNumber);
+    }
+    for (const SystemPort& port : SystemPorts())
+        add(port.strLocation, port.strLocation, 0);
+    return targets;
+}

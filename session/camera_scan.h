@@ -1,0 +1,64 @@
+#pragma once
+
+#include "core/firmware/version_check.h"
+
+#include <QTimer>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class CCameraSession;
+
+// A camera that answered a search.
+struct ScanFinding {
+    int nBaud = 0;
+    FirmwareVersions versions; // as registers 0x00 and 0x01 answered
+    bool bEcho = false;        // the line returns the host's own bytes
+};
+
+// The search for a camera at one open port: the rates of ScanOrder() in
+// turn, each set on the open port with no reopen. A try reads register 0x1F
+// and waits as long as a read at that rate waits; a well-formed answer
+// counts only once reads of 0x00 and 0x01 have been answered as well. Only
+// read commands go out. While it runs it hears all the session hears.
+class CCameraScan final {
+public:
+    struct Events {
+        std::function<void(int baud)> trying;                          // a try at this rate begins
+        std::function<void(const std::optional<ScanFinding>&)> finished; // last; nullopt: no rate answered
+    };
+
+    explicit CCameraScan(CCameraSession& session);
+    ~CCameraScan();
+    CCameraScan(const CCameraScan&) = delete;
+    CCameraScan& operator=(const CCameraScan&) = delete;
+
+    // Starts with `currentBaud` (the rate chosen now), on the session's open
+    // and monitored port; a read cycle under way is ended. The port keeps
+    // the rate that answered; when none did, it is set back to `currentBaud`.
+    void Start(int currentBaud, Events events);
+    // Ends the search at once: nothing more goes out, finished() does not
+    // run, and the port is set back to the rate it was started with.
+    void Stop();
+    bool Running() const { return m_nTry >= 0; }
+    // Tries begun so far of ScanOrder()'s 12.
+    int Tries() const { return m_nTry + 1; }
+
+private:
+    void TryRate();
+    void Ask(int reg);
+    void OnChar(char ch);
+    void OnWaitOver();
+    void Finish(std::optional<ScanFinding> finding);
+    void End(); // hands the line back to the session
+
+    CCameraSession& m_session;
+    Events m_events;
+    std::vector<int> m_rates;
+    int m_nCurrentBaud = 0;
+    int m_nTry = -1;  // index into m_rates; -1 while idle
+    int m_nAsked = 0; // of the try's three registers, the one awaited
+    int m_answers[3] = {};
+    QByteArray m_heard; // since the request went out
+    QTimer m_wait;
+};

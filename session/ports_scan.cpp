@@ -1,0 +1,113 @@
+#include "session/ports_scan.h"
+
+#include "session/camera_session.h"
+#include "core/protocol/line_rates.h"
+#include "serial/port_message.h"
+
+struct CPortsScan::Port {
+    PortScanResult result;
+    std::unique_ptr<CCameraSession> session;
+    std::unique_ptr<CCameraScan> scan;
+    bool bDone = false;
+};
+
+CPortsScan::CPortsScan() = default;
+
+CPortsScan::~CPortsScan()
+{
+    Stop();
+}
+
+void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Events events)
+{
+    Stop();
+    m_ports.clear();
+    m_results.clear();
+    m_events = std::move(events);
+    m_nPending = static_cast<int>(ports.size());
+    for (const PortToScan& target : ports) {
+        auto port = std::make_unique<Port>();
+        port->result.port = target;
+        m_ports.push_back(std::move(port));
+    }
+    // Opened first, searched after: a port that cannot be opened ends at once.
+    for (std::size_t index = 0; index < m_ports.size(); ++index) {
+        Port& port = *m_ports[index];
+        port.session = std::make_unique<CCameraSession>(CCameraSession::Events{
+            {}, {}, {}, [this, index] {
+                Port& lost = *m_ports[index];
+                if (lost.bDone)
+                    return;
+                lost.bDone = true;
+                lost.result.bLost = true;
+                lost.scan->Stop();
+                OnPortDone(index);
+            }});
+        port.session->Port().SetErrorReporter([this, index](const CommErrorReport& report) {
+            if (report.bDeviceLost)
+                m_ports[index]->result.strLost = report.strSystemText;
+        });
+        port.scan = std::make_unique<CCameraScan>(*port.session);
+        const PortToScan& target = port.result.port;
+        if (!port.session->Open(target.nNumber, target.strDevice, currentBaud, 'N', 8, 1, CommEvent::RxChar)) {
+            port.result.openError = port.session->Port().OpenError();
+            port.bDone = true;
+            continue;
+        }
+        port.session->Port().StartMonitor();
+    }
+    for (std::size_t index = 0; index < m_ports.size() && Running(); ++index) {
+        Port& port = *m_ports[index];
+        if (port.bDone) {
+            OnPortDone(index);
+            continue;
+        }
+        port.scan->Start(currentBaud, {[this](int) {
+                                           if (m_events.progress)
+                                               m_events.progress();
+                                       },
+                                       [this, index](const std::optional<ScanFinding>& finding) {
+                                           Port& done = *m_ports[index];
+                                           done.bDone = true;
+                                           done.result.finding = finding;
+                                           OnPortDone(index);
+                                       }});
+    }
+}
+
+void CPortsScan::OnPortDone(std::size_t index)
+{
+    Port& port = *m_ports[index];
+    port.session->Port().Close();
+    m_results.push_back(port.result);
+    --m_nPending;
+    if (m_events.portDone)
+        m_events.portDone(port.result);
+    if (m_nPending == 0 && m_events.finished)
+        std::exchange(m_events, Events{}).finished();
+}
+
+void CPortsScan::Stop()
+{
+    m_nPending = 0;
+    m_events = Events{};
+    for (const auto& port : m_ports) {
+        if (port->scan)
+            port->scan->Stop();
+        if (port->session)
+            port->session->Port().Close();
+    }
+}
+
+int CPortsScan::TriesBegun() const
+{
+    int begun = 0;
+    for (const auto& port : m_ports)
+        begun += port->bDone ? static_cast<int>(kLineRates.size()) : port->scan ? port->scan->Tries() : 0;
+    return begun;
+}
+
+int CPortsScan::TriesInAll() const
+{
+    return static_cast<int>(m_ports.size() * kLineRates.size());
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "session/camera_scan.h"
+#include "serial/serial_port.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class CCameraSession;
+
+// A port to search: its name as the technician knows it and the device it opens.
+struct PortToScan {
+    QString strName;   // "COM1", "/dev/ttyUSB0"
+    QString strDevice; // what it opens
+    unsigned nNumber = 0; // the COM number its reports show; 0 for a device
+};
+
+// What the search of one port came to.
+struct PortScanResult {
+    PortToScan port;
+    std::optional<PortOpenError> openError; // it could not be opened
+    QString strLost;                        // it went away during the search (the OS's words, perhaps empty)
+    bool bLost = false;
+    std::optional<ScanFinding> finding;     // the camera that answered
+};
+
+// Searches several ports at once, each on its own session opened for the
+// search (the rates in turn, as CCameraScan tries them), on the thread
+// that made it. Each port is closed again as its search ends.
+class CPortsScan final {
+public:
+    struct Events {
+        std::function<void(const PortScanResult&)> portDone; // as each port's search ends
+        std::function<void()> progress;                       // a try began somewhere
+        std::function<void()> finished;                       // every port is done
+    };
+
+    CPortsScan();
+    ~CPortsScan();
+    CPortsScan(const CPortsScan&) = delete;
+    CPortsScan& operator=(const CPortsScan&) = delete;
+
+    // `currentBaud` is tried first on every port.
+    void Start(const std::vector<PortToScan>& ports, int currentBaud, Events events);
+    // Ends every search at once; nothing more goes out, no event follows.
+    void Stop();
+    bool Running() const { return m_nPending > 0; }
+    // Tries begun so far, and all there are to make.
+    int TriesBegun() const;
+    int TriesInAll() const;
+    const std::vector<PortScanResult>& Results() const { return m_results; }
+
+private:
+    struct Port;
+    void OnPortDone(std::size_t index);
+
+    Events m_events;
+    std::vector<std::unique_ptr<Port>> m_ports;
+    std::vector<PortScanResult> m_results; // in the order the searches ended
+    int m_nPending = 0;
+};
