@@ -397,7 +397,8 @@ private slots:
         std::string error;
         QVERIFY(ParseCamsimOptions({"--link", "/tmp/cam", "--no-pacing", "--drop-every", "5", "--upgrade-error",
                                     "E002", "--register", "1F=11", "--vanish-after", "9", "--mute", "--echo",
-                                    "--drop-reply", "10:once", "--garble-reply", "F9", "--keep-version"},
+                                    "--drop-reply", "10:once", "--garble-reply", "F9", "--keep-version",
+                                    "--broken-firmware", "--baud", "9600", "--power-cycle-after", "250"},
                                    &options, &error));
         QCOMPARE(options.pty.strLinkPath, std::string("/tmp/cam"));
         QVERIFY(!options.pty.bPaced);
@@ -414,6 +415,12 @@ private slots:
         QCOMPARE(int(options.faults.replyFaults[1].kind), int(ReplyFault::Kind::Garble));
         QVERIFY(!options.faults.replyFaults[1].bOnce);
         QVERIFY(options.faults.bKeepVersion);
+        QVERIFY(options.faults.bBrokenFirmware);
+        QCOMPARE(options.pty.nOwnRate, 9600);
+        QCOMPARE(options.pty.nPowerCycleAfterMs, 250);
+        CamsimOptions defaults;
+        QCOMPARE(defaults.pty.nOwnRate, 0);
+        QCOMPARE(defaults.pty.nPowerCycleAfterMs, -1);
         CamsimOptions several;
         QVERIFY(ParseCamsimOptions({"--count", "8"}, &several, &error));
         QCOMPARE(several.nCount, 8);
@@ -421,7 +428,8 @@ private slots:
         for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
                  {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--drop-every", "-1"}, {"--drop-every", "+3"},
                  {"--register", "1F"}, {"--drop-char", "10:twice"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"},
-                 {"--count", "0"}, {"--count", "2", "--link", "/tmp/cam"}}) {
+                 {"--count", "0"}, {"--count", "2", "--link", "/tmp/cam"}, {"--baud", "0"}, {"--baud", "-9600"},
+                 {"--baud", "40000000"}, {"--power-cycle-after", "-1"}}) {
             CamsimOptions rejected;
             QVERIFY(!ParseCamsimOptions(bad, &rejected, &error));
             QVERIFY(!error.empty());
