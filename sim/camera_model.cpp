@@ -56,7 +56,7 @@ int NamedVersion(const std::string& bytes)
 } // namespace
 
 CameraModel::CameraModel(CameraFaults faults, CameraTiming timing)
-    : m_faults(std::move(faults)), m_timing(timing), m_registers(kDefaultRegisters)
+    : m_faults(std::move(faults)), m_timing(timing), m_registers(kDefaultRegisters), m_bBroken(m_faults.bBrokenFirmware)
 {
 }
 
@@ -113,6 +113,8 @@ void CameraModel::OnLine(std::int64_t nowMs)
 {
     // Exactly "r %04X " CR or "w %02X %04X" CR (the LF ended the line), with
     // upper-case digits; anything else is ignored like line noise.
+    if (m_bBroken)
+        return; // no firmware runs to read the line
     const std::string& line = m_line;
     int address = 0;
     int value = 0;
@@ -141,6 +143,18 @@ void CameraModel::OnLine(std::int64_t nowMs)
 void CameraModel::Restart(std::int64_t nowMs)
 {
     ++m_nRestarts;
+    Boot(nowMs);
+}
+
+void CameraModel::PowerCycle(std::int64_t nowMs)
+{
+    ++m_nPowerCycles;
+    m_output.clear(); // replies still on their way die with the power
+    Boot(nowMs);
+}
+
+void CameraModel::Boot(std::int64_t nowMs)
+{
     for (const auto& [address, version] : std::exchange(m_flashedVersions, {}))
         m_registers[address] = version;
     m_bRestartArmed = false;
@@ -213,9 +227,9 @@ void CameraModel::FinishImage(std::int64_t nowMs)
     else
         m_image.strVerdict = "D";
     m_images.push_back(m_image);
-    if (m_image.strVerdict == "D")
-        TakeVersionOf(m_image);
     if (m_faults.bSilentAfterImage) {
+        if (m_image.strVerdict == "D")
+            Flashed();
         m_state = State::AwaitRelease;
         return;
     }
@@ -225,8 +239,11 @@ void CameraModel::FinishImage(std::int64_t nowMs)
     m_nFlashDoneMs = nowMs + m_timing.nFlashMs;
 }
 
-void CameraModel::TakeVersionOf(const ReceivedImage& image)
+void CameraModel::Flashed()
 {
+    // Running firmware is in flash now; a power cut before this loses the flash.
+    m_bBroken = false;
+    const ReceivedImage& image = m_images.back();
     const int version = NamedVersion(image.bytes);
     if (m_faults.bKeepVersion || version < 0 || (image.nType != 1 && image.nType != 2))
         return;
@@ -236,6 +253,8 @@ void CameraModel::TakeVersionOf(const ReceivedImage& image)
 void CameraModel::Tick(std::int64_t nowMs)
 {
     if (m_state == State::Flashing && nowMs >= m_nFlashDoneMs) {
+        if (m_images.back().strVerdict == "D")
+            Flashed();
         UpgradeReply(m_images.back().strVerdict + m_faults.strNoiseAfterVerdict, m_nFlashDoneMs);
         m_state = State::AwaitRelease;
     }

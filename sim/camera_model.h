@@ -31,6 +31,10 @@ struct CameraFaults {
     std::string strNoiseAfterVerdict; // sent right after 'D' or a report
     int nIgnoredWriteRegister = -1; // writes to this register are taken and forgotten
     bool bKeepVersion = false;      // still report the old versions after a flashed image and a restart
+    // Its firmware does not run: no read is answered, no write stored, a
+    // restart write does nothing and "*****" goes unanswered. Only the boot
+    // window after a power cycle takes an image; one answered 'D' mends it.
+    bool bBrokenFirmware = false;
     std::vector<ReplyFault> replyFaults;
 };
 
@@ -60,6 +64,9 @@ struct ReceivedImage {
 // An elf or sof image that begins with its own name ("cam_V1.4.elf.flash",
 // ended by NUL or LF) is run after the next restart: the camera then reports
 // that version in register 0x01 (elf) or 0x00 (sof).
+// A power cycle boots it as a restart does (silence, then the upgrade window),
+// and loses what was under way: a partly received line or image, a flash not
+// yet finished, and replies not yet taken. Registers keep their values.
 class CameraModel {
 public:
     struct Output {
@@ -77,7 +84,11 @@ public:
 
     std::uint8_t Register(int address) const;
     void SetRegister(int address, std::uint8_t value);
+    // Restarts by the "w 00 FFFF" / "w 01 FFFF" writes; power cycles are not among them.
     int RestartCount() const { return m_nRestarts; }
+    // Power lost and back at nowMs.
+    void PowerCycle(std::int64_t nowMs);
+    int PowerCycleCount() const { return m_nPowerCycles; }
     // Hears what arrives at nowMs: not still booting after a restart.
     bool Hears(std::int64_t nowMs) const { return nowMs >= m_nSilentUntilMs; }
     bool InUpgrade() const { return m_state != State::Normal; }
@@ -89,7 +100,9 @@ private:
     void OnLine(std::int64_t nowMs);
     void OnUpgradeByte(unsigned char byte, std::int64_t nowMs);
     void FinishImage(std::int64_t nowMs);
-    void TakeVersionOf(const ReceivedImage& image);
+    // The image in m_images.back() is now in flash.
+    void Flashed();
+    void Boot(std::int64_t nowMs);
     void Restart(std::int64_t nowMs);
     void Reply(const std::string& text, std::int64_t nowMs);
     // The answer for a register after its ReplyFaults; empty when it is lost.
@@ -104,6 +117,8 @@ private:
     int m_nAsterisks = 0;
     bool m_bRestartArmed = false;
     int m_nRestarts = 0;
+    int m_nPowerCycles = 0;
+    bool m_bBroken = false;
     std::int64_t m_nSilentUntilMs = -1;
     std::int64_t m_nWindowEndsMs = -1;
     State m_state = State::Normal;

@@ -3,20 +3,45 @@
 #include "sim/pty_camera.h"
 
 #include <atomic>
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <memory>
-#include <thread>
+#include <poll.h>
 
 namespace {
 
 std::atomic<bool> g_bQuit{false};
+std::atomic<bool> g_bPowerCycle{false};
 
-void OnSignal(int)
+void OnQuit(int)
 {
     g_bQuit = true;
+}
+
+void OnPowerCycle(int)
+{
+    g_bPowerCycle = true;
+}
+
+// The signals are held back except while the main loop waits, so none
+// arrives between its check of the flags and the wait.
+void InstallSignals(sigset_t* waitMask)
+{
+    sigset_t handled;
+    sigemptyset(&handled);
+    for (const int signal : {SIGINT, SIGTERM, SIGUSR1})
+        sigaddset(&handled, signal);
+    sigprocmask(SIG_BLOCK, &handled, waitMask);
+    const auto install = [](int signal, void (*handler)(int)) {
+        struct sigaction action {};
+        action.sa_handler = handler;
+        sigemptyset(&action.sa_mask);
+        sigaction(signal, &action, nullptr);
+    };
+    install(SIGINT, OnQuit);
+    install(SIGTERM, OnQuit);
+    install(SIGUSR1, OnPowerCycle);
 }
 
 // `camera` names one of several ("camera2-"), empty for a single one.
@@ -60,8 +85,8 @@ int main(int argc, char** argv)
         camera->SetFlood(options.bFlood);
         cameras.push_back(std::move(camera));
     }
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
+    sigset_t waitMask;
+    InstallSignals(&waitMask);
 
     const auto name = [&](std::size_t n) { return cameras.size() > 1 ? "camera" + std::to_string(n + 1) + "-" : std::string(); };
     for (std::size_t n = 0; n < cameras.size(); ++n)
@@ -73,10 +98,22 @@ int main(int argc, char** argv)
 
     std::vector<std::size_t> saved(cameras.size(), 0);
     std::vector<bool> told(cameras.size(), false);
+    std::vector<int> powerCycles(cameras.size(), 0);
     std::size_t vanished = 0;
     while (!g_bQuit && vanished < cameras.size()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        // A signal ends the wait at once.
+        const timespec wait{0, 100'000'000};
+        ::ppoll(nullptr, 0, &wait, &waitMask);
+        if (g_bPowerCycle.exchange(false)) {
+            for (const auto& camera : cameras)
+                camera->PowerCycle();
+        }
         for (std::size_t n = 0; n < cameras.size(); ++n) {
+            // Told once it has happened, whether by SIGUSR1 or --power-cycle-after.
+            for (const int count = cameras[n]->PowerCycleCount(); powerCycles[n] < count; ++powerCycles[n]) {
+                std::printf("orvane-camsim: %spower cycle\n", name(n).c_str());
+                std::fflush(stdout);
+            }
             const std::vector<ReceivedImage> images = cameras[n]->Images();
             for (; saved[n] < images.size(); ++saved[n])
                 ReportImage(options.strCaptureDir, name(n), saved[n], images[saved[n]]);

@@ -19,6 +19,8 @@ bool ToNumber(const std::string& text, int base, long max, long* value)
 }
 
 constexpr int kMostCameras = 64;
+constexpr int kSlowestRate = 50;
+constexpr int kFastestRate = 4'000'000;
 
 } // namespace
 
@@ -37,6 +39,11 @@ std::string CamsimHelp()
            "  --register ADDR=VALUE  power-on value of a register, both hexadecimal (repeatable)\n"
            "  --echo                 send every byte from the host back to it, as a two-wire\n"
            "                         RS-485 adapter that hears itself does\n"
+           "  --baud B               the camera's own rate: what the host sends at any other\n"
+           "                         rate is not understood and goes unanswered (default: any)\n"
+           "  --power-cycle-after MS power-cycle every camera once, MS after it started;\n"
+           "                         SIGUSR1 power-cycles every camera at any time. Either\n"
+           "                         prints \"orvane-camsim: power cycle\"\n"
            "Upgrade:\n"
            "  --restart-silence MS   deaf and dumb for MS after a restart (default 1500)\n"
            "  --upgrade-window MS     then answers \"*****\" with 'A' for MS (default 5000)\n"
@@ -47,6 +54,9 @@ std::string CamsimHelp()
            "  An elf or sof image that begins with its file name (\"cam_V1.4.elf.flash\", then\n"
            "  NUL or LF) is run after the next restart: the camera reports version V1.4.\n"
            "  --keep-version         report the old versions after every image and restart\n"
+           "  --broken-firmware      answer no read, store no write, ignore restarts and\n"
+           "                         \"*****\" until a power cycle; an image flashed in the\n"
+           "                         boot window after it ('D') mends the camera\n"
            "Faults:\n"
            "  --reply-delay MS       answer every read command MS late\n"
            "  --mute                 never answer a read command\n"
@@ -113,6 +123,15 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--garble-every", number(&options->faults.nGarbleEvery)},
         {"--vanish-after", number(&options->pty.nVanishAfterBytes)},
         {"--count", number(&options->nCount)},
+        {"--power-cycle-after", number(&options->pty.nPowerCycleAfterMs)},
+        {"--baud", [options](const std::string& value) {
+             long rate = 0;
+             if (!ToNumber(value, 10, kFastestRate, &rate) || rate < kSlowestRate)
+                 return "'" + value + "' is not a rate from " + std::to_string(kSlowestRate) + " to "
+                        + std::to_string(kFastestRate) + " baud";
+             options->pty.nOwnRate = static_cast<int>(rate);
+             return std::string();
+         }},
         {"--ignore-write", [options](const std::string& value) {
              long address = 0;
              if (!ToNumber(value, 16, 0xFFFF, &address))
@@ -140,6 +159,7 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--flood", &options->bFlood},
         {"--echo", &options->pty.bEcho},
         {"--keep-version", &options->faults.bKeepVersion},
+        {"--broken-firmware", &options->faults.bBrokenFirmware},
         {"--help", &options->bHelp},
     };
 

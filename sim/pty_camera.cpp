@@ -79,6 +79,7 @@ bool PtyCamera::Start(std::string* error)
     if (::pipe2(m_wakePipe, O_NONBLOCK | O_CLOEXEC) != 0)
         return fail("pipe");
 
+    m_nStartNs = NowNs();
     m_thread = std::thread([this] { Run(); });
     return true;
 }
@@ -125,6 +126,9 @@ void PtyCamera::Run()
     std::deque<Timed> outbound;
     std::int64_t inLineFreeNs = 0;
     std::int64_t outLineFreeNs = 0;
+    int powerCyclesSeen = 0;
+    std::int64_t powerCycleDueNs =
+        m_options.nPowerCycleAfterMs >= 0 ? m_nStartNs + std::int64_t(m_options.nPowerCycleAfterMs) * 1'000'000 : -1;
 
     while (!m_bStop) {
         if (m_bVanishRequested && m_nMaster >= 0) {
@@ -138,13 +142,27 @@ void PtyCamera::Run()
 
         {
             std::lock_guard lock(m_mutex);
+            if (powerCycleDueNs >= 0 && nowNs >= powerCycleDueNs) {
+                PowerCycleLocked(powerCycleDueNs);
+                powerCycleDueNs = -1;
+            }
+            if (powerCyclesSeen != m_nPowerCycles) {
+                // What was on its way when the power went is lost.
+                // Bytes the host sent after it (read in the same round) are kept.
+                powerCyclesSeen = m_nPowerCycles;
+                std::erase_if(inbound, [this](const Timed& in) { return in.nReadNs <= m_nPowerCycleNs; });
+                outbound.clear();
+                outLineFreeNs = 0;
+            }
             while (!inbound.empty() && inbound.front().nDueNs <= nowNs) {
                 const Timed& in = inbound.front();
                 if (m_options.bEcho) { // heard back as it leaves, ahead of any answer to it
                     outLineFreeNs = std::max(in.nDueNs, outLineFreeNs);
                     outbound.push_back({outLineFreeNs, in.byte, in.nRate});
                 }
-                m_model.Receive(in.byte, in.nDueNs / 1'000'000);
+                // At a rate of its own the camera makes nothing of a byte sent at another.
+                if (m_options.nOwnRate == 0 || in.nRate == m_options.nOwnRate)
+                    m_model.Receive(in.byte, in.nDueNs / 1'000'000);
                 m_received.push_back(static_cast<char>(in.byte));
                 m_receivedLine.push_back({in.nDueNs, in.byte, in.nRate});
                 inbound.pop_front();
@@ -193,6 +211,8 @@ void PtyCamera::Run()
             nextNs = std::min(nextNs, inbound.front().nDueNs);
         if (!outbound.empty())
             nextNs = std::min(nextNs, outbound.front().nDueNs);
+        if (powerCycleDueNs >= 0)
+            nextNs = std::min(nextNs, powerCycleDueNs);
         const std::int64_t waitNs = std::max<std::int64_t>(0, nextNs - nowNs);
         const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
 
@@ -215,7 +235,7 @@ void PtyCamera::Run()
             for (ssize_t i = 0; i < n; ++i) {
                 const std::int64_t dueNs = std::max(arrivedNs, inLineFreeNs) + arrivedByteNs;
                 inLineFreeNs = dueNs;
-                inbound.push_back({dueNs, buffer[i], m_nLineRate});
+                inbound.push_back({dueNs, buffer[i], m_nLineRate, arrivedNs});
             }
         }
     }
@@ -281,6 +301,28 @@ int PtyCamera::RestartCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_model.RestartCount();
+}
+
+int PtyCamera::PowerCycleCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_model.PowerCycleCount();
+}
+
+void PtyCamera::PowerCycle()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        PowerCycleLocked(NowNs());
+    }
+    Wake();
+}
+
+void PtyCamera::PowerCycleLocked(std::int64_t nowNs)
+{
+    m_model.PowerCycle(nowNs / 1'000'000);
+    ++m_nPowerCycles;
+    m_nPowerCycleNs = nowNs;
 }
 
 bool PtyCamera::Listening() const

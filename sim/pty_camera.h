@@ -14,6 +14,8 @@ struct PtyOptions {
     std::string strLinkPath;     // a symbolic link to the device, when not empty
     long nVanishAfterBytes = -1; // close the terminal after this many bytes from the host
     bool bEcho = false;          // every byte from the host comes back to it, as a two-wire adapter hears itself
+    int nOwnRate = 0;            // the camera's own rate: a byte the host sends at another is not understood; 0 any
+    int nPowerCycleAfterMs = -1; // power-cycle once, this long after Start(); -1 never
 };
 
 // One byte on the simulated line: when its last bit was on the line
@@ -48,7 +50,11 @@ public:
     std::vector<ReceivedImage> Images() const;
     std::uint8_t Register(int address) const;
     void SetRegister(int address, std::uint8_t value);
-    int RestartCount() const;
+    int RestartCount() const;     // restart writes; power cycles are counted apart
+    int PowerCycleCount() const;
+    // Power lost and back now: the camera boots as after a restart, and the
+    // bytes still on their way in either direction are lost.
+    void PowerCycle();
     // Hears what reaches it from now on: back from its last restart.
     bool Listening() const;
 
@@ -63,12 +69,14 @@ private:
         std::int64_t nDueNs;
         unsigned char byte;
         int nRate;
+        std::int64_t nReadNs = 0; // inbound: when it was read from the terminal
     };
 
     void Run();
     void CloseTerminal();
     void Wake();
     std::int64_t ByteTimeNs(); // also refreshes m_nLineRate
+    void PowerCycleLocked(std::int64_t nowNs); // m_mutex held
 
     PtyOptions m_options;
     mutable std::mutex m_mutex; // guards the model and the captures
@@ -77,6 +85,9 @@ private:
     std::string m_sent;
     std::vector<LineByte> m_receivedLine;
     std::vector<LineByte> m_sentLine;
+    int m_nPowerCycles = 0;          // guarded by m_mutex; the thread drops its queues when it moves
+    std::int64_t m_nPowerCycleNs = 0; // guarded by m_mutex: the last power cycle
+    std::int64_t m_nStartNs = 0;
 
     int m_nMaster = -1;
     int m_nSlave = -1; // held open so the host may close and reopen the device at will

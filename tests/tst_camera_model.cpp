@@ -1,8 +1,12 @@
 #include "core/protocol/checksum.h"
 #include "sim/camera_model.h"
 #include "sim/camsim_options.h"
+#include "sim/pty_camera.h"
 
 #include <QTest>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -32,6 +36,39 @@ std::string EnterUpgrade(CameraModel& camera)
     Exchange(camera, "w 00 FFFF\r\nw 01 FFFF\r\n", 0);
     return Exchange(camera, "*****", 2000);
 }
+
+// The host's end of a camera's terminal, raw.
+class HostEnd {
+public:
+    explicit HostEnd(const std::string& device) : m_fd(::open(device.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+    ~HostEnd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    HostEnd(const HostEnd&) = delete;
+    HostEnd& operator=(const HostEnd&) = delete;
+
+    bool SetRate(speed_t rate) const
+    {
+        termios settings {};
+        if (m_fd < 0 || ::tcgetattr(m_fd, &settings) != 0)
+            return false;
+        ::cfmakeraw(&settings);
+        ::cfsetspeed(&settings, rate);
+        return ::tcsetattr(m_fd, TCSANOW, &settings) == 0;
+    }
+    bool Send(const std::string& bytes) const
+    {
+        return ::write(m_fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+
+private:
+    int m_fd;
+};
+
+const std::string kRead1F = "r 001F \r\n"; // answered "00"
+const std::string kRead00 = "r 0000 \r\n"; // answered "12"
 
 } // namespace
 
@@ -222,13 +259,146 @@ private slots:
                  std::string("12\r12\r\n1?\r\n1?\r\n"));
     }
 
+    // Broken firmware is mended only by a good image in the boot window of a power cycle.
+    void brokenFirmwareTakesAnImageOnlyAfterAPowerCycle_data()
+    {
+        QTest::addColumn<int>("checksumDelta");
+        QTest::addColumn<QString>("verdict");
+        QTest::newRow("good image mends it") << 0 << QStringLiteral("D");
+        QTest::newRow("bad checksum leaves it broken") << 1 << QStringLiteral("E001");
+    }
+
+    void brokenFirmwareTakesAnImageOnlyAfterAPowerCycle()
+    {
+        QFETCH(int, checksumDelta);
+        QFETCH(QString, verdict);
+        const bool mended = verdict == QStringLiteral("D");
+        CameraFaults faults;
+        faults.bBrokenFirmware = true;
+        CameraTiming timing;
+        timing.nRestartSilenceMs = 1000;
+        timing.nUpgradeWindowMs = 5000;
+        CameraModel camera(faults, timing);
+
+        // Never power-cycled: no read, no write, no restart, no upgrade request.
+        QCOMPARE(Exchange(camera, kRead1F, 0), std::string());
+        QCOMPARE(Exchange(camera, "w 7F 0012\r\nw 00 FFFF\r\nw 01 FFFF\r\n", 0), std::string());
+        QCOMPARE(int(camera.Register(0x12)), 0x32);
+        QCOMPARE(camera.RestartCount(), 0);
+        QCOMPARE(Exchange(camera, "*****", 1500), std::string()); // where a restart's window would be
+        QCOMPARE(Exchange(camera, "*****", 100'000), std::string());
+
+        camera.PowerCycle(200'000);
+        QCOMPARE(camera.PowerCycleCount(), 1);
+        QCOMPARE(camera.RestartCount(), 0);
+        QCOMPARE(Exchange(camera, "*****", 200'500), std::string()); // still booting
+        QCOMPARE(Exchange(camera, "*****", 201'100), std::string("A"));
+        const std::string image = std::string("cam_V2.7.elf.flash\n") + std::string("\0firmware", 9);
+        const auto length = static_cast<std::uint32_t>(image.size());
+        QCOMPARE(Exchange(camera, "U" + Header(1, ComputeChecksum(image) + checksumDelta, length) + image, 201'200, 1000),
+                 "S" + verdict.toStdString());
+        QCOMPARE(Exchange(camera, kRead1F, 202'300), std::string()); // not released yet
+        Exchange(camera, "R", 202'400);
+        QVERIFY(!camera.InUpgrade());
+
+        QCOMPARE(Exchange(camera, kRead1F, 202'500), mended ? std::string("00\r\n") : std::string());
+        Exchange(camera, "w 7F 0012\r\nw 00 FFFF\r\nw 01 FFFF\r\n", 202'600);
+        QCOMPARE(int(camera.Register(0x12)), mended ? 0x7F : 0x32);
+        QCOMPARE(camera.RestartCount(), mended ? 1 : 0);
+        QCOMPARE(int(camera.Register(0x01)), mended ? 0x27 : 0x13);
+        // The window of that power cycle is over, and a broken camera opens no other.
+        QCOMPARE(Exchange(camera, "*****", 203'700), mended ? std::string("A") : std::string());
+    }
+
+    // A power cycle boots the camera as a restart does and loses what was under way.
+    void powerCycleLosesWhatWasUnderWay()
+    {
+        CameraFaults faults;
+        faults.nReplyDelayMs = 100;
+        CameraTiming timing;
+        timing.nRestartSilenceMs = 1000;
+        CameraModel camera(faults, timing);
+        Exchange(camera, "w 7F 0012\r\n", 0);
+        for (const char ch : kRead1F)
+            camera.Receive(static_cast<unsigned char>(ch), 10);
+        camera.Receive('r', 10); // and a line begun
+        camera.PowerCycle(20);
+        QVERIFY(camera.TakeOutput().empty()); // the answer not yet sent is gone
+        QCOMPARE(Exchange(camera, kRead1F, 500), std::string());
+        QCOMPARE(Exchange(camera, kRead1F, 1100, 200), std::string("00\r\n"));
+        QCOMPARE(int(camera.Register(0x12)), 0x7F);
+
+        // An image cut off mid-flash is not run; the next boot window takes a new one.
+        QCOMPARE(Exchange(camera, "*****", 1200), std::string("A"));
+        const std::string image = std::string("cam_V2.7.elf.flash\n");
+        QCOMPARE(Exchange(camera, "U" + Header(1, ComputeChecksum(image), 19) + image, 1300), std::string("S"));
+        camera.PowerCycle(1400);
+        QVERIFY(!camera.InUpgrade());
+        QCOMPARE(int(camera.Register(0x01)), 0x13);
+        QCOMPARE(Exchange(camera, "*****", 2500), std::string("A"));
+        Exchange(camera, "U" + Header(1, ComputeChecksum(image), 19) + image, 2600, 1000);
+        Exchange(camera, "R", 3700);
+        camera.PowerCycle(3800); // runs the flashed version, as a restart would
+        QCOMPARE(int(camera.Register(0x01)), 0x27);
+        QCOMPARE(camera.PowerCycleCount(), 3);
+        QCOMPARE(camera.RestartCount(), 0);
+    }
+
+    // A camera with a rate of its own makes nothing of a command sent at another.
+    void ownRateIgnoresBytesAtAnotherRate()
+    {
+        PtyOptions options;
+        options.nOwnRate = 9600;
+        PtyCamera camera({}, {}, options);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        HostEnd host(camera.DevicePath());
+        QVERIFY(host.SetRate(B115200));
+        QVERIFY(host.Send(kRead1F));
+        QTRY_COMPARE_WITH_TIMEOUT(camera.Received().size(), kRead1F.size(), 5000);
+        QVERIFY(host.SetRate(B9600));
+        QVERIFY(host.Send(kRead00));
+        QTRY_VERIFY_WITH_TIMEOUT(camera.Sent().ends_with("12\r\n"), 5000);
+        // An answer to the first would have come before the answer to the second.
+        QCOMPARE(camera.Sent(), std::string("12\r\n"));
+        QCOMPARE(camera.Received(), kRead1F + kRead00);
+        const std::vector<LineByte> line = camera.ReceivedLine();
+        QCOMPARE(line.front().nRate, 115200);
+        QCOMPARE(line.back().nRate, 9600);
+    }
+
+    // Through the terminal, an answer still on its way is lost with the power.
+    void ptyPowerCycleLosesTheAnswerOnItsWay()
+    {
+        CameraFaults faults;
+        faults.nReplyDelayMs = 1000;
+        CameraTiming timing;
+        timing.nRestartSilenceMs = 50;
+        PtyCamera camera(faults, timing);
+        std::string error;
+        QVERIFY2(camera.Start(&error), error.c_str());
+        HostEnd host(camera.DevicePath());
+        QVERIFY(host.SetRate(B115200));
+        QVERIFY(host.Send(kRead1F));
+        QTRY_COMPARE_WITH_TIMEOUT(camera.Received().size(), kRead1F.size(), 5000);
+        camera.PowerCycle();
+        QCOMPARE(camera.PowerCycleCount(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(camera.Listening(), 5000);
+        QVERIFY(host.Send(kRead00));
+        QTRY_VERIFY_WITH_TIMEOUT(camera.Sent().ends_with("12\r\n"), 5000);
+        // Both answers are equally late, so the first would have come first.
+        QCOMPARE(camera.Sent(), std::string("12\r\n"));
+        QCOMPARE(camera.RestartCount(), 0);
+    }
+
     void parsesSimulatorOptions()
     {
         CamsimOptions options;
         std::string error;
         QVERIFY(ParseCamsimOptions({"--link", "/tmp/cam", "--no-pacing", "--drop-every", "5", "--upgrade-error",
                                     "E002", "--register", "1F=11", "--vanish-after", "9", "--mute", "--echo",
-                                    "--drop-reply", "10:once", "--garble-reply", "F9", "--keep-version"},
+                                    "--drop-reply", "10:once", "--garble-reply", "F9", "--keep-version",
+                                    "--broken-firmware", "--baud", "9600", "--power-cycle-after", "250"},
                                    &options, &error));
         QCOMPARE(options.pty.strLinkPath, std::string("/tmp/cam"));
         QVERIFY(!options.pty.bPaced);
@@ -245,6 +415,12 @@ private slots:
         QCOMPARE(int(options.faults.replyFaults[1].kind), int(ReplyFault::Kind::Garble));
         QVERIFY(!options.faults.replyFaults[1].bOnce);
         QVERIFY(options.faults.bKeepVersion);
+        QVERIFY(options.faults.bBrokenFirmware);
+        QCOMPARE(options.pty.nOwnRate, 9600);
+        QCOMPARE(options.pty.nPowerCycleAfterMs, 250);
+        CamsimOptions defaults;
+        QCOMPARE(defaults.pty.nOwnRate, 0);
+        QCOMPARE(defaults.pty.nPowerCycleAfterMs, -1);
         CamsimOptions several;
         QVERIFY(ParseCamsimOptions({"--count", "8"}, &several, &error));
         QCOMPARE(several.nCount, 8);
@@ -252,7 +428,8 @@ private slots:
         for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
                  {"--bogus"}, {"--drop-every"}, {"--drop-every", "x"}, {"--drop-every", "-1"}, {"--drop-every", "+3"},
                  {"--register", "1F"}, {"--drop-char", "10:twice"}, {"--register", "1F=100"}, {"--register", "-1=00"}, {"--register", "0x1F=00"},
-                 {"--count", "0"}, {"--count", "2", "--link", "/tmp/cam"}}) {
+                 {"--count", "0"}, {"--count", "2", "--link", "/tmp/cam"}, {"--baud", "0"}, {"--baud", "-9600"},
+                 {"--baud", "40000000"}, {"--power-cycle-after", "-1"}}) {
             CamsimOptions rejected;
             QVERIFY(!ParseCamsimOptions(bad, &rejected, &error));
             QVERIFY(!error.empty());
