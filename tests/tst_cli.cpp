@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,6 +20,39 @@ namespace {
 
 // Starts orvane-cli upgrading one elf image of `bytes` and waits until the
 // camera is well into it: 'U', the header and a few pieces have arrived.
+// Nothing but read commands: "r %04X " CR LF, one after another.
+bool OnlyReadCommands(const std::string& received)
+{
+    static const QRegularExpression reads(u"^(r [0-9A-F]{4} \\r\\n)*$"_s);
+    return reads.match(QString::fromStdString(received)).hasMatch();
+}
+
+// The rates the host's bytes travelled at, each once, in the order first heard.
+std::vector<int> RatesHeard(const PtyCamera& camera)
+{
+    std::vector<int> rates;
+    for (const LineByte& byte : camera.ReceivedLine()) {
+        if (std::find(rates.begin(), rates.end(), byte.nRate) == rates.end())
+            rates.push_back(byte.nRate);
+    }
+    return rates;
+}
+
+PtyOptions OwnRate(int baud, bool echo = false)
+{
+    PtyOptions options;
+    options.nOwnRate = baud;
+    options.bEcho = echo;
+    return options;
+}
+
+CameraFaults BrokenFirmware()
+{
+    CameraFaults faults;
+    faults.bBrokenFirmware = true;
+    return faults;
+}
+
 bool UpgradeUntilMidImage(QProcess& process, CameraFixture& camera, const QTemporaryDir& dir, int bytes)
 {
     const QString package = dir.filePath(u"cam.pkg"_s);
@@ -521,6 +555,161 @@ private slots:
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(u"stopped at once in the middle of an image"_s), qPrintable(err));
         QVERIFY(camera.Camera().Received().size() < 200000);
+    }
+
+    // Three cameras: one at 1200 baud on an echoing line, one at 115200, one
+    // silent. Each port gets the twelve rates in turn, the chosen one first,
+    // and nothing but read commands; the silent one is named as such.
+    void scanFindsEachCameraAtItsRateWithReadsOnly()
+    {
+        CameraFixture slow({}, {}, OwnRate(1200, true));
+        CameraFixture fast({}, {}, OwnRate(115200));
+        CameraFaults mute;
+        mute.bMute = true;
+        CameraFixture silent(mute);
+        slow.Camera().SetRegister(0x01, 0x21);
+        const Run run = RunCli({u"--baud"_s, u"9600"_s, u"scan"_s, u"--json"_s, u"--port"_s, Port(slow), u"--port"_s,
+                                Port(fast), u"--port"_s, Port(silent)});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr + run.strOut));
+        QMap<QString, QJsonObject> byPort;
+        for (const QString& line : run.strOut.split(u'\n', Qt::SkipEmptyParts)) {
+            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
+            byPort[object[u"port"_s].toString()] = object;
+        }
+        QCOMPARE(byPort.size(), 3);
+        const QJsonObject found1200 = byPort[Port(slow)];
+        QCOMPARE(found1200[u"found"_s], QJsonValue(true));
+        QCOMPARE(found1200[u"baud"_s], QJsonValue(1200));
+        QCOMPARE(found1200[u"software"_s], QJsonValue(u"V2.1"_s));
+        QCOMPARE(found1200[u"hardware"_s], QJsonValue(u"V1.2"_s));
+        QCOMPARE(found1200[u"echo"_s], QJsonValue(true));
+        QCOMPARE(byPort[Port(fast)][u"baud"_s], QJsonValue(115200));
+        QCOMPARE(byPort[Port(fast)][u"echo"_s], QJsonValue(false));
+        const QJsonObject none = byPort[Port(silent)];
+        QCOMPARE(none.keys(), QStringList({u"baud"_s, u"echo"_s, u"found"_s, u"hardware"_s, u"port"_s, u"software"_s}));
+        QCOMPARE(none[u"found"_s], QJsonValue(false));
+        for (const char16_t* key : {u"baud", u"hardware", u"software", u"echo"})
+            QVERIFY(none[QString::fromUtf16(key)].isNull());
+        for (CameraFixture* camera : {&slow, &fast, &silent})
+            QVERIFY2(OnlyReadCommands(camera->Camera().Received()), camera->Camera().Received().c_str());
+        const std::vector<int> everyRate{9600, 115200, 19200, 38400, 57600, 4800, 2400, 56000, 43000, 1200, 600, 300};
+        QCOMPARE(RatesHeard(silent.Camera()), everyRate);
+        QCOMPARE(RatesHeard(fast.Camera()), std::vector<int>(everyRate.begin(), everyRate.begin() + 2));
+        QVERIFY2(slow.Camera().Received().ends_with("r 001F \r\nr 0000 \r\nr 0001 \r\n"), slow.Camera().Received().c_str());
+    }
+
+    void scanWithoutAnswerSaysWhatToCheck()
+    {
+        CameraFaults mute;
+        mute.bMute = true;
+        CameraFixture silent(mute);
+        const Run run = RunCli({u"scan"_s, u"--port"_s, Port(silent), u"--port"_s, u"/dev/orvane-no-such-port"_s});
+        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.strOut.contains(Port(silent) + u": nothing answered at any rate\n"_s), qPrintable(run.strOut));
+        QVERIFY(run.strOut.contains(u"/dev/orvane-no-such-port: cannot open: "_s));
+        QVERIFY(run.strOut.contains(u"A and B may be swapped"_s));
+    }
+
+    // Ctrl-C ends a scan at once: the program is gone before the slow rates were tried.
+    void anInterruptEndsAScanAtOnce()
+    {
+        CameraFaults mute;
+        mute.bMute = true;
+        CameraFixture silent(mute);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"scan"_s, u"--port"_s, Port(silent)});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(silent.WaitReceived("r 001F \r\nr 001F \r\n"));
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(u"scan interrupted"_s));
+        QVERIFY(RatesHeard(silent.Camera()).size() < 12);
+        QVERIFY(OnlyReadCommands(silent.Camera().Received()));
+    }
+
+    // A camera whose firmware answers nothing, power-cycled while the
+    // requests go out: every image of the package goes out whole (the one it
+    // claims to run too: nothing was read), then it is restarted and verified.
+    void recoveryTakesABrokenCameraThroughItsBootWindow()
+    {
+        PtyOptions powerCycled;
+        powerCycled.nPowerCycleAfterMs = 1500;
+        CameraFixture camera(BrokenFirmware(), QuickCamera(50), powerCycled);
+        QTemporaryDir dir;
+        // The version its registers would show, were it read: sent all the same.
+        const QByteArray elf = "cam_V1.3.elf.flash\n" + QByteArray(3000, 'e');
+        const QByteArray font(400, 'f');
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.3.elf.flash", elf}, {"cn.font.flash", font}});
+        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--recover"_s, package});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr + run.strOut));
+        QVERIFY(run.strOut.contains(u"power the camera off and on now"_s));
+        QVERIFY2(run.strOut.contains(u"recovered and verified: the camera now reports software V1.3, hardware V1.2"_s),
+                 qPrintable(run.strOut));
+        const std::vector<ReceivedImage> images = camera.Camera().Images();
+        QCOMPARE(images.size(), std::size_t(2));
+        QCOMPARE(QByteArray::fromStdString(images[0].bytes), elf);
+        QCOMPARE(QByteArray::fromStdString(images[1].bytes), font);
+        const std::string received = camera.Camera().Received();
+        const std::size_t firstU = received.find('U');
+        QVERIFY(firstU != std::string::npos);
+        QCOMPARE(received.find_first_not_of('*'), firstU); // no read and no trigger before the boot window
+    }
+
+    void recoveryThatIsNeverAnsweredSendsOnlyRequests()
+    {
+        CameraFixture camera(BrokenFirmware(), QuickCamera());
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(500, 'e')}});
+        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--recover"_s, u"--recover-wait"_s, u"1"_s,
+                                package});
+        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.strErr.contains(u"within 1 s; nothing but \"*****\" was sent"_s), qPrintable(run.strErr));
+        const std::string received = camera.Camera().Received();
+        QVERIFY(received.size() >= 5 * 5); // a request each 100 ms
+        QCOMPARE(received, std::string(received.size(), '*'));
+        QCOMPARE(received.size() % 5, std::size_t(0));
+    }
+
+    // Ctrl-C before the camera answered sends nothing more; in the middle of
+    // the image it completes it as filler the camera refuses and releases it.
+    void anInterruptDuringRecovery_data()
+    {
+        QTest::addColumn<int>("powerCycleAfterMs");
+        QTest::newRow("before the camera answers") << -1;
+        QTest::newRow("in the middle of the image") << 200;
+    }
+
+    void anInterruptDuringRecovery()
+    {
+        QFETCH(int, powerCycleAfterMs);
+        PtyOptions options;
+        options.nPowerCycleAfterMs = powerCycleAfterMs;
+        CameraFixture camera(BrokenFirmware(), QuickCamera(), options);
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(60000, 'e')}});
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI),
+                      {u"--port"_s, Port(camera), u"upgrade"_s, u"--recover"_s, u"--recover-wait"_s, u"30"_s, package});
+        QVERIFY(process.waitForStarted());
+        const std::string mark = powerCycleAfterMs < 0 ? std::string(15, '*') : std::string(500, 'e');
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().find(mark) != std::string::npos; }, 20000));
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        const std::string received = camera.Camera().Received();
+        if (powerCycleAfterMs < 0) {
+            QVERIFY2(err.contains(u"nothing but \"*****\" was sent"_s), qPrintable(err));
+            QCOMPARE(received, std::string(received.size(), '*'));
+        } else {
+            QVERIFY2(err.contains(u"the camera refused it (E001) and was released"_s), qPrintable(err));
+            QVERIFY(received.ends_with("R"));
+            QCOMPARE(camera.Camera().Images().back().strVerdict, std::string("E001"));
+        }
     }
 
     // The loss used to be told in the window's box words ("Application
