@@ -83,6 +83,7 @@ public:
     // While set, a search for the camera's rate (camera_scan.h) hears all
     // the camera says, and the read cycle and an upgrade run hear nothing.
     void SetScanListener(std::function<void(char ch)> listener) { m_scanListener = std::move(listener); }
+    bool Searching() const { return static_cast<bool>(m_scanListener); }
 
 protected:
     bool event(QEvent* event) override;

@@ -2,6 +2,7 @@
 #include "gui/main_window/serial_settings.h"
 #include "core/config/com_ports.h"
 #include "serial/system_ports.h"
+#include "gui/main_window/find_camera_dlg.h"
 #include "tests/support/dialog_bench.h"
 
 #include <QApplication>
@@ -14,6 +15,8 @@
 #include <QSignalSpy>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QListWidget>
+#include <QProgressBar>
 #include <QTest>
 #include <algorithm>
 #include <fcntl.h>
@@ -460,6 +463,40 @@ private slots:
         QVERIFY2(bench.boxes.Boxes()[0].text.contains(u"No such file or directory"_s), qPrintable(bench.boxes.Boxes()[0].text));
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
         QVERIFY(dialog.Timers().IsActive(CMyCorvixDlg::kTimerReplug));
+    }
+
+    // "查找相机(&F)..." searches every port the list offers, lists each as its
+    // search ends, and opens the camera chosen at the rate it answered.
+    void theSearchDialogOpensTheCameraChosenAtItsRate()
+    {
+        PtyOptions at2400;
+        at2400.nOwnRate = 2400;
+        DialogBench bench(QString(), {}, {}, at2400);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QString listed;
+        int progress = -1;
+        QTimer::singleShot(0, &dialog, [&] {
+            auto* search = dialog.findChild<CFindCameraDlg*>();
+            QVERIFY(search);
+            auto* list = search->findChild<QListWidget*>(u"foundPorts"_s);
+            WaitUntil([&] { return list->count() > 0 && list->item(0)->data(Qt::UserRole).isValid(); }, 20000);
+            listed = list->count() > 0 ? list->item(0)->text() : QString();
+            progress = search->findChild<QProgressBar*>()->value();
+            for (QPushButton* button : search->findChildren<QPushButton*>()) {
+                if (button->text() == u"打开串口"_s)
+                    button->click();
+            }
+            if (search->isVisible())
+                search->reject(); // the camera was not offered: the checks below say why
+        });
+        dialog.OpenFindCameraDialog();
+        QCOMPARE(listed, u"COM1：相机，波特率 2400，软件 V1.3，硬件 V1.2"_s);
+        QVERIFY(progress >= 7); // the seventh rate tried answered
+        QVERIFY(dialog.Host().PortOpen());
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 10000));
+        QCOMPARE(Text(dialog, 1007), u"COM1"_s);
+        QCOMPARE(Text(dialog, 1008), u"2400"_s);
+        QCOMPARE(bench.camera.Camera().ReceivedLine().back().nRate, 2400);
     }
 
     void commandSixteenOpensTheAboutBox()

@@ -147,6 +147,55 @@ private slots:
         QCOMPARE(bench.ReceivedBeforeMarker(), firstTry + firstTry + firstTry);
     }
 
+    // A camera set to another rate used to leave the technician with twelve
+    // rates to try by hand. The failed read's box offers the search: the
+    // rates in turn on the open port, read commands only, and the rate that
+    // answers is chosen, shown and read at once.
+    void aFailedReadFindsTheCameraAtItsRate()
+    {
+        PtyOptions at9600;
+        at9600.nOwnRate = 9600;
+        DialogBench bench(QString(), {}, {}, at9600);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        bench.boxes.SetAnswer(true); // "查找相机"
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！\n寄存器 0x1F 无应答（已读取 3 次）"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].offer, u"查找相机"_s);
+        QCOMPARE(Text(dialog, 1008), u"9600"_s);
+        QCOMPARE(dialog.Line().nBaud, 9600);
+        QVERIFY2(Text(dialog, 1033).contains(u",9600,"_s), qPrintable(Text(dialog, 1033)));
+        QCOMPARE(dialog.Host().Registers()[1], 0x12); // hardware V1.2, as read at 9600
+        // At 115200 nothing but read commands; at 9600 the search's three, then the cycle.
+        std::string at115200;
+        std::string atFound;
+        for (const LineByte& byte : bench.camera.Camera().ReceivedLine())
+            (byte.nRate == 9600 ? atFound : at115200).push_back(static_cast<char>(byte.byte));
+        // Three tries of the read, then the search's first try at the rate chosen.
+        QCOMPARE(at115200, std::string("r 001F \r\n") + "r 001F \r\n" + "r 001F \r\n" + "r 001F \r\n");
+        QVERIFY2(atFound.starts_with("r 001F \r\nr 0000 \r\nr 0001 \r\n" + CycleRequests()), atFound.c_str());
+    }
+
+    // A line where no rate answers says what to check, and keeps the rate chosen.
+    void aSearchWithoutAnswerSaysWhatToCheck()
+    {
+        CameraFaults mute;
+        mute.bMute = true;
+        DialogBench bench(QString(), mute);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        bench.boxes.SetAnswer(true);
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return bench.boxes.Boxes().size() == 2; }, 20000));
+        QVERIFY(bench.boxes.Boxes()[1].text.contains(u"A、B 线是否接反"_s));
+        QCOMPARE(Text(dialog, 1008), u"115200"_s);
+        QCOMPARE(dialog.Session().Rate(), 115200);
+        QVERIFY(!dialog.Scan().Running());
+        const std::string received = bench.ReceivedBeforeMarker();
+        QVERIFY(QRegularExpression(u"^(r [0-9A-F]{4} \\r\\n)*$"_s).match(QString::fromStdString(received)).hasMatch());
+        QCOMPARE(bench.camera.Camera().ReceivedLine().back().nRate, 115200); // the marker went at the rate chosen
+    }
+
     // An adapter that returns the host's bytes used to have the host's own
     // "r 001F " taken for the answer: nothing was read and the pages showed
     // zeros. Now a read, a page save and a format change put the same bytes

@@ -60,12 +60,24 @@ private slots:
         QTest::newRow("no file") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s} << u"upgrade needs one file"_s;
         QTest::newRow("extra") << QStringList{u"--port"_s, u"p"_s, u"restart"_s, u"now"_s} << u"unexpected argument now"_s;
         QTest::newRow("json elsewhere") << QStringList{u"--port"_s, u"p"_s, u"restart"_s, u"--json"_s}
-                                        << u"--json goes with read only"_s;
+                                        << u"--json goes with read and scan only"_s;
         QTest::newRow("baud") << QStringList{u"--port"_s, u"p"_s, u"--baud"_s, u"fast"_s, u"read"_s}
                               << u"--baud fast: not a line rate (a whole number above 0, e.g. 115200)"_s;
         QTest::newRow("unknown") << QStringList{u"flash"_s} << u"unknown command flash"_s;
         QTest::newRow("option") << QStringList{u"--verbose"_s, u"read"_s} << u"unknown option --verbose"_s;
         QTest::newRow("dangling") << QStringList{u"read"_s, u"--port"_s} << u"--port needs a value"_s;
+        QTest::newRow("scan anywhere") << QStringList{u"scan"_s, u"--json"_s} << QString();
+        QTest::newRow("scan two ports") << QStringList{u"scan"_s, u"--port"_s, u"a"_s, u"--port"_s, u"b"_s} << QString();
+        QTest::newRow("recover") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--recover"_s, u"--recover-wait"_s,
+                                                u"90"_s, u"cam.pkg"_s}
+                                 << QString();
+        QTest::newRow("recover a read") << QStringList{u"--port"_s, u"p"_s, u"read"_s, u"--recover"_s}
+                                        << u"--recover and --recover-wait go with upgrade only"_s;
+        QTest::newRow("wait alone") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--recover-wait"_s, u"9"_s, u"x"_s}
+                                    << u"--recover-wait goes with --recover"_s;
+        QTest::newRow("no wait") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--recover"_s, u"--recover-wait"_s,
+                                                u"0"_s, u"x"_s}
+                                 << u"--recover-wait 0: not a number of seconds from 1 to 3600"_s;
     }
 
     void arguments()

@@ -167,6 +167,56 @@ private slots:
         WritePackage(dir.path() + u"/same.pkg"_s, {{"cam_V1.3.elf.flash", "x"}, {"fpga_V1.2.sof.flash", "y"}});
         QVERIFY(refused(dir.path() + u"/same.pkg"_s));
     }
+
+    // A camera whose firmware answers no read could not be upgraded at all:
+    // the upgrade needs a read first. "升级" now offers to recover it; No
+    // sends nothing, Yes waits for the boot window of a power cycle, sends
+    // every image, restarts the camera, reads it back and logs its versions.
+    void aCameraThatAnswersNoReadIsRecovered()
+    {
+        CameraFaults broken;
+        broken.bBrokenFirmware = true;
+        CameraTiming quick;
+        quick.nRestartSilenceMs = 100;
+        quick.nFlashMs = 50;
+        DialogBench bench(QString(), broken, quick);
+        CDlgUpdate& page = bench.dialog->PageUpdate();
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // the read's failure, its search not chosen
+        const QByteArray elf = "cam_V1.3.elf.flash\n" + QByteArray(2000, 'e');
+        const QString package = bench.packageDir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.3.elf.flash", elf}, {"cn.font.flash", QByteArray(300, 'f')}});
+        bench.ChoosePackage(package);
+        const std::string beforeUpgrade = bench.camera.Camera().Received();
+
+        page.OnUpgrade(); // answered No
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        QVERIFY(bench.boxes.Boxes()[1].text.contains(u"断电"_s));
+        QVERIFY(!bench.dialog->UpgradeMode());
+        QCOMPARE(bench.ReceivedBeforeMarker(), beforeUpgrade);
+        bench.camera.Camera().ClearCapture();
+
+        bench.boxes.SetAnswer(true);
+        page.OnUpgrade();
+        QCOMPARE(bench.boxes.Boxes().size(), 3);
+        QVERIFY(bench.dialog->UpgradeMode());
+        QVERIFY(!bench.dialog->GetDlgItem(1007)->isEnabled());
+        QVERIFY(bench.camera.WaitReceived("**********"));
+        QVERIFY(bench.camera.Camera().Received().find_first_not_of('*') == std::string::npos);
+        bench.camera.Camera().PowerCycle();
+        QVERIFY(WaitUntil([&] { return !bench.dialog->UpgradeMode(); }, 30000));
+        QCOMPARE(bench.boxes.Boxes().size(), 4);
+        QCOMPARE(bench.boxes.Boxes()[3].text, u"升级成功！\n"_s);
+        const std::vector<ReceivedImage> images = bench.camera.Camera().Images();
+        QCOMPARE(images.size(), std::size_t(2));
+        QCOMPARE(QByteArray::fromStdString(images[0].bytes), elf);
+        const QStringList log = LogLines(page);
+        QVERIFY2(log.contains(u"重新读取后设备软件版本 V1.3，硬件版本 V1.2"_s), qPrintable(log.join(u'\n')));
+        QVERIFY(log.contains(u"版本与升级包一致"_s));
+        QVERIFY(bench.dialog->Host().ConfigRead());
+        QVERIFY(bench.dialog->GetDlgItem(1007)->isEnabled());
+    }
 };
 
 QTEST_MAIN(TestUpgradePage)

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QThread>
 
@@ -30,6 +31,14 @@ bool ShowQuestion(const QString& text, const QString& caption)
     return QMessageBox::question(QApplication::activeWindow(), caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No)
         == QMessageBox::Yes;
+}
+
+bool ShowOffer(const QString& text, const QString& caption, const QString& offer)
+{
+    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+    const QAbstractButton* offered = box.addButton(offer, QMessageBox::ActionRole);
+    box.exec();
+    return box.clickedButton() == offered;
 }
 
 QString ShowOpenFileDialog(const QString& initialName, const QString& filter)
@@ -60,6 +69,7 @@ bool CMyCorvixApp::InitInstance()
     // Rich edit, common controls and control hosting have no counterpart in Qt.
     SetMessageBoxHandler(ShowMessageBox);
     SetQuestionHandler(ShowQuestion);
+    SetOfferHandler(ShowOffer);
     SetOpenFileHandler(ShowOpenFileDialog);
     SetSaveFileHandler(ShowSaveFileDialog);
     m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);

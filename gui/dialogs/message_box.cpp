@@ -16,6 +16,12 @@ QuestionHandler& Questions()
     return handler;
 }
 
+OfferHandler& Offers()
+{
+    static OfferHandler handler;
+    return handler;
+}
+
 } // namespace
 
 void MessageBox(const QString& text, const QString& caption, MessageIcon icon)
@@ -42,4 +48,17 @@ bool AskYesNo(const QString& text, const QString& caption)
 QuestionHandler SetQuestionHandler(QuestionHandler handler)
 {
     return std::exchange(Questions(), std::move(handler));
+}
+
+bool MessageBoxOffering(const QString& text, const QString& caption, const QString& offer)
+{
+    if (Offers())
+        return Offers()(text, caption, offer);
+    qWarning().noquote() << caption << u':' << text;
+    return false;
+}
+
+OfferHandler SetOfferHandler(OfferHandler handler)
+{
+    return std::exchange(Offers(), std::move(handler));
 }

@@ -25,3 +25,12 @@ using QuestionHandler = std::function<bool(const QString& text, const QString& c
 bool AskYesNo(const QString& text, const QString& caption);
 
 QuestionHandler SetQuestionHandler(QuestionHandler handler);
+
+// A box with OK and one more button, `offer`, for what the user may do
+// next: true when that button was pressed. Without a handler the box is
+// written to standard error and the answer is OK.
+using OfferHandler = std::function<bool(const QString& text, const QString& caption, const QString& offer)>;
+
+bool MessageBoxOffering(const QString& text, const QString& caption, const QString& offer);
+
+OfferHandler SetOfferHandler(OfferHandler handler);

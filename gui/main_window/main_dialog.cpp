@@ -141,6 +141,8 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
         return;
     QMenu menu(this);
     menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
+    QAction* find = menu.addAction(LoadString(Ids::FindCameraMenu), this, [this] { OpenFindCameraDialog(); });
+    find->setEnabled(!UpgradeMode());
     menu.exec(event->globalPos());
 }
 
@@ -163,6 +165,10 @@ void CMyCorvixDlg::closeEvent(QCloseEvent* event)
         return;
     }
     m_sender.Cancel(); // nothing queued goes out after the window closed
+    m_scan.Stop();
+    // A camera that answered a request is released; in the middle of an
+    // image an "R" would be taken as image data.
+    m_upgrade.Stop(!TransferRunning());
     if (m_host.m_bPortOpen)
         m_session.Port().SignalStop();
     QDialog::closeEvent(event);

@@ -6,7 +6,9 @@
 #include "gui/pages/page_host.h"
 #include "gui/pages/para/dlg_para.h"
 #include "gui/pages/upgrade/dlg_upgrade.h"
+#include "session/camera_scan.h"
 #include "session/camera_session.h"
+#include "session/ports_scan.h"
 #include "session/upgrade_run.h"
 #include "serial/serial_port.h"
 #include "gui/widgets/cool_tab_ctrl.h"
@@ -51,6 +53,12 @@ public:
     int RestartDevice(int mode);
     int ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);
+    // The camera's rate searched for at the open port, after a read failed.
+    void FindCameraOnPort();
+    // "查找相机(&F)...": every port searched; the camera chosen is opened.
+    void OpenFindCameraDialog();
+    void OpenFoundCamera(const PortScanResult& found);
+    const CCameraScan& Scan() const { return m_scan; }
 
     QWidget* GetDlgItem(int id) const { return m_controls.GetDlgItem(id); }
     CWindowTimers& Timers() { return m_timers; }
@@ -94,6 +102,9 @@ private:
     void EnablePortChoice(bool enable);
     void EnableLinkButtons(bool enable);
     QComboBox* List(int id) const;
+    void OnCameraSearchEnded(const std::optional<ScanFinding>& finding);
+    void SelectRate(int baud); // list 1008 and the line's rate, nothing reopened
+    std::vector<PortToScan> PortsToScan() const;
 
     CTemplateControls m_controls;
     QPixmap m_hIcon;
@@ -119,4 +130,5 @@ private:
     CPacedSender& m_sender;
     // Declared last: an image transfer ends before the port it writes to.
     CUpgradeRun m_upgrade{m_session};
+    CCameraScan m_scan{m_session};
 };

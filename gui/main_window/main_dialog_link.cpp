@@ -60,6 +60,9 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
     // are refused until a read succeeds, since the camera may no longer
     // hold what they show.
     m_host.m_bConfigRead = 0;
+    if (UpgradeMode())
+        return; // the run reads the camera back after its restart, and tells how that went
+
     m_timers.KillTimer(kTimerNoReply);
     const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
     const QString answer = PrintableName(QString::fromLatin1(failure.answer));
@@ -74,7 +77,9 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
     const QString detail = text();
     ShowTransientLabel(LoadString(Ids::ReadFailed)); // the label has room for this much; the box says which
     GetDlgItem(1072)->setToolTip(detail);
-    MessageBox(LoadString(Ids::ReadFailed) + u'\n' + detail, LoadString(Ids::MessageCaption));
+    if (MessageBoxOffering(LoadString(Ids::ReadFailed) + u'\n' + detail, LoadString(Ids::MessageCaption),
+                           LoadString(Ids::FindCamera)))
+        FindCameraOnPort();
 }
 
 void CMyCorvixDlg::OnTimer(int id)

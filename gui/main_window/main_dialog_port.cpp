@@ -74,6 +74,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
 {
     if (index < 0 || index >= List(listId)->count())
         return;
+    m_scan.Stop(); // the technician's choice stands
     switch (listId) {
     case 1008: m_line.nBaud = BaudForIndex(index); break;
     case 1009: m_line.cParity = ParityForIndex(index); break;
@@ -159,6 +160,7 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
 {
     // What belongs to an open port ends with it: what waits to be sent, the
     // read cycle, the timers waiting for replies, and an upgrade run.
+    m_scan.Stop();
     m_sender.Cancel();
     m_host.m_bPortOpen = 0;
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));

@@ -42,6 +42,11 @@ const RegisterImage& CPageHost::Registers() const
     return m_session.Registers();
 }
 
+bool CPageHost::Reading() const
+{
+    return m_session.Reading() || m_session.Searching();
+}
+
 bool CPageHost::UpgradeMode() const
 {
     return m_upgrade.Running();

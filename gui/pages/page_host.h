@@ -49,6 +49,8 @@ public:
     void AfterWrites(std::function<void()> step);
     // A save, a format change or other writes are still being paced out.
     bool WritesPending() const;
+    // A read, or a search for the camera's rate, is under way.
+    bool Reading() const;
     CWindowTimers& Timers() { return m_timers; }
     // The camera's registers as the last complete read cycle left them.
     const RegisterImage& Registers() const;

@@ -1,6 +1,6 @@
 #pragma once
 
-// Numbers of the string table (101-160), the dialog templates and the icons.
+// Numbers of the string table (101-212), the dialog templates and the icons.
 namespace Ids {
 constexpr int AboutMenu = 101;            // "关于 Orvane ConfigTool(&A)..."
 constexpr int TabParameters = 102;        // "参数设置"
@@ -80,6 +80,19 @@ constexpr int LogVersionsDiffer = 176;    // ... and those that differ from the 
 constexpr int SoftwareDiffers = 177;
 constexpr int HardwareDiffers = 178;
 constexpr int LogReplugNotVerified = 179; // a replug is no restart: the pending check of the versions is dropped
+constexpr int FindCamera = 200;           // "查找相机": the read failure's button, the search dialog's title
+constexpr int FindCameraMenu = 201;       // "查找相机(&F)...", the context menu
+constexpr int Searching = 202;            // the rate being tried
+constexpr int CameraNotFound = 203;       // no rate answered: what to check
+constexpr int ScanFound = 204;            // a port, its rate and versions
+constexpr int ScanNothing = 205;          // a port where nothing answered
+constexpr int ScanCannotOpen = 206;       // a port that could not be opened, and why
+constexpr int ScanPortLost = 207;         // a port that went away during the search
+constexpr int CloseButton = 208;          // "关闭"
+constexpr int AskRecover = 209;           // upgrade with no read: recover the camera?
+constexpr int LogRecoverWaiting = 210;    // power-cycle the camera now
+constexpr int LogRecoverUnanswered = 211; // no 'A' within the wait: only requests went out
+constexpr int ScanEchoes = 212;           // after a port's finding on an echoing line
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -7,7 +7,8 @@
 
 // Records every message box and question instead of showing it, for as long
 // as it lives; questions are answered with SetAnswer()'s choice (No unless
-// set) and recorded with the Question icon. A box the test never read
+// set) and recorded with the Question icon, and so is a box's offer (OK
+// unless set: true presses the offered button). A box the test never read
 // through Boxes() fails the test.
 class MessageBoxRecorder {
 public:
@@ -15,6 +16,7 @@ public:
         QString text;
         QString caption;
         MessageIcon icon;
+        QString offer; // the box's button beside OK, when it had one
     };
 
     MessageBoxRecorder();
@@ -31,4 +33,5 @@ private:
     bool m_bAnswer = false;
     MessageBoxHandler m_previous;
     QuestionHandler m_previousQuestions;
+    OfferHandler m_previousOffers;
 };

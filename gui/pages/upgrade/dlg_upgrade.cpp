@@ -81,7 +81,11 @@ void CDlgUpdate::OnCameraRead(bool afterOpening)
 {
     if (!afterOpening || !std::exchange(m_bVerifyPending, false))
         return;
-    const FirmwareVersions camera = CameraVersions();
+    LogVersions(CameraVersions());
+}
+
+void CDlgUpdate::LogVersions(const FirmwareVersions& camera)
+{
     AppendLog(LoadString(Ids::LogVersionsNow).arg(camera.strSoftware, camera.strHardware));
     const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, camera);
     if (mismatches.empty()) {
@@ -158,7 +162,13 @@ bool CDlgUpdate::StartRun(std::vector<PackageEntry> entries)
     if (temp.bPerUser)
         AppendLog(LoadString(Ids::LogPerUserTemp) + temp.strPath + u'\n');
     QString failure;
-    if (!m_host.Upgrade().Start({std::move(entries), m_strRunDir, false, 0}, RunEvents(), &failure))
+    UpgradePlan plan{std::move(entries), m_strRunDir, false, 0};
+    if (m_bRecovering) {
+        // Nothing was read: the run restarts the camera, reads it and checks its versions itself.
+        plan.bRestartAndVerify = true;
+        plan.nRecoverWaitMs = kRecoverWaitMs;
+    }
+    if (!m_host.Upgrade().Start(std::move(plan), RunEvents(), &failure))
         return cannotUnpack(failure);
     return true;
 }
@@ -173,6 +183,15 @@ void CDlgUpdate::OnUpgrade()
         MessageFromTable(Ids::ChoosePackage);
         return;
     }
+    // A camera that has answered no read may be one whose firmware is
+    // broken: it can be reached only through the boot window of a power cycle.
+    const bool recover = !m_host.ConfigRead();
+    if (recover && m_host.Reading()) {
+        MessageFromTable(Ids::PortNotReady);
+        return;
+    }
+    if (recover && !AskYesNo(LoadString(Ids::AskRecover), LoadString(Ids::MessageCaption)))
+        return;
     EndRun();
     // Checked whole before anything is unpacked or sent.
     std::optional<PackageContents> contents = CheckedPackage();
@@ -180,18 +199,22 @@ void CDlgUpdate::OnUpgrade()
         return;
     m_packageVersions = VersionsOfPackage(contents->entries);
     m_bVerifyPending = false;
-    if (m_host.Upgrade().Choose(contents->entries).turns.empty()) {
+    if (!recover && m_host.Upgrade().Choose(contents->entries).turns.empty()) {
         MessageFromTable(Ids::InvalidPackage); // the camera runs every image already
         return;
     }
-    StartRun(std::move(contents->entries));
+    m_bRecovering = recover;
+    if (StartRun(std::move(contents->entries)) && recover) {
+        EnableButtons(false);
+        m_host.EnablePortChoice(false);
+    }
 }
 
 CUpgradeRun::Events CDlgUpdate::RunEvents()
 {
     return {
         {
-            [this] { return m_host.PortOpen() && m_host.ConfigRead(); },
+            [this] { return m_host.PortOpen() && (m_host.ConfigRead() || m_bRecovering); },
             [this](int) { AppendLog(LoadString(Ids::LogRequest)); },
             [this](bool running) { m_host.EnableLinkButtons(!running); },
             [this](const QString& fileName) {
@@ -219,6 +242,10 @@ CUpgradeRun::Events CDlgUpdate::RunEvents()
         {},
         [this](const CUpgradeRun::Result& result) { OnRunFinished(result); },
         {},
+        [this] {
+            KeepImageEntry(m_host.Upgrade().CurrentImage(), {}); // what the camera ran is unknown
+            AppendLog(LoadString(Ids::LogRecoverWaiting).arg(kRecoverWaitMs / 1000));
+        },
     };
 }
 
@@ -232,12 +259,16 @@ void CDlgUpdate::OnImageExamined(const RunImage& image)
     AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(image.nChecksum, 0, 16));
 }
 
+void CDlgUpdate::KeepImageEntry(const RunImage& image, const FirmwareVersions& replaced)
+{
+    m_log.Keep(LoadString(Ids::LogKeptImage)
+                   .arg(m_strPackagePath, PrintableName(QFileInfo(image.strPath).fileName()),
+                        QString::number(image.nChecksum, 16), replaced.strSoftware, replaced.strHardware));
+}
+
 void CDlgUpdate::OnImageTriggered(const RunImage& image)
 {
-    const FirmwareVersions camera = CameraVersions();
-    m_log.Keep(LoadString(Ids::LogKeptImage)
-             .arg(m_strPackagePath, PrintableName(QFileInfo(image.strPath).fileName()),
-                  QString::number(image.nChecksum, 16), camera.strSoftware, camera.strHardware));
+    KeepImageEntry(image, CameraVersions());
     EnableButtons(false);
     AppendLog(LoadString(Ids::LogTrigger));
     m_host.EnablePortChoice(false);
@@ -246,13 +277,17 @@ void CDlgUpdate::OnImageTriggered(const RunImage& image)
 void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
 {
     using End = CUpgradeRun::End;
+    const bool recovered = std::exchange(m_bRecovering, false);
     switch (result.end) {
     case End::Done:
         EndRun();
         MessageFromTable(Ids::UpgradeSucceeded);
-        m_bVerifyPending = !m_packageVersions.IsEmpty();
+        // A recovery read the camera back itself after its restart.
+        m_bVerifyPending = !recovered && !m_packageVersions.IsEmpty();
         SetProgress(0);
         AppendLog(LoadString(Ids::UpgradeSucceeded));
+        if (recovered)
+            LogVersions(result.after);
         EnableButtons(true);
         m_host.EnablePortChoice(true);
         return;
@@ -263,14 +298,27 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
         SetProgress(0);
         LeaveUpgrade(QString(), false); // restart stays locked, as after unanswered requests
         return;
-    case End::Unanswered: LeaveUpgrade(LoadString(Ids::LogRequestFailed), false); return;
+    case End::Unanswered:
+        if (recovered && result.nImagesDone == 0) {
+            LeaveUpgrade(LoadString(Ids::LogRecoverUnanswered).arg(kRecoverWaitMs / 1000), true);
+            return;
+        }
+        LeaveUpgrade(LoadString(Ids::LogRequestFailed), false);
+        return;
     case End::NotReady: LeaveUpgrade(LoadString(Ids::PortNotReady) + u'\n'); return;
     case End::ImageUnreadable: LeaveUpgrade(LoadString(Ids::LogImageUnreadable) + result.strDetail + u'\n'); return;
     case End::PortGone: LeaveUpgrade(LoadString(Ids::LogPortClosed)); return;
     case End::Silent:
     case End::NotFlashed: // the window waits for 'D' as long as it takes
-    case End::NotBack:    // nor does it restart the camera itself
+    case End::NotBack:    // the window restarts a camera itself only when it recovers it
+        SetProgress(0);
+        LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
+        return;
     case End::NotVerified:
+        SetProgress(0);
+        LogVersions(result.after);
+        LeaveUpgrade(QString());
+        return;
         SetProgress(0);
         LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
         return;

@@ -16,6 +16,8 @@ class CPageHost;
 class CDlgUpdate final : public CTemplatePage {
     Q_OBJECT
 public:
+    // How long a recovery asks for the camera's boot window.
+    static constexpr int kRecoverWaitMs = 60000;
     explicit CDlgUpdate(CPageHost& host, QWidget* parent = nullptr);
 
     // Adds one line to the log, behind the local time as "hh:mm:ss  ".
@@ -61,6 +63,10 @@ private:
     // What the run tells, in the log and boxes.
     CUpgradeRun::Events RunEvents();
     void OnImageExamined(const RunImage& image);
+    // The kept log's entry for an image, with the versions it replaces.
+    void KeepImageEntry(const RunImage& image, const FirmwareVersions& replaced);
+    // The versions the camera reports now, and whether the package's images name them.
+    void LogVersions(const FirmwareVersions& camera);
     void OnImageTriggered(const RunImage& image);
     void OnRunFinished(const CUpgradeRun::Result& result);
     FirmwareVersions CameraVersions() const;
@@ -71,5 +77,6 @@ private:
     QString m_strRunDir; // this run's images; empty between runs
     FirmwareVersions m_packageVersions;  // of the package being sent
     bool m_bVerifyPending = false;      // a run succeeded; the camera was not read since it reopened
+    bool m_bRecovering = false;         // the run under way recovers a camera that answered no read
     CUpgradeLog m_log;
 };
