@@ -42,6 +42,12 @@ QString ShowSaveFileDialog(const QString& initialName, const QString& filter)
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), initialName, filter);
 }
 
+QString ShowAppendFileDialog(const QString& initialName, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), initialName, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
 } // namespace
 
 int ChooseResources(bool* libraryLoaded)
@@ -62,6 +68,7 @@ bool CMyCorvixApp::InitInstance()
     SetQuestionHandler(ShowQuestion);
     SetOpenFileHandler(ShowOpenFileDialog);
     SetSaveFileHandler(ShowSaveFileDialog);
+    SetAppendFileHandler(ShowAppendFileDialog);
     m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
 
     CMyCorvixDlg dialog;

@@ -238,7 +238,7 @@ void CMyCorvixDlg::ShowPortDevices()
         ports->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
     const QString device = Device();
     ports->setToolTip(device);
-    GetDlgItem(1033)->setToolTip(device);
+    SetStatusToolTip(device);
 }
 
 void CMyCorvixDlg::ShowPortIcon(bool open)

@@ -80,6 +80,17 @@ constexpr int LogVersionsDiffer = 176;    // ... and those that differ from the 
 constexpr int SoftwareDiffers = 177;
 constexpr int HardwareDiffers = 178;
 constexpr int LogReplugNotVerified = 179; // a replug is no restart: the pending check of the versions is dropped
+constexpr int ExportSettingsMenu = 180;   // "导出设置(&E)...", the main window's context menu
+constexpr int ImportSettingsMenu = 181;   // "导入设置(&I)..."
+constexpr int TraceMenu = 182;            // "记录通信(&T)...": starts and stops the trace of the line
+constexpr int SettingsFileFilter = 183;
+constexpr int ExportFailed = 184;         // %1 the file, %2 why
+constexpr int ImportRefused = 185;        // %1 the file, %2 the settings file check's message
+constexpr int ImportDiffers = 186;        // %1 the settings that read back otherwise, one a line
+constexpr int TraceRunning = 187;         // in the status text's tooltip; %1 the trace file
+constexpr int TraceFailed = 188;          // %1 the trace file, %2 why
+constexpr int TraceFileFilter = 189;
+constexpr int SettingsImported = 190;     // beside the tabs after an import
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

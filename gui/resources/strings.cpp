@@ -85,5 +85,16 @@ extern const StringResource kStrings[] = {
     {177, RES_TEXT("软件版本为 %1，升级包为 %2")},
     {178, RES_TEXT("硬件版本为 %1，升级包为 %2")},
     {179, RES_TEXT("设备已重新连接（不是重启），不核对其版本是否与升级包一致\n")},
+    {180, RES_TEXT("导出设置(&E)...")},
+    {181, RES_TEXT("导入设置(&I)...")},
+    {182, RES_TEXT("记录通信(&T)...")},
+    {183, RES_TEXT("设置文件 (*.json);;所有文件 (*)")},
+    {184, RES_TEXT("导出设置失败：%1\n%2")},
+    {185, RES_TEXT("导入设置失败，页面保持不变：%1\n%2")},
+    {186, RES_TEXT("以下导入的设置回读与写入不一致：\n%1")},
+    {187, RES_TEXT("正在记录通信：%1")},
+    {188, RES_TEXT("通信记录无法写入，串口照常工作：%1\n%2")},
+    {189, RES_TEXT("通信记录 (*.log *.txt);;所有文件 (*)")},
+    {190, RES_TEXT("已导入设置，按“保存”写入设备")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
