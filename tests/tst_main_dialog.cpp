@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
@@ -746,6 +747,28 @@ private slots:
         QVERIFY(trace.contains(QByteArray(device + " -> w 01 00F9\\r\\n\n")));
         QVERIFY(trace.contains(" <- "));
         QVERIFY(!trace.contains("w AB 0055"));
+    }
+
+    void screenshotOfTheContextMenu()
+    {
+        SKIP_UNLESS_SCREENSHOTS("context-menu.png");
+        DialogBench bench;
+        bench.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
+        QPixmap shot;
+        QTimer::singleShot(300, bench.dialog.get(), [&] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                shot = bench.dialog->grab();
+                QPainter painter(&shot);
+                painter.drawPixmap(menu->mapToGlobal(QPoint()) - bench.dialog->mapToGlobal(QPoint()), menu->grab());
+                menu->close();
+            }
+        });
+        const QPoint at(40, 40);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, bench.dialog->mapToGlobal(at));
+        QApplication::sendEvent(bench.dialog.get(), &event);
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/context-menu.png"_s));
     }
 };
 
