@@ -2,7 +2,9 @@
 // simulated camera, which reads at the line rate of 115200 baud: the rate the
 // log reports, and the rate on the line from the first image byte to the
 // last, beside the ceiling of the pacing (100 bytes per 10 ms) and of the
-// line (11 520 bytes per second).
+// line (11 520 bytes per second). Once without and once with the window
+// tracing the line to a file: the trace must not slow the line.
+#include "gui/dialogs/file_dialog.h"
 #include "gui/main_window/main_dialog.h"
 #include "tests/support/dialog_bench.h"
 #include "tests/support/package_writer.h"
@@ -15,16 +17,26 @@
 
 using namespace Qt::StringLiterals;
 
-int main(int argc, char** argv)
+namespace {
+
+// One upgrade; false when it did not run through.
+bool MeasureUpgrade(bool traced)
 {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
     CameraTiming timing;
     timing.nRestartSilenceMs = 100; // the first request is answered
     timing.nFlashMs = 50;
     DialogBench bench(QString(), {}, timing);
+    QTemporaryDir traceDir;
+    const QString tracePath = traceDir.filePath(u"line.log"_s);
+    if (traced) {
+        const OpenFileHandler previous = SetAppendFileHandler([&](const QString&, const QString&) { return tracePath; });
+        bench.dialog->OnTraceLine();
+        SetAppendFileHandler(previous);
+        if (!bench.dialog->Tracing())
+            return false;
+    }
     if (!bench.camera.Started() || !bench.OpenAndRead())
-        return 1;
+        return false;
 
     constexpr int kImageBytes = 256 * 1024;
     QByteArray image(kImageBytes, '\0');
@@ -43,7 +55,7 @@ int main(int argc, char** argv)
     page.OnUpgrade();
     if (!WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 120000)) {
         std::printf("the upgrade did not finish\n");
-        return 1;
+        return false;
     }
     const double runSeconds = static_cast<double>(run.nsecsElapsed()) / 1e9;
     const double longestGapMs = static_cast<double>(turns.LongestGapNs(startNs, SteadyNowNs())) / 1e6;
@@ -53,7 +65,7 @@ int main(int argc, char** argv)
     const std::size_t first = 22 + 5 + 1 + 7;
     if (line.size() < first + kImageBytes) {
         std::printf("the camera received %zu bytes only\n", line.size());
-        return 1;
+        return false;
     }
     const double wireSeconds = static_cast<double>(line[first + kImageBytes - 1].nAtNs - line[first].nAtNs) / 1e9;
     const double wireRate = (kImageBytes - 1) / wireSeconds;
@@ -68,7 +80,7 @@ int main(int argc, char** argv)
 
     constexpr double kPacingCeiling = 10000.0;
     constexpr double kLineCeiling = 115200.0 / 10.0;
-    std::printf("upgrade of a 256 KiB image at 115200 baud\n");
+    std::printf("upgrade of a 256 KiB image at 115200 baud, %s\n", traced ? "the line traced to a file" : "no trace");
     std::printf("  on the line:   %7.0f B/s (%.1f%% of the pacing ceiling of %.0f B/s, %.1f%% of the line's %.0f B/s)\n",
                 wireRate, 100 * wireRate / kPacingCeiling, kPacingCeiling, 100 * wireRate / kLineCeiling, kLineCeiling);
     std::printf("  in the log:    %7.0f B/s (header to last piece)\n", loggedRate);
@@ -76,5 +88,19 @@ int main(int argc, char** argv)
     std::printf("  longest time the window did not answer: %.1f ms\n", longestGapMs);
     for (const MessageBoxRecorder::Box& box : bench.boxes.Boxes())
         std::printf("message box: %s", qPrintable(box.text));
-    return 0;
+    if (traced) {
+        bench.dialog->OnTraceLine(); // stopped: everything is written
+        QFile trace(tracePath);
+        std::printf("  trace: %lld bytes\n", static_cast<long long>(trace.size()));
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    return MeasureUpgrade(false) && MeasureUpgrade(true) ? 0 : 1;
 }

@@ -23,6 +23,7 @@ constexpr quint32 kEvents = CommEvent::RxChar;
 std::atomic<bool> CCameraLink::s_bInterrupted{false};
 std::atomic<int> CCameraLink::s_nInterrupts{0};
 std::atomic<qint64> CCameraLink::s_nLastInterruptMs{0};
+std::shared_ptr<CLineTrace> CCameraLink::s_trace;
 
 CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
     : m_session({{},
@@ -33,6 +34,7 @@ CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
                  },
                  [this] { m_bLost = true; }})
 {
+    m_session.Port().SetTrace(s_trace);
     m_session.Port().SetErrorReporter([this, tell = std::move(tell)](const CommErrorReport& report) {
         if (report.bDeviceLost) {
             m_strLossReason = report.strSystemText;

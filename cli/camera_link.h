@@ -8,13 +8,21 @@
 #include <QString>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class CLineTrace;
 
 // The command line's connection to one camera: the camera session the
 // window uses too (its read cycle and its upgrade run), waited on in this
 // thread's event loop.
 class CCameraLink final {
 public:
+    // Every link made from now on traces its line there (null: none). Set
+    // before the first link is made: provision makes them on threads of their own.
+    static void TraceEveryLink(std::shared_ptr<CLineTrace> trace) { s_trace = std::move(trace); }
+    static const std::shared_ptr<CLineTrace>& EveryLinkTrace() { return s_trace; }
+
     // The port's errors are told, one line each in the command line's
     // words, to `tell` on the link's thread.
     explicit CCameraLink(std::function<void(const QString&)> tell);
@@ -84,6 +92,7 @@ private:
     static bool RunEventsUntil(const std::function<bool()>& done, QDeadlineTimer deadline, int interruptsToStop);
 
     static std::atomic<qint64> s_nLastInterruptMs;
+    static std::shared_ptr<CLineTrace> s_trace;
 
     CCameraSession m_session;
     CUpgradeRun m_upgrade{m_session};

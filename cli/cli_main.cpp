@@ -1,6 +1,8 @@
 // orvane-cli: one command per camera, for scripts and production lines.
 #include "cli/camera_link.h"
 #include "cli/cli_commands.h"
+#include "core/config/printable_text.h"
+#include "serial/line_trace.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -37,6 +39,22 @@ bool StandardOutputIsTerminal()
 #endif
 }
 
+int Run(const CliOptions& options, CliStreams& io)
+{
+    switch (options.command) {
+    case CliOptions::Command::Help: io.out << CliHelpText() << Qt::flush; return ExitCode::Success;
+    case CliOptions::Command::Version: io.out << u"orvane-cli "_s << ORVANE_VERSION << Qt::endl; return ExitCode::Success;
+    case CliOptions::Command::Ports: return RunPorts(io);
+    case CliOptions::Command::Read: return RunRead(options, io);
+    case CliOptions::Command::Apply: return RunApply(options, io);
+    case CliOptions::Command::Upgrade: return RunUpgrade(options, io);
+    case CliOptions::Command::Restart: return RunRestart(options, io);
+    case CliOptions::Command::Provision: return RunProvision(options, io);
+    case CliOptions::Command::Scan: return RunScan(options, io);
+    }
+    return ExitCode::Usage;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -58,16 +76,24 @@ int main(int argc, char** argv)
         return ExitCode::Usage;
     }
     CliStreams io{out, err, StandardOutputIsTerminal()};
-    switch (options->command) {
-    case CliOptions::Command::Help: out << CliHelpText() << Qt::flush; return ExitCode::Success;
-    case CliOptions::Command::Version: out << u"orvane-cli "_s << ORVANE_VERSION << Qt::endl; return ExitCode::Success;
-    case CliOptions::Command::Ports: return RunPorts(io);
-    case CliOptions::Command::Read: return RunRead(*options, io);
-    case CliOptions::Command::Apply: return RunApply(*options, io);
-    case CliOptions::Command::Upgrade: return RunUpgrade(*options, io);
-    case CliOptions::Command::Restart: return RunRestart(*options, io);
-    case CliOptions::Command::Provision: return RunProvision(*options, io);
-    case CliOptions::Command::Scan: return RunScan(*options, io);
+    if (!options->strTrace.isEmpty()) {
+        // Checked before any port is opened; a file that fails later costs
+        // one line on stderr, never the command.
+        const QString path = options->strTrace;
+        std::shared_ptr<CLineTrace> trace = CLineTrace::Open(
+            path,
+            [path](const QString& why) {
+                std::fprintf(stderr, "orvane-cli: cannot write the trace %s: %s; the command goes on untraced\n",
+                             qPrintable(PrintableName(path)), qPrintable(why));
+            },
+            &error);
+        if (!trace) {
+            err << u"orvane-cli: cannot write the trace %1: %2"_s.arg(PrintableName(path), error) << Qt::endl;
+            return ExitCode::Usage;
+        }
+        CCameraLink::TraceEveryLink(std::move(trace));
     }
-    return ExitCode::Usage;
+    const int exitCode = Run(*options, io);
+    CCameraLink::TraceEveryLink(nullptr); // the trace writes what is left before the program ends
+    return exitCode;
 }

@@ -54,7 +54,7 @@ QString ProvisionProblem(const CliOptions& options)
 
 QString CliHelpText()
 {
-    return u"Usage: orvane-cli [--port P] [--baud B] COMMAND [ARGUMENT]\n"
+    return u"Usage: orvane-cli [--port P] [--baud B] [--trace FILE] COMMAND [ARGUMENT]\n"
            "\n"
            "Sets up Orvane HD cameras over a serial line, one command per camera.\n"
            "\n"
@@ -83,6 +83,8 @@ QString CliHelpText()
            "                     or COMn as mapped in config.ini's [Ports] section (provision:\n"
            "                     once per camera)\n"
            "  --baud B           the line rate (default 115200)\n"
+           "  --trace FILE       append every byte sent and received, with the time and the\n"
+           "                     port, to FILE (image data as one line per piece)\n"
            "  --help, --version\n"
            "\n"
            "Exit codes: 0 success (provision: every camera), 1 the camera or the port failed\n"
@@ -140,6 +142,11 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             if (!file)
                 return std::nullopt;
             options.*provisionOption->field = *file;
+        } else if (argument == u"--trace") {
+            const std::optional<QString> file = value();
+            if (!file)
+                return std::nullopt;
+            options.strTrace = *file;
         } else if (argument == u"--baud") {
             const std::optional<QString> baud = value();
             if (!baud)

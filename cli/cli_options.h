@@ -21,6 +21,7 @@ struct CliOptions {
     QString strPackage;  // --upgrade
     QString strSettings; // --apply
     QString strReport;
+    QString strTrace;    // --trace: every byte on the line appended here
 };
 
 // The arguments after the program name; nullopt with *error set when they

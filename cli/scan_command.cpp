@@ -53,6 +53,7 @@ int RunScan(const CliOptions& options, CliStreams& io)
     }
     int found = 0;
     CPortsScan scan;
+    scan.SetTrace(CCameraLink::EveryLinkTrace());
     bool over = false;
     scan.Start(ports, options.nBaud,
                {[&](const PortScanResult& result) {

@@ -2,20 +2,19 @@
 
 #include "cli/camera_link.h"
 #include "core/protocol/link_protocol.h"
-#include "core/protocol/register_map.h"
 #include "core/settings/settings_file.h"
 
 CameraSettings SettingsOfCamera(const CCameraLink& link)
 {
-    const unsigned char* image = link.Registers().data();
-    return {DecodeImageSettings(image), StoredRegister(image, kLanguageRegister) & 0x01};
+    return SettingsOfRegisters(link.Registers().data());
 }
 
 std::optional<SettingsToApply> CheckSettingsFile(const QByteArray& file, QString* error)
 {
     CameraSettings defaults;
     SettingsToApply settings{file, {}};
-    if (!ReadSettingsFile(file, &defaults, &settings.keys, error))
+    // The camera is not read yet: its video format is checked once it is.
+    if (!ReadSettingsFile(file, &defaults, &settings.keys, error, VideoFormatFit::NotKnownYet))
         return std::nullopt;
     return settings;
 }

@@ -2,6 +2,7 @@
 
 #include "core/config/com_ports.h"
 #include "serial/device_os.h"
+#include "serial/line_trace.h"
 #include "serial/line_settings.h"
 #include "serial/post_call.h"
 #include "serial/port_message.h"
@@ -91,6 +92,11 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configure
     m_openError = PortOpenError{};
     const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits};
     {
+        std::lock_guard lock(m_traceMutex);
+        m_strTraceName = configured;
+    }
+    const QString line = LineDefinition(nBaud, cParity, nDataBits, nStopBits);
+    {
         std::lock_guard lock(m_mutex);
         // Commands meant for the previous connection are not sent on this one.
         m_writeQueue.clear();
@@ -105,13 +111,17 @@ bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configure
         // sent at this opening's rate.
         if (DeviceClosing(opening.strDevice)) {
             m_waitingOpen = opening;
+            TraceLineState(true, u"opened (once its earlier close has finished), "_s + line);
             return true;
         }
     }
     QString failedStep;
     QString systemText;
-    if (!OpenDevice(opening, &failedStep, &systemText))
+    if (!OpenDevice(opening, &failedStep, &systemText)) {
+        TraceLineState(false, u"cannot be opened: "_s + m_openError.strSystemText);
         return false;
+    }
+    TraceLineState(true, u"opened, "_s + line);
     // Reported outside the lock: the box runs a nested event loop.
     if (!failedStep.isEmpty())
         ReportCommError(failedStep, systemText);
@@ -184,6 +194,7 @@ void CSerialPort::OnDeviceClosed()
             m_bStartDeferred = false;
             m_settledChanged.notify_all(); // what was handed over for it will never be sent
         }
+        TraceLineState(false, u"cannot be opened: "_s + m_openError.strSystemText);
         ReportCommError(u"CreateFile()"_s, m_openError.strSystemText, true);
         SendToOwner(PortMessage::DeviceLost, 0);
         return;
@@ -232,6 +243,8 @@ bool CSerialPort::StartMonitorNow()
 
 void CSerialPort::SignalStop()
 {
+    // A running monitor says so itself once what it still sends has gone.
+    TraceClosed(m_bMonitorRunning == 0);
     std::lock_guard lock(m_mutex);
     ++m_nRun; // what the monitor has posted to the owner and not yet delivered is dropped
     m_bStopRequested = true;
@@ -283,10 +296,25 @@ WriteTicket CSerialPort::QueueWrite(const char* text)
 
 WriteTicket CSerialPort::QueueWrite(const QByteArray& bytes, std::function<void()> onLine)
 {
+    return QueueBlocks(bytes, std::move(onLine), false);
+}
+
+WriteTicket CSerialPort::QueueImageWrite(const QByteArray& bytes)
+{
+    return QueueBlocks(bytes, {}, true);
+}
+
+WriteTicket CSerialPort::QueueBlocks(const QByteArray& bytes, std::function<void()> onLine, bool image)
+{
     std::lock_guard lock(m_mutex);
     for (qsizetype at = 0; at < bytes.size(); at += m_nWriteBufSize) {
         const bool last = at + m_nWriteBufSize >= bytes.size();
-        Enqueue({bytes.mid(at, m_nWriteBufSize), last ? std::move(onLine) : std::function<void()>()});
+        QueuedWrite block;
+        block.bytes = bytes.mid(at, m_nWriteBufSize);
+        if (last)
+            block.onLine = std::move(onLine);
+        block.bImage = image;
+        Enqueue(std::move(block));
     }
     if (bytes.isEmpty() && onLine)
         Enqueue({QByteArray(), std::move(onLine)}); // once what went before has left the line
@@ -310,7 +338,9 @@ void CSerialPort::SetRate(int nBaud)
 void CSerialPort::DecideEchoAgain()
 {
     std::lock_guard lock(m_mutex);
-    Enqueue({QByteArray(), {}, true});
+    QueuedWrite decide;
+    decide.bDecideEcho = true;
+    Enqueue(std::move(decide));
 }
 
 void CSerialPort::Enqueue(QueuedWrite write)
@@ -432,6 +462,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
         drain.strHeldStep = std::exchange(m_strHeldStep, QString());
         drain.strHeldText = std::exchange(m_strHeldText, QString());
         drain.nPortNumber = m_nPortNumber;
+        drain.trace = Trace(&drain.strTraceName);
         m_hPort = nullptr;
         if (lost)
             run.bDeviceClosed = true; // closed when it was found gone: a reopening need not wait
@@ -440,8 +471,11 @@ int CSerialPort::MonitorThread(MonitorRun& run)
         m_settledChanged.notify_all(); // nothing more will be written
         m_monitorLetGo.notify_all();
     }
-    if (!lost)
+    if (!lost) {
         SendAndClose(device, drain);
+        if (drain.trace)
+            drain.trace->Note(drain.strTraceName, u"closed"_s);
+    }
     device->close();
     delete device;
     run.bDeviceClosed = true;
@@ -456,6 +490,8 @@ void CSerialPort::SendAndClose(QSerialPort* device, Drain& drain)
         if (block.bytes.isEmpty())
             continue;
         if (device->write(block.bytes) == block.bytes.size()) {
+            if (drain.trace)
+                TraceWrite(*drain.trace, drain.strTraceName, block);
             drain.nLineFreeNs = std::max(drain.clock.nsecsElapsed(), drain.nLineFreeNs)
                 + block.bytes.size() * drain.nByteTimeNs;
             continue;
@@ -494,8 +530,12 @@ void CSerialPort::OnCommEvent()
         if (!heard.isEmpty())
             m_errors.OnGoodTransfer();
         bytes = m_echo.Received(heard);
-        if (m_echo.LineState() == CLocalEcho::State::Echoes)
-            m_bLineEchoes = true;
+        QString name;
+        const std::shared_ptr<CLineTrace> trace = Trace(&name);
+        if (m_echo.LineState() == CLocalEcho::State::Echoes && !m_bLineEchoes.exchange(true) && trace)
+            trace->Note(name, u"the line echoes what is sent; the echo is left out of what is received"_s);
+        if (trace && !bytes.isEmpty())
+            trace->Received(name, bytes);
         m_nHeard += quint64(bytes.size());
     }
     // One notification per byte, in arrival order, then the masked ones; the
@@ -526,6 +566,8 @@ void CSerialPort::ServiceWrite()
         blocks.swap(m_writeQueue);
         m_bWritePosted = false;
     }
+    QString traceName;
+    const std::shared_ptr<CLineTrace> trace = Trace(&traceName);
     for (QueuedWrite& block : blocks) {
         if (m_bDeviceLost)
             return;
@@ -544,6 +586,8 @@ void CSerialPort::ServiceWrite()
                 OnDeviceError(QSerialPort::WriteError);
             } else {
                 m_nLineFreeNs = std::max(m_clock.nsecsElapsed(), m_nLineFreeNs) + block.bytes.size() * m_nLineByteTimeNs;
+                if (trace)
+                    TraceWrite(*trace, traceName, block);
             }
         }
         if (block.onLine)
@@ -567,6 +611,9 @@ void CSerialPort::ChangeRate(const QueuedWrite& block)
         return;
     }
     m_nLineByteTimeNs = block.nNewByteTimeNs;
+    QString name;
+    if (const std::shared_ptr<CLineTrace> trace = Trace(&name))
+        trace->Note(name, u"rate now %1 baud"_s.arg(block.nNewBaud));
 }
 
 void CSerialPort::WhenOnLine(std::function<void()> onLine)
@@ -605,6 +652,7 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
         m_pHeldReport->stop();
     const QString step = m_strHeldStep.isEmpty() ? CCommErrors::StepName(error) : std::exchange(m_strHeldStep, QString());
     m_hPort->close();
+    TraceLineState(false, u"lost: "_s + systemText);
     ReportCommError(step, systemText, true);
     ToOwner([this] { SendToOwner(PortMessage::DeviceLost, 0); });
     std::lock_guard lock(m_mutex);
@@ -647,4 +695,43 @@ void CSerialPort::ReportCommError(const QString& step, const QString& systemText
         reporter(report); // Open's own report, on the owner's thread
     else
         ToOwner([reporter, report] { reporter(report); });
+}
+
+void CSerialPort::SetTrace(std::shared_ptr<CLineTrace> trace)
+{
+    std::lock_guard lock(m_traceMutex);
+    if (trace && trace != m_trace && m_bTracedUp)
+        trace->Note(m_strTraceName, u"traced from here on; the port was open already"_s);
+    m_trace = std::move(trace);
+}
+
+std::shared_ptr<CLineTrace> CSerialPort::Trace(QString* name) const
+{
+    std::lock_guard lock(m_traceMutex);
+    if (m_trace)
+        *name = m_strTraceName;
+    return m_trace;
+}
+
+void CSerialPort::TraceWrite(CLineTrace& trace, const QString& name, const QueuedWrite& block)
+{
+    if (block.bImage)
+        trace.SentImage(name, block.bytes.size());
+    else
+        trace.Sent(name, block.bytes);
+}
+
+void CSerialPort::TraceLineState(bool up, const QString& text)
+{
+    std::lock_guard lock(m_traceMutex);
+    m_bTracedUp = up;
+    if (m_trace)
+        m_trace->Note(m_strTraceName, text);
+}
+
+void CSerialPort::TraceClosed(bool say)
+{
+    std::lock_guard lock(m_traceMutex);
+    if (std::exchange(m_bTracedUp, false) && say && m_trace) // a second stop says nothing
+        m_trace->Note(m_strTraceName, u"closed"_s);
 }

@@ -17,6 +17,7 @@
 #include <optional>
 #include <vector>
 
+class CLineTrace;
 class QEventLoop;
 class QThread;
 class QObject;
@@ -93,6 +94,13 @@ public:
     // Who hears of errors (without one they go to the log). Set it before Open.
     void SetErrorReporter(CommErrorReporter reporter) { m_errorReporter = std::move(reporter); }
 
+    // Traces what this port sends and hears from now on (null: stops), with
+    // the openings, closes and losses of the device. Traced is what goes to
+    // the driver and what reaches the owner: on a line that echoes, the
+    // host's own bytes are taken out of what is received, as a note says.
+    // Safe from any thread; the monitor only queues events on the trace.
+    void SetTrace(std::shared_ptr<CLineTrace> trace);
+
     // Starts the monitor thread on the opened port (the owner's step after a
     // successful Open); on a port still waiting for its device, once the
     // device is open. False when nothing is open or a monitor already runs.
@@ -125,6 +133,8 @@ public:
     // the old rate. The echo is decided afresh. A rate the device refuses
     // goes to the reporter. On the owner's thread.
     void SetRate(int nBaud);
+    // Bytes of an image: the same, but a trace shows only their length.
+    WriteTicket QueueImageWrite(const QByteArray& bytes);
     // The next bytes handed over decide afresh whether the line echoes,
     // unless it is known to: a burst of noise ahead of the first echo must
     // not mark an echoing line as clean for the rest of the opening. In
@@ -162,6 +172,7 @@ private:
         bool bDecideEcho = false;     // no bytes: the echo is decided again from here
         int nNewBaud = 0;             // no bytes: the line's rate changes here
         qint64 nNewByteTimeNs = 0;    // one character's time at that rate
+        bool bImage = false;          // traced by its length
     };
     // The line settings of an Open.
     struct Opening {
@@ -193,6 +204,8 @@ private:
         QString strHeldStep; // an error not yet reported, for the log
         QString strHeldText;
         unsigned nPortNumber = 0;
+        std::shared_ptr<CLineTrace> trace;
+        QString strTraceName;
     };
 
     // The thread function; runs on the monitor thread and returns its exit code.
@@ -219,6 +232,14 @@ private:
     void ToOwner(std::function<void()> fn);
     void SendToOwner(int message, unsigned wParam);
     void ReportCommError(const QString& step, const QString& systemText, bool deviceLost = false);
+    WriteTicket QueueBlocks(const QByteArray& bytes, std::function<void()> onLine, bool image);
+    // The trace, if any, and the name it shows for the port.
+    std::shared_ptr<CLineTrace> Trace(QString* name) const;
+    static void TraceWrite(CLineTrace& trace, const QString& name, const QueuedWrite& block);
+    // Notes that the device was opened (up) or went or failed to open (not up).
+    void TraceLineState(bool up, const QString& text);
+    // The device is no longer open: "closed" is noted once per opening, when `say`.
+    void TraceClosed(bool say);
 
     static constexpr int m_nWriteBufSize = 512;
 
@@ -262,6 +283,11 @@ private:
     qint64 m_nOpenedByteTimeNs = 0; // at the rate the device was opened with (under m_mutex)
 
     std::atomic<bool> m_bLineEchoes{false};
+
+    mutable std::mutex m_traceMutex; // the three below, set on any thread
+    std::shared_ptr<CLineTrace> m_trace;
+    QString m_strTraceName; // the device as the owner named it
+    bool m_bTracedUp = false; // the trace last said the device is open
     std::atomic<quint64> m_nHeard{0}; // bytes of this run posted to the owner
     quint64 m_nTold = 0;              // of those, told (owner's thread)
 

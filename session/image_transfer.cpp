@@ -166,7 +166,7 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run, qint64 byteTimeNs)
         // The piece cannot leave before its hand-over starts: the pause counts from there.
         const Clock::time_point handedOver = Clock::now();
         m_bLastHandedOver = &piece == &pieces.back();
-        ticket = m_port.QueueWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
+        ticket = m_port.QueueImageWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
         occupy(qsizetype(piece.size));
         report.nBytes += qint64(piece.size);
         Post(run, [this, percent = piece.progress] { m_events.progress(percent); });

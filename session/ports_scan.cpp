@@ -47,6 +47,7 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
             if (report.bDeviceLost)
                 m_ports[index]->result.strLost = report.strSystemText;
         });
+        port.session->Port().SetTrace(m_trace);
         port.scan = std::make_unique<CCameraScan>(*port.session);
         const PortToScan& target = port.result.port;
         if (!port.session->Open(target.nNumber, target.strDevice, currentBaud, 'N', 8, 1, CommEvent::RxChar)) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 class CCameraSession;
+class CLineTrace;
 
 // A port to search: its name as the technician knows it and the device it opens.
 struct PortToScan {
@@ -43,6 +44,8 @@ public:
     CPortsScan(const CPortsScan&) = delete;
     CPortsScan& operator=(const CPortsScan&) = delete;
 
+    // Every port's bytes go to the trace, when one is given.
+    void SetTrace(std::shared_ptr<CLineTrace> trace) { m_trace = std::move(trace); }
     // `currentBaud` is tried first on every port.
     void Start(const std::vector<PortToScan>& ports, int currentBaud, Events events);
     // Ends every search at once; nothing more goes out, no event follows.
@@ -61,4 +64,5 @@ private:
     std::vector<std::unique_ptr<Port>> m_ports;
     std::vector<PortScanResult> m_results; // in the order the searches ended
     int m_nPending = 0;
+    std::shared_ptr<CLineTrace> m_trace;
 };

@@ -3,6 +3,7 @@
 #include "tests/support/camera_fixture.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/package_writer.h"
+#include "core/protocol/link_protocol.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -60,6 +61,45 @@ bool UpgradeUntilMidImage(QProcess& process, CameraFixture& camera, const QTempo
     process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, Port(camera), u"upgrade"_s, package});
     return process.waitForStarted()
         && WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000);
+}
+
+// One line of a trace file: "MS PORT DIR TEXT".
+struct TraceEntry {
+    qint64 nMs = 0;
+    QString strPort;
+    QString strDirection; // "->", "<-" or "--"
+    QString strText;
+};
+
+// The trace's lines, consecutive received pieces joined into one, since the
+// driver may hand an answer over in parts. Empty when a line is malformed.
+std::vector<TraceEntry> ReadTrace(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    static const QRegularExpression shape(u"^(\\d+) (\\S+) (->|<-|--) (.*)$"_s);
+    std::vector<TraceEntry> entries;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = shape.match(line);
+        if (!match.hasMatch())
+            return {};
+        TraceEntry entry{match.captured(1).toLongLong(), match.captured(2), match.captured(3), match.captured(4)};
+        if (!entries.empty() && entry.strDirection == u"<-" && entries.back().strDirection == u"<-")
+            entries.back().strText += entry.strText;
+        else
+            entries.push_back(entry);
+    }
+    return entries;
+}
+
+// The entries as "DIR TEXT", for comparing sequences.
+QStringList Exchanges(const std::vector<TraceEntry>& entries)
+{
+    QStringList exchanges;
+    for (const TraceEntry& entry : entries)
+        exchanges.append(entry.strDirection + u' ' + entry.strText);
+    return exchanges;
 }
 
 } // namespace
@@ -121,6 +161,82 @@ private slots:
         QCOMPARE(run.nExitCode, 1);
         QCOMPARE(run.strOut, QString());
         QVERIFY2(run.strErr.contains(error + u" (read 3 times, 153 ms for each answer)"_s), qPrintable(run.strErr));
+    }
+
+    // Every request of a read and its answer, in order, appended to what an
+    // earlier run left; the line's opening and close are noted.
+    void traceOfAReadHasEveryRequestAndAnswer()
+    {
+        CameraFixture camera;
+        camera.Camera().SetRegister(0x12, 0x3C);
+        QTemporaryDir dir;
+        const QString trace = WriteFile(dir, u"line.trace"_s, "5 /dev/earlier -- closed\n");
+        const Run run = RunCli({u"--trace"_s, trace, u"--port"_s, Port(camera), u"read"_s});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+
+        std::vector<TraceEntry> entries = ReadTrace(trace);
+        QVERIFY(!entries.empty());
+        QCOMPARE(entries.front().strPort, u"/dev/earlier"_s);
+        entries.erase(entries.begin());
+        QStringList expected{u"-- opened, baud=115200 parity=N data=8 stop=1"_s};
+        for (const int reg : ReadList) {
+            expected.append(QString::asprintf("-> r %04X \\r\\n", unsigned(reg)));
+            expected.append(QString::asprintf("<- %02X\\r\\n", unsigned(camera.Camera().Register(reg))));
+        }
+        expected.append(u"-- closed"_s);
+        QCOMPARE(Exchanges(entries), expected);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            QCOMPARE(entries[i].strPort, Port(camera));
+            QVERIFY(i == 0 || entries[i].nMs >= entries[i - 1].nMs);
+        }
+    }
+
+    // A small image: the restart, each request until 'A', "U", the header,
+    // one line per piece, the camera's answers and "R", in order; the image
+    // itself is never dumped.
+    void traceOfAnUpgradeSummarisesTheImage()
+    {
+        CameraFixture camera({}, QuickCamera(50));
+        QTemporaryDir dir;
+        const QByteArray elf(250, 'e');
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
+        const QString trace = dir.filePath(u"up.trace"_s);
+        const Run run = RunCli({u"--port"_s, Port(camera), u"--trace"_s, trace, u"upgrade"_s, package});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+
+        QStringList exchanges = Exchanges(ReadTrace(trace));
+        QVERIFY(!exchanges.isEmpty());
+        // The read that chose the images comes first; what follows it is the upgrade.
+        exchanges = exchanges.mid(exchanges.lastIndexOf(QRegularExpression(u"^<- [0-9A-F]{2}\\\\r\\\\n$"_s)) + 1);
+        const qsizetype firstRequest = exchanges.indexOf(u"-> *****"_s);
+        QVERIFY2(firstRequest >= 0, qPrintable(exchanges.join(u'\n')));
+        QCOMPARE(exchanges.mid(0, firstRequest), (QStringList{u"-> w 00 FFFF\\r\\n"_s, u"-> w 01 FFFF\\r\\n"_s}));
+        const qsizetype answered = exchanges.indexOf(u"<- A"_s);
+        QVERIFY(answered > firstRequest);
+        for (qsizetype i = firstRequest; i < answered; ++i)
+            QCOMPARE(exchanges[i], u"-> *****"_s);
+        QCOMPARE(exchanges[answered + 1], u"-> U"_s);
+        QVERIFY(exchanges[answered + 2].startsWith(u"-> \\x01"_s)); // the header: an elf image
+        QCOMPARE(exchanges.mid(answered + 3, 3), (QStringList{u"-> 100 bytes of image"_s, u"-> 100 bytes of image"_s,
+                                                             u"-> 50 bytes of image"_s}));
+        QCOMPARE(exchanges.mid(answered + 6), (QStringList{u"<- SD"_s, u"-> R"_s, u"-- closed"_s}));
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(!file.readAll().contains("eeee"));
+    }
+
+    // A FIFO in the trace's place is refused before the port is opened.
+    void aTraceThatCannotBeWrittenIsRefusedFirst()
+    {
+        CameraFixture camera;
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(u"fifo"_s);
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const Run run = RunCli({u"--trace"_s, fifo, u"--port"_s, Port(camera), u"read"_s});
+        QCOMPARE(run.nExitCode, 2);
+        QVERIFY2(run.strErr.contains(u"cannot write the trace %1: not a regular file"_s.arg(fifo)), qPrintable(run.strErr));
+        QVERIFY(camera.Camera().Received().empty());
     }
 
     // An adapter that hears itself: read, apply and an upgrade of an image

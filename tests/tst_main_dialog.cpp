@@ -3,17 +3,22 @@
 #include "core/config/com_ports.h"
 #include "serial/system_ports.h"
 #include "gui/main_window/find_camera_dlg.h"
+#include "gui/dialogs/file_dialog.h"
+#include "tests/support/cli_run.h"
 #include "tests/support/dialog_bench.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QSignalSpy>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QListWidget>
 #include <QProgressBar>
@@ -96,6 +101,42 @@ int StampedAfter(const std::vector<LineByte>& line, std::size_t from, std::size_
     for (std::size_t at = from; at < from + count && at < line.size(); ++at)
         after += line[at].nAtNs > atNs ? 1 : 0;
     return after;
+}
+
+// Answers every file dialog of one kind with `path` while it lives.
+class FileDialogAnswer {
+public:
+    using Setter = OpenFileHandler (*)(OpenFileHandler);
+    FileDialogAnswer(Setter set, const QString& path)
+        : m_set(set), m_previous(set([path](const QString&, const QString&) { return path; }))
+    {
+    }
+    ~FileDialogAnswer() { m_set(std::move(m_previous)); }
+    Q_DISABLE_COPY_MOVE(FileDialogAnswer)
+
+private:
+    Setter m_set;
+    OpenFileHandler m_previous;
+};
+
+// `save` with register `reg`'s write sending `value` (a function of what it sent) instead.
+std::string WithWrite(const std::string& save, int reg, const std::function<int(int)>& value)
+{
+    const QRegularExpression write(QString::asprintf("w ([0-9A-F]{2}) %04X\r\n", unsigned(reg)));
+    QString text = QString::fromStdString(save);
+    const QRegularExpressionMatch match = write.match(text);
+    if (!match.hasMatch())
+        return save + "<no write of that register>";
+    const int sent = match.captured(1).toInt(nullptr, 16);
+    text.replace(match.capturedStart(), match.capturedLength(),
+                 QString::asprintf("w %02X %04X\r\n", unsigned(value(sent)), unsigned(reg)));
+    return text.toStdString();
+}
+
+QJsonObject JsonFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
 }
 
 } // namespace
@@ -604,6 +645,167 @@ private slots:
         ports->hidePopup();
         SetPortSource(fake);
         QVERIFY(shot.save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/port-list.png"_s));
+    }
+
+    // A file exported from the window applies with orvane-cli to another
+    // camera, which then reads back as the export; nothing to export before
+    // a read.
+    void exportedSettingsApplyWithTheCommandLine()
+    {
+        DialogBench bench;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"cam.json"_s);
+        const FileDialogAnswer answer(SetSaveFileHandler, path);
+        bench.dialog->OnExportSettings();
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QVERIFY(!QFile::exists(path));
+
+        bench.camera.Camera().SetRegister(0x12, 61); // brightness
+        bench.camera.Camera().SetRegister(0x1A, 3);  // sharpness
+        bench.camera.Camera().SetRegister(0x09, 0x40); // mirror
+        bench.camera.Camera().SetRegister(0x1B, 5);  // scene "dim"
+        QVERIFY(bench.OpenAndRead());
+        bench.dialog->OnExportSettings();
+        const QJsonObject exported = JsonFile(path);
+        QCOMPARE(exported[u"brightness"], QJsonValue(61));
+        QCOMPARE(exported[u"mirror"], QJsonValue(true));
+
+        PtyCamera other;
+        std::string error;
+        QVERIFY2(other.Start(&error), error.c_str());
+        const QString device = QString::fromStdString(other.DevicePath());
+        const Run apply = RunCli({u"--port"_s, device, u"apply"_s, path});
+        QVERIFY2(apply.nExitCode == 0, qPrintable(apply.strErr));
+        const Run read = RunCli({u"--port"_s, device, u"read"_s, u"--json"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        QCOMPARE(QJsonDocument::fromJson(read.strOut.toUtf8()).object(), exported);
+    }
+
+    // An import fills both pages and sends nothing; "保存" then sends
+    // exactly the writes of a save with the file's values, reads back and
+    // names the setting the camera did not take.
+    void importedSettingsAreSavedAndReadBack()
+    {
+        CameraFaults forgetful;
+        forgetful.nIgnoredWriteRegister = 0x10; // gain
+        DialogBench bench(QString(), forgetful);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        dialog.OnSave(); // the writes of a save of what the camera has
+        const std::string plain = bench.ReceivedBeforeMarker();
+        QVERIFY(plain.ends_with("w 01 00F9\r\nw 01 00EF\r\n"));
+
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, u"site.json"_s,
+                                       R"({"format": 1, "brightness": 70, "mirror": true, "scene": "dim",
+                                           "gain": 20, "osd_language": "english"})");
+        const FileDialogAnswer answer(SetOpenFileHandler, path);
+        bench.camera.Camera().ClearCapture();
+        dialog.OnImportSettings();
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+        QCOMPARE(Text(dialog, 1072), u"已导入设置，按“保存”写入设备"_s);
+        QCOMPARE(dialog.PagePara().Item<QLineEdit>(1002)->text(), u"70"_s);
+        QCOMPARE(dialog.PageOsd().ShownLanguage(), 0);
+
+        bench.camera.Camera().ClearCapture();
+        dialog.OnSave();
+        std::string expected = WithWrite(plain, 0x12, [](int) { return 70; });
+        expected = WithWrite(expected, 0x09, [](int sent) { return sent | 0x40; });
+        expected = WithWrite(expected, 0x1B, [](int) { return 5; });
+        expected = WithWrite(expected, 0x10, [](int) { return 20; });
+        expected = WithWrite(expected, 0xF9, [](int) { return 0; });
+        QVERIFY(bench.camera.WaitReceived(expected + CycleRequests() + "w 01 00F9\r\n"));
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"以下导入的设置回读与写入不一致：\ngain: wanted 20, camera has 32"_s);
+    }
+
+    // A file that does not fit this camera, or is no settings file, is
+    // refused whole with the key named; the pages stay as they were.
+    void importOfABadFileChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("contrast with backlight") << QByteArray(R"({"format":1,"brightness":77,"contrast_enhancement":true})")
+                                                 << u"\"contrast_enhancement\": true with \"backlight\": \"manual\""_s;
+        QTest::newRow("60 Hz time at 25 frames") << QByteArray(R"({"format":1,"brightness":77,"shutter":"1/60"})")
+                                                 << u"\"shutter\": \"1/60\"; allowed: for this camera's video format 1080p@25"_s;
+        QTest::newRow("out of range") << QByteArray(R"({"format":1,"osd_language":"english","brightness":300})")
+                                      << u"\"brightness\": 300; allowed: a whole number from 0 to 100"_s;
+    }
+
+    void importOfABadFileChangesNothing()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, named);
+        DialogBench bench;
+        bench.camera.Camera().SetRegister(0x1D, 0x01); // backlight compensation manual
+        QVERIFY(bench.OpenAndRead());
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const QJsonObject before = SettingsToJson({dialog.PagePara().ShownSettings(), dialog.PageOsd().ShownLanguage()});
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, u"bad.json"_s, file);
+        const FileDialogAnswer answer(SetOpenFileHandler, path);
+        bench.camera.Camera().ClearCapture();
+        dialog.OnImportSettings();
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QVERIFY2(bench.boxes.Boxes()[0].text.startsWith(u"导入设置失败，页面保持不变：%1\n%2"_s.arg(path, named)),
+                 qPrintable(bench.boxes.Boxes()[0].text));
+        QCOMPARE(SettingsToJson({dialog.PagePara().ShownSettings(), dialog.PageOsd().ShownLanguage()}), before);
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+    }
+
+    // The context menu's trace: what goes over the line while it runs, the
+    // status text's tooltip saying so; nothing after it is stopped.
+    void theWindowTracesTheLine()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"line.log"_s);
+        const FileDialogAnswer answer(SetAppendFileHandler, path);
+        dialog.OnTraceLine();
+        QVERIFY(dialog.Tracing());
+        QVERIFY(dialog.GetDlgItem(1033)->toolTip().endsWith(u"\n正在记录通信："_s + path));
+        QVERIFY(bench.OpenAndRead());
+        dialog.OnTraceLine(); // stops: what was traced is written
+        QVERIFY(!dialog.Tracing());
+        QVERIFY(!dialog.GetDlgItem(1033)->toolTip().contains(u"正在记录通信"_s));
+        bench.ReceivedBeforeMarker(); // "w AB 0055", after the trace stopped
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray trace = file.readAll();
+        const QByteArray device = bench.camera.Device().toUtf8();
+        QVERIFY2(trace.contains(QByteArray(device + " -- opened, baud=115200 parity=N data=8 stop=1\n")), trace.constData());
+        QVERIFY(trace.contains(QByteArray(device + " -> r 001F \\r\\n\n")));
+        QVERIFY(trace.contains(QByteArray(device + " -> w 01 00F9\\r\\n\n")));
+        QVERIFY(trace.contains(" <- "));
+        QVERIFY(!trace.contains("w AB 0055"));
+    }
+
+    void screenshotOfTheContextMenu()
+    {
+        SKIP_UNLESS_SCREENSHOTS("context-menu.png");
+        DialogBench bench;
+        bench.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
+        QPixmap shot;
+        QTimer::singleShot(300, bench.dialog.get(), [&] {
+            if (QWidget* menu = QApplication::activePopupWidget()) {
+                shot = bench.dialog->grab();
+                QPainter painter(&shot);
+                painter.drawPixmap(menu->mapToGlobal(QPoint()) - bench.dialog->mapToGlobal(QPoint()), menu->grab());
+                menu->close();
+            }
+        });
+        const QPoint at(40, 40);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, bench.dialog->mapToGlobal(at));
+        QApplication::sendEvent(bench.dialog.get(), &event);
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/context-menu.png"_s));
     }
 };
 

@@ -123,6 +123,14 @@ private slots:
         QCOMPARE(SettingsDifferences(SettingsToJson(camera), json, keys),
                  (QStringList{u"brightness: wanted 70, camera has 50"_s,
                               uR"(shutter: wanted "1/60", camera has {"range_ms":[5,25]})"_s}));
+
+        // Before the camera is read, either list's time may be meant for it.
+        CameraSettings defaults;
+        QVERIFY2(ReadSettingsFile(R"({"format": 1, "shutter": "1/60"})", &defaults, &keys, &error,
+                                  VideoFormatFit::NotKnownYet),
+                 qPrintable(error));
+        QVERIFY(!ReadSettingsFile(R"({"format": 1, "shutter": "1/60"})", &defaults, &keys, &error));
+        QVERIFY(error.startsWith(u"\"shutter\": \"1/60\"; allowed: for this camera's video format 1080p@25"_s));
     }
 
     void duplicateKeysAreFoundWhereverTheyAre()
@@ -180,6 +188,11 @@ private slots:
         QTest::newRow("both") << QByteArray(R"({"format": 1, "contrast_enhancement": true, "backlight": "auto"})")
                               << u"\"contrast_enhancement\": true with \"backlight\": \"auto\"; allowed: one of "
                                  "them, the other false or \"off\""_s;
+        // Used to set item 1, which is 1/60 s on this camera.
+        QTest::newRow("50 Hz time at 30 frames") << QByteArray(R"({"format": 1, "shutter": "1/50"})")
+                                                 << u"\"shutter\": \"1/50\"; allowed: for this camera's video format "
+                                                    "1080p@30 \"auto\" or one of \"1/60\", \"1/120\", \"1/250\", "
+                                                    "\"1/500\", \"1/1000\", \"1/2000\", \"1/4000\", \"1/10000\""_s;
         // These three used to pass: the last of two keys won, the camera
         // section was never checked, and 1e300 was converted to an integer
         // it has no room for.

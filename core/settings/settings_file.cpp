@@ -1,6 +1,8 @@
 #include "core/settings/settings_file.h"
 
 #include "core/config/printable_text.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
 #include "core/settings/json_keys.h"
 #include "core/settings/video_formats.h"
 
@@ -163,7 +165,23 @@ bool ReadShutterValue(const QJsonValue& value, ImageSettings* s, QString* allowe
     return true;
 }
 
+// False for a shutter time that is not in the list `videoCode` uses; *allowed says what is.
+bool ShutterFitsVideoFormat(const QJsonValue& shutter, int videoCode, QString* allowed)
+{
+    if (!shutter.isString() || shutter.toString() == u"auto")
+        return true;
+    const QStringList& offered = Uses60HzShutterList(videoCode) ? kShutter60Hz : kShutter50Hz;
+    *allowed = u"for this camera's video format %1 \"auto\" or one of \"%2\""_s.arg(
+        VideoFormatTextForCode(videoCode), offered.join(u"\", \""_s));
+    return offered.contains(shutter.toString());
+}
+
 } // namespace
+
+CameraSettings SettingsOfRegisters(const unsigned char* image)
+{
+    return {DecodeImageSettings(image), StoredRegister(image, kLanguageRegister) & 0x01};
+}
 
 QJsonObject SettingsToJson(const CameraSettings& settings)
 {
@@ -189,7 +207,8 @@ QJsonObject SettingsToJson(const CameraSettings& settings)
     return json;
 }
 
-bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringList* keys, QString* error)
+bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringList* keys, QString* error,
+                      VideoFormatFit fit)
 {
     QJsonParseError parse{};
     const QJsonDocument document = QJsonDocument::fromJson(json, &parse);
@@ -288,6 +307,10 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
         *error = u"\"contrast_enhancement\": true with \"backlight\": \"%1\"; allowed: one of them, the other "
                  "false or \"off\""_s
                      .arg(ChoiceKeys()[1].items.value(s.nBacklightMode));
+        return false;
+    }
+    if (QString allowed; fit == VideoFormatFit::Checked && !ShutterFitsVideoFormat(object[u"shutter"], s.nVideoCode, &allowed)) {
+        *error = u"\"shutter\": %1; allowed: %2"_s.arg(Shown(object[u"shutter"]), allowed);
         return false;
     }
     *settings = result;

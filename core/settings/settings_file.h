@@ -20,14 +20,26 @@ struct CameraSettings {
     int nOsdLanguage = -1; // register 0xF9: 0 English, 1 Chinese
 };
 
+// The settings a register image (laid out as RegisterImage) holds.
+CameraSettings SettingsOfRegisters(const unsigned char* image);
+
 // The whole settings file of what a camera reported.
 QJsonObject SettingsToJson(const CameraSettings& settings);
+
+// Whether a file is checked against the video format of the settings it is
+// laid over: a shutter time of the other mains frequency's list ("1/50" on a
+// 60 Hz format) would otherwise set the item of the same place, another time.
+enum class VideoFormatFit { Checked, NotKnownYet };
 
 // Lays a settings file over `settings` (what the camera has): keys left
 // out, or null, keep the camera's value. False with *error naming the key,
 // the value and what is allowed when anything in the file is wrong; then
-// `settings` is left as it was. *keys gets the keys the file sets.
-bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringList* keys, QString* error);
+// `settings` is left as it was. *keys gets the keys the file sets. A file
+// that does not fit `settings` (contrast enhancement on while backlight
+// compensation is on; a shutter time its video format does not offer) is
+// refused the same way, naming the key.
+bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringList* keys, QString* error,
+                      VideoFormatFit fit = VideoFormatFit::Checked);
 
 // "key: wanted X, camera has Y" for each of `keys` whose value differs.
 QStringList SettingsDifferences(const QJsonObject& wanted, const QJsonObject& readBack, const QStringList& keys);

@@ -51,6 +51,12 @@ QString ShowSaveFileDialog(const QString& initialName, const QString& filter)
     return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), initialName, filter);
 }
 
+QString ShowAppendFileDialog(const QString& initialName, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), initialName, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
+}
+
 } // namespace
 
 int ChooseResources(bool* libraryLoaded)
@@ -72,6 +78,7 @@ bool CMyCorvixApp::InitInstance()
     SetOfferHandler(ShowOffer);
     SetOpenFileHandler(ShowOpenFileDialog);
     SetSaveFileHandler(ShowSaveFileDialog);
+    SetAppendFileHandler(ShowAppendFileDialog);
     m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
 
     CMyCorvixDlg dialog;

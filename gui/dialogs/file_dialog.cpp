@@ -16,6 +16,12 @@ OpenFileHandler& SaveHandler()
     return handler;
 }
 
+OpenFileHandler& AppendHandler()
+{
+    static OpenFileHandler handler;
+    return handler;
+}
+
 QString Ask(const OpenFileHandler& handler, const QString& initialName, const QString& filter)
 {
     if (handler)
@@ -44,4 +50,14 @@ QString GetSaveFileName(const QString& initialName, const QString& filter)
 OpenFileHandler SetSaveFileHandler(OpenFileHandler handler)
 {
     return std::exchange(SaveHandler(), std::move(handler));
+}
+
+QString GetAppendFileName(const QString& initialName, const QString& filter)
+{
+    return Ask(AppendHandler(), initialName, filter);
+}
+
+OpenFileHandler SetAppendFileHandler(OpenFileHandler handler)
+{
+    return std::exchange(AppendHandler(), std::move(handler));
 }

@@ -17,3 +17,7 @@ OpenFileHandler SetOpenFileHandler(OpenFileHandler handler);
 // The same for every file-save dialog.
 QString GetSaveFileName(const QString& initialName, const QString& filter);
 OpenFileHandler SetSaveFileHandler(OpenFileHandler handler);
+
+// The same for a file that is appended to: an existing one is no reason to ask.
+QString GetAppendFileName(const QString& initialName, const QString& filter);
+OpenFileHandler SetAppendFileHandler(OpenFileHandler handler);

@@ -7,6 +7,8 @@
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "core/config/com_ports.h"
+#include "core/protocol/link_protocol.h"
+#include "serial/line_trace.h"
 #include "serial/port_message.h"
 
 #include <QCloseEvent>
@@ -37,7 +39,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     m_host.SetHooks({[this](int mode) { return RestartDevice(mode); },
                      [this](bool enable) { EnablePortChoice(enable); },
                      [this](bool enable) { EnableLinkButtons(enable); },
-                     [this] { return m_dlgPara.Exposure(); }});
+                     [this] { return m_dlgPara.Exposure(); },
+                     [this] { OnSettingsSaved(false); }});
     m_session.Port().SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -45,7 +48,11 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     OnInitDialog();
 }
 
-CMyCorvixDlg::~CMyCorvixDlg() = default;
+CMyCorvixDlg::~CMyCorvixDlg()
+{
+    Port().SetTrace(nullptr); // what is queued is written before the window goes
+    m_trace.reset();
+}
 
 void CMyCorvixDlg::OnInitDialog()
 {
@@ -97,13 +104,6 @@ void CMyCorvixDlg::OnInitDialog()
     connect(qobject_cast<QPushButton*>(GetDlgItem(1021)), &QPushButton::clicked, this, &CMyCorvixDlg::OnSave);
 }
 
-void CMyCorvixDlg::ShowTransientLabel(const QString& text)
-{
-    m_controls.Item<QLabel>(1072)->setText(text);
-    m_timers.KillTimer(kTimerClearLabel);
-    m_timers.SetTimer(kTimerClearLabel, 5000);
-}
-
 void CMyCorvixDlg::EnablePortChoice(bool enable)
 {
     GetDlgItem(1007)->setEnabled(enable);
@@ -123,6 +123,12 @@ void CMyCorvixDlg::OnSave()
     }
     m_dlgPara.SaveToDevice();
     m_dlgOSD.SaveToDevice();
+    if (m_importCheck) {
+        // An imported file is read back, so that what the camera did not take is named.
+        OnSettingsSaved(true);
+        m_host.PauseWrites(kReadBackPauseMs);
+        m_host.ReadCycle();
+    }
     ShowTransientLabel(LoadString(Ids::ConfigSaved));
 }
 
@@ -140,9 +146,15 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
     if (aboutText.isEmpty())
         return;
     QMenu menu(this);
-    menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
     QAction* find = menu.addAction(LoadString(Ids::FindCameraMenu), this, [this] { OpenFindCameraDialog(); });
     find->setEnabled(!UpgradeMode());
+    menu.addAction(LoadString(Ids::ExportSettingsMenu), this, [this] { OnExportSettings(); });
+    menu.addAction(LoadString(Ids::ImportSettingsMenu), this, [this] { OnImportSettings(); });
+    QAction* trace = menu.addAction(LoadString(Ids::TraceMenu), this, [this] { OnTraceLine(); });
+    trace->setCheckable(true);
+    trace->setChecked(Tracing());
+    menu.addSeparator();
+    menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
     menu.exec(event->globalPos());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/protocol/read_cycle.h"
+#include "core/settings/settings_file.h"
 #include "gui/main_window/serial_settings.h"
 #include "gui/pages/osd/dlg_osd.h"
 #include "gui/pages/page_host.h"
@@ -16,8 +17,12 @@
 #include "session/window_timers.h"
 
 #include <QDialog>
+#include <QJsonObject>
 #include <QPixmap>
+#include <memory>
+#include <optional>
 
+class CLineTrace;
 class QComboBox;
 
 // The program's only top-level window: serial settings, the port state, the
@@ -46,6 +51,11 @@ public:
     void OnOpenClosePort();                       // button 1016
     void OnSave();                                // button 1021
     void OnSysCommand(int command);               // 16 opens the about box
+    // The context menu's settings files and trace (main_dialog_files.cpp).
+    void OnExportSettings(); // what the last good read showed, as orvane-cli writes it
+    void OnImportSettings(); // a settings file onto the two pages; nothing is sent
+    void OnTraceLine();      // starts the trace of the line to a chosen file, or stops it
+    bool Tracing() const { return m_trace != nullptr; }
     void OnTimer(int id);
 
     // The restart trigger; mode 1 also closes the port once it is out and
@@ -105,6 +115,15 @@ private:
     void OnCameraSearchEnded(const std::optional<ScanFinding>& finding);
     void SelectRate(int baud); // list 1008 and the line's rate, nothing reopened
     std::vector<PortToScan> PortsToScan() const;
+    // The two pages' settings as they show them now.
+    CameraSettings ShownSettings() const;
+    // A save went out: what it wrote is what an import's read-back must find.
+    void OnSettingsSaved(bool withLanguage);
+    // After a read: names the imported settings that read back otherwise.
+    void CheckImportReadBack();
+    void OnTraceFailed(quint64 run, const QString& path, const QString& why);
+    // The status text's tooltip: the device, then what the line is doing.
+    void SetStatusToolTip(const QString& tip);
 
     CTemplateControls m_controls;
     QPixmap m_hIcon;
@@ -113,6 +132,16 @@ private:
     QString m_strLostDevice; // lost while open, not closed by the user: watched for its return
     QString m_strSerialNumber; // the open adapter's USB serial number, when it has one
     bool m_bReadAfterOpening = false; // the port was opened and not read whole since
+    bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
+    QString m_strStatusTip;
+    // An import not yet saved (no `written`), or saved and waiting for its read-back.
+    struct ImportCheck {
+        QStringList keys; // the settings the file named
+        std::optional<QJsonObject> written;
+    };
+    std::optional<ImportCheck> m_importCheck;
+    std::shared_ptr<CLineTrace> m_trace;
+    quint64 m_nTraceRun = 0; // turned by every start: a late failure of an earlier trace says nothing
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CCoolTabCtrl m_TabCtrl;

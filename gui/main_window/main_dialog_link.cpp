@@ -38,6 +38,7 @@ int CMyCorvixDlg::ParseConfiguration()
 {
     // The session has parsed a whole cycle, every answer checked.
     m_host.m_bConfigRead = 1;
+    m_bReadKept = true;
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save
     // has just started a new cycle and report a read that did not fail.
@@ -50,7 +51,8 @@ int CMyCorvixDlg::ParseConfiguration()
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
     const QString device = Device();
-    GetDlgItem(1033)->setToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
+    SetStatusToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
+    CheckImportReadBack();
     return 0;
 }
 

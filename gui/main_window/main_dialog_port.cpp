@@ -7,6 +7,7 @@
 #include "gui/main_window/port_list.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
+#include "serial/line_trace.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -240,7 +241,7 @@ void CMyCorvixDlg::ShowPortDevices()
         ports->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
     const QString device = Device();
     ports->setToolTip(device);
-    GetDlgItem(1033)->setToolTip(device);
+    SetStatusToolTip(device);
 }
 
 void CMyCorvixDlg::ShowPortIcon(bool open)
@@ -251,4 +252,17 @@ void CMyCorvixDlg::ShowPortIcon(bool open)
 void CMyCorvixDlg::SetStatus(const QString& text)
 {
     m_controls.Item<QLabel>(1033)->setText(text);
+}
+
+void CMyCorvixDlg::ShowTransientLabel(const QString& text)
+{
+    m_controls.Item<QLabel>(1072)->setText(text);
+    m_timers.KillTimer(kTimerClearLabel);
+    m_timers.SetTimer(kTimerClearLabel, 5000);
+}
+
+void CMyCorvixDlg::SetStatusToolTip(const QString& tip)
+{
+    m_strStatusTip = tip;
+    GetDlgItem(1033)->setToolTip(m_trace ? tip + u'\n' + LoadString(Ids::TraceRunning).arg(m_trace->Path()) : tip);
 }

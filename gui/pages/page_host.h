@@ -31,6 +31,7 @@ public:
         std::function<void(bool enable)> enablePortChoice;  // the port list 1007, locked while a run owns the port
         std::function<void(bool enable)> enableLinkButtons; // save 1021 and the port's button 1016, while an image streams
         std::function<ExposureChoice()> imageExposure;      // the image page's shutter, for a change of video format
+        std::function<void()> settingsSaved;                // the image page's save went out; its read-back follows
     };
 
     CPageHost(CCameraSession& session, CUpgradeRun& upgrade, CWindowTimers& timers);
@@ -60,6 +61,7 @@ public:
     bool UpgradeMode() const;
     void EnablePortChoice(bool enable) { m_hooks.enablePortChoice(enable); }
     void EnableLinkButtons(bool enable) { m_hooks.enableLinkButtons(enable); }
+    void SettingsSaved() { m_hooks.settingsSaved(); }
 
     // The window's link, as the window keeps it.
     bool PortOpen() const { return m_bPortOpen; }

@@ -86,6 +86,16 @@ int CDlgOSD::SaveToDevice()
     return 0;
 }
 
+int CDlgOSD::ShownLanguage() const
+{
+    return Item<QComboBox>(1027)->currentIndex();
+}
+
+void CDlgOSD::ShowLanguage(int language)
+{
+    Item<QComboBox>(1027)->setCurrentIndex(language); // not a choice of the user's: nothing is saved
+}
+
 void CDlgOSD::OnOsdSave()
 {
     if (!m_host.ReadyForSettings()) {

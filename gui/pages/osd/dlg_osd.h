@@ -15,6 +15,10 @@ public:
     int LoadFromRegisterImage();
     // The OSD language, then 1 to 0xEF (also the main dialog's save).
     int SaveToDevice();
+    // The OSD language list: 0 English, 1 Chinese, -1 none chosen. Showing
+    // one sends nothing.
+    int ShownLanguage() const;
+    void ShowLanguage(int language);
 
     // Handlers, by control.
     void OnMenuToggle();                  // 1052

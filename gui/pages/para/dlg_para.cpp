@@ -86,14 +86,40 @@ int CDlgPara::LoadFromRegisterImage()
         Item<QLineEdit>(1064)->setText(QString::number(camera.nLowerMs));
         Item<QLineEdit>(1065)->setText(QString::number(camera.nUpperMs));
     }
-    m_settings = camera;
-    SetCurrentSettings(camera);
+    ShowAll(camera);
+    return 0;
+}
+
+void CDlgPara::ShowAll(const ImageSettings& settings)
+{
+    m_settings = settings;
+    SetCurrentSettings(settings);
     ShowValues();
     OnShutterChange();
     OnWhiteBalanceChange();
     OnGainClick();
     OnBacklightClick();
-    return 0;
+}
+
+ImageSettings CDlgPara::ShownSettings() const
+{
+    ImageSettings shown = CurrentSettings();
+    std::array<int, 6> values = SixValues(m_settings);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        values[i] = ClampPercent(WholeNumber(Item<QLineEdit>(kValueEditIds[i])->text()).value_or(values[i]));
+    SetSixValues(&shown, values);
+    shown.nLowerMs = WholeNumber(Item<QLineEdit>(1064)->text()).value_or(m_settings.nLowerMs);
+    shown.nUpperMs = WholeNumber(Item<QLineEdit>(1065)->text()).value_or(m_settings.nUpperMs);
+    return shown;
+}
+
+void CDlgPara::ShowSettings(const ImageSettings& settings)
+{
+    if (settings.nShutter == Shutter::Range || settings.nShutter == Shutter::Value) {
+        Item<QLineEdit>(1064)->setText(QString::number(settings.nLowerMs));
+        Item<QLineEdit>(1065)->setText(QString::number(settings.nUpperMs));
+    }
+    ShowAll(settings);
 }
 
 void CDlgPara::SetCurrentSettings(const ImageSettings& s)

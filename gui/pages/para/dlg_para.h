@@ -26,6 +26,13 @@ public:
     int LoadFromRegisterImage();
     // The 19 writes of the page's settings (also the main dialog's save).
     int SaveToDevice();
+    // What the page shows now, typed values included; a value or time that
+    // is no whole number counts as the last one taken. The video format and
+    // versions are the last fill's.
+    ImageSettings ShownSettings() const;
+    // Shows `settings` (from ShownSettings() with changes) as if the user had
+    // set them: nothing is sent until a save.
+    void ShowSettings(const ImageSettings& settings);
 
     // Handlers, by control.
     void OnSave();               // 1062: the checks, then the save sequence
@@ -52,6 +59,8 @@ protected:
 
 private:
     void ShowValues();
+    // The page shows `settings`, its enabling rules applied.
+    void ShowAll(const ImageSettings& settings);
     void TakeValues();
     ImageSettings CurrentSettings() const;
     void SetCurrentSettings(const ImageSettings& settings);

@@ -67,6 +67,7 @@ void CDlgPara::ShowCheckFailure(const CheckFailure& failure)
 void CDlgPara::SaveSequence()
 {
     SaveToDevice();
+    m_host.SettingsSaved();
     m_host.PauseWrites(kReadBackPauseMs);
     m_host.ReadCycle();
     m_host.AfterWrites([this] { m_host.Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000); });
