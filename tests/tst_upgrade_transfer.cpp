@@ -70,8 +70,9 @@ std::string ImageExchange(int kind, const QByteArray& image)
 // Where the window's run keeps an image of the package while it lasts.
 QString UnpackedImage(const QString& name)
 {
+    // The newest: a run cut short by a killed test program leaves its folder behind.
     const QDir temp(GetProgramDir() + u"/temp"_s);
-    for (const QString& run : temp.entryList({u"run-*"_s}, QDir::Dirs)) {
+    for (const QString& run : temp.entryList({u"run-*"_s}, QDir::Dirs, QDir::Time)) {
         if (QFileInfo::exists(temp.filePath(run + u'/' + name)))
             return temp.filePath(run + u'/' + name);
     }
