@@ -647,6 +647,27 @@ private slots:
         QVERIFY(shot.save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/port-list.png"_s));
     }
 
+    void screenshotOfTheSearch()
+    {
+        SKIP_UNLESS_SCREENSHOTS("find-camera.png");
+        PtyOptions at9600;
+        at9600.nOwnRate = 9600;
+        DialogBench bench(QString(), {}, {}, at9600);
+        bench.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
+        bool saved = false;
+        QTimer::singleShot(0, bench.dialog.get(), [&] {
+            auto* search = bench.dialog->findChild<CFindCameraDlg*>();
+            auto* progress = search->findChild<QProgressBar*>();
+            WaitUntil([&] { return progress->value() == progress->maximum(); }, 20000);
+            QTest::qWait(200);
+            saved = search->grab().save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/find-camera.png"_s);
+            search->reject();
+        });
+        bench.dialog->OpenFindCameraDialog();
+        QVERIFY(saved);
+    }
+
     // A file exported from the window applies with orvane-cli to another
     // camera, which then reads back as the export; nothing to export before
     // a read.
