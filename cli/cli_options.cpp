@@ -133,6 +133,10 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             const std::optional<QString> port = value();
             if (!port)
                 return std::nullopt;
+            if (port->isEmpty()) {
+                *error = u"--port needs a port name"_s;
+                return std::nullopt;
+            }
             options.strPort = *port;
             options.ports.append(*port);
         } else if (const auto* provisionOption = std::find_if(std::begin(kProvisionOptions), std::end(kProvisionOptions),

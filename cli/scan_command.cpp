@@ -12,6 +12,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// Why a port could not be searched to its end; empty when it was.
+QString ErrorText(const PortScanResult& result)
+{
+    if (result.openError)
+        return u"cannot open: "_s + result.openError->strSystemText;
+    if (result.bLost)
+        return result.strLost.isEmpty() ? u"went away during the scan"_s
+                                        : u"went away during the scan (%1)"_s.arg(result.strLost);
+    return QString();
+}
+
 QJsonObject ResultJson(const PortScanResult& result)
 {
     const std::optional<ScanFinding>& found = result.finding;
@@ -23,6 +34,7 @@ QJsonObject ResultJson(const PortScanResult& result)
         {u"hardware"_s, orNull(found ? found->versions.strHardware : QString())},
         {u"software"_s, orNull(found ? found->versions.strSoftware : QString())},
         {u"echo"_s, orNull(found && found->bEcho)},
+        {u"error"_s, ErrorText(result).isEmpty() ? QJsonValue() : QJsonValue(ErrorText(result))},
     };
 }
 
@@ -35,10 +47,8 @@ QString ResultLine(const PortScanResult& result)
             .arg(found->versions.strSoftware, found->versions.strHardware,
                  found->bEcho ? u", echoing"_s : QString());
     }
-    if (result.openError)
-        return u"%1: cannot open: %2"_s.arg(port, result.openError->strSystemText);
-    if (result.bLost)
-        return u"%1: went away during the scan%2"_s.arg(port, result.strLost.isEmpty() ? QString() : u" ("_s + result.strLost + u')');
+    if (const QString error = ErrorText(result); !error.isEmpty())
+        return port + u": "_s + error;
     return u"%1: nothing answered at any rate"_s.arg(port);
 }
 
@@ -52,12 +62,14 @@ int RunScan(const CliOptions& options, CliStreams& io)
         return ExitCode::CameraOrPort;
     }
     int found = 0;
+    int searched = 0; // to their end
     CPortsScan scan;
     scan.SetTrace(CCameraLink::EveryLinkTrace());
     bool over = false;
     scan.Start(ports, options.nBaud,
                {[&](const PortScanResult& result) {
                     found += result.finding ? 1 : 0;
+                    searched += ErrorText(result).isEmpty() ? 1 : 0;
                     if (options.bJson)
                         io.out << QString::fromUtf8(QJsonDocument(ResultJson(result)).toJson(QJsonDocument::Compact))
                                << u'\n' << Qt::flush;
@@ -72,7 +84,7 @@ int RunScan(const CliOptions& options, CliStreams& io)
                << Qt::endl;
         return ExitCode::CameraOrPort;
     }
-    if (!options.bJson && found == 0)
+    if (!options.bJson && found == 0 && searched > 0)
         io.out << u"no camera answered; check the wiring (A and B may be swapped), the camera's power, the line's "
                   "termination and the adapter"_s
                << Qt::endl;

@@ -10,6 +10,10 @@ namespace {
 // 0x1F is the first register of every read; 0x00 and 0x01 confirm it and
 // give the versions.
 constexpr int kAskedRegisters[] = {0x1F, 0x00, 0x01};
+constexpr int kAsked = static_cast<int>(std::size(kAskedRegisters));
+// A line that never falls quiet (a camera babbling) is tried again after
+// this many answer waits all the same.
+constexpr int kDrainWaitsMax = 4;
 
 } // namespace
 
@@ -37,58 +41,125 @@ void CCameraScan::Start(int currentBaud, Events events)
     m_session.Sender().Cancel(); // nothing meant for the old rate goes out at a new one
     m_session.SetScanListener([this](char ch) { OnChar(ch); });
     m_nTry = 0;
+    m_nTryAtRate = 0;
     TryRate();
+}
+
+int CCameraScan::Rate() const
+{
+    return m_rates[static_cast<std::size_t>(m_nTry)];
+}
+
+int CCameraScan::WaitMs() const
+{
+    return AnswerWaitMs(Rate());
 }
 
 void CCameraScan::TryRate()
 {
-    const int baud = m_rates[static_cast<std::size_t>(m_nTry)];
-    if (baud != m_session.Rate())
-        m_session.SetRate(baud);
-    if (m_events.trying)
-        m_events.trying(baud);
+    if (Rate() != m_session.Rate())
+        m_session.SetRate(Rate());
+    if (m_nTryAtRate == 0 && m_events.trying)
+        m_events.trying(Rate());
+    m_bHeard = false;
     Ask(0);
 }
 
 void CCameraScan::Ask(int index)
 {
+    m_phase = Phase::Asking;
     m_nAsked = index;
     m_heard.clear();
     m_session.Sender().Send(FormatReadCommand(kAskedRegisters[index]));
     // Counted from the hand-over: the wait covers the request's own time on
     // the line, so a port with nothing on it costs no more than the waits.
-    m_wait.start(AnswerWaitMs(m_rates[static_cast<std::size_t>(m_nTry)]));
+    m_wait.start(WaitMs());
 }
 
 void CCameraScan::OnChar(char ch)
 {
-    if (!m_wait.isActive())
-        return; // between tries: what is left of the last one
-    m_heard.append(ch);
-    // Noise ahead of the answer does not hide it.
-    if (m_heard.size() < 4 || !IsRegisterAnswer(m_heard.right(4)))
+    m_bHeard = true;
+    switch (m_phase) {
+    case Phase::Asking:
+        m_heard.append(ch);
+        // Noise ahead of the answer does not hide it.
+        if (m_heard.size() >= 4 && IsRegisterAnswer(m_heard.right(4)))
+            OnAnswer();
         return;
+    case Phase::Confirming:
+        // An answer too many: what was taken for each answer was the one
+        // before it, late from an earlier request.
+        m_wait.stop();
+        TryFailed();
+        return;
+    case Phase::Draining:
+        if (m_drainClock.elapsed() < kDrainWaitsMax * WaitMs())
+            m_wait.start(WaitMs()); // not quiet yet
+        return;
+    case Phase::Idle:
+        return;
+    }
+}
+
+void CCameraScan::OnAnswer()
+{
     m_wait.stop();
     unsigned char value = 0;
     HexToBytes(m_heard.right(4), &value, 1);
     m_answers[m_nAsked] = value;
-    if (m_nAsked + 1 < static_cast<int>(std::size(kAskedRegisters))) {
+    if (m_nAsked + 1 < kAsked) {
         Ask(m_nAsked + 1);
         return;
     }
-    ScanFinding finding;
-    finding.nBaud = m_rates[static_cast<std::size_t>(m_nTry)];
-    finding.versions = {VersionText(m_answers[2]), VersionText(m_answers[1])};
-    finding.bEcho = m_session.Port().LineEchoes();
-    Finish(finding);
+    // Every answer came; each belongs to its request only if none follows.
+    m_phase = Phase::Confirming;
+    m_wait.start(WaitMs());
 }
 
 void CCameraScan::OnWaitOver()
 {
+    switch (m_phase) {
+    case Phase::Asking: TryFailed(); return;
+    case Phase::Confirming: {
+        ScanFinding finding;
+        finding.nBaud = Rate();
+        finding.versions = {VersionText(m_answers[2]), VersionText(m_answers[1])};
+        finding.bEcho = m_session.Port().LineEchoes();
+        Finish(finding);
+        return;
+    }
+    case Phase::Draining:
+        // Quiet now: what came was perhaps a camera at this rate whose answer
+        // went wrong once; it is asked again, as a read is tried again.
+        if (++m_nTryAtRate < kReadTries)
+            TryRate();
+        else
+            NextRate();
+        return;
+    case Phase::Idle: return;
+    }
+}
+
+void CCameraScan::TryFailed()
+{
+    if (!m_bHeard) {
+        NextRate(); // a silent line costs no more than the wait
+        return;
+    }
+    // What is still on its way must not count for the next try.
+    m_phase = Phase::Draining;
+    m_drainClock.restart();
+    m_wait.start(WaitMs());
+}
+
+void CCameraScan::NextRate()
+{
+    m_nTryAtRate = 0;
     if (++m_nTry < static_cast<int>(m_rates.size())) {
         TryRate();
         return;
     }
+    m_nTry = static_cast<int>(m_rates.size()) - 1;
     Finish(std::nullopt);
 }
 
@@ -116,6 +187,7 @@ void CCameraScan::Stop()
 void CCameraScan::End()
 {
     m_wait.stop();
+    m_phase = Phase::Idle;
     m_nTry = -1;
     m_session.SetScanListener({});
 }

@@ -2,6 +2,7 @@
 
 #include "core/firmware/version_check.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
 #include <optional>
@@ -19,7 +20,11 @@ struct ScanFinding {
 // The search for a camera at one open port: the rates of ScanOrder() in
 // turn, each set on the open port with no reopen. A try reads register 0x1F
 // and waits as long as a read at that rate waits; a well-formed answer
-// counts only once reads of 0x00 and 0x01 have been answered as well. Only
+// counts only once reads of 0x00 and 0x01 have been answered as well and
+// no answer more follows within a wait (answers one behind their requests,
+// late from an earlier one, would give wrong versions). A try that heard
+// something but was not confirmed is made again once the line is quiet,
+// three times at most, as a read is; a silent try moves on at once. Only
 // read commands go out. While it runs it hears all the session hears.
 class CCameraScan final {
 public:
@@ -40,15 +45,27 @@ public:
     // Ends the search at once: nothing more goes out, finished() does not
     // run, and the port is set back to the rate it was started with.
     void Stop();
-    bool Running() const { return m_nTry >= 0; }
-    // Tries begun so far of ScanOrder()'s 12.
-    int Tries() const { return m_nTry + 1; }
+    bool Running() const { return m_phase != Phase::Idle; }
+    // Rates begun so far of ScanOrder()'s 12.
+    int RatesBegun() const { return m_nTry + 1; }
 
 private:
+    enum class Phase {
+        Idle,
+        Asking,     // a request's answer is awaited
+        Confirming, // every answer is in: nothing more may come
+        Draining,   // a try failed after the line spoke: until it is quiet
+    };
+
+    int Rate() const;   // of the try under way
+    int WaitMs() const; // a read's answer wait at that rate
     void TryRate();
-    void Ask(int reg);
+    void Ask(int index);
     void OnChar(char ch);
+    void OnAnswer();
     void OnWaitOver();
+    void TryFailed();
+    void NextRate();
     void Finish(std::optional<ScanFinding> finding);
     void End(); // hands the line back to the session
 
@@ -56,9 +73,13 @@ private:
     Events m_events;
     std::vector<int> m_rates;
     int m_nCurrentBaud = 0;
-    int m_nTry = -1;  // index into m_rates; -1 while idle
-    int m_nAsked = 0; // of the try's three registers, the one awaited
+    Phase m_phase = Phase::Idle;
+    int m_nTry = -1;       // index into m_rates; -1 while idle
+    int m_nTryAtRate = 0;  // tries made at that rate before this one
+    int m_nAsked = 0;      // of the try's three registers, the one awaited
     int m_answers[3] = {};
-    QByteArray m_heard; // since the request went out
-    QTimer m_wait;
+    bool m_bHeard = false; // the line spoke since the try began
+    QByteArray m_heard;    // since the request went out
+    QTimer m_wait;         // the answer's wait, the confirming wait, or the quiet time
+    QElapsedTimer m_drainClock;
 };

@@ -104,7 +104,7 @@ int CPortsScan::TriesBegun() const
 {
     int begun = 0;
     for (const auto& port : m_ports)
-        begun += port->bDone ? static_cast<int>(kLineRates.size()) : port->scan ? port->scan->Tries() : 0;
+        begun += port->bDone ? static_cast<int>(kLineRates.size()) : port->scan ? port->scan->RatesBegun() : 0;
     return begun;
 }
 

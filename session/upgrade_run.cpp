@@ -94,7 +94,7 @@ ImageChoice CUpgradeRun::Choose(const std::vector<PackageEntry>& entries) const
 ImageChoice CUpgradeRun::Choose(const UpgradePlan& plan) const
 {
     // A camera being recovered was never read: no version says what it runs.
-    return plan.nRecoverWaitMs > 0 ? ChooseImages(plan.entries, FirmwareVersions{}) : Choose(plan.entries);
+    return plan.nRecoverWaitMs > 0 ? ChooseImages(plan.entries, std::nullopt) : Choose(plan.entries);
 }
 
 bool CUpgradeRun::Start(UpgradePlan plan, Events events, QString* cannotUnpack)

@@ -702,9 +702,10 @@ private slots:
         QCOMPARE(byPort[Port(fast)][u"baud"_s], QJsonValue(115200));
         QCOMPARE(byPort[Port(fast)][u"echo"_s], QJsonValue(false));
         const QJsonObject none = byPort[Port(silent)];
-        QCOMPARE(none.keys(), QStringList({u"baud"_s, u"echo"_s, u"found"_s, u"hardware"_s, u"port"_s, u"software"_s}));
+        QCOMPARE(none.keys(),
+                 QStringList({u"baud"_s, u"echo"_s, u"error"_s, u"found"_s, u"hardware"_s, u"port"_s, u"software"_s}));
         QCOMPARE(none[u"found"_s], QJsonValue(false));
-        for (const char16_t* key : {u"baud", u"hardware", u"software", u"echo"})
+        for (const char16_t* key : {u"baud", u"hardware", u"software", u"echo", u"error"})
             QVERIFY(none[QString::fromUtf16(key)].isNull());
         for (CameraFixture* camera : {&slow, &fast, &silent})
             QVERIFY2(OnlyReadCommands(camera->Camera().Received()), camera->Camera().Received().c_str());
@@ -712,6 +713,46 @@ private slots:
         QCOMPARE(RatesHeard(silent.Camera()), everyRate);
         QCOMPARE(RatesHeard(fast.Camera()), std::vector<int>(everyRate.begin(), everyRate.begin() + 2));
         QVERIFY2(slow.Camera().Received().ends_with("r 001F \r\nr 0000 \r\nr 0001 \r\n"), slow.Camera().Received().c_str());
+    }
+
+    // Answers later than a read waits used to be taken, one behind, for the
+    // next register's: the scan printed wrong versions. One answer lost at
+    // the camera's rate used to cost the camera. Now a try is confirmed by
+    // a quiet line after its last answer, and one that heard something is
+    // made again.
+    void scanTakesOnlyAnswersToItsOwnRequests_data()
+    {
+        QTest::addColumn<int>("ownRate");
+        QTest::addColumn<int>("replyDelayMs");
+        QTest::addColumn<int>("lostOnce"); // register whose first answer is lost, or -1
+        QTest::addColumn<int>("foundAt");  // 0: any rate
+        QTest::newRow("answers a little late") << 0 << 180 << -1 << 0;
+        QTest::newRow("one answer lost") << 9600 << 0 << 0x00 << 9600;
+        QTest::newRow("one answer cut short") << 9600 << 0 << 0x01 << 9600;
+    }
+
+    void scanTakesOnlyAnswersToItsOwnRequests()
+    {
+        QFETCH(int, ownRate);
+        QFETCH(int, replyDelayMs);
+        QFETCH(int, lostOnce);
+        QFETCH(int, foundAt);
+        CameraFaults faults;
+        faults.nReplyDelayMs = replyDelayMs;
+        if (lostOnce >= 0)
+            faults.replyFaults.push_back(
+                {lostOnce == 0x00 ? ReplyFault::Kind::DropReply : ReplyFault::Kind::DropChar, lostOnce, true});
+        CameraFixture camera(faults, {}, OwnRate(ownRate));
+        camera.Camera().SetRegister(0x00, 0x15);
+        camera.Camera().SetRegister(0x01, 0x26);
+        const Run run = RunCli({u"--baud"_s, u"9600"_s, u"scan"_s, u"--json"_s, u"--port"_s, Port(camera)});
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        const QJsonObject found = QJsonDocument::fromJson(run.strOut.toUtf8()).object();
+        QCOMPARE(found[u"hardware"_s], QJsonValue(u"V1.5"_s));
+        QCOMPARE(found[u"software"_s], QJsonValue(u"V2.6"_s));
+        if (foundAt > 0)
+            QCOMPARE(found[u"baud"_s], QJsonValue(foundAt));
+        QVERIFY(OnlyReadCommands(camera.Camera().Received()));
     }
 
     void scanWithoutAnswerSaysWhatToCheck()
@@ -724,6 +765,12 @@ private slots:
         QVERIFY2(run.strOut.contains(Port(silent) + u": nothing answered at any rate\n"_s), qPrintable(run.strOut));
         QVERIFY(run.strOut.contains(u"/dev/orvane-no-such-port: cannot open: "_s));
         QVERIFY(run.strOut.contains(u"A and B may be swapped"_s));
+        // A port that could not be opened is told apart from a silent one.
+        const Run json = RunCli({u"scan"_s, u"--json"_s, u"--port"_s, u"/dev/orvane-no-such-port"_s});
+        QCOMPARE(json.nExitCode, 1);
+        const QJsonObject missing = QJsonDocument::fromJson(json.strOut.toUtf8()).object();
+        QVERIFY2(missing[u"error"_s].toString().startsWith(u"cannot open: "_s), qPrintable(json.strOut));
+        QVERIFY(!json.strOut.contains(u"A and B"_s));
     }
 
     // Ctrl-C ends a scan at once: the program is gone before the slow rates were tried.
@@ -753,20 +800,23 @@ private slots:
         powerCycled.nPowerCycleAfterMs = 1500;
         CameraFixture camera(BrokenFirmware(), QuickCamera(50), powerCycled);
         QTemporaryDir dir;
-        // The version its registers would show, were it read: sent all the same.
+        // The version its registers would show, were it read, and an image
+        // whose name carries none (that once counted as running already):
+        // sent all the same.
         const QByteArray elf = "cam_V1.3.elf.flash\n" + QByteArray(3000, 'e');
         const QByteArray font(400, 'f');
         const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{"cam_V1.3.elf.flash", elf}, {"cn.font.flash", font}});
+        WritePackage(package, {{"cam_V1.3.elf.flash", elf}, {"cn.font.flash", font}, {"fpga.sof.flash", "sof"}});
         const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--recover"_s, package});
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr + run.strOut));
         QVERIFY(run.strOut.contains(u"power the camera off and on now"_s));
         QVERIFY2(run.strOut.contains(u"recovered and verified: the camera now reports software V1.3, hardware V1.2"_s),
                  qPrintable(run.strOut));
         const std::vector<ReceivedImage> images = camera.Camera().Images();
-        QCOMPARE(images.size(), std::size_t(2));
+        QCOMPARE(images.size(), std::size_t(3));
         QCOMPARE(QByteArray::fromStdString(images[0].bytes), elf);
         QCOMPARE(QByteArray::fromStdString(images[1].bytes), font);
+        QCOMPARE(images[2].bytes, std::string("sof"));
         const std::string received = camera.Camera().Received();
         const std::size_t firstU = received.find('U');
         QVERIFY(firstU != std::string::npos);
