@@ -510,6 +510,7 @@ private slots:
     // search ends, and opens the camera chosen at the rate it answered.
     void theSearchDialogOpensTheCameraChosenAtItsRate()
     {
+        SKIP_SHOWN_WINDOW_UNDER_TSAN(); // the search dialog is shown modal
         PtyOptions at2400;
         at2400.nOwnRate = 2400;
         DialogBench bench(QString(), {}, {}, at2400);
