@@ -1,5 +1,7 @@
 #include "gui/app/my_corvix_app.h"
 #include "core/config/program_dir.h"
+#include "core/config/user_settings.h"
+#include "core/config/window_language.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "gui/widgets/dialog_template.h"
@@ -8,17 +10,49 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-void WriteLanguage(const QString& value)
+void WritePathInfo(const QString& lines)
 {
     QFile file(ConfigIniPath());
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(value.isNull() ? QByteArray() : (u"[PathInfo]\nLanguage=%1\n"_s.arg(value)).toUtf8());
+    file.write(u"[PathInfo]\n%1\n"_s.arg(lines).toUtf8());
+}
+
+const StringResource* FindString(const ResourceTable& table, int id)
+{
+    const auto* end = table.strings + table.stringCount;
+    const auto* found = std::find_if(table.strings, end, [id](const StringResource& s) { return s.id == id; });
+    return found == end ? nullptr : found;
+}
+
+bool HasCjk(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), [](QChar c) {
+        return (c.unicode() >= 0x2E80 && c.unicode() <= 0x9FFF) || (c.unicode() >= 0xFF00 && c.unicode() <= 0xFFEF);
+    });
+}
+
+QStringList Placeholders(const QString& text)
+{
+    QStringList found;
+    for (const QRegularExpressionMatch& match : QRegularExpression(u"%\\d"_s).globalMatch(text))
+        found << match.captured();
+    found.sort();
+    return found;
+}
+
+QStringList Items(const char* items)
+{
+    return items ? QString::fromUtf8(items).split(u'\n') : QStringList();
 }
 
 } // namespace
@@ -27,7 +61,17 @@ class TestResources : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanupTestCase() { QFile::remove(ConfigIniPath()); }
+    void initTestCase()
+    {
+        // The user's remembered choice is this test program's own.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, GetProgramDir() + u"/settings"_s);
+    }
+
+    void cleanupTestCase()
+    {
+        QFile::remove(ConfigIniPath());
+        UserSettings().clear();
+    }
 
     void builtInSetHoldsTheQuotedTexts()
     {
@@ -42,32 +86,101 @@ private slots:
         QVERIFY(LoadString(139).isEmpty()); // no such string
     }
 
-    // The test's own LangChn library beside it carries every text marked.
-    void languageChoosesTheLibrary_data()
+    // The English set has every number of the Chinese one and nothing else,
+    // of the same kind: each string with the same placeholders and line end,
+    // each template with the same controls (ID, kind, states, icon) in the
+    // same font, as many list items (the same where they are not words), and
+    // no Chinese anywhere but the name of the Chinese language.
+    void theEnglishSetMatchesTheChineseOne()
     {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<int>("nLanguage");
-        QTest::addColumn<bool>("marked");
-        QTest::newRow("0 loads LangChn") << u"0"_s << 0 << true;
-        QTest::newRow("1 keeps the built-in set") << u"1"_s << 1 << false;
-        QTest::newRow("2 loads LangChn") << u"2"_s << 0 << true;
-        QTest::newRow("no config.ini loads LangChn") << QString() << 0 << true;
+        const ResourceTable& zh = BuiltInResources();
+        const ResourceTable& en = EnglishResources();
+        QCOMPARE(en.stringCount, zh.stringCount);
+        for (int i = 0; i < zh.stringCount; ++i) {
+            const int id = zh.strings[i].id;
+            const StringResource* english = FindString(en, id);
+            QVERIFY2(english, qPrintable(u"string %1 has no English"_s.arg(id)));
+            const QString chinese = QString::fromUtf8(zh.strings[i].text);
+            const QString text = QString::fromUtf8(english->text);
+            QVERIFY2(!text.isEmpty() && text.endsWith(u'\n') == chinese.endsWith(u'\n'), qPrintable(text));
+            QCOMPARE(Placeholders(text), Placeholders(chinese));
+            if (id == Ids::Shutter50Hz || id == Ids::Shutter60Hz)
+                QCOMPARE(text.count(u';'), chinese.count(u';'));
+            QVERIFY2(!HasCjk(text) || (id == Ids::LanguageChinese && text == chinese), qPrintable(text));
+        }
+        QCOMPARE(en.dialogCount, zh.dialogCount);
+        QCOMPARE(en.iconCount, zh.iconCount);
+        for (int d = 0; d < zh.dialogCount; ++d) {
+            const DialogTemplate& chinese = zh.dialogs[d];
+            const DialogTemplate& english = *ResourceModule::BuiltIn(UiLanguage::English).Dialog(chinese.id);
+            QVERIFY(&english != &chinese);
+            QCOMPARE(QString::fromUtf8(english.fontFace), QString::fromUtf8(chinese.fontFace));
+            QCOMPARE(english.pointSize, chinese.pointSize);
+            QCOMPARE(*english.caption == 0, *chinese.caption == 0);
+            QVERIFY(!HasCjk(QString::fromUtf8(english.caption)));
+            QCOMPARE(english.controlCount, chinese.controlCount);
+            for (int c = 0; c < chinese.controlCount; ++c) {
+                const ControlTemplate& zc = chinese.controls[c];
+                const ControlTemplate& ec = english.controls[c];
+                const QString where = u"template %1, control %2 (%3)"_s.arg(chinese.id).arg(c).arg(zc.id);
+                QVERIFY2(ec.id == zc.id && ec.kind == zc.kind && ec.flags == zc.flags && ec.iconId == zc.iconId,
+                         qPrintable(where));
+                const QString text = QString::fromUtf8(ec.text);
+                QVERIFY2(text.isEmpty() == (*zc.text == 0) && !HasCjk(text), qPrintable(where + u": "_s + text));
+                const QStringList zhItems = Items(zc.items);
+                const QStringList enItems = Items(ec.items);
+                QCOMPARE(enItems.size(), zhItems.size());
+                for (qsizetype i = 0; i < zhItems.size(); ++i)
+                    QVERIFY2(HasCjk(zhItems[i]) ? !HasCjk(enItems[i]) : enItems[i] == zhItems[i],
+                             qPrintable(where + u": "_s + enItems[i]));
+            }
+        }
     }
 
-    void languageChoosesTheLibrary()
+    // The test's own LangChn library beside it carries every text marked.
+    // The window's language comes from config.ini's UiLanguage, else the
+    // user's choice; English never loads LangChn (it holds the Chinese
+    // window), and Language still says only what the camera's OSD speaks.
+    void languageChoosesTheResources_data()
     {
-        QFETCH(QString, language);
+        QTest::addColumn<QString>("pathInfo");
+        QTest::addColumn<QString>("remembered");
+        QTest::addColumn<int>("nLanguage");
+        QTest::addColumn<QString>("caption");
+        const QString marked = u"[LangChn]Orvane配置工具 V1.0"_s;
+        const QString builtIn = u"Orvane配置工具 V1.0"_s;
+        const QString english = u"Orvane Config Tool V1.0"_s;
+        QTest::newRow("Language=0 loads LangChn") << u"Language=0"_s << QString() << 0 << marked;
+        QTest::newRow("Language=1 keeps the built-in set") << u"Language=1"_s << QString() << 1 << builtIn;
+        QTest::newRow("Language=2 loads LangChn") << u"Language=2"_s << QString() << 0 << marked;
+        QTest::newRow("no config.ini loads LangChn") << QString() << QString() << 0 << marked;
+        QTest::newRow("UiLanguage=en, Language=0") << u"Language=0\nUiLanguage=en"_s << QString() << 0 << english;
+        QTest::newRow("UiLanguage=EN, Language=1") << u"Language=1\nUiLanguage= EN"_s << u"zh"_s << 1 << english;
+        QTest::newRow("UiLanguage=zh over the user's en") << u"UiLanguage=zh"_s << u"en"_s << 0 << marked;
+        QTest::newRow("the user's en") << u"Language=1"_s << u"en"_s << 1 << english;
+        QTest::newRow("an unknown UiLanguage: the user's en") << u"UiLanguage=fr"_s << u"en"_s << 0 << english;
+        QTest::newRow("the user's zh") << u"Language=1"_s << u"zh"_s << 1 << builtIn;
+    }
+
+    void languageChoosesTheResources()
+    {
+        QFETCH(QString, pathInfo);
+        QFETCH(QString, remembered);
         QFETCH(int, nLanguage);
-        QFETCH(bool, marked);
-        WriteLanguage(language);
-        if (language.isNull())
+        QFETCH(QString, caption);
+        if (pathInfo.isNull())
             QFile::remove(ConfigIniPath());
+        else
+            WritePathInfo(pathInfo);
+        UserSettings().clear();
+        if (const std::optional<UiLanguage> user = UiLanguageFromKey(remembered))
+            RememberUiLanguage(*user);
         bool loaded = false;
         QCOMPARE(ChooseResources(&loaded), nLanguage);
-        QCOMPARE(loaded, marked);
-        QCOMPARE(LoadString(Ids::MessageCaption), marked ? u"[LangChn]消息"_s : u"消息"_s);
-        QCOMPARE(QString::fromUtf8(ResourceModule::Current().Dialog(Ids::DialogMain)->caption),
-                 marked ? u"[LangChn]Orvane配置工具 V1.0"_s : u"Orvane配置工具 V1.0"_s);
+        QCOMPARE(loaded, caption.startsWith(u"[LangChn]"_s));
+        QCOMPARE(QString::fromUtf8(ResourceModule::Current().Dialog(Ids::DialogMain)->caption), caption);
+        QCOMPARE(ResourceModule::Current().Language(),
+                 caption.startsWith(u"Orvane Config"_s) ? UiLanguage::English : UiLanguage::Chinese);
         ResourceModule::UseBuiltIn();
     }
 

@@ -4,6 +4,7 @@
 #include "core/config/ini_file.h"
 #include "gui/dialogs/message_box.h"
 #include "core/config/program_dir.h"
+#include "core/config/window_language.h"
 #include "gui/main_window/main_dialog.h"
 #include "gui/resources/resource_module.h"
 
@@ -63,7 +64,9 @@ int ChooseResources(bool* libraryLoaded)
 {
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0) == 1 ? 1 : 0;
     *libraryLoaded = false;
-    if (language == 0)
+    if (StartUiLanguage() == UiLanguage::English)
+        ResourceModule::UseBuiltIn(UiLanguage::English); // LangChn holds the Chinese window: not loaded
+    else if (language == 0)
         *libraryLoaded = ResourceModule::LoadLanguageLibrary(); // missing: built-in, nothing reported
     else
         ResourceModule::UseBuiltIn();

@@ -13,7 +13,10 @@ public:
     bool m_bLangLibraryLoaded = false;
 };
 
-// Reads Language and makes the chosen resource module current: the built-in
-// set for 1, the LangChn library for anything else (built-in when missing).
-// Returns the m_nLanguage value.
+// Makes the chosen resource module current: the built-in English set when
+// the window starts in English (config.ini's UiLanguage, else the user's
+// choice); otherwise, by config.ini's Language, the built-in Chinese set for
+// 1 and the LangChn library for anything else (built-in when missing).
+// Returns the m_nLanguage value, which follows Language alone: it sets the
+// camera's OSD language, whatever the window's.
 int ChooseResources(bool* libraryLoaded);

@@ -2,6 +2,7 @@
 
 #include "gui/dialogs/message_box.h"
 #include "gui/main_window/about_dlg.h"
+#include "gui/main_window/language_menu.h"
 #include "gui/main_window/port_list.h"
 #include "gui/main_window/selection_only_list.h"
 #include "gui/resources/resource_module.h"
@@ -154,6 +155,7 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
     trace->setCheckable(true);
     trace->setChecked(Tracing());
     menu.addSeparator();
+    AddLanguageMenu(&menu);
     menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
     menu.exec(event->globalPos());
 }

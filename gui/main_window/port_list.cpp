@@ -1,10 +1,11 @@
 #include "gui/main_window/port_list.h"
 
+#include "core/config/user_settings.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QKeyEvent>
-#include <QSettings>
 
 using namespace Qt::StringLiterals;
 
@@ -32,11 +33,6 @@ protected:
 private:
     std::function<void()> m_refresh;
 };
-
-QSettings UserSettings()
-{
-    return QSettings(u"Orvane"_s, u"orvane-config"_s);
-}
 
 } // namespace
 

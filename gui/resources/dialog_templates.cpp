@@ -1,16 +1,10 @@
 // Dialog templates 140 (about), 142 (main), 143 (image parameters),
 // 144 (OSD) and 145 (upgrade), with their initial list items.
-#include "gui/resources/resource_types.h"
+#include "gui/resources/template_data.h"
 
 namespace {
 
-using K = ControlKind;
-constexpr unsigned H = ControlFlag::Hidden;
-constexpr unsigned D = ControlFlag::Disabled;
-constexpr unsigned RO = ControlFlag::ReadOnly;
-constexpr unsigned NUM = ControlFlag::DigitsOnly;
-constexpr unsigned DEF = ControlFlag::DefaultButton;
-constexpr int S = kNoControlId;
+using namespace template_data;
 
 const ControlTemplate kAbout[] = {
     {S, K::IconPicture, "", 11, 17, 21, 20, 0, nullptr, 148},
@@ -132,12 +126,6 @@ const ControlTemplate kUpdate[] = {
     {1063, K::PushButton, RES_TEXT("清除"), 420, 84, 45, 14, 0, nullptr, 0},
     {1073, K::PushButton, RES_TEXT("重启"), 420, 104, 45, 14, 0, nullptr, 0},
 };
-
-template <int N>
-constexpr int Count(const ControlTemplate (&)[N])
-{
-    return N;
-}
 
 } // namespace
 

@@ -67,9 +67,19 @@ bool ResourceModule::LoadLanguageLibrary()
     return table != nullptr;
 }
 
-void ResourceModule::UseBuiltIn()
+ResourceModule ResourceModule::BuiltIn(UiLanguage language)
 {
-    g_pCurrentTable = &BuiltInResources();
+    return ResourceModule(language == UiLanguage::English ? &EnglishResources() : &BuiltInResources());
+}
+
+void ResourceModule::UseBuiltIn(UiLanguage language)
+{
+    g_pCurrentTable = BuiltIn(language).m_pTable;
+}
+
+UiLanguage ResourceModule::Language() const
+{
+    return m_pTable == &EnglishResources() ? UiLanguage::English : UiLanguage::Chinese;
 }
 
 QString ResourceModule::String(int id) const

@@ -67,8 +67,11 @@ struct ResourceTable {
     int iconCount;
 };
 
-// The resources compiled into whoever includes resource_data.cpp.
+// The resources compiled into whoever includes resource_data.cpp: the
+// Chinese set, which the LangChn language library carries as well.
 const ResourceTable& BuiltInResources();
+// The English set: the same numbers and kinds, compiled into the program only.
+const ResourceTable& EnglishResources();
 
 // Every text of the data passes through RES_TEXT; a build may mark them (the
 // tests build a marked language library) by defining ORVANE_RES_MARK.

@@ -1,6 +1,6 @@
 #pragma once
 
-// Numbers of the string table (101-212), the dialog templates and the icons.
+// Numbers of the string table (101-212, 230-235), the dialog templates and the icons.
 namespace Ids {
 constexpr int AboutMenu = 101;            // "关于 Orvane ConfigTool(&A)..."
 constexpr int TabParameters = 102;        // "参数设置"
@@ -104,6 +104,12 @@ constexpr int AskRecover = 209;           // upgrade with no read: recover the c
 constexpr int LogRecoverWaiting = 210;    // power-cycle the camera now
 constexpr int LogRecoverUnanswered = 211; // no 'A' within the wait: only requests went out
 constexpr int ScanEchoes = 212;           // after a port's finding on an echoing line
+constexpr int LanguageMenu = 230;         // "Language / 语言(&L)", the context menu's window language
+constexpr int LanguageChinese = 231;      // "中文": each language is named in itself, in both sets
+constexpr int LanguageEnglish = 232;      // "English"
+constexpr int LanguageAtNextStart = 233;  // said in the language chosen
+constexpr int LanguageSetInConfig = 234;  // config.ini's UiLanguage names another language and wins
+constexpr int ListSeparator = 235;        // between the items of a list in a sentence
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -1,5 +1,5 @@
 // The string table: 101 to 150, and from 151 the texts this tool adds for
-// failures the user must be told about.
+// failures the user must be told about and for what it offers beyond them.
 #include "gui/resources/resource_types.h"
 
 extern const StringResource kStrings[] = {
@@ -109,5 +109,11 @@ extern const StringResource kStrings[] = {
     {210, RES_TEXT("恢复升级：每 0.1 秒请求一次，最长 %1 秒。请现在给相机断电，再重新上电...\n")},
     {211, RES_TEXT("相机在 %1 秒内没有应答，只发送了升级请求“*****”。退出升级...\n")},
     {212, RES_TEXT("，回显")},
+    {230, RES_TEXT("Language / 语言(&L)")},
+    {231, RES_TEXT("中文")},
+    {232, RES_TEXT("English")},
+    {233, RES_TEXT("下次启动时界面语言为中文。")},
+    {234, RES_TEXT("config.ini 的 [PathInfo] UiLanguage 指定了界面语言，此选择在删除该设置后才生效。")},
+    {235, RES_TEXT("；")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -54,7 +54,8 @@ DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTim
 {
     if (!pathInfo.isNull())
         camera.WriteConfig(u"[PathInfo]\n"_s + pathInfo);
-    ResourceModule::UseBuiltIn();
+    // The window's language as config.ini names it (UiLanguage=en), else Chinese.
+    ResourceModule::UseBuiltIn(ConfiguredUiLanguage().value_or(UiLanguage::Chinese));
     QStandardPaths::setTestModeEnabled(true); // the upgrade log goes to ~/.qttest, not the user's own
     // The chosen port is this test program's own, beside it: test programs
     // that run at once do not share it.

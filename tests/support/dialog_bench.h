@@ -54,7 +54,8 @@ private:
 };
 
 // A camera on COM1, a box recorder and the main dialog, with config.ini
-// holding the given [PathInfo] lines.
+// holding the given [PathInfo] lines; "UiLanguage=en" among them gives the
+// English window.
 struct DialogBench {
     CameraFixture camera;
     MessageBoxRecorder boxes;

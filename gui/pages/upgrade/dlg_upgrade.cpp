@@ -96,7 +96,7 @@ void CDlgUpdate::LogVersions(const FirmwareVersions& camera)
     for (const VersionMismatch& mismatch : mismatches)
         what.append(LoadString(mismatch.bSoftware ? Ids::SoftwareDiffers : Ids::HardwareDiffers)
                         .arg(mismatch.strReported, mismatch.strExpected));
-    AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(u'；')));
+    AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(LoadString(Ids::ListSeparator))));
 }
 
 void CDlgUpdate::OnReplugged()

@@ -1,0 +1,22 @@
+#pragma once
+
+// Short names for writing dialog templates as tables, one per language.
+#include "gui/resources/resource_types.h"
+
+namespace template_data {
+
+using K = ControlKind;
+constexpr unsigned H = ControlFlag::Hidden;
+constexpr unsigned D = ControlFlag::Disabled;
+constexpr unsigned RO = ControlFlag::ReadOnly;
+constexpr unsigned NUM = ControlFlag::DigitsOnly;
+constexpr unsigned DEF = ControlFlag::DefaultButton;
+constexpr int S = kNoControlId;
+
+template <int N>
+constexpr int Count(const ControlTemplate (&)[N])
+{
+    return N;
+}
+
+} // namespace template_data
