@@ -4,19 +4,13 @@
 #include "core/config/com_ports.h"
 #include "serial/system_ports.h"
 
-#include <QSet>
-
 using namespace Qt::StringLiterals;
 
 std::vector<PortToScan> ScanTargets(const QStringList& named)
 {
     std::vector<PortToScan> targets;
-    QSet<QString> devices;
     const auto add = [&](const QString& name, const QString& device, unsigned number) {
-        if (!devices.contains(DeviceBehind(device))) {
-            devices.insert(DeviceBehind(device));
-            targets.push_back({name, device, number});
-        }
+        targets.push_back({name, device, number});
     };
     if (!named.isEmpty()) {
         for (const QString& name : named)

@@ -165,8 +165,8 @@ void CCameraScan::NextRate()
 
 void CCameraScan::Finish(std::optional<ScanFinding> finding)
 {
-    if (!finding && m_session.Rate() != m_nCurrentBaud)
-        m_session.SetRate(m_nCurrentBaud); // never a silent fall-back to the last rate tried
+    if (!finding)
+        RestoreRate(); // never a silent fall-back to the last rate tried
     End();
     const Events events = std::exchange(m_events, Events{});
     if (events.finished)
@@ -178,10 +178,15 @@ void CCameraScan::Stop()
     if (!Running())
         return;
     m_session.Sender().Cancel();
-    if (m_session.Rate() != m_nCurrentBaud)
-        m_session.SetRate(m_nCurrentBaud);
+    RestoreRate();
     End();
     m_events = Events{};
+}
+
+void CCameraScan::RestoreRate()
+{
+    if (m_session.Rate() != m_nCurrentBaud)
+        m_session.SetRate(m_nCurrentBaud);
 }
 
 void CCameraScan::End()

@@ -67,6 +67,7 @@ private:
     void TryFailed();
     void NextRate();
     void Finish(std::optional<ScanFinding> finding);
+    void RestoreRate(); // the rate the search was started with
     void End(); // hands the line back to the session
 
     CCameraSession& m_session;

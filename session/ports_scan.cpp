@@ -2,7 +2,10 @@
 
 #include "session/camera_session.h"
 #include "core/protocol/line_rates.h"
+#include "core/config/com_ports.h"
 #include "serial/port_message.h"
+
+#include <set>
 
 struct CPortsScan::Port {
     PortScanResult result;
@@ -24,11 +27,18 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
     m_ports.clear();
     m_results.clear();
     m_events = std::move(events);
-    m_nPending = static_cast<int>(ports.size());
+    std::set<QString> devices;
     for (const PortToScan& target : ports) {
+        if (!devices.insert(DeviceBehind(target.strDevice)).second)
+            continue;
         auto port = std::make_unique<Port>();
         port->result.port = target;
         m_ports.push_back(std::move(port));
+    }
+    m_nPending = static_cast<int>(m_ports.size());
+    if (m_ports.empty() && m_events.finished) {
+        std::exchange(m_events, Events{}).finished(); // nothing to search: over at once
+        return;
     }
     // Opened first, searched after: a port that cannot be opened ends at once.
     for (std::size_t index = 0; index < m_ports.size(); ++index) {

@@ -46,7 +46,9 @@ public:
 
     // Every port's bytes go to the trace, when one is given.
     void SetTrace(std::shared_ptr<CLineTrace> trace) { m_trace = std::move(trace); }
-    // `currentBaud` is tried first on every port.
+    // `currentBaud` is tried first on every port. A device named twice (a
+    // COMn and its device, a link and its target) is searched once, under
+    // its first name: a second opening of it would find it busy.
     void Start(const std::vector<PortToScan>& ports, int currentBaud, Events events);
     // Ends every search at once; nothing more goes out, no event follows.
     void Stop();

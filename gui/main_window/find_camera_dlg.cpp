@@ -39,11 +39,13 @@ CFindCameraDlg::CFindCameraDlg(const std::vector<PortToScan>& ports, int current
     });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { OnOpen(); });
 
-    m_progress->setRange(0, static_cast<int>(ports.size()) * 12);
     m_scan.Start(ports, currentBaud,
                  {[this](const PortScanResult& result) { OnPortDone(result); },
                   [this] { m_progress->setValue(m_scan.TriesBegun()); },
                   [this] { m_progress->setValue(m_progress->maximum()); }});
+    // Set once the ports are known: a device the list names twice is searched once.
+    m_progress->setRange(0, m_scan.TriesInAll());
+    m_progress->setValue(m_scan.TriesBegun());
 }
 
 CFindCameraDlg::~CFindCameraDlg() = default;

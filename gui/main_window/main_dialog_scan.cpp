@@ -11,7 +11,6 @@
 #include "gui/resources/string_ids.h"
 
 #include <QComboBox>
-#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -49,18 +48,14 @@ void CMyCorvixDlg::SelectRate(int baud)
 
 std::vector<PortToScan> CMyCorvixDlg::PortsToScan() const
 {
-    // The ports the list offers, each device once.
+    // The ports the list offers; a device two entries open is searched once (CPortsScan).
     std::vector<PortToScan> ports;
-    QSet<QString> devices;
     const QComboBox* list = List(1007);
     for (int index = 0; index < list->count(); ++index) {
         const QString device = DeviceOfEntry(list, index);
         const unsigned number = device.isEmpty() ? static_cast<unsigned>(PortForIndex(index)) : 0;
-        const QString opens = device.isEmpty() ? ResolvePortName(number) : device;
-        if (devices.contains(DeviceBehind(opens)))
-            continue;
-        devices.insert(DeviceBehind(opens));
-        ports.push_back({device.isEmpty() ? u"COM%1"_s.arg(number) : device, opens, number});
+        ports.push_back({device.isEmpty() ? u"COM%1"_s.arg(number) : device,
+                         device.isEmpty() ? ResolvePortName(number) : device, number});
     }
     return ports;
 }
