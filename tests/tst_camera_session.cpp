@@ -57,8 +57,15 @@ struct SessionBench {
 
     bool Open()
     {
-        if (!camera.Started() || !session.Open(1, camera.Device(), 115200, 'N', 8, 1, CommEvent::RxChar))
+        if (!camera.Started()) {
+            qWarning("the simulated camera did not start");
             return false;
+        }
+        if (!session.Open(1, camera.Device(), 115200, 'N', 8, 1, CommEvent::RxChar)) {
+            qWarning("%s: %s", qPrintable(session.Port().OpenError().strDevice),
+                     qPrintable(session.Port().OpenError().strSystemText));
+            return false;
+        }
         session.Port().StartMonitor();
         return true;
     }
