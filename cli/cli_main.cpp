@@ -68,6 +68,11 @@ int main(int argc, char** argv)
     // stop a command where it can release the camera.
     for (const int signal : kStopSignals)
         std::signal(signal, OnInterrupt);
+#ifdef SIGPIPE
+    // A reader that went away ("| head") ends that output, never the command:
+    // a camera left in the middle of an upgrade would answer nothing.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     QString error;
     const std::optional<CliOptions> options = ParseCliArguments(app.arguments().mid(1), &error);

@@ -104,7 +104,13 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
                 *error = argument + u" needs a value"_s;
                 return std::nullopt;
             }
-            return arguments[++i];
+            // An empty value is a script's unset variable, never a choice:
+            // an empty --trace used to trace nothing without a word.
+            if (arguments[++i].isEmpty()) {
+                *error = argument + u" needs a value, not an empty one"_s;
+                return std::nullopt;
+            }
+            return arguments[i];
         };
         if (argument == u"--help" || argument == u"-h") {
             options.command = CliOptions::Command::Help;
@@ -133,10 +139,6 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             const std::optional<QString> port = value();
             if (!port)
                 return std::nullopt;
-            if (port->isEmpty()) {
-                *error = u"--port needs a port name"_s;
-                return std::nullopt;
-            }
             options.strPort = *port;
             options.ports.append(*port);
         } else if (const auto* provisionOption = std::find_if(std::begin(kProvisionOptions), std::end(kProvisionOptions),

@@ -52,6 +52,10 @@ QString EndText(const CCameraLink& link, const CUpgradeRun::Result& result)
     case End::PortGone: return link.LossText();
     case End::Silent: return u"the camera did not say whether it took the image; check the line and upgrade again"_s;
     case End::NotFlashed: return u"the camera did not finish flashing"_s;
+    case End::Unconfirmed:
+        return u"could not confirm the image: the camera said it was flashed, then answered no read after its "
+               "release and reported nothing; it was released again. Check it with 'read', and upgrade it again "
+               "if it does not answer"_s;
     case End::NotBack: return NotBackText(link, result);
     case End::NotVerified: {
         QStringList what;

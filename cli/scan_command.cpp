@@ -5,6 +5,7 @@
 #include "core/config/printable_text.h"
 #include "session/ports_scan.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -34,6 +35,8 @@ QJsonObject ResultJson(const PortScanResult& result)
         {u"hardware"_s, orNull(found ? found->versions.strHardware : QString())},
         {u"software"_s, orNull(found ? found->versions.strSoftware : QString())},
         {u"echo"_s, orNull(found && found->bEcho)},
+        {u"unusual"_s, found && !found->unusual.isEmpty() ? QJsonValue(QJsonArray::fromStringList(found->unusual))
+                                                          : QJsonValue()},
         {u"error"_s, ErrorText(result).isEmpty() ? QJsonValue() : QJsonValue(ErrorText(result))},
     };
 }
@@ -42,10 +45,14 @@ QString ResultLine(const PortScanResult& result)
 {
     const QString port = PrintableName(result.port.strName);
     if (const std::optional<ScanFinding>& found = result.finding) {
-        return u"%1: camera at %2 baud, software %3, hardware %4%5"_s.arg(port)
+        const QString unusual = found->unusual.isEmpty()
+                                    ? QString()
+                                    : u"; unusual for a camera: %1 (it may be another device)"_s.arg(
+                                          found->unusual.join(u", "_s));
+        return u"%1: camera at %2 baud, software %3, hardware %4%5%6"_s.arg(port)
             .arg(found->nBaud)
             .arg(found->versions.strSoftware, found->versions.strHardware,
-                 found->bEcho ? u", echoing"_s : QString());
+                 found->bEcho ? u", echoing"_s : QString(), unusual);
     }
     if (const QString error = ErrorText(result); !error.isEmpty())
         return port + u": "_s + error;

@@ -3,6 +3,7 @@
 #include "session/camera_session.h"
 #include "core/protocol/line_rates.h"
 #include "core/protocol/link_protocol.h"
+#include "core/settings/camera_identity.h"
 #include "core/settings/image_settings.h"
 
 namespace {
@@ -11,9 +12,14 @@ namespace {
 // give the versions.
 constexpr int kAskedRegisters[] = {0x1F, 0x00, 0x01};
 constexpr int kAsked = static_cast<int>(std::size(kAskedRegisters));
-// A line that never falls quiet (a camera babbling) is tried again after
-// this many answer waits all the same.
+// A line that never falls quiet is given up at this rate after this many
+// answer waits all the same.
 constexpr int kDrainWaitsMax = 4;
+// After a failed try a camera may still send the rest of one answer. More
+// than that is a line that speaks on its own (another device, noise): asked
+// again at this rate it would say the same, and a port's search would take
+// a minute instead of its twelve waits.
+constexpr int kRestOfAnAnswer = 4;
 
 } // namespace
 
@@ -93,8 +99,12 @@ void CCameraScan::OnChar(char ch)
         TryFailed();
         return;
     case Phase::Draining:
-        if (m_drainClock.elapsed() < kDrainWaitsMax * WaitMs())
+        if (++m_nDrainChars > kRestOfAnAnswer) {
+            m_wait.stop();
+            NextRate();
+        } else if (m_drainClock.elapsed() < kDrainWaitsMax * WaitMs()) {
             m_wait.start(WaitMs()); // not quiet yet
+        }
         return;
     case Phase::Idle:
         return;
@@ -125,6 +135,7 @@ void CCameraScan::OnWaitOver()
         finding.nBaud = Rate();
         finding.versions = {VersionText(m_answers[2]), VersionText(m_answers[1])};
         finding.bEcho = m_session.Port().LineEchoes();
+        finding.unusual = UnusualCameraAnswers(m_answers[0], m_answers[1], m_answers[2]);
         Finish(finding);
         return;
     }
@@ -148,6 +159,7 @@ void CCameraScan::TryFailed()
     }
     // What is still on its way must not count for the next try.
     m_phase = Phase::Draining;
+    m_nDrainChars = 0;
     m_drainClock.restart();
     m_wait.start(WaitMs());
 }

@@ -15,6 +15,7 @@ struct ScanFinding {
     int nBaud = 0;
     FirmwareVersions versions; // as registers 0x00 and 0x01 answered
     bool bEcho = false;        // the line returns the host's own bytes
+    QStringList unusual;       // what in the answers is unusual for a camera; it may be another device
 };
 
 // The search for a camera at one open port: the rates of ScanOrder() in
@@ -24,8 +25,8 @@ struct ScanFinding {
 // no answer more follows within a wait (answers one behind their requests,
 // late from an earlier one, would give wrong versions). A try that heard
 // something but was not confirmed is made again once the line is quiet,
-// three times at most, as a read is; a silent try moves on at once. Only
-// read commands go out. While it runs it hears all the session hears.
+// three times at most, as a read is; a silent try, and a line that speaks
+// on its own, move on at once. Only read commands go out. While it runs it hears all the session hears.
 class CCameraScan final {
 public:
     struct Events {
@@ -83,4 +84,5 @@ private:
     QByteArray m_heard;    // since the request went out
     QTimer m_wait;         // the answer's wait, the confirming wait, or the quiet time
     QElapsedTimer m_drainClock;
+    int m_nDrainChars = 0; // heard while draining
 };

@@ -5,8 +5,6 @@
 
 namespace {
 
-// The answer timer counts as late, the host as stalled, beyond this.
-constexpr int kLateTimerMs = 50;
 // A line that never falls quiet after a failed try (a camera babbling) is
 // tried again after this many answer waits all the same.
 constexpr int kDrainWaitsMax = 4;

@@ -2,6 +2,7 @@
 
 #include "session/camera_session.h"
 #include "session/window_timers.h"
+#include "core/protocol/link_protocol.h"
 
 CUpgradeExchange::CUpgradeExchange(CCameraSession& session, CWindowTimers& timers, Events events)
     : m_session(session),
@@ -46,6 +47,10 @@ void CUpgradeExchange::ThenInRun(std::function<void()> step)
 
 void CUpgradeExchange::Receive(char ch)
 {
+    if (m_bConfirming) {
+        OnReleaseReply(ch);
+        return;
+    }
     switch (m_replies.Receive(ch)) {
     case CUpgradeReplies::Event::Ready:
         if (m_bRequested) // before the first request it answers nothing
@@ -155,10 +160,96 @@ void CUpgradeExchange::OnTransferFinished(const TransferReport& report)
 
 void CUpgradeExchange::OnImageDone()
 {
+    m_timers.KillTimer(kTimerAfterTransfer);
+    m_bUpgradeAck = true;
+    m_bConfirming = true;
+    m_sinceVerdict.start();
+    ReleaseAndAsk();
+}
+
+void CUpgradeExchange::ReleaseAndAsk()
+{
+    m_bVerdictAgain = false;
+    m_nConfirmReads = 0;
+    m_releaseReplies.Reset();
     m_session.Sender().Pause(kReleasePauseMs);
     Release();
-    m_bUpgradeAck = true;
-    Finish(Outcome::Done);
+    Ask();
+}
+
+void CUpgradeExchange::Ask()
+{
+    m_timers.KillTimer(kTimerConfirm);
+    m_askClock.invalidate(); // the wait begins once the request is on the line
+    m_bAsking = true;
+    ++m_nConfirmReads;
+    // Its wait begins once the request has left the line: on a slow line it
+    // follows the "R" by a while.
+    m_session.Sender().Send(FormatReadCommand(kConfirmRegister), 0,
+                            [this, run = std::weak_ptr<char>(m_run), id = ++m_nConfirmRead] {
+                                if (!run.expired() && id == m_nConfirmRead) {
+                                    m_askClock.restart();
+                                    m_timers.SetTimer(kTimerConfirm, AnswerWaitMs(m_session.Rate()));
+                                }
+                            });
+}
+
+void CUpgradeExchange::OnReleaseReply(char ch)
+{
+    switch (m_releaseReplies.Receive(ch)) {
+    case CReleaseReplies::Event::Answered:
+        // Only a released camera that runs answers a read.
+        Finish(Outcome::Done);
+        break;
+    case CReleaseReplies::Event::Report:
+        // The 'D' was noise while the camera flashed; its report wins.
+        Release();
+        Finish(Outcome::Reported, QString::fromStdString(m_releaseReplies.Report()));
+        break;
+    case CReleaseReplies::Event::Verdict:
+        // Its real 'D' came after the noise; it waits for an "R" again. While
+        // an answer is due the 'D' may be one of its digits: the wait decides.
+        m_bVerdictAgain = true;
+        if (!m_bAsking)
+            ReleaseAndAsk();
+        break;
+    case CReleaseReplies::Event::None:
+        break;
+    }
+}
+
+void CUpgradeExchange::OnConfirmTimer()
+{
+    m_timers.KillTimer(kTimerConfirm);
+    const int waitMs = AnswerWaitMs(m_session.Rate());
+    if (m_bAsking && m_askClock.isValid()
+        && (m_session.Port().OwnerBehind() || m_askClock.elapsed() > waitMs + kLateTimerMs)) {
+        // The host fell behind, not the camera: bytes heard but not yet
+        // handled here, or this timer itself late. The answer gets its time.
+        m_askClock.restart();
+        m_timers.SetTimer(kTimerConfirm, waitMs);
+        return;
+    }
+    const bool answerMissing = std::exchange(m_bAsking, false);
+    m_askClock.invalidate();
+    ++m_nConfirmRead;
+    if (m_bVerdictAgain) {
+        ReleaseAndAsk();
+        return;
+    }
+    const qint64 left = m_requests.nConfirmWaitMs - m_sinceVerdict.elapsed();
+    if (left <= 0) {
+        // Its flash wait is over and it said nothing: released again, in
+        // case it still waited, but whether it took the image is unknown.
+        Release();
+        Finish(Outcome::Unconfirmed);
+    } else if (!answerMissing || m_nConfirmReads < kReadTries) {
+        Ask(); // an answer may have been lost on the line
+    } else {
+        // Still flashing, perhaps: asked again now and then, while its
+        // report or its 'D' may yet come.
+        m_timers.SetTimer(kTimerConfirm, static_cast<int>(std::min<qint64>(left, kRequestPeriodMs)));
+    }
 }
 
 void CUpgradeExchange::OnTimer(int id)
@@ -179,6 +270,10 @@ void CUpgradeExchange::OnTimer(int id)
     case kTimerAfterTransfer:
         m_timers.KillTimer(kTimerAfterTransfer);
         OnAnswerWaitOver();
+        break;
+    case kTimerConfirm:
+        if (m_bConfirming)
+            OnConfirmTimer();
         break;
     default:
         break;
@@ -212,8 +307,15 @@ void CUpgradeExchange::Cancel()
     StopTransfer();
     m_timers.KillTimer(kTimerRequest);
     m_timers.KillTimer(kTimerAfterTransfer);
+    m_timers.KillTimer(kTimerConfirm);
     m_nUpgradeTries = 0;
     m_bUpgradeMode = false;
+    m_bConfirming = false;
+    m_bAsking = false;
+    m_bVerdictAgain = false;
+    m_nConfirmReads = 0;
+    ++m_nConfirmRead;
+    m_releaseReplies.Reset();
     m_bRequested = false;
     m_bAnswered = false;
     m_bImageOut = false;

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "session/image_transfer.h"
+#include "core/protocol/release_replies.h"
 #include "core/protocol/upgrade_protocol.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -10,35 +12,46 @@
 class CCameraSession;
 class CWindowTimers;
 
-// How the camera is asked to take an image: a request each period, this many in all.
+// How the camera is asked to take an image: a request each period, this
+// many in all; and how long a camera that said 'D' and then answers nothing
+// may still be flashing before it is released again.
 struct UpgradeRequests {
     int nPeriodMs = kRequestPeriodMs;
     int nCount = kRequests;
+    int nConfirmWaitMs = kAnswerWaitMs;
 };
 
 // The upgrade of one image, after the restart trigger has gone out: a request
 // ("*****") each second until the camera answers 'A', "U", the image on its
-// own thread, then the camera's 'S' and 'D' (or an error report) and "R". The
-// same for the window and the command line; they hear of it through Events
-// and show it in their own words. Its two timers are the front end's numbered
-// timers 200 and 206, whose expiries the front end hands to OnTimer().
+// own thread, then the camera's 'S' and 'D' (or an error report) and "R".
+// A single noise byte on the line can look like 'D', so a 'D' is confirmed:
+// after the "R" the camera is asked for a register, and the image counts as
+// done only once it answers. The same for the window and the command line;
+// they hear of it through Events and show it in their own words. Its timers
+// are the front end's numbered timers 200, 206 and 207, whose expiries the
+// front end hands to OnTimer().
 class CUpgradeExchange final {
 public:
     static constexpr int kTimerRequest = 200;     // kRequestPeriodMs, repeating
     static constexpr int kTimerAfterTransfer = 206; // kAnswerWaitMs after the last piece
+    static constexpr int kTimerConfirm = 207;       // a confirming read's answer wait, or the pause before the next
+    // The register asked after the release: the first of a read cycle.
+    static constexpr int kConfirmRegister = 0x1F;
 
-    // How a run ended. After Done the camera is released with "R" 200 ms
-    // later; after Reported, NotReady, ImageUnreadable and Silent at once.
+    // How a run ended. Done comes once the camera, released with "R" 200 ms
+    // after its 'D', has answered a read; after Reported, NotReady,
+    // ImageUnreadable, Silent and Unconfirmed it has been released at once.
     // Unanswered (one request period after the last request) and PortGone
     // send nothing more.
     enum class Outcome {
-        Done,            // the camera has flashed the image ('D')
+        Done,            // the camera has flashed the image ('D') and answers again
         Reported,        // the camera sent an error report; detail is its four characters
         Unanswered,      // the fourth request went out unanswered
         NotReady,        // the camera asked, but mayTransfer() refused
         ImageUnreadable, // detail: the image's path and the OS's words
         PortGone,        // the port went away under the transfer
         Silent,          // neither 'S' nor 'D' within kAnswerWaitMs of the last piece
+        Unconfirmed,     // a 'D', then no answer to a read, no report nor 'D' again within nConfirmWaitMs
     };
 
     struct Events {
@@ -60,7 +73,7 @@ public:
     void Start(const TransferJob& image, UpgradeRequests requests = {});
     // One character from the camera while a run lasts.
     void Receive(char ch);
-    // Timers 200 and 206.
+    // Timers 200, 206 and 207.
     void OnTimer(int id);
     // Ends the run without a word or a byte more: the transfer stops, the
     // timers stop. finished() does not run.
@@ -79,6 +92,8 @@ public:
     bool Answered() const { return m_bAnswered; }
     int UpgradeTries() const { return m_nUpgradeTries; }
     bool TransferRunning() const { return m_transfer.IsRunning(); }
+    // Released after a 'D' and asked for a register: the answer is awaited.
+    bool Confirming() const { return m_bConfirming; }
 
 private:
     // Every piece is handed over: a reply may be the camera's verdict.
@@ -89,6 +104,12 @@ private:
     void OnTransferFinished(const TransferReport& report);
     void OnImageDone();
     void OnAnswerWaitOver();
+    // After a 'D': "R", then a read the camera answers once it runs again.
+    void ReleaseAndAsk();
+    void Ask();
+    void OnReleaseReply(char ch);
+    // The read's answer wait, or a pause between reads, is over.
+    void OnConfirmTimer();
     void Finish(Outcome outcome, const QString& detail = QString());
     void StopTransfer();
     void Release();
@@ -113,6 +134,15 @@ private:
     bool m_bTransferDue = false;        // "U" is out and its pause runs: the transfer follows
     bool m_bAbandonDue = false;         // abandoned in that pause: the transfer goes out as filler
     bool m_bDoneDuringTransfer = false; // a 'D' that overtook the transfer's end waits for it
+    // Confirming a 'D': released and asked for a register.
+    bool m_bConfirming = false;
+    CReleaseReplies m_releaseReplies;
+    bool m_bAsking = false;        // the read is out, or on its way, and its answer due
+    bool m_bVerdictAgain = false;  // a 'D' since the last "R": the camera waits for another
+    int m_nConfirmReads = 0;       // reads since the last "R"; after kReadTries, one a second
+    QElapsedTimer m_sinceVerdict;  // since the first 'D'
+    QElapsedTimer m_askClock;      // since the read left the line; invalid before
+    quint64 m_nConfirmRead = 0;    // turned by each read and its end: a stale "on the line" does nothing
     // Declared last: the transfer ends before anything its events use.
     CImageTransfer m_transfer;
 };

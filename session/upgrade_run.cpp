@@ -41,6 +41,8 @@ CUpgradeRun::CUpgradeRun(CCameraSession& session)
                              [this] { OnDeviceLost(); }});
     m_flashTimer.setSingleShot(true);
     QObject::connect(&m_flashTimer, &QTimer::timeout, [this] {
+        if (m_exchange.Confirming())
+            return; // it said 'D': the exchange's own wait decides
         // The camera stored the image and never said it flashed it.
         m_exchange.Cancel();
         m_session.Sender().Send("R");
@@ -158,7 +160,7 @@ void CUpgradeRun::NextImage()
         m_bAwaitingBoot = m_plan.nRecoverWaitMs > 0 && m_result.nImagesDone == 0;
         if (m_bAwaitingBoot) {
             const int requests = std::max(1, m_plan.nRecoverWaitMs / kRecoveryRequestPeriodMs);
-            m_exchange.Start(job, {kRecoveryRequestPeriodMs, requests});
+            m_exchange.Start(job, {kRecoveryRequestPeriodMs, requests, ConfirmWaitMs()});
             return;
         }
         m_session.WriteRegister(0, kRestartRegister);
@@ -166,7 +168,7 @@ void CUpgradeRun::NextImage()
         m_bTriggered = true;
         if (m_events.triggered)
             m_events.triggered(m_image);
-        m_exchange.Start(job);
+        m_exchange.Start(job, {.nConfirmWaitMs = ConfirmWaitMs()});
         return;
     }
     if (!m_plan.bRestartAndVerify)
@@ -175,6 +177,12 @@ void CUpgradeRun::NextImage()
         Restart();
     else
         Verify(); // nothing was sent: the camera as read is what it runs
+}
+
+int CUpgradeRun::ConfirmWaitMs() const
+{
+    // A camera that flashes for as long as the plan waits may say nothing after a noise 'D' for as long.
+    return m_plan.nFlashWaitMs > 0 ? m_plan.nFlashWaitMs : kAnswerWaitMs;
 }
 
 void CUpgradeRun::OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& detail)
@@ -199,6 +207,7 @@ void CUpgradeRun::OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& d
     case Outcome::ImageUnreadable: Finish(End::ImageUnreadable, detail); return;
     case Outcome::PortGone: Finish(End::PortGone); return;
     case Outcome::Silent: Finish(End::Silent); return;
+    case Outcome::Unconfirmed: Finish(End::Unconfirmed); return;
     }
 }
 

@@ -34,7 +34,9 @@ struct UpgradePlan {
     // After the last image: restart the camera, read it again once it
     // answers and verify its versions against the package's image names.
     bool bRestartAndVerify = false;
-    // For 'D' once the camera has stored an image; 0: as long as it takes.
+    // For 'D' once the camera has stored an image, and for its report or
+    // its answer after a 'D' it did not confirm; 0: as long as it takes,
+    // and kAnswerWaitMs for the latter.
     int nFlashWaitMs = 0;
     // Recovery of a camera whose firmware answers nothing: every image is
     // sent, whatever the camera was read to run, and the first without a
@@ -63,6 +65,7 @@ public:
         PortGone,        // the port went away under the transfer
         Silent,          // neither 'S' nor 'D' after the image
         NotFlashed,      // stored, but no 'D' within the plan's flash wait; released
+        Unconfirmed,     // a 'D', and then no answer to a read nor a report; released again
         NotBack,         // after the restart the port did not open again, went away, or the camera did not answer
         NotVerified,     // back, reporting other versions than the package's images name
     };
@@ -129,6 +132,7 @@ private:
 
     CUpgradeExchange::Events ExchangeEvents();
     void NextImage();
+    int ConfirmWaitMs() const;
     void OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& detail);
     void Restart();
     void ClosedForRestart(); // the trigger is out, or the port went away first

@@ -237,6 +237,7 @@ void CameraModel::FinishImage(std::int64_t nowMs)
     UpgradeReply("S", nowMs);
     m_state = State::Flashing;
     m_nFlashDoneMs = nowMs + m_timing.nFlashMs;
+    m_nFlashNoiseMs = m_faults.strNoiseInFlash.empty() ? -1 : nowMs + m_timing.nFlashMs / 2;
 }
 
 void CameraModel::Flashed()
@@ -252,6 +253,10 @@ void CameraModel::Flashed()
 
 void CameraModel::Tick(std::int64_t nowMs)
 {
+    if (m_state == State::Flashing && m_nFlashNoiseMs >= 0 && nowMs >= m_nFlashNoiseMs) {
+        UpgradeReply(m_faults.strNoiseInFlash, m_nFlashNoiseMs);
+        m_nFlashNoiseMs = -1;
+    }
     if (m_state == State::Flashing && nowMs >= m_nFlashDoneMs) {
         if (m_images.back().strVerdict == "D")
             Flashed();

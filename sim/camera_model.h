@@ -29,6 +29,7 @@ struct CameraFaults {
     bool bSilentAfterImage = false; // take every image and never answer it ('S', 'D' or a report)
     std::string strNoiseInImage;     // sent once half of an image has arrived, as line noise would be
     std::string strNoiseAfterVerdict; // sent right after 'D' or a report
+    std::string strNoiseInFlash;      // sent half way between 'S' and the verdict
     int nIgnoredWriteRegister = -1; // writes to this register are taken and forgotten
     bool bKeepVersion = false;      // still report the old versions after a flashed image and a restart
     // Its firmware does not run: no read is answered, no write stored, a
@@ -84,6 +85,7 @@ public:
 
     std::uint8_t Register(int address) const;
     void SetRegister(int address, std::uint8_t value);
+    void SetMute(bool mute) { m_faults.bMute = mute; }
     // Restarts by the "w 00 FFFF" / "w 01 FFFF" writes; power cycles are not among them.
     int RestartCount() const { return m_nRestarts; }
     // Power lost and back at nowMs.
@@ -126,6 +128,7 @@ private:
     ReceivedImage m_image;
     std::int64_t m_nLastUpgradeByteMs = 0;
     std::int64_t m_nFlashDoneMs = 0;
+    std::int64_t m_nFlashNoiseMs = -1; // when strNoiseInFlash is due; -1 once sent
     std::int64_t m_nReplyChars = 0;
     std::vector<ReceivedImage> m_images;
     std::map<int, std::uint8_t> m_flashedVersions; // register -> version, run from the next restart

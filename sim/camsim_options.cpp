@@ -71,6 +71,7 @@ std::string CamsimHelp()
            "  --silent-after-image   take every image and never answer it\n"
            "  --noise-in-image TEXT  send TEXT once half of an image has arrived\n"
            "  --noise-after-verdict TEXT  send TEXT right after 'D' or the error report\n"
+           "  --noise-in-flash TEXT  send TEXT half way between 'S' and the verdict\n"
            "  --ignore-write ADDR    take writes to register ADDR (hexadecimal) and forget them\n"
            "  --vanish-after N       close the terminal after N bytes from the host\n"
            "  --flood                send a steady stream of 'x' at the line rate\n"
@@ -114,6 +115,7 @@ bool ParseCamsimOptions(const std::vector<std::string>& args, CamsimOptions* opt
         {"--upgrade-error", text(&options->faults.strUpgradeError)},
         {"--noise-in-image", text(&options->faults.strNoiseInImage)},
         {"--noise-after-verdict", text(&options->faults.strNoiseAfterVerdict)},
+        {"--noise-in-flash", text(&options->faults.strNoiseInFlash)},
         {"--restart-silence", number(&options->timing.nRestartSilenceMs)},
         {"--upgrade-window", number(&options->timing.nUpgradeWindowMs)},
         {"--flash-time", number(&options->timing.nFlashMs)},

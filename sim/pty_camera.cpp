@@ -127,6 +127,7 @@ void PtyCamera::Run()
     std::int64_t inLineFreeNs = 0;
     std::int64_t outLineFreeNs = 0;
     int powerCyclesSeen = 0;
+    std::int64_t chatterDueNs = -1;
     std::int64_t powerCycleDueNs =
         m_options.nPowerCycleAfterMs >= 0 ? m_nStartNs + std::int64_t(m_options.nPowerCycleAfterMs) * 1'000'000 : -1;
 
@@ -178,6 +179,15 @@ void PtyCamera::Run()
                     outbound.push_back({outLineFreeNs, static_cast<unsigned char>(ch), m_nLineRate});
                 }
             }
+            if (m_strChatter.empty()) {
+                chatterDueNs = -1;
+            } else if (nowNs >= chatterDueNs) {
+                for (const char ch : m_strChatter) {
+                    outLineFreeNs = std::max(nowNs, outLineFreeNs) + byteNs;
+                    outbound.push_back({outLineFreeNs, static_cast<unsigned char>(ch), m_nLineRate});
+                }
+                chatterDueNs = nowNs + std::int64_t(m_nChatterPeriodMs) * 1'000'000;
+            }
         }
         // A vanished terminal has no line to flood.
         if (m_bFlood && m_nMaster >= 0 && outbound.size() < 64) {
@@ -213,6 +223,8 @@ void PtyCamera::Run()
             nextNs = std::min(nextNs, outbound.front().nDueNs);
         if (powerCycleDueNs >= 0)
             nextNs = std::min(nextNs, powerCycleDueNs);
+        if (chatterDueNs >= 0)
+            nextNs = std::min(nextNs, chatterDueNs);
         const std::int64_t waitNs = std::max<std::int64_t>(0, nextNs - nowNs);
         const timespec timeout{static_cast<time_t>(waitNs / 1'000'000'000), static_cast<long>(waitNs % 1'000'000'000)};
 
@@ -297,6 +309,12 @@ void PtyCamera::SetRegister(int address, std::uint8_t value)
     m_model.SetRegister(address, value);
 }
 
+void PtyCamera::SetMute(bool mute)
+{
+    std::lock_guard lock(m_mutex);
+    m_model.SetMute(mute);
+}
+
 int PtyCamera::RestartCount() const
 {
     std::lock_guard lock(m_mutex);
@@ -334,6 +352,16 @@ bool PtyCamera::Listening() const
 void PtyCamera::SetFlood(bool on)
 {
     m_bFlood = on;
+    Wake();
+}
+
+void PtyCamera::SetChatter(std::string text, int periodMs)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_strChatter = std::move(text);
+        m_nChatterPeriodMs = periodMs;
+    }
     Wake();
 }
 

@@ -50,6 +50,7 @@ public:
     std::vector<ReceivedImage> Images() const;
     std::uint8_t Register(int address) const;
     void SetRegister(int address, std::uint8_t value);
+    void SetMute(bool mute);      // answers no read from now on, or again
     int RestartCount() const;     // restart writes; power cycles are counted apart
     int PowerCycleCount() const;
     // Power lost and back now: the camera boots as after a restart, and the
@@ -60,6 +61,9 @@ public:
 
     // Sends a steady stream of 'x' at the line rate while on.
     void SetFlood(bool on);
+    // Sends `text` every periodMs while it is not empty, as a device that
+    // speaks on its own would (another make of camera, a babbling sensor).
+    void SetChatter(std::string text, int periodMs);
     // Closes the terminal now, as an unplugged adapter would.
     void Vanish();
     bool Vanished() const { return m_bVanished; }
@@ -88,6 +92,8 @@ private:
     int m_nPowerCycles = 0;          // guarded by m_mutex; the thread drops its queues when it moves
     std::int64_t m_nPowerCycleNs = 0; // guarded by m_mutex: the last power cycle
     std::int64_t m_nStartNs = 0;
+    std::string m_strChatter;   // guarded by m_mutex
+    int m_nChatterPeriodMs = 0; // guarded by m_mutex
 
     int m_nMaster = -1;
     int m_nSlave = -1; // held open so the host may close and reopen the device at will

@@ -5,6 +5,7 @@
 #include "tests/support/package_writer.h"
 #include "core/protocol/link_protocol.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -207,8 +208,8 @@ private slots:
 
         QStringList exchanges = Exchanges(ReadTrace(trace));
         QVERIFY(!exchanges.isEmpty());
-        // The read that chose the images comes first; what follows it is the upgrade.
-        exchanges = exchanges.mid(exchanges.lastIndexOf(QRegularExpression(u"^<- [0-9A-F]{2}\\\\r\\\\n$"_s)) + 1);
+        // The read that chose the images comes first; the upgrade begins with the restart.
+        exchanges = exchanges.mid(exchanges.indexOf(u"-> w 00 FFFF\\r\\n"_s));
         const qsizetype firstRequest = exchanges.indexOf(u"-> *****"_s);
         QVERIFY2(firstRequest >= 0, qPrintable(exchanges.join(u'\n')));
         QCOMPARE(exchanges.mid(0, firstRequest), (QStringList{u"-> w 00 FFFF\\r\\n"_s, u"-> w 01 FFFF\\r\\n"_s}));
@@ -220,7 +221,9 @@ private slots:
         QVERIFY(exchanges[answered + 2].startsWith(u"-> \\x01"_s)); // the header: an elf image
         QCOMPARE(exchanges.mid(answered + 3, 3), (QStringList{u"-> 100 bytes of image"_s, u"-> 100 bytes of image"_s,
                                                              u"-> 50 bytes of image"_s}));
-        QCOMPARE(exchanges.mid(answered + 6), (QStringList{u"<- SD"_s, u"-> R"_s, u"-- closed"_s}));
+        // Released, and confirmed by the camera's answer to a read.
+        QCOMPARE(exchanges.mid(answered + 6), (QStringList{u"<- SD"_s, u"-> R"_s, u"-> r 001F \\r\\n"_s,
+                                                           u"<- 00\\r\\n"_s, u"-- closed"_s}));
         QFile file(trace);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(!file.readAll().contains("eeee"));
@@ -265,7 +268,7 @@ private slots:
         const Run upgrade = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
         QVERIFY2(upgrade.nExitCode == 0, qPrintable(upgrade.strErr));
         QCOMPARE(QByteArray::fromStdString(camera.Camera().Images().at(0).bytes), elf);
-        QVERIFY(camera.Camera().Received().ends_with("R"));
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("R" + FormatReadCommand(0x1F).toStdString()); }));
     }
 
     // On a slow line a read request waits behind the paced writes. Its
@@ -392,6 +395,8 @@ private slots:
         PatchZipRecords(crc, kZipCentral, 16, 0xBEEF);
         PatchZipRecords(crc, kZipLocal, 14, 0xBEEF);
         upgrade("CRC", Tagged(crc), u"is a bad upgrade package, nothing was sent: cam_V1.4.elf.flash: fails its CRC check"_s);
+        upgrade("an empty image", Tagged(ZipArchive({{"cam_V1.4.elf.flash", ""}})),
+                u"cam_V1.4.elf.flash: the image is empty"_s);
         upgrade("no image", Tagged(ZipArchive({{"readme.txt", "notes"}})),
                 u"is a bad upgrade package, nothing was sent: it holds no image"_s);
         PackageEntries many;
@@ -481,19 +486,20 @@ private slots:
 
     // An empty entry used to be taken for "read the file of this name", and
     // a file of that name in the working directory went to the camera.
-    void anEmptyImageIsSentEmptyNeverAsALocalFile()
+    // An image is sent from the package in memory, never from a file of
+    // its name that happens to lie in the working folder.
+    void anImageIsSentFromThePackageNeverAsALocalFile()
     {
         CameraFixture camera({}, QuickCamera(50));
         QTemporaryDir dir;
         WriteFile(dir, u"cam_V9.9.elf.flash"_s, "a decoy that must stay here");
         const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{"cam_V9.9.elf.flash", ""}});
+        WritePackage(package, {{"cam_V9.9.elf.flash", "the image"}});
         const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package}, 60000, dir.path());
-        QCOMPARE(run.nExitCode, 0);
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
         const std::vector<ReceivedImage> images = camera.Camera().Images();
         QCOMPARE(images.size(), std::size_t(1));
-        QCOMPARE(images[0].nLength, 0u);
-        QCOMPARE(images[0].bytes, std::string());
+        QCOMPARE(images[0].bytes, std::string("the image"));
         QVERIFY(camera.Camera().Received().find("decoy") == std::string::npos);
     }
 
@@ -534,31 +540,56 @@ private slots:
     // mid-image passed for success while the camera answered E002; a noise
     // "E001" mid-image ended the run with an "R" that the camera, still
     // taking the image, took as image data, and it answered nothing after.
+    // A noise 'D' once the last piece was handed over (a short image, a slow
+    // line) or while the camera flashed was taken for its verdict: "upgrade
+    // finished", exit 0, while the camera reported E002 and then, its "R"
+    // sent too early, answered no read.
     void strayRepliesAroundAnImage_data()
     {
         QTest::addColumn<QByteArray>("inImage");
+        QTest::addColumn<QByteArray>("inFlash");
         QTest::addColumn<QByteArray>("afterVerdict");
         QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<int>("imageBytes");
+        QTest::addColumn<int>("flashMs");
+        QTest::addColumn<int>("baud");
         QTest::addColumn<QString>("failure"); // empty: success
-        QTest::newRow("D after the verdict") << QByteArray() << QByteArray("DDDD") << QByteArray() << QString();
+        // The report belongs to the first image: the second is never triggered.
+        const QString e002 = u"[1/2] cam_V1.4.elf.flash: the camera reported E002"_s;
+        QTest::newRow("D after the verdict") << QByteArray() << QByteArray() << QByteArray("DDDD") << QByteArray()
+                                             << 3000 << 100 << 115200 << QString();
         QTest::newRow("D mid-image, then E002")
-            << QByteArray("D") << QByteArray() << QByteArray("E002") << u"the camera reported E002"_s;
-        QTest::newRow("E001 mid-image") << QByteArray("E001") << QByteArray() << QByteArray()
-                                        << u"the camera reported E001"_s;
+            << QByteArray("D") << QByteArray() << QByteArray() << QByteArray("E002") << 3000 << 100 << 115200 << e002;
+        QTest::newRow("D in the last piece, then E002")
+            << QByteArray("D") << QByteArray() << QByteArray() << QByteArray("E002") << 200 << 300 << 115200 << e002;
+        QTest::newRow("D in the last piece at 1200 baud, then E002")
+            << QByteArray("D") << QByteArray() << QByteArray() << QByteArray("E002") << 200 << 300 << 1200 << e002;
+        QTest::newRow("S, D while flashing, then E002")
+            << QByteArray() << QByteArray("D") << QByteArray() << QByteArray("E002") << 3000 << 3000 << 115200 << e002;
+        QTest::newRow("S, D while flashing, then D")
+            << QByteArray() << QByteArray("D") << QByteArray() << QByteArray() << 3000 << 1000 << 115200 << QString();
+        QTest::newRow("E001 mid-image") << QByteArray("E001") << QByteArray() << QByteArray() << QByteArray() << 3000
+                                        << 100 << 115200 << u"the camera reported E001"_s;
     }
 
     void strayRepliesAroundAnImage()
     {
         QFETCH(QByteArray, inImage);
+        QFETCH(QByteArray, inFlash);
         QFETCH(QByteArray, afterVerdict);
         QFETCH(QByteArray, report);
+        QFETCH(int, imageBytes);
+        QFETCH(int, flashMs);
+        QFETCH(int, baud);
         QFETCH(QString, failure);
-        const CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
-        CameraFixture camera(faults, QuickCamera(100));
+        CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
+        faults.strNoiseInFlash = inFlash.toStdString();
+        CameraFixture camera(faults, QuickCamera(flashMs));
         QTemporaryDir dir;
         const QString package = dir.filePath(u"cam.pkg"_s);
-        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(3000, 'e')}, {"cn.font.flash", QByteArray(800, 'f')}});
-        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
+        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(imageBytes, 'e')}, {"cn.font.flash", QByteArray(800, 'f')}});
+        const QString rate = QString::number(baud);
+        const Run run = RunCli({u"--port"_s, Port(camera), u"--baud"_s, rate, u"upgrade"_s, package}, 120000);
         if (failure.isEmpty()) {
             QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
             QCOMPARE(camera.Camera().Images().size(), std::size_t(2));
@@ -566,9 +597,10 @@ private slots:
         } else {
             QCOMPARE(run.nExitCode, 1);
             QVERIFY2(run.strErr.contains(failure), qPrintable(run.strErr));
+            QVERIFY2(!run.strOut.contains(u"upgrade finished"_s), qPrintable(run.strOut));
             QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         }
-        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s}); // released: it answers
+        const Run read = RunCli({u"--port"_s, Port(camera), u"--baud"_s, rate, u"read"_s}); // released: it answers
         QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
     }
 
@@ -584,7 +616,7 @@ private slots:
         QCOMPARE(run.nExitCode, 1);
         QVERIFY2(run.strErr.contains(u"the camera reported E002 (flash operation error)"_s), qPrintable(run.strErr));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
-        QVERIFY(camera.Camera().Received().ends_with("R"));
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("R"); }));
     }
 
     // SIGTERM (timeout, systemd, CI) and SIGHUP used to end the program at
@@ -620,7 +652,7 @@ private slots:
         QCOMPARE(process.exitCode(), 1);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(u"the camera refused it (E001) and was released"_s), qPrintable(err));
-        QVERIFY(camera.Camera().Received().ends_with("R"));
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("R"); }));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         QCOMPARE(camera.Camera().Images().back().strVerdict, std::string("E001")); // refused, nothing flashed
         const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
@@ -645,7 +677,30 @@ private slots:
         QCOMPARE(process.exitCode(), 1);
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(u"the camera flashed this image and was released"_s), qPrintable(err));
-        QVERIFY(camera.Camera().Received().ends_with("R"));
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("R" + FormatReadCommand(0x1F).toStdString()); }));
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+    }
+
+    // A reader that goes away ("| head -2") used to kill the program with
+    // SIGPIPE after the trigger, "U" or mid-image, and the camera answered no
+    // read afterwards. Only that output ends now: the upgrade goes on.
+    void aClosedOutputEndsOnlyThatOutput()
+    {
+        CameraFixture camera({}, QuickCamera());
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(3000, 'e')}, {"cn.font.flash", QByteArray(500, 'f')}});
+        QProcess process;
+        // Both outputs into a reader that takes one line and goes; the shell
+        // answers with the program's own exit status (141 for SIGPIPE).
+        process.start(u"bash"_s, {u"-c"_s, u"\"$0\" --port \"$1\" upgrade \"$2\" 2>&1 | head -1; exit ${PIPESTATUS[0]}"_s,
+                                  QStringLiteral(ORVANE_CLI), Port(camera), package});
+        QVERIFY(process.waitForStarted());
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(camera.Camera().Images().size(), std::size_t(2));
         const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
         QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
     }
@@ -702,8 +757,8 @@ private slots:
         QCOMPARE(byPort[Port(fast)][u"baud"_s], QJsonValue(115200));
         QCOMPARE(byPort[Port(fast)][u"echo"_s], QJsonValue(false));
         const QJsonObject none = byPort[Port(silent)];
-        QCOMPARE(none.keys(),
-                 QStringList({u"baud"_s, u"echo"_s, u"error"_s, u"found"_s, u"hardware"_s, u"port"_s, u"software"_s}));
+        QCOMPARE(none.keys(), QStringList({u"baud"_s, u"echo"_s, u"error"_s, u"found"_s, u"hardware"_s, u"port"_s,
+                                           u"software"_s, u"unusual"_s}));
         QCOMPARE(none[u"found"_s], QJsonValue(false));
         for (const char16_t* key : {u"baud", u"hardware", u"software", u"echo", u"error"})
             QVERIFY(none[QString::fromUtf16(key)].isNull());
@@ -771,6 +826,57 @@ private slots:
         const QJsonObject missing = QJsonDocument::fromJson(json.strOut.toUtf8()).object();
         QVERIFY2(missing[u"error"_s].toString().startsWith(u"cannot open: "_s), qPrintable(json.strOut));
         QVERIFY(!json.strOut.contains(u"A and B"_s));
+    }
+
+    // A line that speaks on its own used to be drained and asked again three
+    // times at every rate: a port babbling "00" every 20 ms took 56 s to
+    // search instead of its twelve waits. One try per rate now hears it.
+    void scanOfALineThatSpeaksOnItsOwnTriesEachRateOnce_data()
+    {
+        QTest::addColumn<QByteArray>("chatter"); // empty: a steady flood of 'x'
+        QTest::addColumn<int>("requestsPerRate");
+        QTest::newRow("00 every 20 ms") << QByteArray("00\r\n") << 3;
+        QTest::newRow("a steady flood") << QByteArray() << 1;
+    }
+
+    void scanOfALineThatSpeaksOnItsOwnTriesEachRateOnce()
+    {
+        QFETCH(QByteArray, chatter);
+        QFETCH(int, requestsPerRate);
+        CameraFaults mute;
+        mute.bMute = true;
+        CameraFixture line(mute);
+        if (chatter.isEmpty())
+            line.Camera().SetFlood(true);
+        else
+            line.Camera().SetChatter(chatter.toStdString(), 20);
+        const Run run = RunCli({u"scan"_s, u"--port"_s, Port(line)}, 120000);
+        QCOMPARE(run.nExitCode, 1);
+        QVERIFY2(run.strOut.contains(u"nothing answered at any rate"_s), qPrintable(run.strOut));
+        // Counted in all: the simulator notes a rate change up to 20 ms late.
+        const std::string received = line.Camera().Received();
+        const auto requests = std::count(received.begin(), received.end(), 'r');
+        QVERIFY2(requests <= 12 * requestsPerRate, qPrintable(u"%1 requests"_s.arg(requests)));
+    }
+
+    // A device that answers every line with two hex digits passes a search
+    // as a camera; it is found, and named as unusual.
+    void scanNamesAnswersUnusualForACamera()
+    {
+        CameraFixture odd;
+        odd.Camera().SetRegister(0x00, 0x00);
+        odd.Camera().SetRegister(0x01, 0x00);
+        const Run run = RunCli({u"scan"_s, u"--port"_s, Port(odd)});
+        QCOMPARE(run.nExitCode, 0);
+        QVERIFY2(run.strOut.contains(u"software V0.0, hardware V0.0; unusual for a camera: hardware version V0.0, "
+                                     "software version V0.0 (it may be another device)"_s),
+                 qPrintable(run.strOut));
+        const Run json = RunCli({u"scan"_s, u"--json"_s, u"--port"_s, Port(odd)});
+        const QJsonObject found = QJsonDocument::fromJson(json.strOut.toUtf8()).object();
+        QCOMPARE(found[u"unusual"_s].toArray().size(), 2);
+        CameraFixture camera;
+        const Run usual = RunCli({u"scan"_s, u"--json"_s, u"--port"_s, Port(camera)});
+        QVERIFY2(QJsonDocument::fromJson(usual.strOut.toUtf8()).object()[u"unusual"_s].isNull(), qPrintable(usual.strOut));
     }
 
     // Ctrl-C ends a scan at once: the program is gone before the slow rates were tried.

@@ -66,7 +66,12 @@ private slots:
         QTest::newRow("unknown") << QStringList{u"flash"_s} << u"unknown command flash"_s;
         QTest::newRow("option") << QStringList{u"--verbose"_s, u"read"_s} << u"unknown option --verbose"_s;
         QTest::newRow("dangling") << QStringList{u"read"_s, u"--port"_s} << u"--port needs a value"_s;
-        QTest::newRow("empty port") << QStringList{u"scan"_s, u"--port"_s, u""_s} << u"--port needs a port name"_s;
+        QTest::newRow("empty port") << QStringList{u"scan"_s, u"--port"_s, u""_s} << u"--port needs a value, not an empty one"_s;
+        QTest::newRow("empty trace") << QStringList{u"--trace"_s, u""_s, u"--port"_s, u"p"_s, u"read"_s}
+                                     << u"--trace needs a value, not an empty one"_s;
+        QTest::newRow("empty report") << QStringList{u"provision"_s, u"--port"_s, u"p"_s, u"--upgrade"_s, u"x"_s,
+                                                     u"--report"_s, u""_s}
+                                      << u"--report needs a value, not an empty one"_s;
         QTest::newRow("scan anywhere") << QStringList{u"scan"_s, u"--json"_s} << QString();
         QTest::newRow("scan two ports") << QStringList{u"scan"_s, u"--port"_s, u"a"_s, u"--port"_s, u"b"_s} << QString();
         QTest::newRow("recover") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--recover"_s, u"--recover-wait"_s,

@@ -99,11 +99,11 @@ private slots:
     {
         const QByteArray elf(2500, 'e');
         const QByteArray package = Tagged(ZipArchive(
-            {{"cam_V1.3.elf.flash", elf}, {"cam.font.flash", "font"}, {"empty.sof.flash", ""}, {"readme.txt", "notes"}}));
+            {{"cam_V1.3.elf.flash", elf}, {"cam.font.flash", "font"}, {"empty.txt", ""}, {"readme.txt", "notes"}}));
         const QByteArray before = package;
         const std::optional<PackageContents> contents = Read(package);
         QVERIFY(contents);
-        QCOMPARE(Names(*contents), (QStringList{u"cam_V1.3.elf.flash"_s, u"cam.font.flash"_s, u"empty.sof.flash"_s,
+        QCOMPARE(Names(*contents), (QStringList{u"cam_V1.3.elf.flash"_s, u"cam.font.flash"_s, u"empty.txt"_s,
                                                 u"readme.txt"_s}));
         QCOMPARE(contents->entries[0].bytes, elf);
         QCOMPARE(contents->entries[2].bytes.size(), 0);
@@ -194,6 +194,10 @@ private slots:
             many.push_back({QByteArray::number(i) + ".font.flash", "f"});
         QTest::newRow("30 images") << Tagged(ZipArchive(many))
                                    << u"21.font.flash: the package holds more than 20 files, more than an upgrade takes"_s;
+
+        // A recovery would flash empty firmware.
+        QTest::newRow("an empty image") << Tagged(ZipArchive({{"notes.txt", ""}, {"cam_V1.4.elf.flash", ""}}))
+                                        << u"cam_V1.4.elf.flash: the image is empty: a camera would flash nothing"_s;
 
         const QByteArray longName = QByteArray(300, 'n') + ".elf.flash";
         QTest::newRow("name over 260 bytes") << Tagged(ZipArchive({{"a.elf.flash", "1"}, {longName, "2"}}))

@@ -166,6 +166,11 @@ private slots:
         // Every image of it runs on the camera already.
         WritePackage(dir.path() + u"/same.pkg"_s, {{"cam_V1.3.elf.flash", "x"}, {"fpga_V1.2.sof.flash", "y"}});
         QVERIFY(refused(dir.path() + u"/same.pkg"_s));
+        // An empty image used to go out as such: a recovery would flash nothing.
+        WritePackage(dir.path() + u"/empty.pkg"_s, {{"cam_V1.4.elf.flash", "x"}, {"cn.font.flash", ""}});
+        QVERIFY(refused(dir.path() + u"/empty.pkg"_s));
+        QVERIFY2(LogLines(page).last().endsWith(u"cn.font.flash: the image is empty: a camera would flash nothing"_s),
+                 qPrintable(LogLines(page).last()));
     }
 
     // A camera whose firmware answers no read could not be upgraded at all:

@@ -3,6 +3,7 @@
 #include "core/config/com_ports.h"
 #include "gui/dialogs/file_dialog.h"
 #include "core/protocol/checksum.h"
+#include "core/protocol/link_protocol.h"
 #include "session/image_transfer.h"
 #include "core/protocol/upgrade_protocol.h"
 #include "core/config/program_dir.h"
@@ -61,10 +62,13 @@ std::string Header(int kind, const QByteArray& image)
     return std::string(reinterpret_cast<const char*>(header.data()), header.size());
 }
 
-// What the camera receives for one image answered at the first request.
-std::string ImageExchange(int kind, const QByteArray& image)
+// What the camera receives for one image answered at the first request:
+// released, and asked for a register to confirm it runs again, unless it
+// reported an error.
+std::string ImageExchange(int kind, const QByteArray& image, bool flashed = true)
 {
-    return kTrigger + "*****U" + Header(kind, image) + image.toStdString() + "R";
+    const std::string confirm = flashed ? FormatReadCommand(CUpgradeExchange::kConfirmRegister).toStdString() : "";
+    return kTrigger + "*****U" + Header(kind, image) + image.toStdString() + "R" + confirm;
 }
 
 // Where the window's run keeps an image of the package while it lasts.
@@ -182,6 +186,8 @@ private slots:
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
         QCOMPARE(bench.boxes.Boxes().size(), 1);
         QCOMPARE(bench.boxes.Boxes()[0].text, u"升级成功！\n"_s);
+        // Success is told once the released camera has answered a read again.
+        QVERIFY(bench.camera.Camera().Sent().ends_with("SD00\r\n"));
 
         // On the line: each image at the first request, whole, then released.
         QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf) + ImageExchange(1, sof)));
@@ -241,17 +247,6 @@ private slots:
         QVERIFY2(gaps[gaps.size() / 2] >= 9'000'000, qPrintable(u"median %1 ns"_s.arg(gaps[gaps.size() / 2])));
     }
 
-    void anEmptyImageSendsItsHeaderOnly()
-    {
-        UpgradeBench bench;
-        QVERIFY(bench.Ready({{"cn.font.flash", QByteArray()}}));
-        QSignalSpy progress(bench.page.Item<QProgressBar>(1056), &QProgressBar::valueChanged);
-        bench.page.OnUpgrade();
-        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
-        QVERIFY(bench.camera.WaitReceived(kTrigger + "*****U" + std::string("\x03\xFF\xFF\0\0\0\0", 7) + "R"));
-        QCOMPARE(Values(progress), (QList<int>{99, 0}));
-    }
-
     // The camera answers 'S' and 'D' as the last byte arrives, while the
     // transfer's last pause runs, or line noise that begins with 'E' comes
     // mid-transfer: the 'D' used to cut the transfer's end and rate lines
@@ -295,23 +290,41 @@ private slots:
     // noise 'D' mid-image used to pass for success while the camera answered
     // E002; 'D's after the first image's verdict ended the second image's run
     // before its transfer, and the font was never sent.
+    // A noise 'D' once the last piece was handed over, or while the camera
+    // flashed, was taken for its verdict: "升级成功！" while it reported
+    // E002, and the "R" sent too early left it answering nothing.
     void aStrayDIsNoVerdict_data()
     {
         QTest::addColumn<QByteArray>("inImage");
+        QTest::addColumn<QByteArray>("inFlash");
         QTest::addColumn<QByteArray>("afterVerdict");
         QTest::addColumn<QByteArray>("report");
-        QTest::newRow("mid-image, the camera reports E002") << QByteArray("D") << QByteArray() << QByteArray("E002");
-        QTest::newRow("after the first verdict") << QByteArray() << QByteArray("DDDD") << QByteArray();
+        QTest::addColumn<int>("elfBytes");
+        QTest::addColumn<int>("flashMs");
+        QTest::newRow("mid-image, the camera reports E002")
+            << QByteArray("D") << QByteArray() << QByteArray() << QByteArray("E002") << 3000 << 100;
+        QTest::newRow("in the last piece, the camera reports E002")
+            << QByteArray("D") << QByteArray() << QByteArray() << QByteArray("E002") << 200 << 300;
+        QTest::newRow("while flashing, the camera reports E002")
+            << QByteArray() << QByteArray("D") << QByteArray() << QByteArray("E002") << 3000 << 2000;
+        QTest::newRow("while flashing, the camera flashes")
+            << QByteArray() << QByteArray("D") << QByteArray() << QByteArray() << 3000 << 1000;
+        QTest::newRow("after the first verdict")
+            << QByteArray() << QByteArray() << QByteArray("DDDD") << QByteArray() << 3000 << 100;
     }
 
     void aStrayDIsNoVerdict()
     {
         QFETCH(QByteArray, inImage);
+        QFETCH(QByteArray, inFlash);
         QFETCH(QByteArray, afterVerdict);
         QFETCH(QByteArray, report);
-        const CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
-        UpgradeBench bench(QuickCamera(100), faults);
-        const QByteArray elf = Pattern(3000, 5);
+        QFETCH(int, elfBytes);
+        QFETCH(int, flashMs);
+        CameraFaults faults = NoisyUpgrade(inImage, afterVerdict, report);
+        faults.strNoiseInFlash = inFlash.toStdString();
+        UpgradeBench bench(QuickCamera(flashMs), faults);
+        const QByteArray elf = Pattern(elfBytes, 5);
         const QByteArray font = Pattern(1000, 6);
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"cn.font.flash", font}}));
         bench.page.OnUpgrade();
@@ -326,7 +339,30 @@ private slots:
             QVERIFY(!LogLines(bench.page).contains(u"升级成功！"_s));
             QCOMPARE(bench.camera.Camera().Images().size(), std::size_t(1));
             QCOMPARE(LogLines(bench.page).count(kSeparator), 2); // the font was never taken up
+            QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("R"); })); // released after its report
         }
+    }
+
+    // A camera that said 'D' and then neither answers a read nor reports
+    // within the wait is released again, and the run says it could not
+    // tell whether the camera took the image.
+    void aDTheCameraDoesNotConfirmIsNoSuccess()
+    {
+        UpgradeBench bench;
+        const QByteArray elf = Pattern(1000, 8);
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
+        bench.camera.Camera().SetMute(true);
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.dialog->UpgradeMode(); }, 30000));
+        QVERIFY(bench.boxes.Boxes().isEmpty());
+        QCOMPARE(LogLines(bench.page).last(), u"设备未反馈是否已接受升级文件，请检查串口连接，重新升级！"_s);
+        const auto afterImage = [&] {
+            const std::string received = bench.camera.Camera().Received();
+            return received.substr(received.find(elf.toStdString()) + std::size_t(elf.size()));
+        };
+        QVERIFY(WaitUntil([&] { return afterImage().ends_with("R"); }));
+        const std::string released = afterImage();
+        QCOMPARE(std::count(released.begin(), released.end(), 'R'), 2); // released after the 'D', and again
     }
 
     void anErrorReportEndsTheRun_data()
@@ -350,7 +386,7 @@ private slots:
         const QByteArray elf = Pattern(300, 4);
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}, {"fpga_V1.5.sof.flash", "second"}}));
         bench.page.OnUpgrade();
-        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf), 10000));
+        QVERIFY(bench.camera.WaitReceived(ImageExchange(0, elf, false), 10000));
         QTRY_VERIFY(!dialog.UpgradeMode());
 
         QCOMPARE(bench.boxes.Boxes().size(), box.isNull() ? 0 : 1);
@@ -358,7 +394,7 @@ private slots:
             QCOMPARE(bench.boxes.Boxes()[0].text, box);
         QCOMPARE(LogLines(bench.page).filter(u"设备报告错误"_s), QStringList{u"设备报告错误 %1，退出升级..."_s.arg(report)});
         // "R" released the camera, and the second image never went out.
-        QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
+        QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf, false));
         QCOMPARE(bench.page.Item<QProgressBar>(1056)->value(), 0);
         QVERIFY(Enabled(dialog, {1058, 1054}, {1007, 1016, 1021}));
         QVERIFY(!bench.page.GetDlgItem(1073)->isEnabled());

@@ -1,3 +1,4 @@
+#include "core/settings/camera_identity.h"
 #include "core/settings/video_formats.h"
 
 #include <QTest>
@@ -91,6 +92,33 @@ private slots:
             QCOMPARE(writes[i].nRegister, registers[i]);
             QCOMPARE(writes[i].nValue, values[i]);
         }
+    }
+
+    // A search's answers: what a camera gives passes; a line that answers
+    // "00" to everything, or returns each request without its blanks
+    // ("1F", "00", "01"), is named as unusual.
+    void unusualCameraAnswers_data()
+    {
+        QTest::addColumn<int>("videoCode");
+        QTest::addColumn<int>("hardware");
+        QTest::addColumn<int>("software");
+        QTest::addColumn<QStringList>("unusual");
+        QTest::newRow("a camera") << 0x00 << 0x12 << 0x13 << QStringList();
+        QTest::newRow("a camera at 1080p@60") << 0x11 << 0x21 << 0x10 << QStringList();
+        QTest::newRow("00 to every line") << 0x00 << 0x00 << 0x00
+                                          << QStringList{u"hardware version V0.0"_s, u"software version V0.0"_s};
+        QTest::newRow("requests returned") << 0x1F << 0x00 << 0x01
+                                           << QStringList{u"video format code 0x1F is none a camera uses"_s,
+                                                          u"hardware version V0.0"_s};
+    }
+
+    void unusualCameraAnswers()
+    {
+        QFETCH(int, videoCode);
+        QFETCH(int, hardware);
+        QFETCH(int, software);
+        QFETCH(QStringList, unusual);
+        QCOMPARE(UnusualCameraAnswers(videoCode, hardware, software), unusual);
     }
 };
 

@@ -2,6 +2,7 @@
 // every text fitting its control, the Chinese layout where it always was,
 // the same bytes on the line in both, and the choice of the language.
 #include "core/config/window_language.h"
+#include "core/protocol/link_protocol.h"
 #include "gui/main_window/about_dlg.h"
 #include "gui/main_window/language_menu.h"
 #include "gui/main_window/serial_settings.h"
@@ -272,7 +273,8 @@ std::string SessionOnTheLine(const QString& pathInfo, QStringList* boxes)
         return "<no upgrade>";
     for (const MessageBoxRecorder::Box& box : bench.boxes.Boxes())
         *boxes << box.text + u" / "_s + box.caption;
-    WaitUntil([&] { return bench.camera.Camera().Received().ends_with("R"); }); // the camera is released
+    // The camera is released and answers again.
+    WaitUntil([&] { return bench.camera.Camera().Received().ends_with("R" + FormatReadCommand(0x1F).toStdString()); });
     return bench.camera.Camera().Received();
 }
 
@@ -424,7 +426,7 @@ private slots:
         const std::string chinese = SessionOnTheLine(QString(), &chineseBoxes);
         const std::string english = SessionOnTheLine(kEnglish, &englishBoxes);
         QVERIFY2(chinese.starts_with(CycleRequests() + "w 01 00F9\r\n"), chinese.c_str());
-        QVERIFY(chinese.ends_with("R"));
+        QVERIFY(chinese.ends_with("R" + FormatReadCommand(0x1F).toStdString()));
         QCOMPARE(english, chinese);
         QCOMPARE(chineseBoxes, QStringList{u"升级成功！\n / 消息"_s});
         QCOMPARE(englishBoxes, QStringList{u"Upgrade succeeded!\n / Message"_s});

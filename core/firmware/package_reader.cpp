@@ -203,6 +203,8 @@ private:
         std::optional<QByteArray> bytes = ReadEntry(m_zip, info, &reason);
         if (!bytes)
             return bad(reason);
+        if (bytes->isEmpty() && ImageKindForName(name) != ImageKind::Other)
+            return bad(u"the image is empty: a camera would flash nothing"_s);
         m_nTotal += bytes->size();
         m_names.insert(name.toCaseFolded());
         m_contents.entries.push_back({name, std::move(*bytes)});

@@ -54,7 +54,7 @@ bool IsPlainEntryName(const QString& name);
 // are not plain are left out, each with a line in `skipped`. The package is
 // refused when any other entry cannot be read whole: a damaged or short
 // entry, a CRC that fails, encryption, a compression other than stored or
-// deflated, a name over 260 bytes, an entry over the limits; and when the
-// package holds more than nMaxImages entries (those left out included), two
-// entries of one name (ignoring case), or no image at all.
+// deflated, a name over 260 bytes, an entry over the limits, an empty
+// image; and when the package holds more than nMaxImages entries (those left
+// out included), two entries of one name (ignoring case), or no image at all.
 std::optional<PackageContents> ReadPackage(const QByteArray& package, const PackageLimits& limits, PackageError* error);

@@ -30,6 +30,9 @@ constexpr int kAnswerLatencyMs = 150; // an adapter's buffering and the camera's
 // kAnswerLatencyMs plus twice the wire time of a request and its answer
 // (13 characters of 10 bits): 153 ms at 115200 baud, 1017 ms at 300.
 int AnswerWaitMs(int baud);
+// An answer timer that fires this much late shows a stalled host, not a
+// silent camera: the answer is given its wait again.
+constexpr int kLateTimerMs = 50;
 // One whole answer to a read request: two hexadecimal digits, CR, LF.
 bool IsRegisterAnswer(const QByteArray& group);
 

@@ -310,6 +310,7 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
     case End::PortGone: LeaveUpgrade(LoadString(Ids::LogPortClosed)); return;
     case End::Silent:
     case End::NotFlashed: // the window waits for 'D' as long as it takes
+    case End::Unconfirmed:
     case End::NotBack:    // the window restarts a camera itself only when it recovers it
         SetProgress(0);
         LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
@@ -318,9 +319,6 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
         SetProgress(0);
         LogVersions(result.after);
         LeaveUpgrade(QString());
-        return;
-        SetProgress(0);
-        LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
         return;
     }
 }
