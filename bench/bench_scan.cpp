@@ -2,8 +2,9 @@
 // once, one camera at 2400 baud and seven lines where nothing answers, the
 // rates tried from 115200 as the list's default; the time until the camera
 // is found and until every port is done, against the goal of 5 s and the
-// sum of the twelve answer waits. Then the window's own search after a
-// failed read: the longest time its event loop did not turn.
+// sum of the twelve answer waits. Then a port where something else speaks,
+// and the window's own search after a failed read: the longest time its
+// event loop did not turn.
 #include "core/protocol/line_rates.h"
 #include "core/protocol/link_protocol.h"
 #include "session/ports_scan.h"
@@ -63,6 +64,41 @@ void ScanEightPorts()
     }
 }
 
+// A port where another device speaks on its own ("00" every 20 ms) or
+// noise floods the line: searched in about the twelve waits, as a silent one.
+void ChatteringPorts()
+{
+    int waitsMs = 0;
+    for (const int rate : kLineRates)
+        waitsMs += AnswerWaitMs(rate);
+    for (const bool flood : {false, true}) {
+        CameraFaults mute;
+        mute.bMute = true;
+        PtyCamera line(mute);
+        if (!line.Start(nullptr)) {
+            std::printf("  could not start the simulated line\n");
+            return;
+        }
+        if (flood)
+            line.SetFlood(true);
+        else
+            line.SetChatter("00\r\n", 20);
+        const QString device = QString::fromStdString(line.DevicePath());
+        CPortsScan scan;
+        bool over = false;
+        QElapsedTimer clock;
+        clock.start();
+        scan.Start({{device, device, 0}}, 115200, {{}, {}, [&] { over = true; }});
+        if (!WaitUntil([&] { return over; }, 120000)) {
+            std::printf("  %s: did not complete\n", flood ? "flood" : "chatter");
+            continue;
+        }
+        std::printf("  %s: searched in %lld ms (a silent port: the twelve answer waits, %d ms)\n",
+                    flood ? "a line flooded with noise" : "a device saying \"00\" every 20 ms",
+                    static_cast<long long>(clock.elapsed()), waitsMs);
+    }
+}
+
 void WindowDuringASearch()
 {
     for (int round = 0; round < 3; ++round) {
@@ -93,6 +129,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     std::printf("search of %d ports at once, one camera at %d baud:\n", kPorts, kCameraRate);
     ScanEightPorts();
+    std::printf("one port where something else speaks:\n");
+    ChatteringPorts();
     std::printf("the window's search after a failed read:\n");
     WindowDuringASearch();
     return 0;
