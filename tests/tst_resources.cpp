@@ -3,6 +3,7 @@
 #include "core/config/user_settings.h"
 #include "core/config/window_language.h"
 #include "gui/resources/resource_module.h"
+#include "gui/resources/translation.h"
 #include "gui/resources/string_ids.h"
 #include "gui/widgets/dialog_template.h"
 
@@ -91,6 +92,20 @@ private slots:
     // each template with the same controls (ID, kind, states, icon) in the
     // same font, as many list items (the same where they are not words), and
     // no Chinese anywhere but the name of the Chinese language.
+    // Every English word and place still finds what it stands for in the
+    // Chinese layout: one left behind by a change of the layout would leave
+    // Chinese words, or a control at its Chinese width, in the English window.
+    void theEnglishWordsFitTheLayout()
+    {
+        std::vector<std::string> unmatched = UnmatchedTranslations(BuiltInResources(), EnglishTranslation());
+        QCOMPARE(unmatched, std::vector<std::string>());
+        const TextTranslation stale[] = {{"旧的", "old"}};
+        const ControlPlace moved[] = {{142, kNoControlId, "没有", {.x = 1}}, {143, 9999, nullptr, {.cx = 2}}};
+        unmatched = UnmatchedTranslations(BuiltInResources(), {nullptr, 0, stale, 1, moved, 2});
+        QCOMPARE(unmatched, (std::vector<std::string>{"旧的", "the place in template 142 of 没有",
+                                                      "the place in template 143 of 9999"}));
+    }
+
     void theEnglishSetMatchesTheChineseOne()
     {
         const ResourceTable& zh = BuiltInResources();

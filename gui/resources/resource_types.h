@@ -67,10 +67,11 @@ struct ResourceTable {
     int iconCount;
 };
 
-// The resources compiled into whoever includes resource_data.cpp: the
+// The resources compiled into whoever builds resource_table.cpp: the
 // Chinese set, which the LangChn language library carries as well.
 const ResourceTable& BuiltInResources();
-// The English set: the same numbers and kinds, compiled into the program only.
+// The English set: the Chinese layout in English words (language_en.cpp),
+// compiled into the program only.
 const ResourceTable& EnglishResources();
 
 // Every text of the data passes through RES_TEXT; a build may mark them (the

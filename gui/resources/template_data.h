@@ -1,6 +1,6 @@
 #pragma once
 
-// Short names for writing dialog templates as tables, one per language.
+// Short names for writing the dialog templates and the languages as tables.
 #include "gui/resources/resource_types.h"
 
 namespace template_data {
@@ -13,8 +13,8 @@ constexpr unsigned NUM = ControlFlag::DigitsOnly;
 constexpr unsigned DEF = ControlFlag::DefaultButton;
 constexpr int S = kNoControlId;
 
-template <int N>
-constexpr int Count(const ControlTemplate (&)[N])
+template <typename Entry, int N>
+constexpr int Count(const Entry (&)[N])
 {
     return N;
 }

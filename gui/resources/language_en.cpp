@@ -1,8 +1,103 @@
-// The string table in English: the same numbers as the Chinese one, for
-// integrators who do not read Chinese.
-#include "gui/resources/resource_types.h"
+// The window in English, for integrators who do not read Chinese: the
+// words of the dialog templates, the few controls they need more room for,
+// and the string table, with the same numbers as the Chinese one.
+#include "gui/resources/template_data.h"
+#include "gui/resources/translation.h"
 
-extern const StringResource kStringsEn[] = {
+namespace {
+
+// The words of the dialog templates.
+const TextTranslation kTexts[] = {
+    {"Orvane Config 1.0 版", RES_TEXT("Orvane Config version 1.0")},
+    {"Orvane 高清摄像机 RS-485 配置工具", RES_TEXT("Orvane HD camera RS-485 setup tool")},
+    {"确定", RES_TEXT("OK")},
+    {"串口设置", RES_TEXT("Serial port")},
+    {"串口号", RES_TEXT("Port")},
+    {"波特率", RES_TEXT("Baud rate")},
+    {"校验位", RES_TEXT("Parity")},
+    {"数据位", RES_TEXT("Data bits")},
+    {"停止位", RES_TEXT("Stop bits")},
+    {"打开串口", RES_TEXT("Open port")},
+    {"当前状态", RES_TEXT("Status")},
+    {"静态", RES_TEXT("Static")},
+    {"保存", RES_TEXT("Save")},
+    {"色彩", RES_TEXT("Colour")},
+    {"亮度", RES_TEXT("Brightness")},
+    {"对比度", RES_TEXT("Contrast")},
+    {"色度", RES_TEXT("Hue")},
+    {"饱和度", RES_TEXT("Saturation")},
+    {"背光补偿", RES_TEXT("Backlight")},
+    {"曝光", RES_TEXT("Exposure")},
+    {"快门", RES_TEXT("Shutter")},
+    {"时间值", RES_TEXT("Time")},
+    {"增益", RES_TEXT("Gain")},
+    {"光圈", RES_TEXT("Iris")},
+    {"非自动\n自动", RES_TEXT("Not auto\nAuto")},
+    {"曝光补偿", RES_TEXT("Exp. comp.")},
+    {"版本号", RES_TEXT("Versions")},
+    {"硬件：", RES_TEXT("Hardware:")},
+    {"软件：", RES_TEXT("Software:")},
+    {"其它", RES_TEXT("Other")},
+    {"镜像", RES_TEXT("Mirror")},
+    {"负像", RES_TEXT("Negative")},
+    {"白平衡", RES_TEXT("White bal.")},
+    {"禁止\n自动\n晴天\n阴天\n家居\n办公\n夜晚\n自定义", RES_TEXT("Off\nAuto\nSunny\nCloudy\nHome\nOffice\nNight\nCustom")},
+    {"触发", RES_TEXT("Trigger")},
+    {"日夜模式", RES_TEXT("Day/night")},
+    {"白天\n自动\n夜晚", RES_TEXT("Day\nAuto\nNight")},
+    {"切换", RES_TEXT("Switch")},
+    {"锐化等级", RES_TEXT("Sharpness")},
+    {"情景配置", RES_TEXT("Scene")},
+    {"晴天户外\n阴天户外\n晴天室内\n阴天室内\n较暗环境", RES_TEXT("Sunny outdoor\nCloudy outdoor\nSunny indoor\nCloudy indoor\nDim light")},
+    {"默认", RES_TEXT("Defaults")},
+    {"开启", RES_TEXT("On")},
+    {"闪烁", RES_TEXT("Blink")},
+    {"水平位置", RES_TEXT("Horizontal")},
+    {"颜色", RES_TEXT("Colour")},
+    {"白色\n黄色\n紫罗兰\n红色\n灰色\n绿色\n蓝色\n黑色", RES_TEXT("White\nYellow\nViolet\nRed\nGrey\nGreen\nBlue\nBlack")},
+    {"垂直位置", RES_TEXT("Vertical")},
+    {"语言", RES_TEXT("Language")},
+    {"英文\n中文", RES_TEXT("English\nChinese")},
+    {"进入菜单", RES_TEXT("Enter menu")},
+    {"上", RES_TEXT("Up")},
+    {"左", RES_TEXT("Left")},
+    {"右", RES_TEXT("Right")},
+    {"下", RES_TEXT("Down")},
+    {"视频制式", RES_TEXT("Video format")},
+    {"升级文件：", RES_TEXT("Upgrade file:")},
+    {"浏览...", RES_TEXT("Browse...")},
+    {"升级包CRC检验：", RES_TEXT("Package CRC:")},
+    {"升级进度：", RES_TEXT("Progress:")},
+    {"升级", RES_TEXT("Upgrade")},
+    {"清除", RES_TEXT("Clear")},
+    {"重启", RES_TEXT("Restart")},
+    {"关于 Corvix", RES_TEXT("About Corvix")},
+    {"Orvane配置工具 V1.0", RES_TEXT("Orvane Config Tool V1.0")},
+};
+
+// Controls the English words need more room for.
+const ControlPlace kPlaces[] = {
+    {142, kNoControlId, "波特率", {.x = 99, .cx = 32}},
+    {142, 1008, nullptr, {.x = 134}},
+    {142, kNoControlId, "校验位", {.x = 188}},
+    {142, 1009, nullptr, {.x = 216}},
+    {142, kNoControlId, "数据位", {.x = 270, .cx = 30}},
+    {142, 1010, nullptr, {.x = 303}},
+    {142, kNoControlId, "停止位", {.x = 357, .cx = 30}},
+    {142, 1013, nullptr, {.x = 390}},
+    {142, 1072, nullptr, {.x = 343, .cx = 140}},
+    {143, 1035, nullptr, {.cx = 51}},
+    {143, 1036, nullptr, {.x = 201, .cx = 38}},
+    {143, kNoControlId, "硬件：", {.cx = 33}},
+    {143, 1070, nullptr, {.x = 50}},
+    {143, kNoControlId, "软件：", {.cx = 31}},
+    {143, 1071, nullptr, {.x = 182}},
+    {144, kNoControlId, "颜色", {.cx = 22}},
+    {144, kNoControlId, "语言", {.cx = 36}},
+    {144, kNoControlId, "视频制式", {.x = 367, .cx = 42}},
+};
+
+const StringResource kStrings[] = {
     {101, RES_TEXT("&About Orvane ConfigTool...")},
     {102, RES_TEXT("Parameters")},
     {103, RES_TEXT("Upgrade")},
@@ -129,4 +224,17 @@ extern const StringResource kStringsEn[] = {
                    "once that setting is removed.")},
     {235, RES_TEXT("; ")},
 };
-extern const int kStringCountEn = sizeof kStringsEn / sizeof kStringsEn[0];
+} // namespace
+
+const Translation& EnglishTranslation()
+{
+    using template_data::Count;
+    static const Translation english{kStrings, Count(kStrings), kTexts, Count(kTexts), kPlaces, Count(kPlaces)};
+    return english;
+}
+
+const ResourceTable& EnglishResources()
+{
+    static const ResourceTable& table = TranslatedResources(BuiltInResources(), EnglishTranslation());
+    return table;
+}
