@@ -28,22 +28,22 @@ CLineTrace::~CLineTrace()
 
 void CLineTrace::Sent(const QString& port, const QByteArray& bytes)
 {
-    Add({m_clock.elapsed(), Kind::Sent, port, bytes, 0});
+    Add({0, Kind::Sent, port, bytes, 0});
 }
 
 void CLineTrace::SentImage(const QString& port, qint64 bytes)
 {
-    Add({m_clock.elapsed(), Kind::SentImage, port, {}, bytes});
+    Add({0, Kind::SentImage, port, {}, bytes});
 }
 
 void CLineTrace::Received(const QString& port, const QByteArray& bytes)
 {
-    Add({m_clock.elapsed(), Kind::Received, port, bytes, 0});
+    Add({0, Kind::Received, port, bytes, 0});
 }
 
 void CLineTrace::Note(const QString& port, const QString& text)
 {
-    Add({m_clock.elapsed(), Kind::Note, port, text.toUtf8(), 0});
+    Add({0, Kind::Note, port, text.toUtf8(), 0});
 }
 
 void CLineTrace::Add(Event event)
@@ -51,6 +51,9 @@ void CLineTrace::Add(Event event)
     bool wasEmpty = false;
     {
         std::lock_guard lock(m_mutex);
+        // Stamped under the lock: events of two threads are queued, and
+        // written, in the order of their times.
+        event.nMs = m_clock.elapsed();
         wasEmpty = m_events.empty();
         m_events.push_back(std::move(event));
     }

@@ -48,7 +48,7 @@ public:
 private:
     enum class Kind { Sent, SentImage, Received, Note };
     struct Event {
-        qint64 nMs = 0;
+        qint64 nMs = 0; // stamped as it is queued
         Kind kind = Kind::Note;
         QString strPort;
         QByteArray bytes; // Sent, Received; the note's UTF-8 text
@@ -56,7 +56,7 @@ private:
     };
 
     CLineTrace(QString path, FailureReporter onFailure);
-    void Add(Event event);
+    void Add(Event event); // stamps and queues it
     void WriteLoop();
     static QByteArray LineOf(const Event& event);
 

@@ -1,16 +1,20 @@
 #include "serial/comm_errors.h"
 #include "core/config/com_ports.h"
 #include "serial/line_settings.h"
+#include "serial/line_trace.h"
 #include "serial/port_message.h"
 #include "serial/serial_port.h"
 #include "tests/support/camera_fixture.h"
 #include "tests/support/port_owner.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <chrono>
 #include <memory>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -567,6 +571,41 @@ private slots:
             CSerialPort port;
         }
         QVERIFY(timer.elapsed() < 1000);
+    }
+
+    // Events of two threads are written in the order of their times: each
+    // used to be stamped before it waited for the queue, so a later stamp
+    // could be queued, and written, first.
+    void aTraceOfTwoThreadsKeepsTheOrderOfItsTimes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"two.trace"_s);
+        QString error;
+        {
+            std::shared_ptr<CLineTrace> trace = CLineTrace::Open(path, {}, &error);
+            QVERIFY2(trace, qPrintable(error));
+            const auto write = [&](const QString& port) {
+                for (int i = 0; i < 50000; ++i)
+                    trace->Received(port, "00\r\n");
+            };
+            std::thread first(write, u"A"_s);
+            std::thread second(write, u"B"_s);
+            first.join();
+            second.join();
+        } // the last holder lets the writer finish
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        qint64 last = 0;
+        int lines = 0;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            const qint64 ms = line.left(line.indexOf(' ')).toLongLong();
+            QVERIFY2(ms >= last, line.constData());
+            last = ms;
+            ++lines;
+        }
+        QCOMPARE(lines, 100000);
     }
 };
 
