@@ -28,8 +28,8 @@ struct UpgradeRequests {
 // after the "R" the camera is asked for a register, and the image counts as
 // done only once it answers. The same for the window and the command line;
 // they hear of it through Events and show it in their own words. Its timers
-// are the front end's numbered timers 200, 206 and 207, whose expiries the
-// front end hands to OnTimer().
+// 200, 206 and 207 are numbered timers of its owner's table (the upgrade
+// run's), whose expiries the owner hands to OnTimer(); tests fire them.
 class CUpgradeExchange final {
 public:
     static constexpr int kTimerRequest = 200;     // kRequestPeriodMs, repeating
@@ -46,7 +46,7 @@ public:
     enum class Outcome {
         Done,            // the camera has flashed the image ('D') and answers again
         Reported,        // the camera sent an error report; detail is its four characters
-        Unanswered,      // the fourth request went out unanswered
+        Unanswered,      // the last request of nCount went unanswered for a period
         NotReady,        // the camera asked, but mayTransfer() refused
         ImageUnreadable, // detail: the image's path and the OS's words
         PortGone,        // the port went away under the transfer

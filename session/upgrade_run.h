@@ -52,7 +52,7 @@ struct UpgradePlan {
 // then, when asked, a restart, a read and the check of the versions. The
 // same for the window and the command line, which hear of it through Events.
 // While it lives, it hears what the session hears before the read cycle
-// does, and keeps the exchange's timers 200 and 206 itself.
+// does, and keeps the exchange's timers 200, 206 and 207 itself.
 class CUpgradeRun final {
 public:
     enum class Stage { Idle, Sending, Restarting, Verifying };
@@ -110,7 +110,8 @@ public:
     bool Start(UpgradePlan plan, Events events, QString* cannotUnpack);
     bool Running() const { return m_stage != Stage::Idle; }
     Stage CurrentStage() const { return m_stage; }
-    // The requests' timer 200 and the wait after an image, 206.
+    // The requests' timer 200, the wait after an image, 206, and the
+    // confirming read's, 207.
     CWindowTimers& Timers() { return m_timers; }
     // Stops after the image under way, leaving the camera answering: the
     // rest of the image goes out as filler it refuses, and its answer and
