@@ -7,7 +7,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QRegularExpression>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -58,37 +57,14 @@ QString CCameraLink::LossText() const
                                      : u"%1 went away (%2)"_s.arg(m_strPort, m_strLossReason);
 }
 
-namespace {
-
-const QRegularExpression& ComName()
-{
-    static const QRegularExpression comName(u"^COM([1-9][0-9]{0,2})$"_s, QRegularExpression::CaseInsensitiveOption);
-    return comName;
-}
-
-} // namespace
-
-QString CCameraLink::DeviceOf(const QString& port)
-{
-    const QRegularExpressionMatch com = ComName().match(port);
-    return com.hasMatch() ? ResolvePortName(com.captured(1).toUInt()) : port;
-}
-
-unsigned CCameraLink::ComNumberOf(const QString& port)
-{
-    const QRegularExpressionMatch com = ComName().match(port);
-    return com.hasMatch() ? com.captured(1).toUInt() : 0;
-}
-
 bool CCameraLink::Open(const QString& port, int baud, QString* error)
 {
-    const unsigned number = ComNumberOf(port);
-    const QString device = DeviceOf(port);
-    m_strPort = device == port ? port : u"%1 (%2)"_s.arg(port, device);
+    const NamedPort named = ResolvePort(port);
+    m_strPort = named.strDevice == port ? port : u"%1 (%2)"_s.arg(port, named.strDevice);
     m_bLost = false;
     m_nBaud = baud;
     m_strLossReason.clear();
-    if (!m_session.Open(number, device, baud, 'N', 8, 1, kEvents)) {
+    if (!m_session.Open(named.nComNumber, named.strDevice, baud, 'N', 8, 1, kEvents)) {
         *error = OpenFailureText();
         return false;
     }

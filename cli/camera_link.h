@@ -32,10 +32,6 @@ public:
     // *error naming the port and the OS's reason (OpenFailureText()).
     bool Open(const QString& port, int baud, QString* error);
     QString OpenFailureText() const;
-    // The device P opens: P itself, or what config.ini maps COMn to.
-    static QString DeviceOf(const QString& port);
-    // n of a port named COMn, else 0.
-    static unsigned ComNumberOf(const QString& port);
     // COM1 .. COM16 are looked up in config.ini.
     static constexpr unsigned kMappedComPorts = 16;
     // Lets what was handed over go out (a few seconds at most), then closes.

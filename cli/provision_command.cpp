@@ -2,6 +2,7 @@
 #include "cli/camera_link.h"
 #include "cli/cli_commands.h"
 #include "core/config/append_file.h"
+#include "core/config/com_ports.h"
 #include "serial/post_call.h"
 #include "cli/provision_board.h"
 #include "cli/provision_camera.h"
@@ -113,7 +114,7 @@ int RunProvision(const CliOptions& options, CliStreams& io,
     };
     QStringList serials; // of the ports' USB adapters
     for (const QString& port : ports)
-        serials.append(SerialNumberOf(machinePorts, CCameraLink::DeviceOf(port)));
+        serials.append(SerialNumberOf(machinePorts, ResolvePort(port).strDevice));
     std::vector<std::unique_ptr<QThread>> threads;
     for (int i = 0; i < ports.size(); ++i) {
         const auto post = [&mainThread](std::function<void()> call) { PostCall(&mainThread, std::move(call)); };

@@ -1,6 +1,5 @@
 #include "cli/provision_ports.h"
 
-#include "cli/camera_link.h"
 #include "core/config/com_ports.h"
 
 #include <QHash>
@@ -38,7 +37,7 @@ QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
     }
     QHash<QString, QString> nameOfDevice; // what each device was first named
     for (const QString& port : ports) {
-        const QString device = CCameraLink::DeviceOf(port);
+        const QString device = ResolvePort(port).strDevice;
         if (device.isEmpty()) {
             io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
             return {};

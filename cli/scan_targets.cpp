@@ -13,8 +13,10 @@ std::vector<PortToScan> ScanTargets(const QStringList& named)
         targets.push_back({name, device, number});
     };
     if (!named.isEmpty()) {
-        for (const QString& name : named)
-            add(name, CCameraLink::DeviceOf(name), CCameraLink::ComNumberOf(name));
+        for (const QString& name : named) {
+            const NamedPort port = ResolvePort(name);
+            add(port.strName, port.strDevice, port.nComNumber);
+        }
         return targets;
     }
     for (const ComPort& com : ComPorts(CCameraLink::kMappedComPorts)) {

@@ -95,6 +95,17 @@ private slots:
         CameraFixture fixture;
         QCOMPARE(ResolvePortName(1), fixture.Device());
         QCOMPARE(ResolvePortName(2), u"/dev/ttyS1"_s);
+        // Wherever a port is named: COMn in any case, a device as it stands.
+        const NamedPort com1 = ResolvePort(u"com1"_s);
+        QCOMPARE(com1.strName, u"com1"_s);
+        QCOMPARE(com1.strDevice, fixture.Device());
+        QCOMPARE(com1.nComNumber, 1u);
+        QCOMPARE(ResolvePort(u"COM12"_s).strDevice, u"/dev/ttyS11"_s);
+        for (const QString& device : {u"/dev/ttyUSB0"_s, u"COM0"_s, u"COM1000"_s, u"xCOM1"_s}) {
+            const NamedPort named = ResolvePort(device);
+            QCOMPARE(named.strDevice, device);
+            QCOMPARE(named.nComNumber, 0u);
+        }
     }
 
     void missingDeviceFailsSilentlyThenValidOpens()

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +32,16 @@ QString ResolvePortName(unsigned nPort)
 {
     const QString mapped = MappedDevice(nPort);
     return mapped.isEmpty() ? DefaultDevice(nPort) : mapped;
+}
+
+NamedPort ResolvePort(const QString& name)
+{
+    static const QRegularExpression comName(u"^COM([1-9][0-9]{0,2})$"_s, QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch com = comName.match(name);
+    if (!com.hasMatch())
+        return {name, name, 0};
+    const unsigned number = com.captured(1).toUInt();
+    return {name, ResolvePortName(number), number};
 }
 
 QString DeviceBehind(const QString& name)

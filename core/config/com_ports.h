@@ -7,6 +7,16 @@
 // present, else /dev/ttyS<n-1> (COMn on Windows).
 QString ResolvePortName(unsigned nPort);
 
+// What a port's name stands for, wherever a port is named (--port, a ports
+// file, the window's list): "COMn" (any case, n from 1 to 999) is what
+// ResolvePortName(n) gives; any other name is a device as it stands.
+struct NamedPort {
+    QString strName;         // as it was given
+    QString strDevice;       // what is opened
+    unsigned nComNumber = 0; // n of COMn, else 0
+};
+NamedPort ResolvePort(const QString& name);
+
 // The device a port's name leads to: a link such as /dev/serial/by-id/...
 // is followed, "." and doubled slashes are resolved, and a name that leads
 // nowhere comes back cleaned. Two names of one device give the same. The
