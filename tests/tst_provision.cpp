@@ -172,7 +172,7 @@ private slots:
             QCOMPARE(cameras[failed]->Camera().Register(0x12), 0x32); // no settings after a failed upgrade
         }
         QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
-        QVERIFY(cameras[2]->Camera().Received().ends_with("R")); // released after its report
+        QVERIFY(WaitUntil([&] { return cameras[2]->Camera().Received().ends_with("R"); })); // released after its report
         // Not read again after a failed upgrade: its first read stays its last.
         for (int failed : {2, 3}) {
             const QJsonObject& line = byPort.at(Port(*cameras[failed]));
@@ -434,7 +434,7 @@ private slots:
         const std::map<QString, QJsonObject> byPort = ReportByPort(report, &lines);
         QCOMPARE(lines, 3);
         for (const auto& camera : cameras) {
-            QVERIFY(camera->Camera().Received().ends_with("R"));
+            QVERIFY(WaitUntil([&] { return camera->Camera().Received().ends_with("R"); }));
             QCOMPARE(camera->Camera().Images().size(), std::size_t(1));
             QCOMPARE(camera->Camera().Images().back().strVerdict, std::string("E001"));
             QVERIFY(byPort.at(Port(*camera))[u"reason"].toString().contains(u"interrupted"_s));
