@@ -545,6 +545,39 @@ private slots:
         QCOMPARE(bench.camera.Camera().ReceivedLine().back().nRate, 2400);
     }
 
+    // The window lets go of its own port for the search; the search used to
+    // open it while the window's close still ran, and listed it as busy.
+    void theSearchOpensThePortTheWindowHadOpen()
+    {
+        SKIP_SHOWN_WINDOW_UNDER_TSAN(); // the search dialog is shown modal
+        PtyOptions at2400;
+        at2400.nOwnRate = 2400;
+        DialogBench bench(QString(), {}, {}, at2400);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.OnOpenClosePort(); // at 115200: the read fails, its search is not chosen
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
+        QVERIFY(bench.boxes.Boxes()[0].text.startsWith(u"读取配置失败！"_s));
+        QString listed;
+        QTimer::singleShot(0, &dialog, [&] {
+            auto* search = dialog.findChild<CFindCameraDlg*>();
+            QVERIFY(search);
+            auto* list = search->findChild<QListWidget*>(u"foundPorts"_s);
+            const auto com1 = [&] {
+                for (int row = 0; row < list->count(); ++row) {
+                    if (list->item(row)->text().startsWith(u"COM1："_s))
+                        return list->item(row)->text();
+                }
+                return QString();
+            };
+            WaitUntil([&] { return !com1().isEmpty(); }, 20000);
+            listed = com1();
+            search->reject();
+        });
+        dialog.OpenFindCameraDialog();
+        QCOMPARE(listed, u"COM1：相机，波特率 2400，软件 V1.3，硬件 V1.2"_s);
+        QVERIFY(!dialog.Host().PortOpen());
+    }
+
     void commandSixteenOpensTheAboutBox()
     {
         DialogBench bench;

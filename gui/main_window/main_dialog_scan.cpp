@@ -70,7 +70,8 @@ void CMyCorvixDlg::OpenFindCameraDialog()
     RefreshPortList();
     std::optional<PortScanResult> chosen;
     {
-        CFindCameraDlg search(PortsToScan(), m_line.nBaud, this);
+        // The window's port closes on its monitor thread: searched once it has.
+        CFindCameraDlg search(PortsToScan(), m_line.nBaud, [this] { return Port().DevicesReleased(); }, this);
         if (search.exec() == QDialog::Accepted)
             chosen = search.Chosen();
     } // its ports are closed here
