@@ -25,6 +25,7 @@
 #include <QTest>
 #include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -739,6 +740,29 @@ private slots:
         const Run read = RunCli({u"--port"_s, device, u"read"_s, u"--json"_s});
         QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
         QCOMPARE(QJsonDocument::fromJson(read.strOut.toUtf8()).object(), exported);
+    }
+
+    // Exporting used to put a file in the place of whatever the path named.
+    void anExportReplacesOnlyARegularFile()
+    {
+        DialogBench bench;
+        QVERIFY(bench.OpenAndRead());
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(u"pipe"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        {
+            const FileDialogAnswer answer(SetSaveFileHandler, fifo);
+            bench.dialog->OnExportSettings();
+        }
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"导出设置失败：%1\nnot a regular file"_s.arg(fifo));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+
+        const QString earlier = WriteFile(dir, u"cam.json"_s, "{}");
+        const FileDialogAnswer answer(SetSaveFileHandler, earlier);
+        bench.dialog->OnExportSettings();
+        QCOMPARE(JsonFile(earlier)[u"brightness"], QJsonValue(bench.camera.Camera().Register(0x12)));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
     }
 
     // An import fills both pages and sends nothing; "保存" then sends

@@ -5,13 +5,20 @@
 
 using namespace Qt::StringLiterals;
 
-bool ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray* bytes, QString* error)
+bool RegularFileOrNone(const QString& path, QString* error)
 {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         *error = u"not a regular file"_s;
         return false;
     }
+    return true;
+}
+
+bool ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray* bytes, QString* error)
+{
+    if (!RegularFileOrNone(path, error))
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = file.errorString();

@@ -32,6 +32,12 @@ void CMyCorvixDlg::OnExportSettings()
     const QString path = GetSaveFileName(u"camera.json"_s, LoadString(Ids::SettingsFileFilter));
     if (path.isEmpty())
         return;
+    // A device or FIFO there is refused: saving would put a file in its place.
+    QString notRegular;
+    if (!RegularFileOrNone(path, &notRegular)) {
+        MessageBox(LoadString(Ids::ExportFailed).arg(path, notRegular), LoadString(Ids::MessageCaption));
+        return;
+    }
     QSaveFile file(path); // a file there is replaced whole or not at all
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
         MessageBox(LoadString(Ids::ExportFailed).arg(path, file.errorString()), LoadString(Ids::MessageCaption));
