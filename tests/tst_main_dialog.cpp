@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -577,6 +578,44 @@ private slots:
         dialog.OpenFindCameraDialog();
         QCOMPARE(listed, u"COM1：相机，波特率 2400，软件 V1.3，硬件 V1.2"_s);
         QVERIFY(!dialog.Host().PortOpen());
+    }
+
+    // Closed in the middle of an image, the window used to cut it short: the
+    // camera took whatever followed as image data and answered nothing. The
+    // rest now goes out as filler the camera refuses, the camera is released,
+    // and then the window goes; the camera answers a read again.
+    void closedMidImageTheWindowLeavesTheCameraAnswering()
+    {
+        CameraTiming quick;
+        quick.nRestartSilenceMs = 100;
+        DialogBench bench(QString(), {}, quick);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        QVERIFY(bench.StartUpgrade(QByteArray(20000, 'e')));
+        QVERIFY(WaitUntil([&] { return dialog.PageUpdate().Item<QProgressBar>(1056)->value() >= 10; }, 10000));
+        bench.boxes.SetAnswer(true);
+        QCloseEvent close;
+        QApplication::sendEvent(&dialog, &close);
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // asked first
+        QCOMPARE(bench.boxes.Boxes()[0].icon, MessageIcon::Question);
+        QVERIFY(WaitUntil([&] { return !dialog.Port().IsMonitorRunning(); }, 20000));
+        QVERIFY(!dialog.UpgradeMode());
+
+        const std::vector<ReceivedImage> images = bench.camera.Camera().Images();
+        QCOMPARE(images.size(), std::size_t(1));
+        QCOMPARE(images[0].bytes.size(), std::size_t(images[0].nLength)); // the whole announced length
+        QCOMPARE(images[0].nLength, 20000u);
+        QVERIFY(images[0].strVerdict.starts_with('E')); // refused by its checksum
+        QVERIFY(bench.camera.Camera().Received().ends_with("R"));
+        QVERIFY(!close.isAccepted()); // the window went once the camera was released
+        const QStringList log = LogLines(dialog.PageUpdate());
+        QVERIFY2(log.contains(u"升级已中断，相机已释放，请重新升级。"_s), qPrintable(log.join(u'\n')));
+
+        bench.boxes.SetAnswer(false);
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 10000));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
     }
 
     void commandSixteenOpensTheAboutBox()

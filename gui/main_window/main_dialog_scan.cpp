@@ -43,6 +43,7 @@ void CMyCorvixDlg::SelectRate(int baud)
     if (rate == kLineRates.end())
         return;
     List(1008)->setCurrentIndex(static_cast<int>(rate - kLineRates.begin()));
+    m_takenSettings[1008] = List(1008)->currentIndex();
     m_line.nBaud = baud;
 }
 
