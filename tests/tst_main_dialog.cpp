@@ -879,6 +879,48 @@ private slots:
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
     }
 
+    // An import used to be lost without a word at the next read (the port
+    // opened again, the image page chosen), and the next save wrote the
+    // camera's own values. It stays what the pages show until it is saved;
+    // one that no longer fits the camera read is dropped with a box.
+    void anImportStaysUntilItIsSaved()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, u"site.json"_s, R"({"format": 1, "brightness": 70, "shutter": "1/50"})");
+        const FileDialogAnswer answer(SetOpenFileHandler, path);
+        dialog.OnImportSettings();
+        const auto reopenAndRead = [&] {
+            dialog.OnOpenClosePort();
+            bench.camera.Camera().ClearCapture();
+            dialog.OnOpenClosePort();
+            return bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n");
+        };
+        QVERIFY(reopenAndRead());
+        QCOMPARE(dialog.PagePara().Item<QLineEdit>(1002)->text(), u"70"_s);
+        QCOMPARE(Text(dialog, 1072), u"已导入设置，按“保存”写入设备"_s);
+        bench.camera.Camera().ClearCapture();
+        dialog.OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        QVERIFY(bench.camera.Camera().Received().find("w 46 0012\r\n") != std::string::npos); // brightness 70
+        QCOMPARE(bench.camera.Camera().Register(0x12), 70);
+        QVERIFY(bench.boxes.Boxes().isEmpty()); // read back as written
+
+        // A camera read in a 60 Hz format offers no 1/50 s.
+        dialog.OnImportSettings();
+        bench.camera.Camera().SetRegister(0x1F, 0x01); // 1080p@30
+        QVERIFY(reopenAndRead());
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QVERIFY2(bench.boxes.Boxes()[0].text.startsWith(
+                     u"导入的设置不适用于读取到的相机，已放弃，页面显示相机的设置：%1\n\"shutter\": \"1/50\""_s.arg(path)),
+                 qPrintable(bench.boxes.Boxes()[0].text));
+        QCOMPARE(dialog.PagePara().ShownSettings().nVideoCode, 0x01);
+        QVERIFY(reopenAndRead()); // dropped: nothing more is said
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+    }
+
     // The context menu's trace: what goes over the line while it runs, the
     // status text's tooltip saying so; nothing after it is stopped.
     void theWindowTracesTheLine()

@@ -121,6 +121,11 @@ private:
     std::vector<PortToScan> PortsToScan() const;
     // The two pages' settings as they show them now.
     CameraSettings ShownSettings() const;
+    // Lays a settings file over what the pages show; false, and nothing
+    // changed, when it does not fit.
+    bool ShowImported(const QByteArray& file, QStringList* keys, QString* error);
+    // After a read: an import not yet saved is shown again over the camera's settings.
+    void KeepImportShown();
     // A save went out: what it wrote is what an import's read-back must find.
     void OnSettingsSaved(bool withLanguage);
     // After a read: names the imported settings that read back otherwise.
@@ -142,6 +147,8 @@ private:
     QString m_strStatusTip;
     // An import not yet saved (no `written`), or saved and waiting for its read-back.
     struct ImportCheck {
+        QString strPath;
+        QByteArray file;
         QStringList keys; // the settings the file named
         std::optional<QJsonObject> written;
     };
