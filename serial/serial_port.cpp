@@ -386,6 +386,11 @@ bool CSerialPort::IsOpen() const
     return m_hPort != nullptr || m_waitingOpen.has_value();
 }
 
+bool CSerialPort::DevicesReleased() const
+{
+    return !IsOpen() && std::all_of(m_runs.begin(), m_runs.end(), [](const auto& run) { return run->bDeviceClosed.load(); });
+}
+
 int CSerialPort::MonitorExitCode() const
 {
     return m_nMonitorExitCode;

@@ -150,6 +150,9 @@ public:
 
     // A device is open, or an opening waits for its device's earlier close.
     bool IsOpen() const;
+    // No device this port opened is open or still being closed: another
+    // port may open it now. On the owner's thread.
+    bool DevicesReleased() const;
     // The line of the running (or last) monitor returns the host's own
     // bytes; they are taken out before anything reaches the owner.
     bool LineEchoes() const { return m_bLineEchoes; }

@@ -69,6 +69,9 @@ public:
     void WhenSent(std::function<void()> step);
     // Bytes or steps still wait to go out.
     bool WritesPending() const { return m_sender.HasQueued(); }
+    // Bytes still wait to be handed to the port: a save's or a format
+    // change's writes, paced for the line as it is now.
+    bool BytesQueued() const { return m_sender.HasQueuedBytes(); }
 
     // An upgrade run (upgrade_run.h) hears first, for as long as it lives:
     // what the camera says (a character it takes goes no further), the end

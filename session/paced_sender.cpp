@@ -1,5 +1,7 @@
 #include "session/paced_sender.h"
 
+#include <algorithm>
+
 CPacedSender::CPacedSender(SendFn send) : m_send(std::move(send))
 {
     // A precise timer never fires early: each pause lasts at least its length.
@@ -33,6 +35,11 @@ void CPacedSender::Cancel()
 bool CPacedSender::IsIdle() const
 {
     return m_steps.empty() && !m_pause.isActive();
+}
+
+bool CPacedSender::HasQueuedBytes() const
+{
+    return std::any_of(m_steps.begin(), m_steps.end(), [](const Step& step) { return !step.bytes.isEmpty(); });
 }
 
 void CPacedSender::Add(Step step)

@@ -31,6 +31,8 @@ public:
     bool IsIdle() const;
     // Steps still wait their turn (a pause after the last bytes does not count).
     bool HasQueued() const { return !m_steps.empty(); }
+    // Of those, some send bytes (Then steps and pauses do not count).
+    bool HasQueuedBytes() const;
 
 private:
     struct Step {

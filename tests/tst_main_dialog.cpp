@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include <QTest>
 #include <algorithm>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -545,6 +547,77 @@ private slots:
         QCOMPARE(bench.camera.Camera().ReceivedLine().back().nRate, 2400);
     }
 
+    // The window lets go of its own port for the search; the search used to
+    // open it while the window's close still ran, and listed it as busy.
+    void theSearchOpensThePortTheWindowHadOpen()
+    {
+        SKIP_SHOWN_WINDOW_UNDER_TSAN(); // the search dialog is shown modal
+        PtyOptions at2400;
+        at2400.nOwnRate = 2400;
+        DialogBench bench(QString(), {}, {}, at2400);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.OnOpenClosePort(); // at 115200: the read fails, its search is not chosen
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
+        QVERIFY(bench.boxes.Boxes()[0].text.startsWith(u"读取配置失败！"_s));
+        QString listed;
+        QTimer::singleShot(0, &dialog, [&] {
+            auto* search = dialog.findChild<CFindCameraDlg*>();
+            QVERIFY(search);
+            auto* list = search->findChild<QListWidget*>(u"foundPorts"_s);
+            const auto com1 = [&] {
+                for (int row = 0; row < list->count(); ++row) {
+                    if (list->item(row)->text().startsWith(u"COM1："_s))
+                        return list->item(row)->text();
+                }
+                return QString();
+            };
+            WaitUntil([&] { return !com1().isEmpty(); }, 20000);
+            listed = com1();
+            search->reject();
+        });
+        dialog.OpenFindCameraDialog();
+        QCOMPARE(listed, u"COM1：相机，波特率 2400，软件 V1.3，硬件 V1.2"_s);
+        QVERIFY(!dialog.Host().PortOpen());
+    }
+
+    // Closed in the middle of an image, the window used to cut it short: the
+    // camera took whatever followed as image data and answered nothing. The
+    // rest now goes out as filler the camera refuses, the camera is released,
+    // and then the window goes; the camera answers a read again.
+    void closedMidImageTheWindowLeavesTheCameraAnswering()
+    {
+        CameraTiming quick;
+        quick.nRestartSilenceMs = 100;
+        DialogBench bench(QString(), {}, quick);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        QVERIFY(bench.StartUpgrade(QByteArray(20000, 'e')));
+        QVERIFY(WaitUntil([&] { return dialog.PageUpdate().Item<QProgressBar>(1056)->value() >= 10; }, 10000));
+        bench.boxes.SetAnswer(true);
+        QCloseEvent close;
+        QApplication::sendEvent(&dialog, &close);
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // asked first
+        QCOMPARE(bench.boxes.Boxes()[0].icon, MessageIcon::Question);
+        QVERIFY(WaitUntil([&] { return !dialog.Port().IsMonitorRunning(); }, 20000));
+        QVERIFY(!dialog.UpgradeMode());
+
+        const std::vector<ReceivedImage> images = bench.camera.Camera().Images();
+        QCOMPARE(images.size(), std::size_t(1));
+        QCOMPARE(images[0].bytes.size(), std::size_t(images[0].nLength)); // the whole announced length
+        QCOMPARE(images[0].nLength, 20000u);
+        QVERIFY(images[0].strVerdict.starts_with('E')); // refused by its checksum
+        QVERIFY(bench.camera.Camera().Received().ends_with("R"));
+        QVERIFY(!close.isAccepted()); // the window went once the camera was released
+        const QStringList log = LogLines(dialog.PageUpdate());
+        QVERIFY2(log.contains(u"升级已中断，相机已释放，请重新升级。"_s), qPrintable(log.join(u'\n')));
+
+        bench.boxes.SetAnswer(false);
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 10000));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+    }
+
     void commandSixteenOpensTheAboutBox()
     {
         DialogBench bench;
@@ -708,6 +781,29 @@ private slots:
         QCOMPARE(QJsonDocument::fromJson(read.strOut.toUtf8()).object(), exported);
     }
 
+    // Exporting used to put a file in the place of whatever the path named.
+    void anExportReplacesOnlyARegularFile()
+    {
+        DialogBench bench;
+        QVERIFY(bench.OpenAndRead());
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath(u"pipe"_s);
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        {
+            const FileDialogAnswer answer(SetSaveFileHandler, fifo);
+            bench.dialog->OnExportSettings();
+        }
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"导出设置失败：%1\nnot a regular file"_s.arg(fifo));
+        QVERIFY(QFileInfo(fifo).exists() && !QFileInfo(fifo).isFile());
+
+        const QString earlier = WriteFile(dir, u"cam.json"_s, "{}");
+        const FileDialogAnswer answer(SetSaveFileHandler, earlier);
+        bench.dialog->OnExportSettings();
+        QCOMPARE(JsonFile(earlier)[u"brightness"], QJsonValue(bench.camera.Camera().Register(0x12)));
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+    }
+
     // An import fills both pages and sends nothing; "保存" then sends
     // exactly the writes of a save with the file's values, reads back and
     // names the setting the camera did not take.
@@ -781,6 +877,48 @@ private slots:
                  qPrintable(bench.boxes.Boxes()[0].text));
         QCOMPARE(SettingsToJson({dialog.PagePara().ShownSettings(), dialog.PageOsd().ShownLanguage()}), before);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+    }
+
+    // An import used to be lost without a word at the next read (the port
+    // opened again, the image page chosen), and the next save wrote the
+    // camera's own values. It stays what the pages show until it is saved;
+    // one that no longer fits the camera read is dropped with a box.
+    void anImportStaysUntilItIsSaved()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        QVERIFY(bench.OpenAndRead());
+        QTemporaryDir dir;
+        const QString path = WriteFile(dir, u"site.json"_s, R"({"format": 1, "brightness": 70, "shutter": "1/50"})");
+        const FileDialogAnswer answer(SetOpenFileHandler, path);
+        dialog.OnImportSettings();
+        const auto reopenAndRead = [&] {
+            dialog.OnOpenClosePort();
+            bench.camera.Camera().ClearCapture();
+            dialog.OnOpenClosePort();
+            return bench.camera.WaitReceived(CycleRequests() + "w 01 00F9\r\n");
+        };
+        QVERIFY(reopenAndRead());
+        QCOMPARE(dialog.PagePara().Item<QLineEdit>(1002)->text(), u"70"_s);
+        QCOMPARE(Text(dialog, 1072), u"已导入设置，按“保存”写入设备"_s);
+        bench.camera.Camera().ClearCapture();
+        dialog.OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
+        QVERIFY(bench.camera.Camera().Received().find("w 46 0012\r\n") != std::string::npos); // brightness 70
+        QCOMPARE(bench.camera.Camera().Register(0x12), 70);
+        QVERIFY(bench.boxes.Boxes().isEmpty()); // read back as written
+
+        // A camera read in a 60 Hz format offers no 1/50 s.
+        dialog.OnImportSettings();
+        bench.camera.Camera().SetRegister(0x1F, 0x01); // 1080p@30
+        QVERIFY(reopenAndRead());
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QVERIFY2(bench.boxes.Boxes()[0].text.startsWith(
+                     u"导入的设置不适用于读取到的相机，已放弃，页面显示相机的设置：%1\n\"shutter\": \"1/50\""_s.arg(path)),
+                 qPrintable(bench.boxes.Boxes()[0].text));
+        QCOMPARE(dialog.PagePara().ShownSettings().nVideoCode, 0x01);
+        QVERIFY(reopenAndRead()); // dropped: nothing more is said
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
     }
 
     // The context menu's trace: what goes over the line while it runs, the

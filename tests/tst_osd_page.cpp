@@ -3,6 +3,7 @@
 #include "gui/pages/para/dlg_para.h"
 #include "tests/support/dialog_bench.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -286,6 +287,66 @@ private slots:
         bench.camera.Camera().ClearCapture();
         QTest::keyClick(dialog.GetDlgItem(1016), Qt::Key_Up);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+    }
+
+    // The menu's buttons and keys used to write into a running upgrade; in
+    // the middle of an image a write spoils it. From the trigger until the
+    // camera is released nothing of the pages, the save or the line's
+    // settings reaches the camera; the keys work again afterwards.
+    void nothingButTheUpgradeReachesTheCameraWhileItRuns()
+    {
+        SKIP_SHOWN_WINDOW_UNDER_TSAN();
+        CameraTiming quick;
+        quick.nRestartSilenceMs = 100;
+        quick.nFlashMs = 50;
+        DialogBench bench(QString(), {}, quick);
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(bench.OpenAndRead());
+        dialog.TabCtrl().SelectTab(1);
+        CDlgOSD& page = dialog.PageOsd();
+        QTRY_VERIFY(page.isVisible());
+        page.GetDlgItem(1052)->setFocus();
+        bench.camera.Camera().ClearCapture();
+        const QByteArray image(20000, 'e'); // about 1.7 s on the line
+        QVERIFY(bench.StartUpgrade(image));
+        int refusedSaves = 0;
+        const auto tryEverything = [&] {
+            QTest::mouseClick(page.Item<QPushButton>(1020), Qt::LeftButton);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            page.OnKeyUp();
+            dialog.OnSave();
+            ++refusedSaves;
+            dialog.OnSettingChange(1008, 5); // 9600
+        };
+        tryEverything(); // while the camera is asked for the upgrade
+        QVERIFY(WaitUntil([&] { return dialog.TransferRunning(); }, 10000));
+        tryEverything(); // in the middle of the image
+        const bool linesLocked = !dialog.GetDlgItem(1008)->isEnabled() && !dialog.GetDlgItem(1013)->isEnabled();
+        QVERIFY(WaitUntil([&] { return !dialog.UpgradeMode(); }, 20000));
+
+        const std::vector<ReceivedImage> images = bench.camera.Camera().Images();
+        QCOMPARE(images.size(), std::size_t(1));
+        QCOMPARE(QByteArray::fromStdString(images[0].bytes), image);
+        QCOMPARE(images[0].strVerdict, std::string("D"));
+        const std::string received = bench.camera.Camera().Received();
+        const std::string trigger = "w 00 FFFF\r\nw 01 FFFF\r\n";
+        QVERIFY(received.starts_with(trigger));
+        QCOMPARE(received.find("w ", trigger.size()), std::string::npos);
+        QVERIFY(linesLocked);
+        QCOMPARE(bench.boxes.Boxes().size(), refusedSaves + 1);
+        for (int i = 0; i < refusedSaves; ++i)
+            QCOMPARE(bench.boxes.Boxes()[i].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes().last().text, u"升级成功！\n"_s);
+        QCOMPARE(Text(dialog, 1008), u"115200"_s);
+        QCOMPARE(dialog.Line().nBaud, 115200);
+
+        // Released: the page and the keys are the technician's again.
+        QVERIFY(page.isEnabled() && dialog.GetDlgItem(1008)->isEnabled() && dialog.GetDlgItem(1021)->isEnabled());
+        page.GetDlgItem(1052)->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with("w 08 00F2\r\n"); }));
     }
 
     void screenshotOfThePage()

@@ -243,6 +243,37 @@ private slots:
         QVERIFY(bench.dialog->Host().ReadyForSettings()); // the next save may go
     }
 
+    // A rate chosen during a slow save used to send the rest of the save,
+    // and its read-back, at the new rate. The change is refused with a word
+    // while the save's writes wait: all of it goes at the rate it was made for.
+    void aLineSettingChangeWaitsForTheSave()
+    {
+        PageBench bench;
+        bench.dialog->OnSettingChange(1008, 2); // 1200 baud, the port closed
+        QVERIFY(bench.OpenAndRead());
+        bench.camera.Camera().ClearCapture();
+        bench.Page().OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().size() >= 2 * 11; }));
+        bench.dialog->OnSettingChange(1008, 3);  // 2400
+        bench.dialog->OnSettingChange(1013, 2);  // two stop bits
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        for (const auto& box : bench.boxes.Boxes())
+            QCOMPARE(box.text, u"设置仍在按当前的串口设置发送，串口设置未更改。请在发送完成后再更改。"_s);
+        QCOMPARE(Text(*bench.dialog, 1008), u"1200"_s);
+        QCOMPARE(Text(*bench.dialog, 1013), u"1"_s);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); },
+                          30000));
+        QCOMPARE(bench.camera.Camera().Received().size(), 19 * 11 + CycleRequests().size() + 11);
+        for (const LineByte& byte : bench.camera.Camera().ReceivedLine())
+            QCOMPARE(byte.nRate, 1200);
+
+        // Once the save is out, the rate is the technician's to change.
+        bench.dialog->OnSettingChange(1008, 3);
+        QCOMPARE(bench.dialog->Line().nBaud, 2400);
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().ReceivedLine().back().nRate == 2400; }, 10000));
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+    }
+
     // Nothing of a save goes out once the port was closed in its middle.
     void closingThePortDuringASaveSendsNothingMore()
     {

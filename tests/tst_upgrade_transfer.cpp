@@ -510,11 +510,11 @@ private slots:
         // The image's last bytes may still be on the simulated line.
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Images().size() == 1; }));
         bench.camera.Camera().ClearCapture();
-        bench.page.OnRestart();
-        QVERIFY(bench.camera.WaitReceived(kTrigger));
+        bench.page.OnRestart(); // the camera is released first
+        QVERIFY(bench.camera.WaitReceived("R" + kTrigger));
         QTRY_VERIFY(!dialog.Host().PortOpen()); // closed once the trigger is out
         QVERIFY(!dialog.UpgradeMode());
-        QVERIFY(bench.LogEndsWith(u"串口已关闭，退出升级..."_s));
+        QVERIFY(bench.LogEndsWith(u"升级已中断，相机已释放，请重新升级。"_s));
     }
 
     // After a run, the first read of the reopened camera says whether it

@@ -1,5 +1,7 @@
 #include "core/config/append_file.h"
 
+#include "core/config/file_contents.h"
+
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
@@ -43,10 +45,8 @@ bool CAppendFile::Open(LinkAtPath links, QString* error)
         *error = kLink;
         return false;
     }
-    if (info.exists() && !info.isFile()) {
-        *error = kNotRegular;
+    if (!RegularFileOrNone(m_strPath, error))
         return false;
-    }
 #ifdef Q_OS_UNIX
     // O_NONBLOCK: a FIFO that took the file's place fails the open instead
     // of holding it until a reader comes.

@@ -1,17 +1,29 @@
 #include "core/config/file_contents.h"
 
 #include <QFile>
-#include <QFileInfo>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
+bool RegularFileOrNone(const QString& path, QString* error)
+{
+    // One look at the path: a file moved aside and made anew by another
+    // writer meanwhile must not show as something else. A path that cannot
+    // be looked at is left to the open, which says why.
+    using std::filesystem::file_type;
+    std::error_code unused;
+    switch (std::filesystem::status(std::filesystem::path(path.toStdU16String()), unused).type()) {
+    case file_type::regular:
+    case file_type::not_found:
+    case file_type::none: return true;
+    default: *error = u"not a regular file"_s; return false;
+    }
+}
+
 bool ReadRegularFile(const QString& path, qint64 maxBytes, QByteArray* bytes, QString* error)
 {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        *error = u"not a regular file"_s;
+    if (!RegularFileOrNone(path, error))
         return false;
-    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = file.errorString();

@@ -13,11 +13,13 @@
 namespace {
 
 constexpr int kFoundRole = Qt::UserRole; // index into m_found; absent for a port without a camera
+constexpr int kPortsFreePollMs = 10;
 
 } // namespace
 
-CFindCameraDlg::CFindCameraDlg(const std::vector<PortToScan>& ports, int currentBaud, QWidget* parent)
-    : QDialog(parent)
+CFindCameraDlg::CFindCameraDlg(std::vector<PortToScan> ports, int currentBaud, std::function<bool()> portsFree,
+                               QWidget* parent)
+    : QDialog(parent), m_ports(std::move(ports)), m_nCurrentBaud(currentBaud), m_portsFree(std::move(portsFree))
 {
     setWindowTitle(LoadString(Ids::FindCamera));
     auto* layout = new QVBoxLayout(this);
@@ -39,7 +41,21 @@ CFindCameraDlg::CFindCameraDlg(const std::vector<PortToScan>& ports, int current
     });
     connect(m_list, &QListWidget::itemDoubleClicked, this, [this] { OnOpen(); });
 
-    m_scan.Start(ports, currentBaud,
+    m_waitForPorts.setInterval(kPortsFreePollMs);
+    connect(&m_waitForPorts, &QTimer::timeout, this, [this] {
+        if (m_portsFree())
+            StartScan();
+    });
+    if (m_portsFree())
+        StartScan();
+    else
+        m_waitForPorts.start();
+}
+
+void CFindCameraDlg::StartScan()
+{
+    m_waitForPorts.stop();
+    m_scan.Start(m_ports, m_nCurrentBaud,
                  {[this](const PortScanResult& result) { OnPortDone(result); },
                   [this] { m_progress->setValue(m_scan.TriesBegun()); },
                   [this] { m_progress->setValue(m_progress->maximum()); }});
@@ -95,6 +111,7 @@ void CFindCameraDlg::OnOpen()
 
 void CFindCameraDlg::done(int result)
 {
+    m_waitForPorts.stop();
     m_scan.Stop(); // at once: the ports are closed before the window opens one
     QDialog::done(result);
 }

@@ -3,6 +3,8 @@
 #include "session/ports_scan.h"
 
 #include <QDialog>
+#include <QTimer>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -12,11 +14,13 @@ class QPushButton;
 
 // "查找相机": searches every port at once, rate by rate, and lists each
 // port as its search ends, with a progress bar. A camera found can be
-// chosen; closing ends the search at once.
+// chosen; closing ends the search at once. The search begins once
+// `portsFree` holds: a port the window let go of may still be closing.
 class CFindCameraDlg final : public QDialog {
     Q_OBJECT
 public:
-    CFindCameraDlg(const std::vector<PortToScan>& ports, int currentBaud, QWidget* parent = nullptr);
+    CFindCameraDlg(std::vector<PortToScan> ports, int currentBaud, std::function<bool()> portsFree,
+                   QWidget* parent = nullptr);
     ~CFindCameraDlg() override;
 
     // The camera chosen with "打开串口", once the dialog was accepted.
@@ -27,9 +31,14 @@ public:
     void done(int result) override;
 
 private:
+    void StartScan();
     void OnPortDone(const PortScanResult& result);
     void OnOpen();
 
+    std::vector<PortToScan> m_ports;
+    int m_nCurrentBaud = 0;
+    std::function<bool()> m_portsFree;
+    QTimer m_waitForPorts;
     CPortsScan m_scan;
     std::vector<PortScanResult> m_found; // by the row's data
     std::optional<PortScanResult> m_chosen;

@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -38,7 +39,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_sender(m_session.Sender())
 {
     m_host.SetHooks({[this](int mode) { return RestartDevice(mode); },
-                     [this](bool enable) { EnablePortChoice(enable); },
+                     [this](bool locked) { LockForUpgrade(locked); },
                      [this](bool enable) { EnableLinkButtons(enable); },
                      [this] { return m_dlgPara.Exposure(); },
                      [this] { OnSettingsSaved(false); }});
@@ -66,6 +67,8 @@ void CMyCorvixDlg::OnInitDialog()
     List(1009)->setCurrentIndex(0);
     List(1010)->setCurrentIndex(0);
     List(1013)->setCurrentIndex(1);
+    for (const int id : {1008, 1009, 1010, 1013})
+        m_takenSettings[id] = List(id)->currentIndex();
     m_line = LineState{};
     m_dwCommEvents = CommEvent::RxChar | CommEvent::RxFlag;
 
@@ -105,20 +108,27 @@ void CMyCorvixDlg::OnInitDialog()
     connect(qobject_cast<QPushButton*>(GetDlgItem(1021)), &QPushButton::clicked, this, &CMyCorvixDlg::OnSave);
 }
 
-void CMyCorvixDlg::EnablePortChoice(bool enable)
+void CMyCorvixDlg::LockForUpgrade(bool locked)
 {
-    GetDlgItem(1007)->setEnabled(enable);
+    for (const int id : kLineLists)
+        GetDlgItem(id)->setEnabled(!locked);
+    GetDlgItem(1021)->setEnabled(!locked && !TransferRunning());
+    // A disabled page takes no click and no menu key; its own disabled controls stay so.
+    m_dlgPara.setEnabled(!locked);
+    m_dlgOSD.setEnabled(!locked);
+    if (!locked && m_bCloseAfterRun)
+        QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void CMyCorvixDlg::EnableLinkButtons(bool enable)
 {
-    GetDlgItem(1021)->setEnabled(enable);
+    GetDlgItem(1021)->setEnabled(enable && !UpgradeMode());
     GetDlgItem(1016)->setEnabled(enable);
 }
 
 void CMyCorvixDlg::OnSave()
 {
-    if (!m_host.m_bPortOpen || !m_host.m_bConfigRead || m_host.WritesPending()) {
+    if (!m_host.ReadyForSettings()) {
         MessageFromTable(Ids::PortNotReady);
         return;
     }
@@ -174,9 +184,21 @@ void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)
 void CMyCorvixDlg::closeEvent(QCloseEvent* event)
 {
     // Cut short, an upgrade may leave the camera without working firmware.
-    if (UpgradeMode() && !AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
-        event->ignore();
-        return;
+    // Closed again while the image is completed, the window goes at once.
+    if (UpgradeMode() && !m_bCloseAfterRun) {
+        if (!AskYesNo(LoadString(Ids::AskCloseDuringUpgrade), LoadString(Ids::MessageCaption))) {
+            event->ignore();
+            return;
+        }
+        // Stopped mid-image the camera would take what follows as image
+        // data and answer nothing: it gets the rest as filler it refuses,
+        // answers, and is released; the window goes then.
+        if (m_upgrade.Abandon()) {
+            m_bCloseAfterRun = true;
+            m_dlgUpdate.AppendLog(LoadString(Ids::LogClosingAfterImage));
+            event->ignore();
+            return;
+        }
     }
     m_sender.Cancel(); // nothing queued goes out after the window closed
     m_scan.Stop();

@@ -17,8 +17,10 @@
 #include "session/window_timers.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QJsonObject>
 #include <QPixmap>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -39,6 +41,8 @@ public:
     static constexpr int kTimerReopen = CPageHost::kTimerReopen;
     // While a lost device may come back: looks for it each second.
     static constexpr int kTimerReplug = 207;
+    // The port list, then the lists of the line's settings.
+    static constexpr std::array kLineLists = {1007, 1008, 1009, 1010, 1013};
 
     explicit CMyCorvixDlg(QWidget* parent = nullptr);
     ~CMyCorvixDlg() override;
@@ -109,7 +113,7 @@ private:
     void ShowPortIcon(bool open);
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
-    void EnablePortChoice(bool enable);
+    void LockForUpgrade(bool locked);
     void EnableLinkButtons(bool enable);
     QComboBox* List(int id) const;
     void OnCameraSearchEnded(const std::optional<ScanFinding>& finding);
@@ -117,6 +121,11 @@ private:
     std::vector<PortToScan> PortsToScan() const;
     // The two pages' settings as they show them now.
     CameraSettings ShownSettings() const;
+    // Lays a settings file over what the pages show; false, and nothing
+    // changed, when it does not fit.
+    bool ShowImported(const QByteArray& file, QStringList* keys, QString* error);
+    // After a read: an import not yet saved is shown again over the camera's settings.
+    void KeepImportShown();
     // A save went out: what it wrote is what an import's read-back must find.
     void OnSettingsSaved(bool withLanguage);
     // After a read: names the imported settings that read back otherwise.
@@ -133,9 +142,13 @@ private:
     QString m_strSerialNumber; // the open adapter's USB serial number, when it has one
     bool m_bReadAfterOpening = false; // the port was opened and not read whole since
     bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
+    bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released
+    QHash<int, int> m_takenSettings;  // the line-setting lists' indexes as last taken, by list
     QString m_strStatusTip;
     // An import not yet saved (no `written`), or saved and waiting for its read-back.
     struct ImportCheck {
+        QString strPath;
+        QByteArray file;
         QStringList keys; // the settings the file named
         std::optional<QJsonObject> written;
     };

@@ -32,6 +32,12 @@ void CMyCorvixDlg::OnExportSettings()
     const QString path = GetSaveFileName(u"camera.json"_s, LoadString(Ids::SettingsFileFilter));
     if (path.isEmpty())
         return;
+    // A device or FIFO there is refused: saving would put a file in its place.
+    QString notRegular;
+    if (!RegularFileOrNone(path, &notRegular)) {
+        MessageBox(LoadString(Ids::ExportFailed).arg(path, notRegular), LoadString(Ids::MessageCaption));
+        return;
+    }
     QSaveFile file(path); // a file there is replaced whole or not at all
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit())
         MessageBox(LoadString(Ids::ExportFailed).arg(path, file.errorString()), LoadString(Ids::MessageCaption));
@@ -42,20 +48,41 @@ void CMyCorvixDlg::OnImportSettings()
     const QString path = GetOpenFileName(QString(), LoadString(Ids::SettingsFileFilter));
     if (path.isEmpty())
         return;
-    // Laid over what the pages show, with the checks and words of
-    // orvane-cli apply; a file that does not fit changes nothing.
-    CameraSettings settings = ShownSettings();
     QStringList keys;
     QByteArray file;
     QString error;
-    if (!ReadRegularFile(path, kSettingsFileMax, &file, &error) || !ReadSettingsFile(file, &settings, &keys, &error)) {
+    if (!ReadRegularFile(path, kSettingsFileMax, &file, &error) || !ShowImported(file, &keys, &error)) {
         MessageBox(LoadString(Ids::ImportRefused).arg(path, error), LoadString(Ids::MessageCaption));
         return;
     }
+    m_importCheck = ImportCheck{path, file, keys, std::nullopt};
+}
+
+bool CMyCorvixDlg::ShowImported(const QByteArray& file, QStringList* keys, QString* error)
+{
+    // With the checks and words of orvane-cli apply.
+    CameraSettings settings = ShownSettings();
+    if (!ReadSettingsFile(file, &settings, keys, error))
+        return false;
     m_dlgPara.ShowSettings(settings.image);
     m_dlgOSD.ShowLanguage(settings.nOsdLanguage);
-    m_importCheck = ImportCheck{keys, std::nullopt};
     ShowTransientLabel(LoadString(Ids::SettingsImported));
+    return true;
+}
+
+void CMyCorvixDlg::KeepImportShown()
+{
+    // A read (the port opened again, the image page chosen) fills the pages
+    // with what the camera holds: the import stays what a save writes until
+    // it is saved, unless it does not fit the camera now read.
+    if (!m_importCheck || m_importCheck->written)
+        return;
+    QStringList keys;
+    QString error;
+    if (!ShowImported(m_importCheck->file, &keys, &error)) {
+        const QString path = std::exchange(m_importCheck, std::nullopt)->strPath;
+        MessageBox(LoadString(Ids::ImportDropped).arg(path, error), LoadString(Ids::MessageCaption));
+    }
 }
 
 void CMyCorvixDlg::OnSettingsSaved(bool withLanguage)

@@ -45,6 +45,7 @@ int CMyCorvixDlg::ParseConfiguration()
     m_timers.KillTimer(kTimerNoReply);
     m_dlgPara.LoadFromRegisterImage();
     m_dlgOSD.LoadFromRegisterImage();
+    KeepImportShown();
     m_dlgUpdate.OnCameraRead(std::exchange(m_bReadAfterOpening, false));
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
     m_host.WriteRegister(OsdLanguageForHost(language), kLanguageRegister);

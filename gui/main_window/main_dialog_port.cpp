@@ -75,6 +75,15 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
 {
     if (index < 0 || index >= List(listId)->count())
         return;
+    // The lists are locked while an upgrade runs. What a save or a format
+    // change still has to send was meant for the line as it is: the change
+    // waits for the technician to make it again once that is out.
+    if (UpgradeMode() || m_session.BytesQueued()) {
+        List(listId)->setCurrentIndex(m_takenSettings.value(listId));
+        if (!UpgradeMode())
+            MessageFromTable(Ids::LineSettingsBusy);
+        return;
+    }
     m_scan.Stop(); // the technician's choice stands
     switch (listId) {
     case 1008: m_line.nBaud = BaudForIndex(index); break;
@@ -83,6 +92,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     case 1013: m_line.nStopBits = StopBitsForIndex(index); break;
     default: return;
     }
+    m_takenSettings[listId] = index;
     if (!OpenPort()) {
         // Open has ended the monitored port, if there was one.
         if (m_host.m_bPortOpen)
@@ -98,8 +108,7 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
         m_session.Port().StartMonitor();
         ShowPortIcon(true);
         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
-        if (!UpgradeMode())
-            StartReading();
+        StartReading();
     } else {
         m_session.Port().Close();
         ShowPortIcon(false);

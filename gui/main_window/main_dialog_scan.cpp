@@ -43,6 +43,7 @@ void CMyCorvixDlg::SelectRate(int baud)
     if (rate == kLineRates.end())
         return;
     List(1008)->setCurrentIndex(static_cast<int>(rate - kLineRates.begin()));
+    m_takenSettings[1008] = List(1008)->currentIndex();
     m_line.nBaud = baud;
 }
 
@@ -70,7 +71,8 @@ void CMyCorvixDlg::OpenFindCameraDialog()
     RefreshPortList();
     std::optional<PortScanResult> chosen;
     {
-        CFindCameraDlg search(PortsToScan(), m_line.nBaud, this);
+        // The window's port closes on its monitor thread: searched once it has.
+        CFindCameraDlg search(PortsToScan(), m_line.nBaud, [this] { return Port().DevicesReleased(); }, this);
         if (search.exec() == QDialog::Accepted)
             chosen = search.Chosen();
     } // its ports are closed here

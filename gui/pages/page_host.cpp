@@ -10,13 +10,15 @@ CPageHost::CPageHost(CCameraSession& session, CUpgradeRun& upgrade, CWindowTimer
 
 void CPageHost::ReadCycle()
 {
+    if (UpgradeMode())
+        return;
     m_session.Sender().Then([this] { m_bReplySeen = 0; });
     m_session.ReadCycle();
 }
 
 int CPageHost::WriteRegister(int value, int reg)
 {
-    if (m_bPortOpen && m_bConfigRead)
+    if (m_bPortOpen && m_bConfigRead && !UpgradeMode())
         m_session.WriteRegister(value, reg);
     return 0;
 }

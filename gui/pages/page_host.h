@@ -28,7 +28,9 @@ public:
         // The restart trigger; mode 1 also closes the port once it is out
         // and reopens it 12 s later.
         std::function<int(int mode)> restartDevice;
-        std::function<void(bool enable)> enablePortChoice;  // the port list 1007, locked while a run owns the port
+        // Every control that sends to the camera (both pages, save 1021) and the line's settings
+        // (lists 1007 to 1013): locked from an upgrade's first trigger until the camera is released.
+        std::function<void(bool locked)> lockForUpgrade;
         std::function<void(bool enable)> enableLinkButtons; // save 1021 and the port's button 1016, while an image streams
         std::function<ExposureChoice()> imageExposure;      // the image page's shutter, for a change of video format
         std::function<void()> settingsSaved;                // the image page's save went out; its read-back follows
@@ -39,7 +41,8 @@ public:
     void SetHooks(WindowHooks hooks) { m_hooks = std::move(hooks); }
 
     // Writes and the read cycle are paced out on timers, in the order given;
-    // writes only while the port is open and the configuration read.
+    // writes only while the port is open and the configuration read. Neither
+    // while an upgrade runs: inside an image a write would spoil it.
     void ReadCycle();
     int WriteRegister(int value, int reg);
     int RestartDevice(int mode) { return m_hooks.restartDevice(mode); }
@@ -59,7 +62,7 @@ public:
     // The session's upgrade run, which the upgrade page starts and shows.
     CUpgradeRun& Upgrade() { return m_upgrade; }
     bool UpgradeMode() const;
-    void EnablePortChoice(bool enable) { m_hooks.enablePortChoice(enable); }
+    void LockForUpgrade(bool locked) { m_hooks.lockForUpgrade(locked); }
     void EnableLinkButtons(bool enable) { m_hooks.enableLinkButtons(enable); }
     void SettingsSaved() { m_hooks.settingsSaved(); }
 

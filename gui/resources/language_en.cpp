@@ -223,6 +223,13 @@ const StringResource kStrings[] = {
     {234, RES_TEXT("The window's language is set by UiLanguage in config.ini's [PathInfo]; this choice applies "
                    "once that setting is removed.")},
     {235, RES_TEXT("; ")},
+    {240, RES_TEXT("Completing the image under way with filler the camera refuses; the window closes once the "
+                   "camera has answered and is released...\n")},
+    {241, RES_TEXT("Upgrade interrupted; the camera was released. Upgrade it again.\n")},
+    {242, RES_TEXT("Settings are still being sent with the current line settings; the line was not changed. "
+                   "Change it once they are out.")},
+    {243, RES_TEXT("The imported settings do not fit the camera read and were dropped; the pages show the "
+                   "camera's settings: %1\n%2")},
 };
 } // namespace
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Numbers of the string table (101-212, 230-235), the dialog templates and the icons.
+// Numbers of the string table (101-212, 230-235, 240-243), the dialog templates and the icons.
 namespace Ids {
 constexpr int AboutMenu = 101;            // "关于 Orvane ConfigTool(&A)..."
 constexpr int TabParameters = 102;        // "参数设置"
@@ -110,6 +110,10 @@ constexpr int LanguageEnglish = 232;      // "English"
 constexpr int LanguageAtNextStart = 233;  // said in the language chosen
 constexpr int LanguageSetInConfig = 234;  // config.ini's UiLanguage names another language and wins
 constexpr int ListSeparator = 235;        // between the items of a list in a sentence
+constexpr int LogClosingAfterImage = 240; // the window was closed mid-image: it goes once the camera is released
+constexpr int LogUpgradeInterrupted = 241; // a run stopped on purpose has released the camera
+constexpr int LineSettingsBusy = 242;     // a line setting changed while a save still goes out: refused
+constexpr int ImportDropped = 243;        // %1 the file, %2 why: an unsaved import no longer fits the camera read
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -115,5 +115,9 @@ extern const StringResource kStrings[] = {
     {233, RES_TEXT("下次启动时界面语言为中文。")},
     {234, RES_TEXT("config.ini 的 [PathInfo] UiLanguage 指定了界面语言，此选择在删除该设置后才生效。")},
     {235, RES_TEXT("；")},
+    {240, RES_TEXT("正在以填充数据补完当前升级文件，相机应答并释放后关闭窗口...\n")},
+    {241, RES_TEXT("升级已中断，相机已释放，请重新升级。\n")},
+    {242, RES_TEXT("设置仍在按当前的串口设置发送，串口设置未更改。请在发送完成后再更改。")},
+    {243, RES_TEXT("导入的设置不适用于读取到的相机，已放弃，页面显示相机的设置：%1\n%2")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -129,10 +129,10 @@ void DialogBench::ChoosePackage(const QString& path)
     dialog->PageUpdate().OnClear();
 }
 
-bool DialogBench::StartUpgrade()
+bool DialogBench::StartUpgrade(const QByteArray& image)
 {
     const QString path = packageDir.filePath(u"camera.pkg"_s);
-    WritePackage(path, {{"cam_V1.4.elf.flash", "image"}});
+    WritePackage(path, {{"cam_V1.4.elf.flash", image}});
     ChoosePackage(path);
     dialog->PageUpdate().OnUpgrade();
     return dialog->UpgradeMode();

@@ -74,7 +74,7 @@ struct DialogBench {
 
     // Writes a package of one image the camera does not run, chooses it and
     // presses "升级"; true once the upgrade run has begun.
-    bool StartUpgrade();
+    bool StartUpgrade(const QByteArray& image = "image");
 
     // Chooses the upgrade package at `path` as "浏览..." does, then empties
     // the log, so that what a test reads there is the upgrade's.

@@ -42,7 +42,7 @@ bool CMenuKeyFilter::IsMenuKey(int key)
 
 bool CMenuKeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() != QEvent::KeyPress || !m_pPage->isVisible())
+    if (event->type() != QEvent::KeyPress || !m_pPage->isVisible() || !m_pPage->isEnabled())
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;

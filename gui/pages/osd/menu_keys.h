@@ -5,8 +5,8 @@
 
 class QWidget;
 
-// The camera's menu keys from the keyboard: while `page` is on screen and no
-// list or text field has the focus, the arrow keys and Enter go to
+// The camera's menu keys from the keyboard: while `page` is on screen and
+// enabled and no list or text field has the focus, the arrow keys and Enter go to
 // `onMenuKey` (Qt key code) instead of moving the focus or pressing a button.
 class CMenuKeyFilter final : public QObject {
 public:

@@ -107,6 +107,12 @@ void CDlgUpdate::OnReplugged()
 
 void CDlgUpdate::OnRestart()
 {
+    // Offered during a run once the camera has stored its image and not
+    // said it flashed it: the camera is released before it is restarted.
+    if (m_host.UpgradeMode()) {
+        m_host.Upgrade().Stop(true);
+        LeaveUpgrade(LoadString(Ids::LogUpgradeInterrupted));
+    }
     m_host.RestartDevice(1);
 }
 
@@ -206,7 +212,7 @@ void CDlgUpdate::OnUpgrade()
     m_bRecovering = recover;
     if (StartRun(std::move(contents->entries)) && recover) {
         EnableButtons(false);
-        m_host.EnablePortChoice(false);
+        m_host.LockForUpgrade(true);
     }
 }
 
@@ -271,13 +277,19 @@ void CDlgUpdate::OnImageTriggered(const RunImage& image)
     KeepImageEntry(image, CameraVersions());
     EnableButtons(false);
     AppendLog(LoadString(Ids::LogTrigger));
-    m_host.EnablePortChoice(false);
+    m_host.LockForUpgrade(true);
 }
 
 void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
 {
     using End = CUpgradeRun::End;
     const bool recovered = std::exchange(m_bRecovering, false);
+    if (result.bAbandoned) {
+        // Stopped on purpose: the camera's refusal of the filler is no news.
+        SetProgress(0);
+        LeaveUpgrade(LoadString(Ids::LogUpgradeInterrupted));
+        return;
+    }
     switch (result.end) {
     case End::Done:
         EndRun();
@@ -289,7 +301,7 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
         if (recovered)
             LogVersions(result.after);
         EnableButtons(true);
-        m_host.EnablePortChoice(true);
+        m_host.LockForUpgrade(false);
         return;
     case End::Reported:
         AppendLog(LoadString(Ids::LogCameraReport).arg(result.strDetail));
@@ -330,5 +342,5 @@ void CDlgUpdate::LeaveUpgrade(const QString& logLine, bool restartUsable)
     if (!logLine.isEmpty())
         AppendLog(logLine);
     EnableButtons(true, restartUsable);
-    m_host.EnablePortChoice(true);
+    m_host.LockForUpgrade(false);
 }
