@@ -547,6 +547,19 @@ private slots:
         QCOMPARE(bench.camera.Camera().ReceivedLine().back().nRate, 2400);
     }
 
+    // A device that answers as a camera would, with answers no camera gives,
+    // is listed, and said to be unusual.
+    void theSearchSaysWhenAnAnswerIsUnusualForACamera()
+    {
+        PortScanResult result;
+        result.port = {u"COM2"_s, u"/dev/ttyS1"_s, 2};
+        result.finding = ScanFinding{9600, {u"V0.0"_s, u"V0.0"_s}, false, {u"hardware version V0.0"_s}};
+        QCOMPARE(CFindCameraDlg::ResultText(result),
+                 u"COM2：相机，波特率 9600，软件 V0.0，硬件 V0.0（版本或视频制式不像相机的，可能是其他设备）"_s);
+        result.finding->unusual.clear();
+        QCOMPARE(CFindCameraDlg::ResultText(result), u"COM2：相机，波特率 9600，软件 V0.0，硬件 V0.0"_s);
+    }
+
     // The window lets go of its own port for the search; the search used to
     // open it while the window's close still ran, and listed it as busy.
     void theSearchOpensThePortTheWindowHadOpen()

@@ -74,7 +74,8 @@ QString CFindCameraDlg::ResultText(const PortScanResult& result)
                                  .arg(port)
                                  .arg(found->nBaud)
                                  .arg(found->versions.strSoftware, found->versions.strHardware);
-        return found->bEcho ? text + LoadString(Ids::ScanEchoes) : text;
+        return text + (found->bEcho ? LoadString(Ids::ScanEchoes) : QString())
+               + (found->unusual.isEmpty() ? QString() : LoadString(Ids::ScanUnusual));
     }
     if (result.openError)
         return LoadString(Ids::ScanCannotOpen).arg(port, result.openError->strSystemText);

@@ -230,6 +230,7 @@ const StringResource kStrings[] = {
                    "Change it once they are out.")},
     {243, RES_TEXT("The imported settings do not fit the camera read and were dropped; the pages show the "
                    "camera's settings: %1\n%2")},
+    {244, RES_TEXT(" (versions or video format unusual for a camera: it may be another device)")},
 };
 } // namespace
 

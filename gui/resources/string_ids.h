@@ -114,6 +114,7 @@ constexpr int LogClosingAfterImage = 240; // the window was closed mid-image: it
 constexpr int LogUpgradeInterrupted = 241; // a run stopped on purpose has released the camera
 constexpr int LineSettingsBusy = 242;     // a line setting changed while a save still goes out: refused
 constexpr int ImportDropped = 243;        // %1 the file, %2 why: an unsaved import no longer fits the camera read
+constexpr int ScanUnusual = 244;          // after ScanFound: answers unusual for a camera
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

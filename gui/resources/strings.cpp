@@ -119,5 +119,6 @@ extern const StringResource kStrings[] = {
     {241, RES_TEXT("升级已中断，相机已释放，请重新升级。\n")},
     {242, RES_TEXT("设置仍在按当前的串口设置发送，串口设置未更改。请在发送完成后再更改。")},
     {243, RES_TEXT("导入的设置不适用于读取到的相机，已放弃，页面显示相机的设置：%1\n%2")},
+    {244, RES_TEXT("（版本或视频制式不像相机的，可能是其他设备）")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
