@@ -26,7 +26,8 @@ struct ScanFinding {
 // late from an earlier one, would give wrong versions). A try that heard
 // something but was not confirmed is made again once the line is quiet,
 // three times at most, as a read is; a silent try, and a line that speaks
-// on its own, move on at once. Only read commands go out. While it runs it hears all the session hears.
+// on its own, move on at once. Only read commands go out. While it runs it
+// hears all the session hears.
 class CCameraScan final {
 public:
     struct Events {

@@ -180,17 +180,19 @@ void CUpgradeExchange::ReleaseAndAsk()
 void CUpgradeExchange::Ask()
 {
     m_timers.KillTimer(kTimerConfirm);
-    m_askClock.invalidate(); // the wait begins once the request is on the line
+    m_askClock.invalidate();
     m_bAsking = true;
     ++m_nConfirmReads;
     // Its wait begins once the request has left the line: on a slow line it
-    // follows the "R" by a while.
+    // follows the "R" by a while. A read given up, or a run ended, by then
+    // has renewed the token.
+    m_askToken = std::make_shared<char>();
     m_session.Sender().Send(FormatReadCommand(kConfirmRegister), 0,
-                            [this, run = std::weak_ptr<char>(m_run), id = ++m_nConfirmRead] {
-                                if (!run.expired() && id == m_nConfirmRead) {
-                                    m_askClock.restart();
-                                    m_timers.SetTimer(kTimerConfirm, AnswerWaitMs(m_session.Rate()));
-                                }
+                            [this, token = std::weak_ptr<char>(m_askToken)] {
+                                if (token.expired())
+                                    return;
+                                m_askClock.restart();
+                                m_timers.SetTimer(kTimerConfirm, AnswerWaitMs(m_session.Rate()));
                             });
 }
 
@@ -232,7 +234,7 @@ void CUpgradeExchange::OnConfirmTimer()
     }
     const bool answerMissing = std::exchange(m_bAsking, false);
     m_askClock.invalidate();
-    ++m_nConfirmRead;
+    m_askToken.reset();
     if (m_bVerdictAgain) {
         ReleaseAndAsk();
         return;
@@ -314,7 +316,7 @@ void CUpgradeExchange::Cancel()
     m_bAsking = false;
     m_bVerdictAgain = false;
     m_nConfirmReads = 0;
-    ++m_nConfirmRead;
+    m_askToken.reset();
     m_releaseReplies.Reset();
     m_bRequested = false;
     m_bAnswered = false;

@@ -142,7 +142,7 @@ private:
     int m_nConfirmReads = 0;       // reads since the last "R"; after kReadTries, one a second
     QElapsedTimer m_sinceVerdict;  // since the first 'D'
     QElapsedTimer m_askClock;      // since the read left the line; invalid before
-    quint64 m_nConfirmRead = 0;    // turned by each read and its end: a stale "on the line" does nothing
+    std::shared_ptr<char> m_askToken; // renewed by each read, dropped at its end: a stale "on the line" does nothing
     // Declared last: the transfer ends before anything its events use.
     CImageTransfer m_transfer;
 };
