@@ -4,7 +4,6 @@
 //  - the throughput of back-to-back 100-byte hand-overs, unpaced and with the
 //    10 ms pause the upgrade transfer makes after each block.
 #include "core/config/com_ports.h"
-#include "serial/port_message.h"
 #include "serial/serial_port.h"
 #include "tests/support/camera_fixture.h"
 #include "tests/support/port_owner.h"
@@ -95,8 +94,8 @@ int main(int argc, char** argv)
         return 1;
     PortOwner owner;
     CSerialPort port;
-    if (!port.Open(&owner, 1, ResolvePortName(1), 115200, 'N', 8, 1, CommEvent::RxChar | CommEvent::RxFlag)
-        || !port.StartMonitor()) {
+    owner.Listen(port);
+    if (!port.Open({.nNumber = 1, .strDevice = ResolvePortName(1), .nBaud = 115200}) || !port.StartMonitor()) {
         std::printf("cannot open the simulated camera\n");
         return 1;
     }

@@ -1,7 +1,7 @@
 #include "cli/camera_link.h"
 
 #include "core/config/com_ports.h"
-#include "serial/port_message.h"
+#include "serial/comm_errors.h"
 #include "core/protocol/link_protocol.h"
 #include "core/firmware/package_reader.h"
 
@@ -15,7 +15,6 @@ namespace {
 
 constexpr int kWakeMs = 20;        // how often a wait looks at Ctrl-C
 constexpr int kDrainOnCloseMs = 5000; // for what is still paced out when the link closes
-constexpr quint32 kEvents = CommEvent::RxChar;
 
 } // namespace
 
@@ -25,23 +24,21 @@ std::atomic<qint64> CCameraLink::s_nLastInterruptMs{0};
 std::shared_ptr<CLineTrace> CCameraLink::s_trace;
 
 CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
-    : m_session({{},
-                 [this] { m_bCycleDone = true; },
-                 [this](const ReadFailure& failure) {
-                     m_bCycleDone = true;
-                     m_failure = failure;
-                 },
-                 [this] { m_bLost = true; }})
+    : m_connection({.configurationRead = [this] { m_bCycleDone = true; },
+                    .readFailed =
+                        [this](const ReadFailure& failure) {
+                            m_bCycleDone = true;
+                            m_failure = failure;
+                        },
+                    .lost = [this] { m_bLost = true; }})
 {
-    m_session.Port().SetTrace(s_trace);
-    m_session.Port().SetErrorReporter([this, tell = std::move(tell)](const CommErrorReport& report) {
-        if (report.bDeviceLost) {
-            m_strLossReason = report.strSystemText;
-            return;
-        }
-        const QString what = report.strStep.startsWith(u"Read")    ? u"reading from it"_s
-                             : report.strStep.startsWith(u"Write") ? u"writing to it"_s
-                                                                   : u"setting up the line"_s;
+    m_connection.SetTrace(s_trace);
+    m_connection.SetErrorReporter([this, tell = std::move(tell)](const CommErrorReport& report) {
+        if (report.bDeviceLost)
+            return; // LossText() words it
+        const QString what = report.strStep == CommStepName(CommStep::Read)    ? u"reading from it"_s
+                             : report.strStep == CommStepName(CommStep::Write) ? u"writing to it"_s
+                                                                               : u"setting up the line"_s;
         tell(u"%1: %2 failed: %3"_s.arg(m_strPort, what, report.strSystemText));
     });
 }
@@ -53,8 +50,8 @@ CCameraLink::~CCameraLink()
 
 QString CCameraLink::LossText() const
 {
-    return m_strLossReason.isEmpty() ? u"%1 went away"_s.arg(m_strPort)
-                                     : u"%1 went away (%2)"_s.arg(m_strPort, m_strLossReason);
+    const QString& reason = m_connection.LossReason();
+    return reason.isEmpty() ? u"%1 went away"_s.arg(m_strPort) : u"%1 went away (%2)"_s.arg(m_strPort, reason);
 }
 
 bool CCameraLink::Open(const QString& port, int baud, QString* error)
@@ -63,18 +60,16 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     m_strPort = named.strDevice == port ? port : u"%1 (%2)"_s.arg(port, named.strDevice);
     m_bLost = false;
     m_nBaud = baud;
-    m_strLossReason.clear();
-    if (!m_session.Open(named.nComNumber, named.strDevice, baud, 'N', 8, 1, kEvents)) {
+    if (!m_connection.Open({.nNumber = named.nComNumber, .strDevice = named.strDevice, .nBaud = baud})) {
         *error = OpenFailureText();
         return false;
     }
-    Port().StartMonitor();
     return true;
 }
 
 QString CCameraLink::OpenFailureText() const
 {
-    const PortOpenError& failure = m_session.Port().OpenError();
+    const PortOpenError& failure = m_connection.OpenError();
     QString text = u"cannot open %1: %2"_s.arg(m_strPort, failure.strSystemText);
     if (failure.bAccessDenied)
         text += u"\nhint: this user may not use the port; add it to the dialout group "
@@ -87,7 +82,7 @@ void CCameraLink::Close()
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
     RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), 0);
     m_session.Sender().Cancel();
-    Port().CloseAndWait(); // the command line waits until the device is closed
+    Line().CloseAndWait(); // the command line waits until the device is closed
 }
 
 bool CCameraLink::WaitUntil(const std::function<bool()>& done, int timeoutMs)

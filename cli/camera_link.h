@@ -1,7 +1,6 @@
 #pragma once
 
-#include "session/camera_session.h"
-#include "session/upgrade_run.h"
+#include "session/camera_connection.h"
 #include "core/settings/image_settings.h"
 
 #include <QDeadlineTimer>
@@ -36,9 +35,9 @@ public:
     static constexpr unsigned kMappedComPorts = 16;
     // Lets what was handed over go out (a few seconds at most), then closes.
     void Close();
-    CSerialPort& Port() { return m_session.Port(); }
+    CLine& Line() { return m_connection.Line(); }
     CCameraSession& Session() { return m_session; }
-    CUpgradeRun& Upgrade() { return m_upgrade; }
+    CUpgradeRun& Upgrade() { return m_connection.Upgrade(); }
     const QString& PortName() const { return m_strPort; }
 
     // One read cycle, after what was handed over before it, tried as the
@@ -90,11 +89,10 @@ private:
     static std::atomic<qint64> s_nLastInterruptMs;
     static std::shared_ptr<CLineTrace> s_trace;
 
-    CCameraSession m_session;
-    CUpgradeRun m_upgrade{m_session};
+    CCameraConnection m_connection;
+    CCameraSession& m_session = m_connection.Session();
     QString m_strPort;
     bool m_bLost = false;
-    QString m_strLossReason;
     int m_nBaud = 0;
     bool m_bCycleDone = false;
     std::optional<ReadFailure> m_failure; // of the last cycle

@@ -33,7 +33,7 @@ bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io)
         io.err << u"orvane-cli: "_s << error << Qt::endl;
         return false;
     }
-    if (link.Port().LineEchoes())
+    if (link.Line().LineEchoes())
         io.err << u"orvane-cli: note: %1 returns every byte sent to it (local echo, as two-wire RS-485 adapters do); "
                   "the echo is taken out of what the camera answers"_s.arg(link.PortName())
                << Qt::endl;

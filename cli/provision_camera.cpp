@@ -26,7 +26,7 @@ public:
         QString error;
         if (!m_link.Open(m_port, m_plan.nBaud, &error) || !m_link.ReadConfiguration(&error))
             return Fail(error);
-        if (m_link.Port().LineEchoes())
+        if (m_link.Line().LineEchoes())
             m_record.notes.append(u"the line returns every byte sent (local echo); taken out of the answers"_s);
         m_record.before = m_record.after = VersionsOfCamera(m_link.Registers().data());
         if (m_plan.package && !Upgrade())

@@ -15,8 +15,30 @@ QString CCommErrors::StepName(QSerialPort::SerialPortError error)
 {
     switch (error) {
     case QSerialPort::ReadError:
-    case QSerialPort::ResourceError: return u"ReadFile()"_s;
-    case QSerialPort::WriteError: return u"WriteFile()"_s;
-    default: return u"WaitCommEvent()"_s;
+    case QSerialPort::ResourceError: return CommStepName(CommStep::Read);
+    case QSerialPort::WriteError: return CommStepName(CommStep::Write);
+    default: return CommStepName(CommStep::Wait);
     }
+}
+
+QString CommStepName(CommStep step)
+{
+    switch (step) {
+#ifdef Q_OS_WIN
+    case CommStep::Open: return u"CreateFile()"_s;
+    case CommStep::Settings: return u"BuildCommDCB()"_s;
+    case CommStep::SetLine: return u"SetCommState()"_s;
+    case CommStep::Read: return u"ReadFile()"_s;
+    case CommStep::Write: return u"WriteFile()"_s;
+    case CommStep::Wait: return u"WaitCommEvent()"_s;
+#else
+    case CommStep::Open: return u"open()"_s;
+    case CommStep::Settings:
+    case CommStep::SetLine: return u"tcsetattr()"_s;
+    case CommStep::Read: return u"read()"_s;
+    case CommStep::Write: return u"write()"_s;
+    case CommStep::Wait: return u"poll()"_s;
+#endif
+    }
+    return QString();
 }

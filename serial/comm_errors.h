@@ -22,9 +22,21 @@ public:
     // A read or a write went through: a run of errors has ended.
     void OnGoodTransfer() { m_nRun = 0; }
 
-    // The step name a report gives for an error of this kind.
+    // The step a report names for an error of this kind.
     static QString StepName(QSerialPort::SerialPortError error);
 
 private:
     int m_nRun = 0;
 };
+
+// The steps a report can name, in the OS's own words: open() and
+// tcsetattr() here, CreateFile() and SetCommState() on Windows.
+enum class CommStep {
+    Open,     // the device could not be opened
+    Settings, // the line settings are not valid for a line
+    SetLine,  // the device refused the line settings
+    Read,
+    Write,
+    Wait,     // waiting for the device to have something
+};
+QString CommStepName(CommStep step);

@@ -5,7 +5,6 @@
 #include "serial/line_trace.h"
 #include "serial/line_settings.h"
 #include "serial/post_call.h"
-#include "serial/port_message.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -32,34 +31,22 @@ constexpr int kDrainOnStopMs = 1000;
 // A single error is reported once this long has passed without another.
 constexpr int kHeldErrorMs = 50;
 
-// Notifications sent after the received bytes on every wake-up, in this
-// order, for each bit present in the event mask.
-struct MaskedMessage {
-    quint32 bit;
-    int message;
-};
-constexpr MaskedMessage kMaskedMessages[] = {
-    {CommEvent::Cts, PortMessage::Cts},   {CommEvent::Break, PortMessage::Break},
-    {CommEvent::Err, PortMessage::Err},   {CommEvent::Ring, PortMessage::Ring},
-    {CommEvent::RxFlag, PortMessage::RxFlag},
-};
-
-// Applies the settings; the name of the failing step, or empty.
-QString ApplyLineSettings(QSerialPort& port, int nBaud, char cParity, int nDataBits, int nStopBits)
+// Applies the settings; the failing step, or nothing.
+std::optional<CommStep> ApplyLineSettings(QSerialPort& port, int nBaud, char cParity, int nDataBits, int nStopBits)
 {
     const std::optional<LineSettings> settings = BuildLineSettings(nBaud, cParity, nDataBits, nStopBits);
     if (!settings)
-        return u"BuildCommDCB()"_s;
+        return CommStep::Settings;
     const bool applied = port.setBaudRate(settings->nBaud) && port.setParity(settings->parity)
         && port.setDataBits(settings->dataBits) && port.setStopBits(settings->stopBits)
         && port.setFlowControl(QSerialPort::NoFlowControl);
     if (!applied)
-        return u"SetCommState()"_s;
+        return CommStep::SetLine;
     // Devices without modem lines (a pseudo-terminal) refuse RTS; that is expected.
     if (!port.setRequestToSend(true) && port.error() != QSerialPort::UnsupportedOperationError)
-        return u"SetCommState()"_s;
+        return CommStep::SetLine;
     port.clearError();
-    return QString();
+    return std::nullopt;
 }
 
 // One character on the line: start bit, data, parity and stop bits.
@@ -80,15 +67,17 @@ CSerialPort::~CSerialPort()
     CloseAndWait();
 }
 
-bool CSerialPort::Open(QObject* pOwner, unsigned nPort, const QString& configured, int nBaud, char cParity,
-                       int nDataBits, int nStopBits, quint32 dwEventMask)
+bool CSerialPort::Open(const LineOpening& request)
 {
     StopMonitor();
     ForgetClosedRuns();
 
-    m_pOwnerWnd = pOwner;
-    m_nPortNumber = nPort;
-    m_dwEventMask = dwEventMask;
+    const QString& configured = request.strDevice;
+    const int nBaud = request.nBaud;
+    const char cParity = request.cParity;
+    const int nDataBits = request.nDataBits;
+    const int nStopBits = request.nStopBits;
+    m_nPortNumber = request.nNumber;
     m_openError = PortOpenError{};
     const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits};
     {
@@ -144,11 +133,14 @@ bool CSerialPort::OpenDevice(const Opening& opening, QString* failedStep, QStrin
     }
     RequestLowLatency(device->handle());
 
-    *failedStep = ApplyLineSettings(*device, opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits);
-    if (*failedStep == u"BuildCommDCB()")
+    const std::optional<CommStep> failed =
+        ApplyLineSettings(*device, opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits);
+    if (failed)
+        *failedStep = CommStepName(*failed);
+    if (failed == CommStep::Settings)
         *systemText = u"The parameter is incorrect. (%1)"_s.arg(
             LineDefinition(opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits));
-    else if (!failedStep->isEmpty())
+    else if (failed)
         *systemText = device->errorString();
     device->clearError();
     device->clear();
@@ -195,14 +187,20 @@ void CSerialPort::OnDeviceClosed()
             m_settledChanged.notify_all(); // what was handed over for it will never be sent
         }
         TraceLineState(false, u"cannot be opened: "_s + m_openError.strSystemText);
-        ReportCommError(u"CreateFile()"_s, m_openError.strSystemText, true);
-        SendToOwner(PortMessage::DeviceLost, 0);
+        ReportCommError(CommStepName(CommStep::Open), m_openError.strSystemText, true);
+        TellLost();
         return;
     }
     if (m_bStartDeferred.exchange(false))
         StartMonitorNow();
     if (!failedStep.isEmpty())
         ReportCommError(failedStep, systemText);
+}
+
+bool CSerialPort::Reaches(const QString& device) const
+{
+    Q_UNUSED(device);
+    return true;
 }
 
 bool CSerialPort::StartMonitor()
@@ -529,37 +527,24 @@ void CSerialPort::OnCommEvent()
 {
     if (m_bDeviceLost || m_bStopRequested)
         return;
-    QByteArray bytes;
-    if (m_dwEventMask & CommEvent::RxChar) {
-        const QByteArray heard = m_hPort->readAll();
-        if (!heard.isEmpty())
-            m_errors.OnGoodTransfer();
-        bytes = m_echo.Received(heard);
-        QString name;
-        const std::shared_ptr<CLineTrace> trace = Trace(&name);
-        if (m_echo.LineState() == CLocalEcho::State::Echoes && !m_bLineEchoes.exchange(true) && trace)
-            trace->Note(name, u"the line echoes what is sent; the echo is left out of what is received"_s);
-        if (trace && !bytes.isEmpty())
-            trace->Received(name, bytes);
-        m_nHeard += quint64(bytes.size());
-    }
-    // One notification per byte, in arrival order, then the masked ones; the
-    // monitor goes on at once, so writes never wait behind the owner. The
-    // mask is read on the owner's thread, where Open set it.
+    const QByteArray heard = m_hPort->readAll();
+    if (!heard.isEmpty())
+        m_errors.OnGoodTransfer();
+    const QByteArray bytes = m_echo.Received(heard);
+    QString name;
+    const std::shared_ptr<CLineTrace> trace = Trace(&name);
+    if (m_echo.LineState() == CLocalEcho::State::Echoes && !m_bLineEchoes.exchange(true) && trace)
+        trace->Note(name, u"the line echoes what is sent; the echo is left out of what is received"_s);
+    if (bytes.isEmpty())
+        return;
+    if (trace)
+        trace->Received(name, bytes);
+    m_nHeard += quint64(bytes.size());
+    // The monitor goes on at once, so writes never wait behind the owner.
     ToOwner([this, bytes] {
-        const quint64 run = m_nRun;
-        for (const char byte : bytes) {
-            if (m_nRun != run) // stopped or reopened from a handler: the rest belonged to that run
-                return;
-            ++m_nTold;
-            SendToOwner(PortMessage::ReceiveChar, static_cast<unsigned char>(byte));
-        }
-        for (const MaskedMessage& entry : kMaskedMessages) {
-            if (m_nRun != run)
-                return;
-            if (m_dwEventMask & entry.bit)
-                SendToOwner(entry.message, 0);
-        }
+        m_nTold += quint64(bytes.size());
+        if (m_listener.received)
+            m_listener.received(bytes);
     });
 }
 
@@ -612,7 +597,7 @@ void CSerialPort::ChangeRate(const QueuedWrite& block)
     if (!m_hPort->setBaudRate(block.nNewBaud)) {
         const QString systemText = m_hPort->errorString();
         m_hPort->clearError();
-        ReportCommError(u"SetCommState()"_s, systemText);
+        ReportCommError(CommStepName(CommStep::SetLine), systemText);
         return;
     }
     m_nLineByteTimeNs = block.nNewByteTimeNs;
@@ -659,7 +644,7 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
     m_hPort->close();
     TraceLineState(false, u"lost: "_s + systemText);
     ReportCommError(step, systemText, true);
-    ToOwner([this] { SendToOwner(PortMessage::DeviceLost, 0); });
+    ToOwner([this] { TellLost(); });
     std::lock_guard lock(m_mutex);
     if (m_pMonitorLoop)
         m_pMonitorLoop->exit(kDeviceLostExitCode);
@@ -673,12 +658,10 @@ void CSerialPort::ReportHeldError()
     ReportCommError(step, m_strHeldText);
 }
 
-void CSerialPort::SendToOwner(int message, unsigned wParam)
+void CSerialPort::TellLost()
 {
-    if (QObject* owner = m_pOwnerWnd) {
-        CPortMessageEvent notification(message, wParam, m_nPortNumber);
-        QCoreApplication::sendEvent(owner, &notification);
-    }
+    if (m_listener.lost)
+        m_listener.lost();
 }
 
 void CSerialPort::ToOwner(std::function<void()> fn)

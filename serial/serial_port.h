@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/comm_errors.h"
+#include "serial/line.h"
 #include "core/protocol/local_echo.h"
 
 #include <QByteArray>
@@ -23,37 +24,13 @@ class QThread;
 class QObject;
 class QTimer;
 
-// Why the last Open found no device to open.
-struct PortOpenError {
-    QString strDevice;     // the device COMn stands for
-    QString strSystemText; // the OS's words, e.g. "No such file or directory"
-    bool bAccessDenied = false; // the device exists but this user may not use it
-};
-
-// An error the port reports: the step that failed ("ReadFile()"), the OS's
-// words, and whether the device is gone (monitoring has ended).
-struct CommErrorReport {
-    QString strStep;
-    QString strSystemText;
-    unsigned nPortNumber = 0;
-    bool bDeviceLost = false;
-};
-// Runs on the owner's thread (the thread of Open), once per report.
-using CommErrorReporter = std::function<void(const CommErrorReport&)>;
-
-// Where a hand-over ends in the stream of bytes handed to one opened port.
-struct WriteTicket {
-    quint64 nEpoch = 0; // the opening (or monitoring run) it belongs to
-    quint64 nEnd = 0;   // bytes handed over up to and including it
-};
-
 // One COM port and the monitor thread that performs every read and write on
 // it. The owner opens the port, starts the monitor, hands text or raw bytes
-// over, and stops the monitor; the port tells the owner about every received
-// byte with a CPortMessageEvent (see port_message.h), sent on the owner's
-// thread in arrival order. The monitor never waits for the owner: it posts
-// what it heard and goes on reading and writing. The port, its owner and
-// the reporter belong to the thread that made the port.
+// over, and stops the monitor; the port hands the owner's listener every
+// chunk it heard, on the owner's thread in arrival order. The monitor never
+// waits for the owner: it posts what it heard and goes on reading and
+// writing. The port, its owner and the reporter belong to the thread that
+// made the port.
 //
 // Hand-overs go into a first-in-first-out queue, so each one reaches the line
 // whole and in order however fast they follow one another. Received bytes are
@@ -67,7 +44,7 @@ struct WriteTicket {
 // Open of the same device meanwhile is carried out once that close has
 // finished, on the owner's thread; until then the port counts as open, and
 // what is handed over waits for it.
-class CSerialPort final {
+class CSerialPort final : public CLine {
 public:
     static constexpr int kStopExitCode = 100;
     static constexpr int kDeviceLostExitCode = 1;
@@ -76,49 +53,51 @@ public:
     ~CSerialPort();
     Q_DISABLE_COPY_MOVE(CSerialPort)
 
-    // Ends a running monitor first, then opens `device` (a path such as
-    // /dev/ttyUSB0, or what COM<nPort> stands for) with the line settings;
-    // nPort is the number its reports show. False only when the device
-    // cannot be opened (nothing reported; OpenError() says why); a setting
-    // the device refuses goes to the reporter and still gives true. The open
-    // device is nobody's to watch until the owner calls StartMonitor() or
-    // Close(), which it does at once.
+    // Ends a running monitor first, then opens the device the opening names
+    // (a path such as /dev/ttyUSB0, or what COMn stands for) with its line
+    // settings. False only when the device cannot be opened (nothing
+    // reported; OpenError() says why); a setting the device refuses goes to
+    // the reporter and still gives true. The open device is nobody's to
+    // watch until the owner calls StartMonitor() or Close(), which it does at
+    // once.
     // While an earlier close of the same device still drains, the device is
     // opened once that close has finished and true is returned now; a device
-    // that cannot be opened then is reported as lost (the reporter, then
-    // PortMessage::DeviceLost), and a setting it refuses goes to the reporter.
-    bool Open(QObject* pOwner, unsigned nPort, const QString& device, int nBaud, char cParity, int nDataBits,
-              int nStopBits, quint32 dwEventMask);
-    const PortOpenError& OpenError() const { return m_openError; }
+    // that cannot be opened then is reported as lost (the reporter, then the
+    // listener's lost()), and a setting it refuses goes to the reporter.
+    bool Open(const LineOpening& opening) override;
+    const PortOpenError& OpenError() const override { return m_openError; }
 
+    // Who hears what the port heard and of its loss. Set it before Open.
+    void SetListener(LineListener listener) override { m_listener = std::move(listener); }
     // Who hears of errors (without one they go to the log). Set it before Open.
-    void SetErrorReporter(CommErrorReporter reporter) { m_errorReporter = std::move(reporter); }
+    void SetErrorReporter(CommErrorReporter reporter) override { m_errorReporter = std::move(reporter); }
 
     // Traces what this port sends and hears from now on (null: stops), with
     // the openings, closes and losses of the device. Traced is what goes to
     // the driver and what reaches the owner: on a line that echoes, the
     // host's own bytes are taken out of what is received, as a note says.
     // Safe from any thread; the monitor only queues events on the trace.
-    void SetTrace(std::shared_ptr<CLineTrace> trace);
+    void SetTrace(std::shared_ptr<CLineTrace> trace) override;
 
     // Starts the monitor thread on the opened port (the owner's step after a
     // successful Open); on a port still waiting for its device, once the
     // device is open. False when nothing is open or a monitor already runs.
-    bool StartMonitor();
+    bool StartMonitor() override;
 
     // Asks the monitor to end; it sends what was handed over, waits until
     // that has left the line, and closes the device itself. An opening that
     // still waits for its device is given up, with what was handed over for
     // it. Safe from any thread and at any time, also from inside a
     // notification handler.
-    void SignalStop();
+    void SignalStop() override;
 
     // Ends monitoring and lets the monitor close the device; returns at once,
     // with the port closed as far as the owner goes. On the owner's thread only.
-    void Close();
+    void Close() override;
     // Close(), then waits until every device this port had open is closed,
     // what was handed over having left the line. On the owner's thread only.
-    void CloseAndWait();
+    void CloseAndWait() override;
+    quint64 Run() const override { return m_nRun; }
 
     // Hands text (without its terminating zero) or raw bytes to the monitor
     // thread. Returns at once. Blocks longer than the write buffer are split.
@@ -127,46 +106,46 @@ public:
     // counts as gone), unless the port is stopped or reopened first. With no
     // bytes, once those handed over before have left the line.
     WriteTicket QueueWrite(const char* text);
-    WriteTicket QueueWrite(const QByteArray& bytes, std::function<void()> onLine = {});
+    WriteTicket QueueWrite(const QByteArray& bytes, std::function<void()> onLine = {}) override;
     // Sets another rate on the open line without closing it, in order with
     // the hand-overs: once what was handed over before has left the line at
     // the old rate. The echo is decided afresh. A rate the device refuses
     // goes to the reporter. On the owner's thread.
-    void SetRate(int nBaud);
+    void SetRate(int nBaud) override;
     // Bytes of an image: the same, but a trace shows only their length.
-    WriteTicket QueueImageWrite(const QByteArray& bytes);
+    WriteTicket QueueImageWrite(const QByteArray& bytes) override;
     // The next bytes handed over decide afresh whether the line echoes,
     // unless it is known to: a burst of noise ahead of the first echo must
     // not mark an echoing line as clean for the rest of the opening. In
     // order with the hand-overs.
-    void DecideEchoAgain();
+    void DecideEchoAgain() override;
 
     // Waits up to timeoutMs until the driver has taken every byte up to the
     // ticket (a failed write counts as settled: it is reported as an error).
     // Dropped when the port was stopped, lost or reopened since: those bytes
     // may never be sent. Safe from any thread but the monitor's.
-    enum class WriteState { Written, Pending, Dropped };
-    WriteState WaitWritten(const WriteTicket& ticket, int timeoutMs);
+    WriteState WaitWritten(const WriteTicket& ticket, int timeoutMs) override;
 
     // A device is open, or an opening waits for its device's earlier close.
-    bool IsOpen() const;
+    bool IsOpen() const override;
     // No device this port opened is open or still being closed: another
     // port may open it now. On the owner's thread.
-    bool DevicesReleased() const;
+    bool DevicesReleased() const override;
+    bool Reaches(const QString& device) const override;
     // The line of the running (or last) monitor returns the host's own
     // bytes; they are taken out before anything reaches the owner.
-    bool LineEchoes() const { return m_bLineEchoes; }
+    bool LineEchoes() const override { return m_bLineEchoes; }
     // Bytes the monitor has heard that the owner has not been told yet: the
     // owner's thread is behind. On the owner's thread.
-    bool OwnerBehind() const { return m_nTold < m_nHeard; }
+    bool OwnerBehind() const override { return m_nTold < m_nHeard; }
     // Also while monitoring waits for the device to be opened.
-    bool IsMonitorRunning() const { return m_bMonitorRunning != 0 || m_bStartDeferred; }
+    bool IsMonitorRunning() const override { return m_bMonitorRunning != 0 || m_bStartDeferred; }
     // Exit code of the last monitor thread, -1 while it runs or before the first.
     int MonitorExitCode() const;
     unsigned PortNumber() const { return m_nPortNumber; }
     // One character's time on the line at the rate set by Open, in ns (0
     // for a rate it refused). On the owner's thread.
-    qint64 CharacterTimeNs() const { return m_nByteTimeNs; }
+    qint64 CharacterTimeNs() const override { return m_nByteTimeNs; }
 
 private:
     struct QueuedWrite {
@@ -233,7 +212,7 @@ private:
     void ReportHeldError();
     // Runs fn on the owner's thread unless the port is stopped or reopened first.
     void ToOwner(std::function<void()> fn);
-    void SendToOwner(int message, unsigned wParam);
+    void TellLost();
     void ReportCommError(const QString& step, const QString& systemText, bool deviceLost = false);
     WriteTicket QueueBlocks(const QByteArray& bytes, std::function<void()> onLine, bool image);
     // The trace, if any, and the name it shows for the port.
@@ -278,9 +257,8 @@ private:
     quint64 m_nMonitorRun = 0; // the running monitor's, set before it starts
     QObject m_ownerContext;    // on the owner's thread; what is posted to it dies with the port
     CommErrorReporter m_errorReporter;
-    QObject* m_pOwnerWnd = nullptr;
+    LineListener m_listener;
     unsigned m_nPortNumber = 0;
-    quint32 m_dwEventMask = 0;
     qint64 m_nByteTimeNs = 0; // one character on the line at the rate set by Open or SetRate (owner's thread)
     int m_nCharBits = 10;     // start, data, parity and stop bits of one character
     qint64 m_nOpenedByteTimeNs = 0; // at the rate the device was opened with (under m_mutex)

@@ -45,7 +45,10 @@ void CCameraScan::Start(int currentBaud, Events events)
     m_rates = ScanOrder(currentBaud);
     m_session.EndCycle();
     m_session.Sender().Cancel(); // nothing meant for the old rate goes out at a new one
-    m_session.SetScanListener([this](char ch) { OnChar(ch); });
+    m_listening = m_session.Listen(CCameraSession::Rank::Search, {.take = [this](char ch) {
+                                                                      OnChar(ch);
+                                                                      return true;
+                                                                  }});
     m_nTry = 0;
     m_nTryAtRate = 0;
     TryRate();
@@ -134,7 +137,7 @@ void CCameraScan::OnWaitOver()
         ScanFinding finding;
         finding.nBaud = Rate();
         finding.versions = {VersionText(m_answers[2]), VersionText(m_answers[1])};
-        finding.bEcho = m_session.Port().LineEchoes();
+        finding.bEcho = m_session.Line().LineEchoes();
         finding.unusual = UnusualCameraAnswers(m_answers[0], m_answers[1], m_answers[2]);
         Finish(finding);
         return;
@@ -206,5 +209,5 @@ void CCameraScan::End()
     m_wait.stop();
     m_phase = Phase::Idle;
     m_nTry = -1;
-    m_session.SetScanListener({});
+    m_listening.Reset();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/firmware/version_check.h"
+#include "session/camera_session.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
@@ -8,7 +9,6 @@
 #include <optional>
 #include <vector>
 
-class CCameraSession;
 
 // A camera that answered a search.
 struct ScanFinding {
@@ -73,6 +73,7 @@ private:
     void End(); // hands the line back to the session
 
     CCameraSession& m_session;
+    CCameraSession::Listening m_listening; // while it runs: it hears all the camera says
     Events m_events;
     std::vector<int> m_rates;
     int m_nCurrentBaud = 0;

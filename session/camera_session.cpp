@@ -1,6 +1,5 @@
 #include "session/camera_session.h"
 
-#include "serial/port_message.h"
 #include "core/protocol/link_protocol.h"
 
 namespace {
@@ -11,12 +10,14 @@ constexpr int kDrainWaitsMax = 4;
 
 } // namespace
 
-CCameraSession::CCameraSession(Events events)
-    : m_events(std::move(events)),
+CCameraSession::CCameraSession()
+    : m_line(MakeLine(QString())),
       m_sender([this](const QByteArray& bytes, std::function<void()> onLine) {
-          m_port.QueueWrite(bytes, std::move(onLine));
+          m_line->QueueWrite(bytes, std::move(onLine));
       })
 {
+    m_line->SetListener({.received = [this](const QByteArray& chunk) { OnReceived(chunk); },
+                         .lost = [this] { OnLost(); }});
     m_answerTimer.setSingleShot(true);
     m_answerTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_answerTimer, &QTimer::timeout, this, [this] { OnAnswerMissing(); });
@@ -27,23 +28,94 @@ CCameraSession::CCameraSession(Events events)
 CCameraSession::~CCameraSession()
 {
     // Stopped while every member is whole: the monitor may still deliver.
-    m_port.Close();
+    m_line->Close();
     m_sender.Cancel();
 }
 
-bool CCameraSession::Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
-                          quint32 eventMask)
+CCameraSession::Listening& CCameraSession::Listening::operator=(Listening&& other) noexcept
 {
-    m_lastOpen = {number, device, baud, parity, dataBits, stopBits, eventMask};
+    if (this != &other) {
+        Reset();
+        m_pSession = std::exchange(other.m_pSession, nullptr);
+        m_nId = other.m_nId;
+    }
+    return *this;
+}
+
+void CCameraSession::Listening::Reset()
+{
+    if (CCameraSession* session = std::exchange(m_pSession, nullptr))
+        session->Forget(m_nId);
+}
+
+CCameraSession::Listening CCameraSession::Listen(Rank rank, Listener listener)
+{
+    const quint64 id = ++m_nListenerId;
+    auto entry = std::make_shared<Registered>(Registered{rank, id, std::move(listener)});
+    const auto after = std::upper_bound(m_listeners.begin(), m_listeners.end(), rank,
+                                        [](Rank r, const auto& registered) { return r < registered->rank; });
+    m_listeners.insert(after, std::move(entry));
+    return Listening(this, id);
+}
+
+void CCameraSession::Forget(quint64 id)
+{
+    std::erase_if(m_listeners, [id](const auto& registered) {
+        if (registered->nId != id)
+            return false;
+        registered->bActive = false; // a dispatch under way holds it still
+        return true;
+    });
+}
+
+bool CCameraSession::Searching() const
+{
+    return std::any_of(m_listeners.begin(), m_listeners.end(),
+                       [](const auto& registered) { return registered->rank == Rank::Search; });
+}
+
+template <typename Fn>
+void CCameraSession::TellAll(Fn tell)
+{
+    // A listener may register or forget others, or itself, while it is told.
+    const std::vector<std::shared_ptr<Registered>> listeners = m_listeners;
+    for (const auto& registered : listeners) {
+        if (registered->bActive)
+            tell(registered->listener);
+    }
+}
+
+void CCameraSession::SetErrorReporter(CommErrorReporter reporter)
+{
+    m_errorReporter = reporter;
+    m_line->SetErrorReporter(std::move(reporter));
+}
+
+void CCameraSession::SetTrace(std::shared_ptr<CLineTrace> trace)
+{
+    m_trace = trace;
+    m_line->SetTrace(std::move(trace));
+}
+
+bool CCameraSession::Open(const LineOpening& opening)
+{
+    m_lastOpen = opening;
     return Reopen();
 }
 
 bool CCameraSession::Reopen()
 {
-    const OpenRequest& open = m_lastOpen;
-    m_nAnswerWaitMs = AnswerWaitMs(open.nBaud);
-    return m_port.Open(this, open.nNumber, open.strDevice, open.nBaud, open.cParity, open.nDataBits, open.nStopBits,
-                       open.nEventMask);
+    m_nAnswerWaitMs = AnswerWaitMs(m_lastOpen.nBaud);
+    if (!m_line->Reaches(m_lastOpen.strDevice)) {
+        m_line->Close();
+        m_sender.Cancel();
+        m_line = MakeLine(m_lastOpen.strDevice);
+        m_line->SetListener({.received = [this](const QByteArray& chunk) { OnReceived(chunk); },
+                             .lost = [this] { OnLost(); }});
+        m_line->SetErrorReporter(m_errorReporter);
+        m_line->SetTrace(m_trace);
+    }
+    return m_line->Open(m_lastOpen);
 }
 
 void CCameraSession::SetRate(int baud)
@@ -52,7 +124,7 @@ void CCameraSession::SetRate(int baud)
     // After what waits in the sender, which was meant for the old rate.
     m_sender.Then([this, baud] {
         m_nAnswerWaitMs = AnswerWaitMs(baud);
-        m_port.SetRate(baud);
+        m_line->SetRate(baud);
     });
 }
 
@@ -80,7 +152,7 @@ void CCameraSession::QueueCycleStart()
             return;
         m_bRetryDue = false;
         if (m_nTry > 0)
-            m_port.DecideEchoAgain();
+            m_line->DecideEchoAgain();
         SendRequest(m_cycle.Start());
     });
 }
@@ -130,10 +202,10 @@ void CCameraSession::FeedCycle(char ch)
     // Done: characters that follow belong to no register until the next cycle.
     m_cycle.End();
     m_nTry = 0;
-    if (m_tap.configurationRead)
-        m_tap.configurationRead();
-    if (m_events.configurationRead)
-        m_events.configurationRead();
+    TellAll([](const Listener& listener) {
+        if (listener.configurationRead)
+            listener.configurationRead();
+    });
 }
 
 void CCameraSession::OnAnswerMissing()
@@ -143,7 +215,7 @@ void CCameraSession::OnAnswerMissing()
         return;
     // A host that fell behind has not given the camera its time: bytes heard
     // but not yet handled here, or this timer itself running late.
-    if (m_port.OwnerBehind() || m_answerClock.elapsed() > m_nAnswerWaitMs + kLateTimerMs) {
+    if (m_line->OwnerBehind() || m_answerClock.elapsed() > m_nAnswerWaitMs + kLateTimerMs) {
         m_answerClock.restart();
         m_answerTimer.start(m_nAnswerWaitMs);
         return;
@@ -164,10 +236,10 @@ void CCameraSession::FailCycle(int index, const QByteArray& answer)
     }
     const ReadFailure failure{ReadList[index], answer, m_nTry};
     m_nTry = 0;
-    if (m_tap.readFailed)
-        m_tap.readFailed(failure);
-    if (m_events.readFailed)
-        m_events.readFailed(failure);
+    TellAll([&failure](const Listener& listener) {
+        if (listener.readFailed)
+            listener.readFailed(failure);
+    });
 }
 
 void CCameraSession::Drain()
@@ -186,13 +258,13 @@ void CCameraSession::Drain()
 
 void CCameraSession::WhenSent(std::function<void()> step)
 {
-    m_sender.Then([this, step = std::move(step)]() mutable { m_port.QueueWrite(QByteArray(), std::move(step)); });
+    m_sender.Then([this, step = std::move(step)]() mutable { m_line->QueueWrite(QByteArray(), std::move(step)); });
 }
 
 void CCameraSession::OnDrained()
 {
     // Heard but not yet handed to the session is not quiet.
-    if (m_port.OwnerBehind() && m_drainClock.elapsed() < kDrainWaitsMax * m_nAnswerWaitMs) {
+    if (m_line->OwnerBehind() && m_drainClock.elapsed() < kDrainWaitsMax * m_nAnswerWaitMs) {
         m_drainTimer.start(m_nAnswerWaitMs);
         return;
     }
@@ -217,26 +289,34 @@ void CCameraSession::WriteRegister(int value, int reg)
     m_sender.Send(FormatWriteCommand(value, reg), kWritePauseMs);
 }
 
-bool CCameraSession::event(QEvent* event)
+void CCameraSession::OnReceived(const QByteArray& chunk)
 {
-    if (event->type() == PortEventType(PortMessage::ReceiveChar)) {
-        const unsigned ch = static_cast<CPortMessageEvent*>(event)->WParam();
-        if (m_events.received)
-            m_events.received(ch);
-        if (m_scanListener) {
-            m_scanListener(static_cast<char>(ch));
-            return true;
-        }
-        if (!m_tap.takeReply || !m_tap.takeReply(static_cast<char>(ch)))
-            FeedCycle(static_cast<char>(ch)); // groups outside a cycle are dropped there
-        return true;
+    const quint64 run = m_line->Run();
+    for (const char ch : chunk) {
+        if (m_line->Run() != run)
+            return; // stopped or reopened by a listener: the rest belonged to that run
+        Dispatch(ch);
     }
-    if (event->type() == PortEventType(PortMessage::DeviceLost)) {
-        if (m_tap.deviceLost)
-            m_tap.deviceLost();
-        if (m_events.deviceLost)
-            m_events.deviceLost();
-        return true;
+}
+
+void CCameraSession::Dispatch(char ch)
+{
+    TellAll([ch](const Listener& listener) {
+        if (listener.heard)
+            listener.heard(ch);
+    });
+    const std::vector<std::shared_ptr<Registered>> listeners = m_listeners;
+    for (const auto& registered : listeners) {
+        if (registered->bActive && registered->listener.take && registered->listener.take(ch))
+            return;
     }
-    return QObject::event(event);
+    FeedCycle(ch); // groups outside a cycle are dropped there
+}
+
+void CCameraSession::OnLost()
+{
+    TellAll([](const Listener& listener) {
+        if (listener.lost)
+            listener.lost();
+    });
 }

@@ -4,45 +4,83 @@
 #include "core/protocol/read_cycle.h"
 #include "core/protocol/register_map.h"
 #include "session/read_failure.h"
-#include "serial/serial_port.h"
+#include "serial/line.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // One link to a camera, the same for the window and the command line: the
-// port and what it hears, every write paced on timers, the read cycle and
-// the register image it fills. Front ends hear what happened through Events;
-// the session shows nothing itself. On the thread that made it.
+// line and what it hears, every write paced on timers, the read cycle and
+// the register image it fills. Whoever needs to hear the camera registers a
+// listener; the session shows nothing itself. On the thread that made it.
 class CCameraSession final : public QObject {
 public:
-    struct Events {
-        std::function<void(unsigned ch)> received; // every character from the camera, in order, before it is handled
-        std::function<void()> configurationRead;   // a whole cycle is in: its 23 bytes are the image now
+    // Who hears the camera, in this order. A character goes to each
+    // listener's take() until one takes it, the read cycle's last; the end
+    // of a cycle and the line's loss go to every listener.
+    enum class Rank {
+        Search,   // a search for the camera's rate takes every character
+        Upgrade,  // an upgrade run takes what the camera says in upgrade mode
+        FrontEnd, // the window or the command line
+    };
+    struct Listener {
+        std::function<void(char ch)> heard{};   // every character, before any listener takes it
+        std::function<bool(char ch)> take{};    // true: the character goes no further
+        std::function<void()> configurationRead{}; // a whole cycle is in: its 23 bytes are the image now
         // Every try of a cycle failed; the image stays as the last good cycle left it.
-        std::function<void(const ReadFailure&)> readFailed;
-        std::function<void()> deviceLost; // after the port's one report
+        std::function<void(const ReadFailure&)> readFailed{};
+        std::function<void()> lost{}; // after the line's one report
+    };
+    // A listener's registration: it hears until this is destroyed or reset.
+    class Listening final {
+    public:
+        Listening() = default;
+        Listening(Listening&& other) noexcept { *this = std::move(other); }
+        Listening& operator=(Listening&& other) noexcept;
+        ~Listening() { Reset(); }
+        void Reset();
+        explicit operator bool() const { return m_pSession != nullptr; }
+
+    private:
+        friend class CCameraSession;
+        Listening(CCameraSession* session, quint64 id) : m_pSession(session), m_nId(id) {}
+        CCameraSession* m_pSession = nullptr;
+        quint64 m_nId = 0;
     };
 
-    explicit CCameraSession(Events events);
+    CCameraSession();
     ~CCameraSession() override;
     Q_DISABLE_COPY_MOVE(CCameraSession)
 
-    // Opens `device` (what COM<number> stands for) with the session as the
-    // port's owner. False when nothing could be opened: Port().OpenError()
-    // says why.
-    bool Open(unsigned number, const QString& device, int baud, char parity, int dataBits, int stopBits,
-              quint32 eventMask);
-    // Opens the port again as the last Open() did.
+    // Registers a listener; later ones of a rank hear after earlier ones.
+    [[nodiscard]] Listening Listen(Rank rank, Listener listener);
+    // A search for the camera's rate hears the camera now.
+    bool Searching() const;
+
+    // Opens the line the opening names with the session as its owner. False
+    // when nothing could be opened: Line().OpenError() says why.
+    bool Open(const LineOpening& opening);
+    // Opens the line again as the last Open() did.
     bool Reopen();
-    // Another rate on the open port, with no reopen: for what is sent from
+    // Another rate on the open line, with no reopen: for what is sent from
     // now on, and for Reopen(). The answer wait follows the rate.
     void SetRate(int baud);
     int Rate() const { return m_lastOpen.nBaud; }
-    // The port itself: monitoring, stopping, closing, its errors.
-    CSerialPort& Port() { return m_port; }
-    const CSerialPort& Port() const { return m_port; }
+    // The line itself: monitoring, stopping, closing, its errors. Who hears
+    // its errors and its trace stay with the session when a name needs
+    // another kind of line.
+    CLine& Line() { return *m_line; }
+    const CLine& Line() const { return *m_line; }
+    void SetErrorReporter(CommErrorReporter reporter);
+    void SetTrace(std::shared_ptr<CLineTrace> trace);
+
+    // What the line heard, in order: each character goes to the listeners.
+    // (The line calls it; tests hand it what a camera could have said.)
+    void OnReceived(const QByteArray& chunk);
 
     // Starts a read cycle once what is queued has gone out. An answer that
     // does not come whole within AnswerWaitMs of its request leaving the
@@ -65,7 +103,7 @@ public:
     // drops what waits.
     CPacedSender& Sender() { return m_sender; }
     // Runs step once all that is queued now has left the line; not when the
-    // port is stopped, lost or reopened first.
+    // line is stopped, lost or reopened first.
     void WhenSent(std::function<void()> step);
     // Bytes or steps still wait to go out.
     bool WritesPending() const { return m_sender.HasQueued(); }
@@ -73,25 +111,18 @@ public:
     // change's writes, paced for the line as it is now.
     bool BytesQueued() const { return m_sender.HasQueuedBytes(); }
 
-    // An upgrade run (upgrade_run.h) hears first, for as long as it lives:
-    // what the camera says (a character it takes goes no further), the end
-    // of a read cycle and the port's loss.
-    struct UpgradeTap {
-        std::function<bool(char ch)> takeReply;
-        std::function<void()> configurationRead;
-        std::function<void(const ReadFailure&)> readFailed;
-        std::function<void()> deviceLost;
-    };
-    void SetUpgradeTap(UpgradeTap tap) { m_tap = std::move(tap); }
-    // While set, a search for the camera's rate (camera_scan.h) hears all
-    // the camera says, and the read cycle and an upgrade run hear nothing.
-    void SetScanListener(std::function<void(char ch)> listener) { m_scanListener = std::move(listener); }
-    bool Searching() const { return static_cast<bool>(m_scanListener); }
-
-protected:
-    bool event(QEvent* event) override;
-
 private:
+    struct Registered {
+        Rank rank;
+        quint64 nId;
+        Listener listener;
+        bool bActive = true; // cleared when it stops listening
+    };
+    void Forget(quint64 id);
+    void OnLost();
+    // Tells every active listener, in order.
+    template <typename Fn>
+    void TellAll(Fn tell);
     void QueueCycleStart();
     void SendRequest(const QByteArray& request);
     void OnAnswerMissing();
@@ -101,8 +132,10 @@ private:
     // One character of an answer: the next request follows 10 ms later;
     // the last answer completes the cycle.
     void FeedCycle(char ch);
+    void Dispatch(char ch);
 
-    Events m_events;
+    std::vector<std::shared_ptr<Registered>> m_listeners; // by rank, then in the order they came
+    quint64 m_nListenerId = 0;
     CReadCycle m_cycle;
     RegisterImage m_registers{};
     int m_nAnswerWaitMs = 0;
@@ -115,17 +148,9 @@ private:
     bool m_bDraining = false;    // after a failed try: what arrives is dropped until the line is quiet
     QTimer m_drainTimer;         // the line's quiet time, from when all that was sent has left it
     QElapsedTimer m_drainClock;  // since the try failed
-    struct OpenRequest {
-        unsigned nNumber = 0;
-        QString strDevice;
-        int nBaud = 0;
-        char cParity = 'N';
-        int nDataBits = 8;
-        int nStopBits = 1;
-        quint32 nEventMask = 0;
-    } m_lastOpen;
-    UpgradeTap m_tap;
-    std::function<void(char ch)> m_scanListener;
-    CSerialPort m_port;
+    LineOpening m_lastOpen;
+    CommErrorReporter m_errorReporter;
+    std::shared_ptr<CLineTrace> m_trace;
+    std::unique_ptr<CLine> m_line;
     CPacedSender m_sender;
 };

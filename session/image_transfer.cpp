@@ -5,7 +5,7 @@
 #include "core/protocol/checksum.h"
 #include "core/protocol/upgrade_protocol.h"
 #include "serial/post_call.h"
-#include "serial/serial_port.h"
+#include "serial/line.h"
 
 #include <chrono>
 
@@ -54,22 +54,23 @@ qint64 TransferRate(const TransferReport& report)
     return report.nElapsedMs > 0 ? report.nBytes * 1000 / report.nElapsedMs : 0;
 }
 
-CImageTransfer::CImageTransfer(CSerialPort& port, Events events) : m_port(port), m_events(std::move(events)) {}
+CImageTransfer::CImageTransfer(Events events) : m_events(std::move(events)) {}
 
 CImageTransfer::~CImageTransfer()
 {
     Cancel();
 }
 
-bool CImageTransfer::Start(const TransferJob& job)
+bool CImageTransfer::Start(CLine& line, const TransferJob& job)
 {
     if (IsRunning())
         return false;
+    m_pLine = &line;
     m_bCancel = false;
     m_bAbandon = false;
     m_bLastHandedOver = false;
     const quint64 run = ++m_nRun;
-    m_thread = std::thread([this, job, run, byteTimeNs = m_port.CharacterTimeNs()] {
+    m_thread = std::thread([this, job, run, byteTimeNs = line.CharacterTimeNs()] {
         ExactSleeps();
         Run(job, run, byteTimeNs);
     });
@@ -126,10 +127,10 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run, qint64 byteTimeNs)
     // Waits until the driver has taken the bytes up to `ticket`.
     const auto written = [this](const WriteTicket& ticket) {
         for (;;) {
-            switch (m_port.WaitWritten(ticket, kCancelCheckMs)) {
-            case CSerialPort::WriteState::Written: return true;
-            case CSerialPort::WriteState::Dropped: return false;
-            case CSerialPort::WriteState::Pending:
+            switch (m_pLine->WaitWritten(ticket, kCancelCheckMs)) {
+            case CLine::WriteState::Written: return true;
+            case CLine::WriteState::Dropped: return false;
+            case CLine::WriteState::Pending:
                 if (m_bCancel)
                     return false;
                 break;
@@ -151,7 +152,7 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run, qint64 byteTimeNs)
     const std::vector<ImagePiece> pieces = PieceSchedule(std::uint64_t(image.size()));
     // Set before the hand-over: a reply to these bytes is heard after it.
     m_bLastHandedOver = pieces.empty();
-    WriteTicket ticket = m_port.QueueWrite(QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
+    WriteTicket ticket = m_pLine->QueueWrite(QByteArray(reinterpret_cast<const char*>(header.data()), qsizetype(header.size())));
     occupy(qsizetype(header.size()));
     std::this_thread::sleep_until(start + std::chrono::milliseconds(kHeaderPauseMs));
     Post(run, [this, name = FileNameOf(job.strPath)] { m_events.headerSent(name); });
@@ -166,7 +167,7 @@ void CImageTransfer::Run(const TransferJob& job, quint64 run, qint64 byteTimeNs)
         // The piece cannot leave before its hand-over starts: the pause counts from there.
         const Clock::time_point handedOver = Clock::now();
         m_bLastHandedOver = &piece == &pieces.back();
-        ticket = m_port.QueueImageWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
+        ticket = m_pLine->QueueImageWrite(image.mid(qsizetype(piece.offset), qsizetype(piece.size)));
         occupy(qsizetype(piece.size));
         report.nBytes += qint64(piece.size);
         Post(run, [this, percent = piece.progress] { m_events.progress(percent); });

@@ -8,7 +8,7 @@
 #include <optional>
 #include <thread>
 
-class CSerialPort;
+class CLine;
 
 // One image to stream: its file, read by the transfer thread, or its bytes
 // when they are in memory already (then no file is ever read, whatever
@@ -49,17 +49,17 @@ qint64 TransferRate(const TransferReport& report);
 class CImageTransfer final {
 public:
     struct Events {
-        std::function<void(const QString& fileName)> headerSent; // after the 20 ms pause
-        std::function<void(int percent)> progress;                // after each piece
-        std::function<void(const TransferReport&)> finished;     // last; the transfer is over
+        std::function<void(const QString& fileName)> headerSent{}; // after the 20 ms pause
+        std::function<void(int percent)> progress{};                // after each piece
+        std::function<void(const TransferReport&)> finished{};     // last; the transfer is over
     };
 
-    CImageTransfer(CSerialPort& port, Events events);
+    explicit CImageTransfer(Events events);
     ~CImageTransfer();
     Q_DISABLE_COPY_MOVE(CImageTransfer)
 
-    // Starts a transfer; false while one runs. On the context's thread.
-    bool Start(const TransferJob& job);
+    // Starts a transfer on the line; false while one runs. On the context's thread.
+    bool Start(CLine& line, const TransferJob& job);
     // From Start() until finished() has run, or until Cancel().
     bool IsRunning() const { return m_thread.joinable(); }
     // The last piece (for an empty image, the header) has been handed to
@@ -81,7 +81,7 @@ private:
     template <typename Fn>
     void Post(quint64 run, Fn fn);
 
-    CSerialPort& m_port;
+    CLine* m_pLine = nullptr; // of the run under way
     Events m_events;
     QObject m_context; // events are posted here; pending ones die with it
     std::thread m_thread;

@@ -3,13 +3,13 @@
 #include "session/camera_session.h"
 #include "core/protocol/line_rates.h"
 #include "core/config/com_ports.h"
-#include "serial/port_message.h"
 
 #include <set>
 
 struct CPortsScan::Port {
     PortScanResult result;
     std::unique_ptr<CCameraSession> session;
+    CCameraSession::Listening listening; // of its loss
     std::unique_ptr<CCameraScan> scan;
     bool bDone = false;
 };
@@ -43,29 +43,29 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
     // Opened first, searched after: a port that cannot be opened ends at once.
     for (std::size_t index = 0; index < m_ports.size(); ++index) {
         Port& port = *m_ports[index];
-        port.session = std::make_unique<CCameraSession>(CCameraSession::Events{
-            {}, {}, {}, [this, index] {
-                Port& lost = *m_ports[index];
-                if (lost.bDone)
-                    return;
-                lost.bDone = true;
-                lost.result.bLost = true;
-                lost.scan->Stop();
-                OnPortDone(index);
-            }});
-        port.session->Port().SetErrorReporter([this, index](const CommErrorReport& report) {
+        port.session = std::make_unique<CCameraSession>();
+        port.listening = port.session->Listen(CCameraSession::Rank::FrontEnd, {.lost = [this, index] {
+            Port& lost = *m_ports[index];
+            if (lost.bDone)
+                return;
+            lost.bDone = true;
+            lost.result.bLost = true;
+            lost.scan->Stop();
+            OnPortDone(index);
+        }});
+        port.session->SetErrorReporter([this, index](const CommErrorReport& report) {
             if (report.bDeviceLost)
                 m_ports[index]->result.strLost = report.strSystemText;
         });
-        port.session->Port().SetTrace(m_trace);
+        port.session->SetTrace(m_trace);
         port.scan = std::make_unique<CCameraScan>(*port.session);
         const PortToScan& target = port.result.port;
-        if (!port.session->Open(target.nNumber, target.strDevice, currentBaud, 'N', 8, 1, CommEvent::RxChar)) {
-            port.result.openError = port.session->Port().OpenError();
+        if (!port.session->Open({.nNumber = target.nNumber, .strDevice = target.strDevice, .nBaud = currentBaud})) {
+            port.result.openError = port.session->Line().OpenError();
             port.bDone = true;
             continue;
         }
-        port.session->Port().StartMonitor();
+        port.session->Line().StartMonitor();
     }
     for (std::size_t index = 0; index < m_ports.size() && Running(); ++index) {
         Port& port = *m_ports[index];
@@ -89,7 +89,7 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
 void CPortsScan::OnPortDone(std::size_t index)
 {
     Port& port = *m_ports[index];
-    port.session->Port().Close();
+    port.session->Line().Close();
     m_results.push_back(port.result);
     --m_nPending;
     if (m_events.portDone)
@@ -106,7 +106,7 @@ void CPortsScan::Stop()
         if (port->scan)
             port->scan->Stop();
         if (port->session)
-            port->session->Port().Close();
+            port->session->Line().Close();
     }
 }
 

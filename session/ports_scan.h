@@ -1,7 +1,7 @@
 #pragma once
 
 #include "session/camera_scan.h"
-#include "serial/serial_port.h"
+#include "serial/line.h"
 
 #include <QString>
 #include <functional>

@@ -4,19 +4,20 @@
 #include "session/window_timers.h"
 #include "core/protocol/link_protocol.h"
 
-CUpgradeExchange::CUpgradeExchange(CCameraSession& session, CWindowTimers& timers, Events events)
+CUpgradeExchange::CUpgradeExchange(CCameraSession& session, CWindowTimers& timers)
     : m_session(session),
       m_timers(timers),
-      m_events(std::move(events)),
-      m_transfer(session.Port(), {[this](const QString& fileName) {
-                                      if (m_events.headerSent)
-                                          m_events.headerSent(fileName);
-                                  },
-                                  [this](int percent) {
-                                      if (m_events.progress)
-                                          m_events.progress(percent);
-                                  },
-                                  [this](const TransferReport& report) { OnTransferFinished(report); }})
+      m_transfer({.headerSent =
+                       [this](const QString& fileName) {
+                           if (m_events.headerSent)
+                               m_events.headerSent(fileName);
+                       },
+                   .progress =
+                       [this](int percent) {
+                           if (m_events.progress)
+                               m_events.progress(percent);
+                       },
+                   .finished = [this](const TransferReport& report) { OnTransferFinished(report); }})
 {
 }
 
@@ -130,7 +131,7 @@ void CUpgradeExchange::BeginTransfer()
     m_bDoneDuringTransfer = false;
     if (m_events.transferRunning)
         m_events.transferRunning(true);
-    m_transfer.Start(m_image);
+    m_transfer.Start(m_session.Line(), m_image);
     if (std::exchange(m_bAbandonDue, false))
         m_transfer.Abandon();
 }
@@ -225,7 +226,7 @@ void CUpgradeExchange::OnConfirmTimer()
     m_timers.KillTimer(kTimerConfirm);
     const int waitMs = AnswerWaitMs(m_session.Rate());
     if (m_bAsking && m_askClock.isValid()
-        && (m_session.Port().OwnerBehind() || m_askClock.elapsed() > waitMs + kLateTimerMs)) {
+        && (m_session.Line().OwnerBehind() || m_askClock.elapsed() > waitMs + kLateTimerMs)) {
         // The host fell behind, not the camera: bytes heard but not yet
         // handled here, or this timer itself late. The answer gets its time.
         m_askClock.restart();

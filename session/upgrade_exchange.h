@@ -65,11 +65,13 @@ public:
         std::function<void(Outcome, const QString& detail)> finished; // last of a run
     };
 
-    CUpgradeExchange(CCameraSession& session, CWindowTimers& timers, Events events);
+    CUpgradeExchange(CCameraSession& session, CWindowTimers& timers);
     ~CUpgradeExchange();
     Q_DISABLE_COPY_MOVE(CUpgradeExchange)
 
     // Starts a run for the image once what is queued (the trigger) has gone out.
+    // Who hears of the images from now on.
+    void SetEvents(Events events) { m_events = std::move(events); }
     void Start(const TransferJob& image, UpgradeRequests requests = {});
     // One character from the camera while a run lasts.
     void Receive(char ch);

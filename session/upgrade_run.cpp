@@ -10,35 +10,22 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Calls `event` of `events` (when it is set) with what the exchange told.
-template <typename... Args>
-std::function<void(Args...)> PassOn(const CUpgradeExchange::Events& events,
-                                    std::function<void(Args...)> CUpgradeExchange::Events::*event)
-{
-    return [&events, event](Args... args) {
-        if (events.*event)
-            (events.*event)(args...);
-    };
-}
-
-} // namespace
-
 CUpgradeRun::CUpgradeRun(CCameraSession& session)
     : m_session(session), m_timers([this](int id) { m_exchange.OnTimer(id); }),
-      m_exchange(session, m_timers, ExchangeEvents())
+      m_exchange(session, m_timers)
 {
     // While the camera is in upgrade mode, what it says is the run's.
-    m_session.SetUpgradeTap({[this](char ch) {
-                                 if (!m_exchange.UpgradeMode())
-                                     return false;
-                                 m_exchange.Receive(ch);
-                                 return true;
-                             },
-                             [this] { OnConfigurationRead(); },
-                             [this](const ReadFailure& failure) { OnReadFailed(failure); },
-                             [this] { OnDeviceLost(); }});
+    m_listening = m_session.Listen(CCameraSession::Rank::Upgrade,
+                                   {.take =
+                                        [this](char ch) {
+                                            if (!m_exchange.UpgradeMode())
+                                                return false;
+                                            m_exchange.Receive(ch);
+                                            return true;
+                                        },
+                                    .configurationRead = [this] { OnConfigurationRead(); },
+                                    .readFailed = [this](const ReadFailure& failure) { OnReadFailed(failure); },
+                                    .lost = [this] { OnDeviceLost(); }});
     m_flashTimer.setSingleShot(true);
     QObject::connect(&m_flashTimer, &QTimer::timeout, [this] {
         if (m_exchange.Confirming())
@@ -56,36 +43,28 @@ CUpgradeRun::CUpgradeRun(CCameraSession& session)
 CUpgradeRun::~CUpgradeRun()
 {
     Stop(false);
-    m_session.SetUpgradeTap({});
 }
 
 CUpgradeExchange::Events CUpgradeRun::ExchangeEvents()
 {
-    // Passed on to the events of the run under way.
-    const CUpgradeExchange::Events& run = m_events.exchange;
-    using Told = CUpgradeExchange::Events;
-    return {
-        [this] { return !m_events.exchange.mayTransfer || m_events.exchange.mayTransfer(); },
-        [this](int tries) {
-            if (!m_bAwaitingBoot) {
-                if (m_events.exchange.requested)
-                    m_events.exchange.requested(tries);
-            } else if (tries == 1 && m_events.awaitingPowerCycle) {
-                m_events.awaitingPowerCycle(); // not each of its many requests
-            }
-        },
-        PassOn(run, &Told::transferRunning),
-        PassOn(run, &Told::headerSent),
-        PassOn(run, &Told::progress),
-        PassOn(run, &Told::sent),
-        [this] {
-            if (m_plan.nFlashWaitMs > 0)
-                m_flashTimer.start(m_plan.nFlashWaitMs);
-            if (m_events.exchange.stored)
-                m_events.exchange.stored();
-        },
-        [this](CUpgradeExchange::Outcome outcome, const QString& detail) { OnImageEnd(outcome, detail); },
+    // The run's events hear the exchange directly, but where the run has a say.
+    CUpgradeExchange::Events events = m_events.exchange;
+    events.requested = [this, requested = std::move(events.requested)](int tries) {
+        if (!m_bAwaitingBoot) {
+            if (requested)
+                requested(tries);
+        } else if (tries == 1 && m_events.awaitingPowerCycle) {
+            m_events.awaitingPowerCycle(); // not each of its many requests
+        }
     };
+    events.stored = [this, stored = std::move(events.stored)] {
+        if (m_plan.nFlashWaitMs > 0)
+            m_flashTimer.start(m_plan.nFlashWaitMs);
+        if (stored)
+            stored();
+    };
+    events.finished = [this](CUpgradeExchange::Outcome outcome, const QString& detail) { OnImageEnd(outcome, detail); };
+    return events;
 }
 
 ImageChoice CUpgradeRun::Choose(const std::vector<PackageEntry>& entries) const
@@ -117,6 +96,7 @@ bool CUpgradeRun::Start(UpgradePlan plan, Events events, QString* cannotUnpack)
     }
     m_plan = std::move(plan);
     m_events = std::move(events);
+    m_exchange.SetEvents(ExchangeEvents());
     m_result = Result{};
     m_sinceRestart.invalidate();
     m_nTurn = 0;
@@ -230,7 +210,7 @@ void CUpgradeRun::ClosedForRestart()
 {
     if (m_bootTimer.isActive())
         return;
-    m_session.Port().Close();
+    m_session.Line().Close();
     m_sinceRestart.start();
     m_bootTimer.start(kBootPauseMs);
 }
@@ -242,10 +222,10 @@ void CUpgradeRun::OnBootPauseOver()
         m_events.stage(m_stage);
     if (!m_session.Reopen()) {
         m_result.bReopenFailed = true;
-        Finish(End::NotBack, m_session.Port().OpenError().strSystemText);
+        Finish(End::NotBack, m_session.Line().OpenError().strSystemText);
         return;
     }
-    m_session.Port().StartMonitor();
+    m_session.Line().StartMonitor();
     m_session.ReadCycle();
 }
 

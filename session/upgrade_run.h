@@ -3,6 +3,7 @@
 #include "core/firmware/image_choice.h"
 #include "core/firmware/image_files.h"
 #include "core/firmware/version_check.h"
+#include "session/camera_session.h"
 #include "session/read_failure.h"
 #include "session/upgrade_exchange.h"
 #include "session/window_timers.h"
@@ -12,7 +13,6 @@
 #include <memory>
 #include <optional>
 
-class CCameraSession;
 
 // A package entry as its turn comes: read, measured and checksummed.
 struct RunImage {
@@ -142,6 +142,7 @@ private:
     void Finish(End end, const QString& detail = QString());
 
     CCameraSession& m_session;
+    CCameraSession::Listening m_listening; // what the camera says in upgrade mode is the run's
     UpgradePlan m_plan;
     Events m_events;
     Stage m_stage = Stage::Idle;

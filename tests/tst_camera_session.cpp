@@ -3,7 +3,6 @@
 #include "session/camera_session.h"
 #include "tests/support/camera_fixture.h"
 #include "tests/support/port_owner.h"
-#include "serial/port_message.h"
 #include "core/protocol/checksum.h"
 #include "core/protocol/link_protocol.h"
 #include "core/protocol/register_map.h"
@@ -43,10 +42,11 @@ struct SessionBench {
     int nReads = 0;
     std::optional<ReadFailure> failure;
     bool bLost = false;
-    CCameraSession session{{{},
-                            [this] { ++nReads; },
-                            [this](const ReadFailure& read) { failure = read; },
-                            [this] { bLost = true; }}};
+    CCameraSession session;
+    CCameraSession::Listening listening =
+        session.Listen(CCameraSession::Rank::FrontEnd, {.configurationRead = [this] { ++nReads; },
+                                                         .readFailed = [this](const ReadFailure& read) { failure = read; },
+                                                         .lost = [this] { bLost = true; }});
     CUpgradeRun run{session};
     QStringList examined;
     std::optional<CUpgradeRun::Result> end;
@@ -61,12 +61,12 @@ struct SessionBench {
             qWarning("the simulated camera did not start");
             return false;
         }
-        if (!session.Open(1, camera.Device(), 115200, 'N', 8, 1, CommEvent::RxChar)) {
-            qWarning("%s: %s", qPrintable(session.Port().OpenError().strDevice),
-                     qPrintable(session.Port().OpenError().strSystemText));
+        if (!session.Open({.nNumber = 1, .strDevice = camera.Device()})) {
+            qWarning("%s: %s", qPrintable(session.Line().OpenError().strDevice),
+                     qPrintable(session.Line().OpenError().strSystemText));
             return false;
         }
-        session.Port().StartMonitor();
+        session.Line().StartMonitor();
         return true;
     }
 
@@ -131,6 +131,52 @@ private slots:
         QCOMPARE(cut.failure->nTries, kReadTries);
         QCOMPARE(cut.failure->What(), ReadFailure::Kind::CutShort);
         QCOMPARE(cut.nReads, 0);
+    }
+
+    // Listeners hear by rank whatever order they came in: every one hears
+    // each character, the first that takes it keeps it from the rest and
+    // from the read cycle, and one that stops listening hears no more. A
+    // reopen from inside a listener leaves the rest of the chunk unheard.
+    void listenersHearByRankAndTheRestOfAChunkGoesWithItsRun()
+    {
+        SessionBench bench;
+        QString order;
+        const auto takesDigits = [&order](QChar who) {
+            return [&order, who](char ch) {
+                order += who;
+                return ch >= '0' && ch <= '9';
+            };
+        };
+        CCameraSession::Listening front = bench.session.Listen(
+            CCameraSession::Rank::FrontEnd, {.heard = [&](char) { order += u'h'; }, .take = takesDigits(u'f')});
+        CCameraSession::Listening search =
+            bench.session.Listen(CCameraSession::Rank::Search, {.take = takesDigits(u's')});
+        QVERIFY(bench.session.Searching());
+        bench.session.OnReceived("x7");
+        QCOMPARE(order, u"hsfhs"_s); // 'x' goes on to the front end, '7' stops at the search
+        search.Reset();
+        QVERIFY(!bench.session.Searching());
+        order.clear();
+        bench.session.OnReceived("7");
+        QCOMPARE(order, u"hf"_s);
+        front.Reset();
+
+        QVERIFY(bench.Open());
+        QByteArray heard;
+        CCameraSession::Listening reopening = bench.session.Listen(CCameraSession::Rank::FrontEnd, {.take = [&](char ch) {
+            heard += ch;
+            if (heard.size() == 1)
+                bench.session.Reopen();
+            return true;
+        }});
+        bench.session.Line().QueueWrite("r 0000 \r\n");
+        QVERIFY(WaitUntil([&] { return !heard.isEmpty(); }));
+        QVERIFY(bench.camera.WaitReceived("r 0000 \r\n"));
+        bench.session.Line().StartMonitor();
+        bench.session.Line().QueueWrite("r 0001 \r\n");
+        QVERIFY(WaitUntil([&] { return heard.size() >= 3; }));
+        QCOMPARE(heard.left(1), QByteArray("1"));
+        QCOMPARE(heard.mid(1, 2), QByteArray("13")); // nothing of "12\r\n" after its first character
     }
 
     // Two images of four entries (one the camera runs, one of no known
@@ -252,7 +298,7 @@ private slots:
         QVERIFY(bench.camera.WaitReceived(kTrigger));
         bench.run.Timers().Fire(CUpgradeExchange::kTimerRequest);
         QVERIFY(bench.camera.WaitReceived(kTrigger + "*****"));
-        DeliverAsPort(bench.session, "A");
+        bench.session.OnReceived("A");
         QVERIFY(bench.run.Abandon());
         QVERIFY(WaitUntil([&] { return sent; }, 10000));
         bench.run.Timers().Fire(CUpgradeExchange::kTimerAfterTransfer); // the camera says nothing

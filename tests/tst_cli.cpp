@@ -985,7 +985,7 @@ private slots:
     }
 
     // The loss used to be told in the window's box words ("Application
-    // Error: WARNING: ReadFile() Failed ... Port: 0").
+    // Error: WARNING: read() Failed ... Port: 0").
     void aVanishedCameraIsToldInPlainWords()
     {
         PtyOptions vanishing;

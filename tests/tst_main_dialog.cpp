@@ -1,6 +1,7 @@
 #include "gui/main_window/main_dialog.h"
 #include "gui/main_window/serial_settings.h"
 #include "core/config/com_ports.h"
+#include "serial/serial_port.h"
 #include "serial/system_ports.h"
 #include "gui/main_window/find_camera_dlg.h"
 #include "gui/dialogs/file_dialog.h"
@@ -392,7 +393,7 @@ private slots:
         QVERIFY(bench.OpenAndRead());
         dialog.close();
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
-        QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kStopExitCode);
+        QCOMPARE(dynamic_cast<CSerialPort&>(dialog.Port()).MonitorExitCode(), CSerialPort::kStopExitCode);
     }
 
     // Closing, reopening, choosing a port or a rate used to wait on the GUI

@@ -4,7 +4,7 @@
 #include "gui/main_window/main_dialog.h"
 #include "core/protocol/upgrade_protocol.h"
 #include "tests/support/dialog_bench.h"
-#include "tests/support/port_owner.h"
+#include "serial/serial_port.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -255,7 +255,7 @@ private slots:
     void groupsBeforeAnyCycleAreDropped()
     {
         DialogBench bench;
-        DeliverAsPort(bench.dialog->Session(), "12\r\n34\r\n");
+        bench.dialog->Session().OnReceived("12\r\n34\r\n");
         QCOMPARE(bench.dialog->ReadCycleState().ReplyChars(), 0);
         QVERIFY(bench.dialog->ReadCycleState().Reply().isEmpty());
         QVERIFY(bench.dialog->Host().ReplySeen());
@@ -291,12 +291,12 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
-        DeliverAsPort(dialog.Session(), "7F\r\nE003");
+        dialog.Session().OnReceived("7F\r\nE003");
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
         QVERIFY(bench.boxes.Boxes().isEmpty());
 
         QVERIFY(bench.StartUpgrade());
-        DeliverAsPort(dialog.Session(), "S");
+        dialog.Session().OnReceived("S");
         QVERIFY(dialog.ReadCycleState().Reply().isEmpty());
         QCOMPARE(dialog.ReadCycleState().ReplyChars(), 0);
     }
@@ -309,7 +309,7 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
-        QCOMPARE(dialog.RestartDevice(1), 0);
+        dialog.RestartDevice(1);
         QVERIFY(bench.camera.WaitReceived("w 00 FFFF\r\nw 01 FFFF\r\n"));
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
         QVERIFY(!dialog.Host().PortOpen());
@@ -328,7 +328,7 @@ private slots:
     void restartWithThePortClosedIsRefused()
     {
         DialogBench bench;
-        QCOMPARE(bench.dialog->RestartDevice(1), -1);
+        bench.dialog->RestartDevice(1);
         QCOMPARE(bench.boxes.Boxes().size(), 1);
         QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
         QVERIFY(bench.camera.Camera().Received().empty());
@@ -382,11 +382,11 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().size(), 1);
         QCOMPARE(bench.boxes.Boxes()[0].caption, u"Application Error"_s);
         QCOMPARE(bench.boxes.Boxes()[0].text,
-                 u"WARNING:  ReadFile() Failed with the following error: \nInput/output error\nPort: 1\n"_s);
+                 u"WARNING:  read() Failed with the following error: \nInput/output error\nPort: 1\n"_s);
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
         QCOMPARE(Text(dialog, 1033), u"端口已关闭"_s);
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());
-        QCOMPARE(dialog.Port().MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
+        QCOMPARE(dynamic_cast<CSerialPort&>(dialog.Port()).MonitorExitCode(), CSerialPort::kDeviceLostExitCode);
 
         QVERIFY(!dialog.Upgrade().Timers().IsActive(CUpgradeExchange::kTimerRequest));
         for (const int timer : {CMyCorvixDlg::kTimerNoReply, CMyCorvixDlg::kTimerSaveNoReply})

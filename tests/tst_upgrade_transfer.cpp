@@ -9,6 +9,7 @@
 #include "core/config/program_dir.h"
 #include "tests/support/dialog_bench.h"
 #include "tests/support/package_writer.h"
+#include "serial/serial_port.h"
 #include "tests/support/port_owner.h"
 
 #include <QApplication>
@@ -461,7 +462,7 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", elf}}));
         bench.page.OnUpgrade();
         QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 10; }));
-        DeliverAsPort(dialog.Session(), "A");
+        dialog.Session().OnReceived("A");
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
         QCOMPARE(bench.ReceivedBeforeMarker(), ImageExchange(0, elf));
         QCOMPARE(QByteArray::fromStdString(bench.camera.Camera().Images().at(0).bytes), elf);
@@ -499,7 +500,7 @@ private slots:
         QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(3000, 7)}}));
         bench.page.OnUpgrade();
         QVERIFY(WaitUntil([&] { return dialog.Upgrade().Timers().IsActive(CUpgradeExchange::kTimerAfterTransfer); }, 10000));
-        DeliverAsPort(dialog.Session(), "S"); // the camera's, once the whole image is out
+        dialog.Session().OnReceived("S"); // the camera's, once the whole image is out
 
         dialog.Upgrade().Timers().Fire(CUpgradeExchange::kTimerAfterTransfer);
         QVERIFY(bench.LogEndsWith(u"设备已接收升级文件。"_s));
@@ -685,7 +686,8 @@ private slots:
         camera.WriteConfig();
         PortOwner owner;
         CSerialPort port;
-        QVERIFY(port.Open(&owner, 1, ResolvePortName(1), 9600, 'N', 8, 1, 3));
+        owner.Listen(port);
+        QVERIFY(port.Open({.nNumber = 1, .strDevice = ResolvePortName(1), .nBaud = 9600}));
         QVERIFY(port.StartMonitor());
         QTemporaryDir dir;
         const QString path = dir.path() + u"/big.elf.flash"_s;
@@ -696,10 +698,11 @@ private slots:
 
         int events = 0;
         bool finished = false;
-        CImageTransfer transfer(port, {[&](const QString&) { ++events; }, [&](int) { ++events; },
-                                       [&](const TransferReport&) { finished = true; }});
-        QVERIFY(transfer.Start({path, 0, 0, std::nullopt}));
-        QVERIFY(!transfer.Start({path, 0, 0, std::nullopt}));
+        CImageTransfer transfer({.headerSent = [&](const QString&) { ++events; },
+                                 .progress = [&](int) { ++events; },
+                                 .finished = [&](const TransferReport&) { finished = true; }});
+        QVERIFY(transfer.Start(port, {path, 0, 0, std::nullopt}));
+        QVERIFY(!transfer.Start(port, {path, 0, 0, std::nullopt}));
         QVERIFY(WaitUntil([&] { return events >= 3; }));
         transfer.Cancel();
         QVERIFY(!transfer.IsRunning());

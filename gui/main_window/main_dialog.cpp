@@ -10,7 +10,6 @@
 #include "core/config/com_ports.h"
 #include "core/protocol/link_protocol.h"
 #include "serial/line_trace.h"
-#include "serial/port_message.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -28,22 +27,21 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
       m_TabCtrl(this),
-      m_host(m_session, m_upgrade, m_timers),
+      m_host(m_connection, m_timers),
       m_dlgPara(m_host, &m_TabCtrl),
       m_dlgOSD(m_host, &m_TabCtrl),
       m_dlgUpdate(m_host, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
-      m_session({[this](unsigned) { m_host.m_bReplySeen = 1; }, // from every port number, COM5 included
-                 [this] { ParseConfiguration(); }, [this](const ReadFailure& failure) { OnReadFailed(failure); },
-                 [this] { OnDeviceLost(); }}),
-      m_sender(m_session.Sender())
+      m_connection({.configurationRead = [this] { ParseConfiguration(); },
+                    .readFailed = [this](const ReadFailure& failure) { OnReadFailed(failure); },
+                    .lost = [this] { OnDeviceLost(); }})
 {
-    m_host.SetHooks({[this](int mode) { return RestartDevice(mode); },
+    m_host.SetHooks({[this](int mode) { RestartDevice(mode); },
                      [this](bool locked) { LockForUpgrade(locked); },
                      [this](bool enable) { EnableLinkButtons(enable); },
                      [this] { return m_dlgPara.Exposure(); },
                      [this] { OnSettingsSaved(false); }});
-    m_session.Port().SetErrorReporter(ShowCommError);
+    m_connection.SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -70,7 +68,6 @@ void CMyCorvixDlg::OnInitDialog()
     for (const int id : {1008, 1009, 1010, 1013})
         m_takenSettings[id] = List(id)->currentIndex();
     m_line = LineState{};
-    m_dwCommEvents = CommEvent::RxChar | CommEvent::RxFlag;
 
     m_hIconOpen = ResourceModule::Current().Icon(Ids::IconPortOpen);
     m_hIconClosed = ResourceModule::Current().Icon(Ids::IconPortClosed);
@@ -205,8 +202,8 @@ void CMyCorvixDlg::closeEvent(QCloseEvent* event)
     // A camera that answered a request is released; in the middle of an
     // image an "R" would be taken as image data.
     m_upgrade.Stop(!TransferRunning());
-    if (m_host.m_bPortOpen)
-        m_session.Port().SignalStop();
+    if (m_connection.PortOpen())
+        m_connection.Close();
     QDialog::closeEvent(event);
 }
 

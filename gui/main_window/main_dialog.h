@@ -8,10 +8,9 @@
 #include "gui/pages/para/dlg_para.h"
 #include "gui/pages/upgrade/dlg_upgrade.h"
 #include "session/camera_scan.h"
-#include "session/camera_session.h"
+#include "session/camera_connection.h"
 #include "session/ports_scan.h"
-#include "session/upgrade_run.h"
-#include "serial/serial_port.h"
+#include "serial/line.h"
 #include "gui/widgets/cool_tab_ctrl.h"
 #include "gui/widgets/dialog_template.h"
 #include "session/window_timers.h"
@@ -64,8 +63,8 @@ public:
 
     // The restart trigger; mode 1 also closes the port once it is out and
     // reopens it 12 s later.
-    int RestartDevice(int mode);
-    int ParseConfiguration();
+    void RestartDevice(int mode);
+    void ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);
     // The camera's rate searched for at the open port, after a read failed.
     void FindCameraOnPort();
@@ -82,7 +81,7 @@ public:
     bool UpgradeMode() const { return m_upgrade.Running(); }
     bool TransferRunning() const { return m_upgrade.Exchange().TransferRunning(); }
     CCameraSession& Session() { return m_session; }
-    CSerialPort& Port() { return m_session.Port(); }
+    CLine& Port() { return m_session.Line(); }
     CCoolTabCtrl& TabCtrl() { return m_TabCtrl; }
     CDlgPara& PagePara() { return m_dlgPara; }
     CDlgOSD& PageOsd() { return m_dlgOSD; }
@@ -97,7 +96,9 @@ protected:
 
 private:
     void OnInitDialog();
-    bool OpenPort();
+    // The opening the line settings and the chosen port make.
+    LineOpening Opening() const;
+    void NoteSerialNumber();
     void ReportOpenFailure(int textId);
     void StartReading();
     void EndOpenState(const QString& status);
@@ -107,7 +108,9 @@ private:
     // The port's errors as the "Application Error" box, naming the step, the OS's words and the port.
     static void ShowCommError(const CommErrorReport& report);
     void ShowPortDevices();
-    // What the chosen port opens: the device chosen past COM5, or what COMn stands for.
+    // The chosen port's name: COMn, or the device chosen past COM5.
+    QString PortName() const;
+    // What the chosen port opens.
     QString Device() const;
     void RestoreChosenPort();
     void ShowPortIcon(bool open);
@@ -136,7 +139,6 @@ private:
 
     CTemplateControls m_controls;
     QPixmap m_hIcon;
-    quint32 m_dwCommEvents = 3;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
     QString m_strLostDevice; // lost while open, not closed by the user: watched for its return
     QString m_strSerialNumber; // the open adapter's USB serial number, when it has one
@@ -158,8 +160,8 @@ private:
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CCoolTabCtrl m_TabCtrl;
-    // Made before the pages it is given to; it refers to the session and
-    // the run below, which it uses only once they are made.
+    // Made before the pages it is given to; it refers to the connection
+    // below, which it uses only once it is made.
     CPageHost m_host;
     CDlgPara m_dlgPara;
     CDlgOSD m_dlgOSD;
@@ -168,9 +170,9 @@ private:
     // Declared last, so destroyed first: the monitor thread and an image
     // transfer have stopped before anything they notify goes away. Every
     // write but the image's goes through its sender, paced on timers.
-    CCameraSession m_session;
-    CPacedSender& m_sender;
-    // Declared last: an image transfer ends before the port it writes to.
-    CUpgradeRun m_upgrade{m_session};
+    CCameraConnection m_connection;
+    CCameraSession& m_session = m_connection.Session();
+    CUpgradeRun& m_upgrade = m_connection.Upgrade();
+    CPacedSender& m_sender = m_session.Sender();
     CCameraScan m_scan{m_session};
 };

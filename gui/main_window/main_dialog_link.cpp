@@ -15,11 +15,11 @@
 
 using namespace Qt::StringLiterals;
 
-int CMyCorvixDlg::RestartDevice(int mode)
+void CMyCorvixDlg::RestartDevice(int mode)
 {
-    if (!m_host.m_bPortOpen) {
+    if (!m_connection.PortOpen()) {
         MessageFromTable(Ids::PortNotReady);
-        return -1;
+        return;
     }
     m_host.WriteRegister(0, kRestartRegister);
     m_host.WriteRegister(1, kRestartRegister);
@@ -31,13 +31,11 @@ int CMyCorvixDlg::RestartDevice(int mode)
             m_timers.SetTimer(kTimerReopen, 12000);
         });
     }
-    return 0;
 }
 
-int CMyCorvixDlg::ParseConfiguration()
+void CMyCorvixDlg::ParseConfiguration()
 {
     // The session has parsed a whole cycle, every answer checked.
-    m_host.m_bConfigRead = 1;
     m_bReadKept = true;
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save
@@ -54,7 +52,6 @@ int CMyCorvixDlg::ParseConfiguration()
     const QString device = Device();
     SetStatusToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
     CheckImportReadBack();
-    return 0;
 }
 
 void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
@@ -62,7 +59,6 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
     // Not a read: the pages keep what the last good cycle showed, and saves
     // are refused until a read succeeds, since the camera may no longer
     // hold what they show.
-    m_host.m_bConfigRead = 0;
     if (UpgradeMode())
         return; // the run reads the camera back after its restart, and tells how that went
 
@@ -90,7 +86,7 @@ void CMyCorvixDlg::OnTimer(int id)
     switch (id) {
     case kTimerNoReply:
         // A cycle under way tells its own failure, naming the register.
-        if (!m_host.m_bReplySeen && !m_session.Reading()) {
+        if (!m_connection.ReplySeen() && !m_session.Reading()) {
             ShowTransientLabel(LoadString(Ids::ReadFailed));
             MessageFromTable(Ids::ReadFailed);
         }
@@ -103,7 +99,7 @@ void CMyCorvixDlg::OnTimer(int id)
         break;
     case kTimerSaveNoReply:
         m_timers.KillTimer(kTimerSaveNoReply);
-        if (!m_host.m_bReplySeen)
+        if (!m_connection.ReplySeen())
             MessageFromTable(Ids::NoResponse);
         break;
     case kTimerReplug:

@@ -16,18 +16,32 @@
 
 using namespace Qt::StringLiterals;
 
-bool CMyCorvixDlg::OpenPort()
+LineOpening CMyCorvixDlg::Opening() const
+{
+    const NamedPort port = ResolvePort(PortName());
+    return {.nNumber = port.nComNumber,
+            .strDevice = port.strDevice,
+            .nBaud = m_line.nBaud,
+            .cParity = m_line.cParity,
+            .nDataBits = m_line.nDataBits,
+            .nStopBits = m_line.nStopBits};
+}
+
+void CMyCorvixDlg::NoteSerialNumber()
 {
     // Only an adapter chosen past COM5 is followed to a new name: the OS's
     // list is looked up for it alone.
     m_strSerialNumber = m_line.strDevice.isEmpty() ? QString() : SerialNumberOf(SystemPorts(), m_line.strDevice);
-    return m_session.Open(static_cast<unsigned>(m_line.nPort), Device(), m_line.nBaud, m_line.cParity,
-                          m_line.nDataBits, m_line.nStopBits, m_dwCommEvents);
+}
+
+QString CMyCorvixDlg::PortName() const
+{
+    return m_line.strDevice.isEmpty() ? u"COM%1"_s.arg(m_line.nPort) : m_line.strDevice;
 }
 
 QString CMyCorvixDlg::Device() const
 {
-    return m_line.strDevice.isEmpty() ? ResolvePortName(static_cast<unsigned>(m_line.nPort)) : m_line.strDevice;
+    return ResolvePort(PortName()).strDevice;
 }
 
 void CMyCorvixDlg::RefreshPortList()
@@ -57,7 +71,7 @@ void CMyCorvixDlg::RestoreChosenPort()
 
 void CMyCorvixDlg::ReportOpenFailure(int textId)
 {
-    const PortOpenError& error = m_session.Port().OpenError();
+    const PortOpenError& error = m_connection.OpenError();
     SetStatus(OpenFailureStatus(m_line, LoadString(Ids::OpenFailed), error));
     MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)),
                LoadString(Ids::MessageCaption));
@@ -67,7 +81,6 @@ void CMyCorvixDlg::StartReading()
 {
     m_bReadAfterOpening = true;
     m_host.ReadCycle();
-    m_host.m_bReplySeen = 0;
     m_timers.SetTimer(kTimerNoReply, 2000);
 }
 
@@ -93,24 +106,23 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     default: return;
     }
     m_takenSettings[listId] = index;
-    if (!OpenPort()) {
-        // Open has ended the monitored port, if there was one.
-        if (m_host.m_bPortOpen)
+    const bool wasOpen = m_connection.PortOpen();
+    NoteSerialNumber();
+    // The port comes back as the button left it: monitored and read again
+    // when the user had opened it, else closed again, so that no device is
+    // held unwatched.
+    if (!m_connection.Change(Opening())) {
+        if (wasOpen)
             EndOpenState(QString());
         ShowPortIcon(false);
         ReportOpenFailure(Ids::RetryFailed);
         return;
     }
-    // The port comes back as the button left it: monitored and read again
-    // when the user had opened it (a reply in flight went with the old
-    // settings), else closed again, so that no device is held unwatched.
-    if (m_host.m_bPortOpen) {
-        m_session.Port().StartMonitor();
+    if (wasOpen) {
         ShowPortIcon(true);
         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
         StartReading();
     } else {
-        m_session.Port().Close();
         ShowPortIcon(false);
         SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
     }
@@ -120,19 +132,19 @@ void CMyCorvixDlg::OnPortChange(int index)
 {
     if (index < 0 || index >= List(1007)->count())
         return;
-    if (m_host.m_bPortOpen)
+    if (m_connection.PortOpen())
         EndOpenState(QString());
     m_strLostDevice.clear(); // another port chosen: the lost one is not reopened
-    m_session.Port().SignalStop();
+    m_connection.Close();
     m_line.strDevice = DeviceOfEntry(List(1007), index);
     m_line.nPort = m_line.strDevice.isEmpty() ? PortForIndex(index) : 0;
-    RememberPort(m_line.strDevice.isEmpty() ? u"COM%1"_s.arg(m_line.nPort) : m_line.strDevice);
+    RememberPort(PortName());
     ShowPortDevices();
     // Opened to tell the user at once whether the port is there, then closed:
     // the port counts as closed until the button opens it.
     ShowPortIcon(false);
-    if (OpenPort()) {
-        m_session.Port().Close();
+    NoteSerialNumber();
+    if (m_connection.Probe(Opening())) {
         SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
     } else {
         ReportOpenFailure(Ids::PortNotFound);
@@ -144,26 +156,23 @@ void CMyCorvixDlg::OnOpenClosePort()
 {
     m_strLostDevice.clear(); // the technician decides now
     auto* button = m_controls.Item<QPushButton>(1016);
-    if (m_host.m_bPortOpen) {
-        m_session.Port().SignalStop();
+    if (m_connection.PortOpen()) {
         EndOpenState(LoadString(Ids::PortClosed));
         return;
     }
 
     button->setText(LoadString(Ids::ClosePort));
-    m_host.m_bConfigRead = 0;
-    if (!OpenPort()) {
+    NoteSerialNumber();
+    if (!m_connection.Open(Opening())) {
         ShowPortIcon(false);
         ReportOpenFailure(Ids::PortNotFound);
         // Nothing is open: the button offers opening again.
         button->setText(LoadString(Ids::OpenPort));
         return;
     }
-    m_session.Port().StartMonitor();
     ShowPortIcon(true);
     SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
     StartReading();
-    m_host.m_bPortOpen = 1;
 }
 
 void CMyCorvixDlg::EndOpenState(const QString& status)
@@ -172,7 +181,7 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     // read cycle, the timers waiting for replies, and an upgrade run.
     m_scan.Stop();
     m_sender.Cancel();
-    m_host.m_bPortOpen = 0;
+    m_connection.Close();
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
     if (!status.isNull())
         SetStatus(status);
@@ -188,8 +197,6 @@ void CMyCorvixDlg::OnDeviceLost()
 {
     // The port has reported the loss once; the window now shows it closed,
     // and watches for the device to come back under the same name.
-    if (!m_host.m_bPortOpen)
-        return;
     EndOpenState(LoadString(Ids::PortClosed));
     m_strLostDevice = Device();
     m_timers.SetTimer(kTimerReplug, 1000);
@@ -197,7 +204,7 @@ void CMyCorvixDlg::OnDeviceLost()
 
 void CMyCorvixDlg::OnReplugCheck()
 {
-    if (m_strLostDevice.isEmpty() || m_host.m_bPortOpen) {
+    if (m_strLostDevice.isEmpty() || m_connection.PortOpen()) {
         m_timers.KillTimer(kTimerReplug);
         return;
     }
@@ -214,18 +221,16 @@ void CMyCorvixDlg::OnReplugCheck()
         RefreshPortList();
         ShowPortDevices();
     }
-    if (!QFileInfo::exists(m_strLostDevice) || !OpenPort())
+    NoteSerialNumber();
+    if (!QFileInfo::exists(m_strLostDevice) || !m_connection.Open(Opening()))
         return;
     m_strLostDevice.clear();
     m_timers.KillTimer(kTimerReplug);
     m_dlgUpdate.OnReplugged();
-    m_session.Port().StartMonitor();
     ShowPortIcon(true);
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::ClosePort));
-    m_host.m_bConfigRead = 0;
     SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)) + LoadString(Ids::Reconnected));
     StartReading();
-    m_host.m_bPortOpen = 1;
 }
 
 void CMyCorvixDlg::ShowCommError(const CommErrorReport& report)

@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 void CMyCorvixDlg::FindCameraOnPort()
 {
     // The box ran its own event loop: the port may have changed meanwhile.
-    if (!m_host.m_bPortOpen || UpgradeMode() || m_scan.Running())
+    if (!m_connection.PortOpen() || UpgradeMode() || m_scan.Running())
         return;
     m_timers.KillTimer(kTimerNoReply);
     m_scan.Start(m_line.nBaud, {[this](int baud) { ShowTransientLabel(LoadString(Ids::Searching).arg(baud)); },
@@ -66,7 +66,7 @@ void CMyCorvixDlg::OpenFindCameraDialog()
     if (UpgradeMode())
         return;
     // The window's own port is searched too: it lets go of it first.
-    if (m_host.m_bPortOpen)
+    if (m_connection.PortOpen())
         OnOpenClosePort();
     RefreshPortList();
     std::optional<PortScanResult> chosen;
@@ -90,6 +90,6 @@ void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
     ports->setCurrentIndex(index);
     SelectRate(found.finding->nBaud);
     OnPortChange(index);
-    if (!m_host.m_bPortOpen)
+    if (!m_connection.PortOpen())
         OnOpenClosePort(); // opens at the rate found and reads the camera
 }

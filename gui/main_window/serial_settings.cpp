@@ -2,7 +2,7 @@
 
 #include "gui/main_window/port_list.h"
 #include "core/protocol/line_rates.h"
-#include "serial/serial_port.h"
+#include "serial/line.h"
 
 #include <QFileInfo>
 

@@ -1,10 +1,9 @@
 #include "gui/pages/page_host.h"
 
-#include "session/camera_session.h"
-#include "session/upgrade_run.h"
+#include "session/camera_connection.h"
 
-CPageHost::CPageHost(CCameraSession& session, CUpgradeRun& upgrade, CWindowTimers& timers)
-    : m_session(session), m_upgrade(upgrade), m_timers(timers)
+CPageHost::CPageHost(CCameraConnection& connection, CWindowTimers& timers)
+    : m_connection(connection), m_timers(timers)
 {
 }
 
@@ -12,44 +11,63 @@ void CPageHost::ReadCycle()
 {
     if (UpgradeMode())
         return;
-    m_session.Sender().Then([this] { m_bReplySeen = 0; });
-    m_session.ReadCycle();
+    m_connection.ReadCycle();
 }
 
 int CPageHost::WriteRegister(int value, int reg)
 {
-    if (m_bPortOpen && m_bConfigRead && !UpgradeMode())
-        m_session.WriteRegister(value, reg);
+    if (PortOpen() && ConfigRead() && !UpgradeMode())
+        m_connection.Session().WriteRegister(value, reg);
     return 0;
 }
 
 void CPageHost::PauseWrites(int ms)
 {
-    if (m_bPortOpen)
-        m_session.Sender().Pause(ms);
+    if (PortOpen())
+        m_connection.Session().Sender().Pause(ms);
 }
 
 void CPageHost::AfterWrites(std::function<void()> step)
 {
-    m_session.WhenSent(std::move(step));
+    m_connection.Session().WhenSent(std::move(step));
 }
 
 bool CPageHost::WritesPending() const
 {
-    return m_session.WritesPending();
+    return m_connection.Session().WritesPending();
 }
 
 const RegisterImage& CPageHost::Registers() const
 {
-    return m_session.Registers();
+    return m_connection.Session().Registers();
 }
 
 bool CPageHost::Reading() const
 {
-    return m_session.Reading() || m_session.Searching();
+    return m_connection.Session().Reading() || m_connection.Session().Searching();
 }
 
 bool CPageHost::UpgradeMode() const
 {
-    return m_upgrade.Running();
+    return m_connection.Upgrade().Running();
+}
+
+CUpgradeRun& CPageHost::Upgrade()
+{
+    return m_connection.Upgrade();
+}
+
+bool CPageHost::PortOpen() const
+{
+    return m_connection.PortOpen();
+}
+
+bool CPageHost::ConfigRead() const
+{
+    return m_connection.ConfigRead();
+}
+
+bool CPageHost::ReplySeen() const
+{
+    return m_connection.ReplySeen();
 }

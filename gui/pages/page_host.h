@@ -6,12 +6,12 @@
 #include <QtGlobal>
 #include <functional>
 
-class CCameraSession;
+class CCameraConnection;
 class CUpgradeRun;
 class CWindowTimers;
 
-// What the pages share of the window: the camera session and its upgrade
-// run, the window's timers, the state of its link, and the few controls of
+// What the pages share of the window: the camera's connection (its session,
+// its upgrade run, the state of the link), the window's timers, and the few controls of
 // the window a page may change, which the window lends through hooks. The
 // window makes one and hands it to each page; a page reaches nothing else of
 // the window, and no other page.
@@ -27,7 +27,7 @@ public:
     struct WindowHooks {
         // The restart trigger; mode 1 also closes the port once it is out
         // and reopens it 12 s later.
-        std::function<int(int mode)> restartDevice;
+        std::function<void(int mode)> restartDevice;
         // Every control that sends to the camera (both pages, save 1021) and the line's settings
         // (lists 1007 to 1013): locked from an upgrade's first trigger until the camera is released.
         std::function<void(bool locked)> lockForUpgrade;
@@ -36,7 +36,7 @@ public:
         std::function<void()> settingsSaved;                // the image page's save went out; its read-back follows
     };
 
-    CPageHost(CCameraSession& session, CUpgradeRun& upgrade, CWindowTimers& timers);
+    CPageHost(CCameraConnection& connection, CWindowTimers& timers);
     Q_DISABLE_COPY_MOVE(CPageHost)
     void SetHooks(WindowHooks hooks) { m_hooks = std::move(hooks); }
 
@@ -45,7 +45,7 @@ public:
     // while an upgrade runs: inside an image a write would spoil it.
     void ReadCycle();
     int WriteRegister(int value, int reg);
-    int RestartDevice(int mode) { return m_hooks.restartDevice(mode); }
+    void RestartDevice(int mode) { m_hooks.restartDevice(mode); }
     // A pause before whatever is sent next (nothing while the port is closed).
     void PauseWrites(int ms);
     // Runs `step` once everything handed over before it has left the line
@@ -60,29 +60,23 @@ public:
     const RegisterImage& Registers() const;
     ExposureChoice ImageExposure() const { return m_hooks.imageExposure(); }
     // The session's upgrade run, which the upgrade page starts and shows.
-    CUpgradeRun& Upgrade() { return m_upgrade; }
+    CUpgradeRun& Upgrade();
     bool UpgradeMode() const;
     void LockForUpgrade(bool locked) { m_hooks.lockForUpgrade(locked); }
     void EnableLinkButtons(bool enable) { m_hooks.enableLinkButtons(enable); }
     void SettingsSaved() { m_hooks.settingsSaved(); }
 
-    // The window's link, as the window keeps it.
-    bool PortOpen() const { return m_bPortOpen; }
-    bool ConfigRead() const { return m_bConfigRead; } // the last read came whole
-    bool ReplySeen() const { return m_bReplySeen; }   // a character came since the last read began
+    // The link, as the connection keeps it.
+    bool PortOpen() const;
+    bool ConfigRead() const; // the last read came whole
+    bool ReplySeen() const;  // a character came since the last read began
     // Whether the pages may save or read: the port open, the configuration
     // read, no upgrade running, and nothing of an earlier save or format
     // change still waiting to go out.
-    bool ReadyForSettings() const { return m_bPortOpen && m_bConfigRead && !UpgradeMode() && !WritesPending(); }
+    bool ReadyForSettings() const { return PortOpen() && ConfigRead() && !UpgradeMode() && !WritesPending(); }
 
 private:
-    friend class CMyCorvixDlg; // the one window: it keeps the link's state
-
-    CCameraSession& m_session;
-    CUpgradeRun& m_upgrade;
+    CCameraConnection& m_connection;
     CWindowTimers& m_timers;
     WindowHooks m_hooks;
-    int m_bPortOpen = 0;
-    int m_bConfigRead = 0;
-    int m_bReplySeen = 0;
 };

@@ -1,37 +1,30 @@
 #pragma once
 
-#include "serial/serial_port.h"
+#include "serial/line.h"
 
 #include <QList>
-#include <QObject>
 #include <functional>
 
-// Stands in for the dialog that owns a serial port: records every port
-// message and error report it receives, and can act inside the handler like
-// the dialog does.
-class PortOwner final : public QObject {
+// Stands in for the session that owns a line: records every chunk the line
+// hands it, its loss and its error reports, and can act inside the handler
+// like the session does.
+class PortOwner final {
 public:
     struct Message {
-        int message;
-        unsigned wParam;
-        unsigned lParam;
-        bool operator==(const Message&) const = default;
+        QByteArray bytes; // empty: the line was lost
+        bool Lost() const { return bytes.isEmpty(); }
     };
 
     QList<Message> messages;
     std::function<void(const Message&)> onMessage;
     QList<CommErrorReport> reports;
 
-    // Hands the port's error reports to `reports`.
-    void Listen(CSerialPort& port);
+    // Listens to the line and hears its error reports.
+    void Listen(CLine& line);
 
-    // The received bytes (ReceiveChar messages) in order.
+    // What was received, in order.
     QByteArray ReceivedBytes() const;
 
-protected:
-    bool event(QEvent* event) override;
+private:
+    void Record(const Message& message);
 };
-
-// Hands `bytes` to `owner` at once, one ReceiveChar each, as a port's
-// monitor thread does: what a camera could have said, without a camera.
-void DeliverAsPort(QObject& owner, QByteArrayView bytes, unsigned portNumber = 1);

@@ -1,0 +1,77 @@
+#include "session/camera_connection.h"
+
+CCameraConnection::CCameraConnection(Events events)
+    : m_events(std::move(events)),
+      m_listening(m_session.Listen(CCameraSession::Rank::FrontEnd,
+                                   {.heard = [this](char) { m_bReplySeen = true; },
+                                    .configurationRead =
+                                        [this] {
+                                            m_bConfigRead = true;
+                                            if (m_events.configurationRead)
+                                                m_events.configurationRead();
+                                        },
+                                    .readFailed =
+                                        [this](const ReadFailure& failure) {
+                                            // The pages keep what the last good read showed, but
+                                            // the camera may no longer hold it.
+                                            m_bConfigRead = false;
+                                            if (m_events.readFailed)
+                                                m_events.readFailed(failure);
+                                        },
+                                    .lost =
+                                        [this] {
+                                            if (!std::exchange(m_bPortOpen, false))
+                                                return; // closed already: nobody waits for it
+                                            if (m_events.lost)
+                                                m_events.lost();
+                                        }}))
+{
+    m_session.SetErrorReporter([this](const CommErrorReport& report) {
+        if (report.bDeviceLost)
+            m_strLossReason = report.strSystemText;
+        if (m_reporter)
+            m_reporter(report);
+    });
+}
+
+bool CCameraConnection::Open(const LineOpening& opening)
+{
+    m_bConfigRead = false;
+    m_bPortOpen = false;
+    m_strLossReason.clear();
+    if (!m_session.Open(opening))
+        return false;
+    m_session.Line().StartMonitor();
+    m_bPortOpen = true;
+    return true;
+}
+
+bool CCameraConnection::Probe(const LineOpening& opening)
+{
+    m_bPortOpen = false;
+    if (!m_session.Open(opening))
+        return false;
+    m_session.Line().Close();
+    return true;
+}
+
+bool CCameraConnection::Change(const LineOpening& opening)
+{
+    if (!m_bPortOpen)
+        return Probe(opening);
+    // A reply in flight went with the old settings: the camera is read again.
+    return Open(opening);
+}
+
+void CCameraConnection::Close()
+{
+    m_bPortOpen = false;
+    m_session.Line().SignalStop();
+}
+
+void CCameraConnection::ReadCycle()
+{
+    m_bReplySeen = false;
+    m_session.Sender().Then([this] { m_bReplySeen = false; });
+    m_session.ReadCycle();
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "session/camera_session.h"
+#include "session/upgrade_run.h"
+
+#include <functional>
+#include <memory>
+
+class CLineTrace;
+
+// One camera's connection, the same for the window and the command line: it
+// opens the line and keeps it monitored, knows whether the link is open,
+// whether the camera's configuration came whole from the last read, and
+// whether the camera said anything since a read began, and keeps what the
+// OS said when the line went away. The session and its upgrade run live in
+// it; the front ends word what happens in their own language.
+class CCameraConnection final {
+public:
+    struct Events {
+        std::function<void()> configurationRead{};
+        std::function<void(const ReadFailure&)> readFailed{};
+        std::function<void()> lost{}; // the open link's line went away (after its one report)
+    };
+
+    explicit CCameraConnection(Events events);
+    Q_DISABLE_COPY_MOVE(CCameraConnection)
+
+    CCameraSession& Session() { return m_session; }
+    const CCameraSession& Session() const { return m_session; }
+    CUpgradeRun& Upgrade() { return m_upgrade; }
+    CLine& Line() { return m_session.Line(); }
+    const CLine& Line() const { return m_session.Line(); }
+
+    // Opens the line and monitors it: the link is open, its configuration
+    // not read yet. False, and the link closed, when nothing could be
+    // opened (OpenError() says why).
+    bool Open(const LineOpening& opening);
+    // Opens the line only to tell at once whether it is there, then closes
+    // it again: the link stays closed.
+    bool Probe(const LineOpening& opening);
+    // Opens the line again with other settings, and leaves it as it was:
+    // monitored when the link was open, else closed again. False, and the
+    // link closed, when nothing could be opened.
+    bool Change(const LineOpening& opening);
+    // Ends the link: monitoring stops; what was handed over still goes out.
+    void Close();
+    const PortOpenError& OpenError() const { return m_session.Line().OpenError(); }
+
+    // A read cycle after what is queued; from its start a reply is awaited.
+    void ReadCycle();
+
+    bool PortOpen() const { return m_bPortOpen; }
+    bool ConfigRead() const { return m_bConfigRead; } // the last read came whole
+    bool ReplySeen() const { return m_bReplySeen; }   // a character came since the last read began
+    // The OS's words when the line went away; empty when it said nothing.
+    const QString& LossReason() const { return m_strLossReason; }
+
+    // Every error the line reports goes there, its loss too, ahead of lost().
+    void SetErrorReporter(CommErrorReporter reporter) { m_reporter = std::move(reporter); }
+    void SetTrace(std::shared_ptr<CLineTrace> trace) { m_session.SetTrace(std::move(trace)); }
+
+private:
+    Events m_events;
+    CCameraSession m_session;
+    CCameraSession::Listening m_listening;
+    CommErrorReporter m_reporter;
+    bool m_bPortOpen = false;
+    bool m_bConfigRead = false;
+    bool m_bReplySeen = false;
+    QString m_strLossReason;
+    // Declared last: an image transfer ends before the line it writes to.
+    CUpgradeRun m_upgrade{m_session};
+};
