@@ -16,11 +16,10 @@ void CPageHost::ReadCycle()
     m_session.ReadCycle();
 }
 
-int CPageHost::WriteRegister(int value, int reg)
+void CPageHost::WriteRegister(int value, int reg)
 {
     if (m_bPortOpen && m_bConfigRead && !UpgradeMode())
         m_session.WriteRegister(value, reg);
-    return 0;
 }
 
 void CPageHost::PauseWrites(int ms)
