@@ -8,6 +8,7 @@
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "core/config/com_ports.h"
+#include "core/protocol/line_rates.h"
 #include "core/protocol/link_protocol.h"
 #include "serial/line_trace.h"
 #include "serial/port_message.h"
@@ -27,6 +28,20 @@ using namespace Qt::StringLiterals;
 CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
+      m_settingsFiles({.lastRead = [this]() -> std::optional<CameraSettings> {
+                           if (!m_bReadKept)
+                               return std::nullopt;
+                           return SettingsOfRegisters(m_session.Registers().data());
+                       },
+                       .shown = [this] { return CameraSettings{m_dlgPara.ShownSettings(), m_dlgOSD.ShownLanguage()}; },
+                       .show =
+                           [this](const CameraSettings& settings) {
+                               m_dlgPara.ShowSettings(settings.image);
+                               m_dlgOSD.ShowLanguage(settings.nOsdLanguage);
+                               ShowTransientLabel(LoadString(Ids::SettingsImported));
+                           }}),
+      m_trace({.attach = [this](const std::shared_ptr<CLineTrace>& trace) { Port().SetTrace(trace); },
+               .changed = [this] { SetStatusToolTip(m_strStatusTip); }}),
       m_TabCtrl(this),
       m_host(m_session, m_upgrade, m_timers),
       m_dlgPara(m_host, &m_TabCtrl),
@@ -36,13 +51,34 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_session({[this](unsigned) { m_host.m_bReplySeen = 1; }, // from every port number, COM5 included
                  [this] { ParseConfiguration(); }, [this](const ReadFailure& failure) { OnReadFailed(failure); },
                  [this] { OnDeviceLost(); }}),
-      m_sender(m_session.Sender())
+      m_sender(m_session.Sender()),
+      m_search(m_scan, this,
+               {.portOpen = [this] { return m_host.PortOpen(); },
+                .upgrading = [this] { return UpgradeMode(); },
+                .rate = [this] { return m_line.nBaud; },
+                .say = [this](const QString& text) { ShowTransientLabel(text); },
+                .searchBegins = [this] { m_timers.KillTimer(kTimerNoReply); },
+                .readAt =
+                    [this](int baud) {
+                        SelectRate(baud);
+                        SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+                        StartReading();
+                    },
+                .releasePort =
+                    [this] {
+                        if (m_host.PortOpen())
+                            OnOpenClosePort();
+                        RefreshPortList();
+                    },
+                .ports = [this] { return PortsToScan(DevicesOfEntries(List(1007))); },
+                .portsFree = [this] { return Port().DevicesReleased(); },
+                .open = [this](const PortScanResult& found) { OpenFoundCamera(found); }})
 {
     m_host.SetHooks({[this](int mode) { return RestartDevice(mode); },
                      [this](bool locked) { LockForUpgrade(locked); },
                      [this](bool enable) { EnableLinkButtons(enable); },
                      [this] { return m_dlgPara.Exposure(); },
-                     [this] { OnSettingsSaved(false); }});
+                     [this] { m_settingsFiles.OnSaved(false); }});
     m_session.Port().SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -52,8 +88,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
 
 CMyCorvixDlg::~CMyCorvixDlg()
 {
-    Port().SetTrace(nullptr); // what is queued is written before the window goes
-    m_trace.reset();
+    m_trace.Stop(); // what is queued is written before the window goes
 }
 
 void CMyCorvixDlg::OnInitDialog()
@@ -134,13 +169,37 @@ void CMyCorvixDlg::OnSave()
     }
     m_dlgPara.SaveToDevice();
     m_dlgOSD.SaveToDevice();
-    if (m_importCheck) {
+    if (m_settingsFiles.ImportWaiting()) {
         // An imported file is read back, so that what the camera did not take is named.
-        OnSettingsSaved(true);
+        m_settingsFiles.OnSaved(true);
         m_host.PauseWrites(kReadBackPauseMs);
         m_host.ReadCycle();
     }
     ShowTransientLabel(LoadString(Ids::ConfigSaved));
+}
+
+void CMyCorvixDlg::SelectRate(int baud)
+{
+    const auto rate = std::find(kLineRates.begin(), kLineRates.end(), baud);
+    if (rate == kLineRates.end())
+        return;
+    List(1008)->setCurrentIndex(static_cast<int>(rate - kLineRates.begin()));
+    m_takenSettings[1008] = List(1008)->currentIndex();
+    m_line.nBaud = baud;
+}
+
+void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
+{
+    QComboBox* ports = List(1007);
+    const int index = found.port.nNumber > 0 ? static_cast<int>(found.port.nNumber) - 1
+                                             : ports->findData(found.port.strDevice);
+    if (index < 0 || index >= ports->count())
+        return;
+    ports->setCurrentIndex(index);
+    SelectRate(found.finding->nBaud);
+    OnPortChange(index);
+    if (!m_host.m_bPortOpen)
+        OnOpenClosePort(); // opens at the rate found and reads the camera
 }
 
 void CMyCorvixDlg::OnSysCommand(int command)
