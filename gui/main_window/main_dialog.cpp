@@ -72,7 +72,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                     },
                 .ports = [this] { return PortsToScan(DevicesOfEntries(List(1007))); },
                 .portsFree = [this] { return Port().DevicesReleased(); },
-                .open = [this](const PortScanResult& found) { OpenFoundCamera(found); }})
+                .open = [this](const PortScanResult& found) { OpenFoundCamera(found); },
+                .trace = [this] { return m_trace.Current(); }})
 {
     m_host.SetHooks({[this](int mode) { return RestartDevice(mode); },
                      [this](bool locked) { LockForUpgrade(locked); },

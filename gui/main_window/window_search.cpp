@@ -43,7 +43,8 @@ void CWindowSearch::AtEveryPort()
     std::optional<PortScanResult> chosen;
     {
         // The window's port closes on its monitor thread: searched once it has.
-        CFindCameraDlg search(m_window.ports(), m_window.rate(), m_window.portsFree, m_dialogParent);
+        CFindCameraDlg search(m_window.ports(), m_window.rate(), m_window.portsFree, m_window.trace(),
+                              m_dialogParent);
         if (search.exec() == QDialog::Accepted)
             chosen = search.Chosen();
     } // its ports are closed here

@@ -5,10 +5,12 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
 class CCameraScan;
+class CLineTrace;
 class QWidget;
 
 // The window's searches for a camera that does not answer: at the open
@@ -32,6 +34,7 @@ public:
         std::function<std::vector<PortToScan>()> ports; // what the port list offers
         std::function<bool()> portsFree; // the port the window let go of has closed
         std::function<void(const PortScanResult&)> open; // the camera chosen in the dialog
+        std::function<std::shared_ptr<CLineTrace>()> trace; // the window's trace; null when none runs
     };
 
     CWindowSearch(CCameraScan& scan, QWidget* dialogParent, Window window);
