@@ -60,7 +60,7 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
         port.session->SetTrace(m_trace);
         port.scan = std::make_unique<CCameraScan>(*port.session);
         const PortToScan& target = port.result.port;
-        if (!port.session->Open({.nNumber = target.nNumber, .strDevice = target.strDevice, .nBaud = currentBaud})) {
+        if (!port.session->Open({.nNumber = target.nComNumber, .strDevice = target.strDevice, .nBaud = currentBaud})) {
             port.result.openError = port.session->Line().OpenError();
             port.bDone = true;
             continue;

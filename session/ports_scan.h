@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/camera_scan.h"
+#include "core/config/com_ports.h"
 #include "serial/line.h"
 
 #include <QString>
@@ -12,12 +13,8 @@
 class CCameraSession;
 class CLineTrace;
 
-// A port to search: its name as the technician knows it and the device it opens.
-struct PortToScan {
-    QString strName;   // "COM1", "/dev/ttyUSB0"
-    QString strDevice; // what it opens
-    unsigned nNumber = 0; // the COM number its reports show; 0 for a device
-};
+// A port to search, as its name resolves.
+using PortToScan = NamedPort;
 
 // What the search of one port came to.
 struct PortScanResult {

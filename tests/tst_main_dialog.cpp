@@ -136,6 +136,18 @@ std::string WithWrite(const std::string& save, int reg, const std::function<int(
     return text.toStdString();
 }
 
+QByteArray FileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The trace's line for the bench camera's device opened at `baud`, 8N1.
+QByteArray OpenedLine(const DialogBench& bench, int baud)
+{
+    return bench.camera.Device().toUtf8() + " -- opened, baud=" + QByteArray::number(baud) + " parity=N data=8 stop=1\n";
+}
+
 QJsonObject JsonFile(const QString& path)
 {
     QFile file(path);
@@ -483,7 +495,10 @@ private slots:
         if (reopened)
             bench.dialog->OnOpenClosePort();
         bench.dialog.reset();
-        QCOMPARE(bench.camera.Camera().Received(), kFirstRequest);
+        // The device was closed once the line was free of the request: the
+        // camera has read all of it, though it may not have noted the last byte yet.
+        WaitUntil([&] { return bench.camera.Camera().Received().size() >= kFirstRequest.size(); });
+        QCOMPARE(QByteArray::fromStdString(bench.camera.Camera().Received()), QByteArray::fromStdString(kFirstRequest));
         QVERIFY(bench.boxes.Boxes().isEmpty());
     }
 
@@ -514,7 +529,8 @@ private slots:
     }
 
     // "查找相机(&F)..." searches every port the list offers, lists each as its
-    // search ends, and opens the camera chosen at the rate it answered.
+    // search ends, and opens the camera chosen at the rate it answered. The
+    // window's trace shows the search's bytes too (it used to search untraced).
     void theSearchDialogOpensTheCameraChosenAtItsRate()
     {
         SKIP_SHOWN_WINDOW_UNDER_TSAN(); // the search dialog is shown modal
@@ -522,6 +538,10 @@ private slots:
         at2400.nOwnRate = 2400;
         DialogBench bench(QString(), {}, {}, at2400);
         CMyCorvixDlg& dialog = *bench.dialog;
+        QTemporaryDir dir;
+        const QString tracePath = dir.filePath(u"line.log"_s);
+        const FileDialogAnswer answer(SetAppendFileHandler, tracePath);
+        dialog.OnTraceLine();
         QString listed;
         int progress = -1;
         QTimer::singleShot(0, &dialog, [&] {
@@ -546,6 +566,12 @@ private slots:
         QCOMPARE(Text(dialog, 1007), u"COM1"_s);
         QCOMPARE(Text(dialog, 1008), u"2400"_s);
         QCOMPARE(bench.camera.Camera().ReceivedLine().back().nRate, 2400);
+
+        dialog.OnTraceLine(); // stops: what was traced is written
+        const QByteArray trace = FileBytes(tracePath);
+        // The window opened its port at 2400 only; the search began at the line's rate.
+        QVERIFY2(trace.contains(OpenedLine(bench, 115200)), trace.constData());
+        QVERIFY(trace.contains(OpenedLine(bench, 2400)));
     }
 
     // A device that answers as a camera would, with answers no camera gives,
@@ -953,11 +979,9 @@ private slots:
         QVERIFY(!dialog.GetDlgItem(1033)->toolTip().contains(u"正在记录通信"_s));
         bench.ReceivedBeforeMarker(); // "w AB 0055", after the trace stopped
 
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray trace = file.readAll();
+        const QByteArray trace = FileBytes(path);
         const QByteArray device = bench.camera.Device().toUtf8();
-        QVERIFY2(trace.contains(QByteArray(device + " -- opened, baud=115200 parity=N data=8 stop=1\n")), trace.constData());
+        QVERIFY2(trace.contains(OpenedLine(bench, 115200)), trace.constData());
         QVERIFY(trace.contains(QByteArray(device + " -> r 001F \\r\\n\n")));
         QVERIFY(trace.contains(QByteArray(device + " -> w 01 00F9\\r\\n\n")));
         QVERIFY(trace.contains(" <- "));

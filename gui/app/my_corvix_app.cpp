@@ -60,17 +60,14 @@ QString ShowAppendFileDialog(const QString& initialName, const QString& filter)
 
 } // namespace
 
-int ChooseResources(bool* libraryLoaded)
+void ChooseResources()
 {
-    const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0) == 1 ? 1 : 0;
-    *libraryLoaded = false;
     if (StartUiLanguage() == UiLanguage::English)
         ResourceModule::UseBuiltIn(UiLanguage::English); // LangChn holds the Chinese window: not loaded
-    else if (language == 0)
-        *libraryLoaded = ResourceModule::LoadLanguageLibrary(); // missing: built-in, nothing reported
+    else if (ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0) != 1)
+        ResourceModule::LoadLanguageLibrary(); // missing: built-in, nothing reported
     else
         ResourceModule::UseBuiltIn();
-    return language;
 }
 
 bool CMyCorvixApp::InitInstance()
@@ -82,7 +79,7 @@ bool CMyCorvixApp::InitInstance()
     SetOpenFileHandler(ShowOpenFileDialog);
     SetSaveFileHandler(ShowSaveFileDialog);
     SetAppendFileHandler(ShowAppendFileDialog);
-    m_nLanguage = ChooseResources(&m_bLangLibraryLoaded);
+    ChooseResources();
 
     CMyCorvixDlg dialog;
     dialog.exec();

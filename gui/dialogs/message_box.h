@@ -5,8 +5,10 @@
 
 // Every message box of the program goes through MessageBox(). The GUI
 // installs a handler that shows a modal box; tests install a recorder.
-// MessageBox() must be called on the GUI thread: threads that meet a failure
-// hand the call over to it and wait (see the serial port's owner calls).
+// MessageBox() must be called on the GUI thread: a thread that meets a
+// failure posts it there and goes on (the serial port posts its errors to
+// its owner's thread, whose reporter shows the box; the window's trace does
+// the same with a failed write).
 
 enum class MessageIcon { Information, Warning, Stop, Question };
 

@@ -18,9 +18,10 @@ constexpr int kPortsFreePollMs = 10;
 } // namespace
 
 CFindCameraDlg::CFindCameraDlg(std::vector<PortToScan> ports, int currentBaud, std::function<bool()> portsFree,
-                               QWidget* parent)
+                               std::shared_ptr<CLineTrace> trace, QWidget* parent)
     : QDialog(parent), m_ports(std::move(ports)), m_nCurrentBaud(currentBaud), m_portsFree(std::move(portsFree))
 {
+    m_scan.SetTrace(std::move(trace));
     setWindowTitle(LoadString(Ids::FindCamera));
     auto* layout = new QVBoxLayout(this);
     m_list = new QListWidget(this);

@@ -5,9 +5,11 @@
 #include <QDialog>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class CLineTrace;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
@@ -16,11 +18,12 @@ class QPushButton;
 // port as its search ends, with a progress bar. A camera found can be
 // chosen; closing ends the search at once. The search begins once
 // `portsFree` holds: a port the window let go of may still be closing.
+// Every port's bytes go to `trace`, when one is given.
 class CFindCameraDlg final : public QDialog {
     Q_OBJECT
 public:
     CFindCameraDlg(std::vector<PortToScan> ports, int currentBaud, std::function<bool()> portsFree,
-                   QWidget* parent = nullptr);
+                   std::shared_ptr<CLineTrace> trace, QWidget* parent = nullptr);
     ~CFindCameraDlg() override;
 
     // The camera chosen with "打开串口", once the dialog was accepted.

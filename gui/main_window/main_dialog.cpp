@@ -8,6 +8,7 @@
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "core/config/com_ports.h"
+#include "core/protocol/line_rates.h"
 #include "core/protocol/link_protocol.h"
 #include "serial/line_trace.h"
 
@@ -26,6 +27,20 @@ using namespace Qt::StringLiterals;
 CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
+      m_settingsFiles({.lastRead = [this]() -> std::optional<CameraSettings> {
+                           if (!m_bReadKept)
+                               return std::nullopt;
+                           return SettingsOfRegisters(m_session.Registers().data());
+                       },
+                       .shown = [this] { return CameraSettings{m_dlgPara.ShownSettings(), m_dlgOSD.ShownLanguage()}; },
+                       .show =
+                           [this](const CameraSettings& settings) {
+                               m_dlgPara.ShowSettings(settings.image);
+                               m_dlgOSD.ShowLanguage(settings.nOsdLanguage);
+                               ShowTransientLabel(LoadString(Ids::SettingsImported));
+                           }}),
+      m_trace({.attach = [this](const std::shared_ptr<CLineTrace>& trace) { m_connection.SetTrace(trace); },
+               .changed = [this] { SetStatusToolTip(m_strStatusTip); }}),
       m_TabCtrl(this),
       m_host(m_connection, m_timers),
       m_dlgPara(m_host, &m_TabCtrl),
@@ -34,13 +49,35 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_timers([this](int id) { OnTimer(id); }, this),
       m_connection({.configurationRead = [this] { ParseConfiguration(); },
                     .readFailed = [this](const ReadFailure& failure) { OnReadFailed(failure); },
-                    .lost = [this] { OnDeviceLost(); }})
+                    .lost = [this] { OnDeviceLost(); }}),
+      m_search(m_scan, this,
+               {.portOpen = [this] { return m_connection.PortOpen(); },
+                .upgrading = [this] { return UpgradeMode(); },
+                .rate = [this] { return m_line.nBaud; },
+                .say = [this](const QString& text) { ShowTransientLabel(text); },
+                .searchBegins = [this] { m_timers.KillTimer(kTimerNoReply); },
+                .readAt =
+                    [this](int baud) {
+                        SelectRate(baud);
+                        SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+                        StartReading();
+                    },
+                .releasePort =
+                    [this] {
+                        if (m_connection.PortOpen())
+                            OnOpenClosePort();
+                        RefreshPortList();
+                    },
+                .ports = [this] { return PortsToScan(DevicesOfEntries(List(1007))); },
+                .portsFree = [this] { return m_connection.Line().DevicesReleased(); },
+                .open = [this](const PortScanResult& found) { OpenFoundCamera(found); },
+                .trace = [this] { return m_trace.Current(); }})
 {
     m_host.SetHooks({[this](int mode) { RestartDevice(mode); },
                      [this](bool locked) { LockForUpgrade(locked); },
                      [this](bool enable) { EnableLinkButtons(enable); },
                      [this] { return m_dlgPara.Exposure(); },
-                     [this] { OnSettingsSaved(false); }});
+                     [this] { m_settingsFiles.OnSaved(false); }});
     m_connection.SetErrorReporter(ShowCommError);
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -50,8 +87,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
 
 CMyCorvixDlg::~CMyCorvixDlg()
 {
-    Port().SetTrace(nullptr); // what is queued is written before the window goes
-    m_trace.reset();
+    m_trace.Stop(); // what is queued is written before the window goes
 }
 
 void CMyCorvixDlg::OnInitDialog()
@@ -131,13 +167,37 @@ void CMyCorvixDlg::OnSave()
     }
     m_dlgPara.SaveToDevice();
     m_dlgOSD.SaveToDevice();
-    if (m_importCheck) {
+    if (m_settingsFiles.ImportWaiting()) {
         // An imported file is read back, so that what the camera did not take is named.
-        OnSettingsSaved(true);
+        m_settingsFiles.OnSaved(true);
         m_host.PauseWrites(kReadBackPauseMs);
         m_host.ReadCycle();
     }
     ShowTransientLabel(LoadString(Ids::ConfigSaved));
+}
+
+void CMyCorvixDlg::SelectRate(int baud)
+{
+    const auto rate = std::find(kLineRates.begin(), kLineRates.end(), baud);
+    if (rate == kLineRates.end())
+        return;
+    List(1008)->setCurrentIndex(static_cast<int>(rate - kLineRates.begin()));
+    m_takenSettings[1008] = List(1008)->currentIndex();
+    m_line.nBaud = baud;
+}
+
+void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
+{
+    QComboBox* ports = List(1007);
+    const int index = found.port.nComNumber > 0 ? static_cast<int>(found.port.nComNumber) - 1
+                                             : ports->findData(found.port.strDevice);
+    if (index < 0 || index >= ports->count())
+        return;
+    ports->setCurrentIndex(index);
+    SelectRate(found.finding->nBaud);
+    OnPortChange(index);
+    if (!m_connection.PortOpen())
+        OnOpenClosePort(); // opens at the rate found and reads the camera
 }
 
 void CMyCorvixDlg::OnSysCommand(int command)

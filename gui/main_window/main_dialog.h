@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/protocol/read_cycle.h"
-#include "core/settings/settings_file.h"
 #include "gui/main_window/serial_settings.h"
+#include "gui/main_window/settings_import_export.h"
+#include "gui/main_window/window_search.h"
+#include "gui/main_window/window_trace.h"
 #include "gui/pages/osd/dlg_osd.h"
 #include "gui/pages/page_host.h"
 #include "gui/pages/para/dlg_para.h"
@@ -17,18 +19,18 @@
 
 #include <QDialog>
 #include <QHash>
-#include <QJsonObject>
 #include <QPixmap>
 #include <array>
 #include <memory>
 #include <optional>
 
-class CLineTrace;
 class QComboBox;
 
 // The program's only top-level window: serial settings, the port state, the
-// tab control with the three pages, and everything that talks to the camera
-// (the port, the read cycle and write path, the register image).
+// tab control with the three pages, and the camera session they talk to the
+// camera through (the session owns the port, the read cycle and write path,
+// and the register image). The searches, the settings files and the trace
+// are small classes beside it, which reach the window through slots.
 class CMyCorvixDlg final : public QDialog {
     Q_OBJECT
 public:
@@ -54,11 +56,11 @@ public:
     void OnOpenClosePort();                       // button 1016
     void OnSave();                                // button 1021
     void OnSysCommand(int command);               // 16 opens the about box
-    // The context menu's settings files and trace (main_dialog_files.cpp).
-    void OnExportSettings(); // what the last good read showed, as orvane-cli writes it
-    void OnImportSettings(); // a settings file onto the two pages; nothing is sent
-    void OnTraceLine();      // starts the trace of the line to a chosen file, or stops it
-    bool Tracing() const { return m_trace != nullptr; }
+    // The context menu's settings files and trace.
+    void OnExportSettings() { m_settingsFiles.Export(); } // what the last good read showed, as orvane-cli writes it
+    void OnImportSettings() { m_settingsFiles.Import(); } // a settings file onto the two pages; nothing is sent
+    void OnTraceLine() { m_trace.Toggle(); } // starts the trace of the line to a chosen file, or stops it
+    bool Tracing() const { return m_trace.Current() != nullptr; }
     void OnTimer(int id);
 
     // The restart trigger; mode 1 also closes the port once it is out and
@@ -67,9 +69,9 @@ public:
     void ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);
     // The camera's rate searched for at the open port, after a read failed.
-    void FindCameraOnPort();
+    void FindCameraOnPort() { m_search.AtOpenPort(); }
     // "查找相机(&F)...": every port searched; the camera chosen is opened.
-    void OpenFindCameraDialog();
+    void OpenFindCameraDialog() { m_search.AtEveryPort(); }
     void OpenFoundCamera(const PortScanResult& found);
     const CCameraScan& Scan() const { return m_scan; }
 
@@ -119,21 +121,7 @@ private:
     void LockForUpgrade(bool locked);
     void EnableLinkButtons(bool enable);
     QComboBox* List(int id) const;
-    void OnCameraSearchEnded(const std::optional<ScanFinding>& finding);
     void SelectRate(int baud); // list 1008 and the line's rate, nothing reopened
-    std::vector<PortToScan> PortsToScan() const;
-    // The two pages' settings as they show them now.
-    CameraSettings ShownSettings() const;
-    // Lays a settings file over what the pages show; false, and nothing
-    // changed, when it does not fit.
-    bool ShowImported(const QByteArray& file, QStringList* keys, QString* error);
-    // After a read: an import not yet saved is shown again over the camera's settings.
-    void KeepImportShown();
-    // A save went out: what it wrote is what an import's read-back must find.
-    void OnSettingsSaved(bool withLanguage);
-    // After a read: names the imported settings that read back otherwise.
-    void CheckImportReadBack();
-    void OnTraceFailed(quint64 run, const QString& path, const QString& why);
     // The status text's tooltip: the device, then what the line is doing.
     void SetStatusToolTip(const QString& tip);
 
@@ -147,16 +135,8 @@ private:
     bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released
     QHash<int, int> m_takenSettings;  // the line-setting lists' indexes as last taken, by list
     QString m_strStatusTip;
-    // An import not yet saved (no `written`), or saved and waiting for its read-back.
-    struct ImportCheck {
-        QString strPath;
-        QByteArray file;
-        QStringList keys; // the settings the file named
-        std::optional<QJsonObject> written;
-    };
-    std::optional<ImportCheck> m_importCheck;
-    std::shared_ptr<CLineTrace> m_trace;
-    quint64 m_nTraceRun = 0; // turned by every start: a late failure of an earlier trace says nothing
+    CSettingsImportExport m_settingsFiles;
+    CWindowTrace m_trace;
     QPixmap m_hIconOpen;
     QPixmap m_hIconClosed;
     CCoolTabCtrl m_TabCtrl;
@@ -175,4 +155,5 @@ private:
     CUpgradeRun& m_upgrade = m_connection.Upgrade();
     CPacedSender& m_sender = m_session.Sender();
     CCameraScan m_scan{m_session};
+    CWindowSearch m_search;
 };

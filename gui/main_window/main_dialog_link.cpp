@@ -43,7 +43,7 @@ void CMyCorvixDlg::ParseConfiguration()
     m_timers.KillTimer(kTimerNoReply);
     m_dlgPara.LoadFromRegisterImage();
     m_dlgOSD.LoadFromRegisterImage();
-    KeepImportShown();
+    m_settingsFiles.KeepImportShown(); // an import not yet saved is shown again
     m_dlgUpdate.OnCameraRead(std::exchange(m_bReadAfterOpening, false));
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
     m_host.WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
@@ -51,7 +51,7 @@ void CMyCorvixDlg::ParseConfiguration()
     m_timers.SetTimer(kTimerClearLabel, 5000);
     const QString device = Device();
     SetStatusToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
-    CheckImportReadBack();
+    m_settingsFiles.CheckReadBack();
 }
 
 void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)

@@ -278,5 +278,6 @@ void CMyCorvixDlg::ShowTransientLabel(const QString& text)
 void CMyCorvixDlg::SetStatusToolTip(const QString& tip)
 {
     m_strStatusTip = tip;
-    GetDlgItem(1033)->setToolTip(m_trace ? tip + u'\n' + LoadString(Ids::TraceRunning).arg(m_trace->Path()) : tip);
+    const std::shared_ptr<CLineTrace>& trace = m_trace.Current();
+    GetDlgItem(1033)->setToolTip(trace ? tip + u'\n' + LoadString(Ids::TraceRunning).arg(trace->Path()) : tip);
 }

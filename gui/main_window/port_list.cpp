@@ -63,6 +63,14 @@ QString DeviceOfEntry(const QComboBox* list, int index)
     return index < kListedComPorts ? QString() : list->itemData(index).toString();
 }
 
+QStringList DevicesOfEntries(const QComboBox* list)
+{
+    QStringList devices;
+    for (int index = 0; index < list->count(); ++index)
+        devices << DeviceOfEntry(list, index);
+    return devices;
+}
+
 void RefreshBeforeOpening(QComboBox* list, std::function<void()> refresh)
 {
     auto* filter = new COpeningFilter(list, std::move(refresh));

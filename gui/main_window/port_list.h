@@ -4,6 +4,7 @@
 #include "serial/system_ports.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QComboBox;
@@ -13,6 +14,8 @@ class QComboBox;
 void FillPortList(QComboBox* list, const QList<SystemPort>& extra, const QString& keepDevice);
 // The device of an entry past COM5, empty for COMn.
 QString DeviceOfEntry(const QComboBox* list, int index);
+// Every entry's DeviceOfEntry(), in the list's order.
+QStringList DevicesOfEntries(const QComboBox* list);
 // Runs `refresh` each time the user is about to open the list (a click,
 // F4, Alt+Down or Space), so that a newly plugged adapter is offered.
 void RefreshBeforeOpening(QComboBox* list, std::function<void()> refresh);

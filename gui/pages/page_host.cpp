@@ -14,11 +14,10 @@ void CPageHost::ReadCycle()
     m_connection.ReadCycle();
 }
 
-int CPageHost::WriteRegister(int value, int reg)
+void CPageHost::WriteRegister(int value, int reg)
 {
     if (PortOpen() && ConfigRead() && !UpgradeMode())
         m_connection.Session().WriteRegister(value, reg);
-    return 0;
 }
 
 void CPageHost::PauseWrites(int ms)

@@ -44,7 +44,7 @@ public:
     // writes only while the port is open and the configuration read. Neither
     // while an upgrade runs: inside an image a write would spoil it.
     void ReadCycle();
-    int WriteRegister(int value, int reg);
+    void WriteRegister(int value, int reg);
     void RestartDevice(int mode) { m_hooks.restartDevice(mode); }
     // A pause before whatever is sent next (nothing while the port is closed).
     void PauseWrites(int ms);

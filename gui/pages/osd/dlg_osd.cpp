@@ -60,7 +60,7 @@ void CDlgOSD::ShowValues()
     Item<QLineEdit>(1048)->setText(QString::number(m_nPosV));
 }
 
-int CDlgOSD::LoadFromRegisterImage()
+void CDlgOSD::LoadFromRegisterImage()
 {
     const unsigned char* b = m_host.Registers().data();
     Item<QCheckBox>(1051)->setChecked(b[22] & 0x01);
@@ -74,16 +74,14 @@ int CDlgOSD::LoadFromRegisterImage()
     if (index >= 0)
         formats->setCurrentIndex(index);
     ShowValues();
-    return 0;
 }
 
-int CDlgOSD::SaveToDevice()
+void CDlgOSD::SaveToDevice()
 {
     // Without a selection the camera keeps the language the last read found.
     const int language = Item<QComboBox>(1027)->currentIndex();
     m_host.WriteRegister(language >= 0 ? language : StoredRegister(m_host.Registers().data(), 0xF9), 0xF9);
     m_host.WriteRegister(1, kCommitRegister);
-    return 0;
 }
 
 int CDlgOSD::ShownLanguage() const

@@ -12,9 +12,9 @@ public:
     explicit CDlgOSD(CPageHost& host, QWidget* parent = nullptr);
 
     // Fills the controls from the host's registers after every read cycle.
-    int LoadFromRegisterImage();
+    void LoadFromRegisterImage();
     // The OSD language, then 1 to 0xEF (also the main dialog's save).
-    int SaveToDevice();
+    void SaveToDevice();
     // The OSD language list: 0 English, 1 Chinese, -1 none chosen. Showing
     // one sends nothing.
     int ShownLanguage() const;

@@ -74,7 +74,7 @@ void CDlgPara::FillShutterList(int videoCode)
     shutter->setCurrentIndex(-1);
 }
 
-int CDlgPara::LoadFromRegisterImage()
+void CDlgPara::LoadFromRegisterImage()
 {
     const ImageSettings camera = DecodeImageSettings(m_host.Registers().data());
     Item<QLineEdit>(1070)->setText(VersionText(camera.nHardwareVersion));
@@ -87,7 +87,6 @@ int CDlgPara::LoadFromRegisterImage()
         Item<QLineEdit>(1065)->setText(QString::number(camera.nUpperMs));
     }
     ShowAll(camera);
-    return 0;
 }
 
 void CDlgPara::ShowAll(const ImageSettings& settings)

@@ -23,9 +23,9 @@ public:
     explicit CDlgPara(CPageHost& host, QWidget* parent = nullptr);
 
     // Fills the controls from the host's registers after every read cycle.
-    int LoadFromRegisterImage();
+    void LoadFromRegisterImage();
     // The 19 writes of the page's settings (also the main dialog's save).
-    int SaveToDevice();
+    void SaveToDevice();
     // What the page shows now, typed values included; a value or time that
     // is no whole number counts as the last one taken. The video format and
     // versions are the last fill's.

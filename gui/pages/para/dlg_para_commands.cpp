@@ -73,11 +73,10 @@ void CDlgPara::SaveSequence()
     m_host.AfterWrites([this] { m_host.Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000); });
 }
 
-int CDlgPara::SaveToDevice()
+void CDlgPara::SaveToDevice()
 {
     for (const RegisterWrite& write : FullWrite(CurrentSettings(), m_host.Registers().data()))
         m_host.WriteRegister(write.nValue, write.nRegister);
-    return 0;
 }
 
 void CDlgPara::OnTrigger()

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/settings/settings_file.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+// The window's settings files, in the command line's format: the export of
+// what the last good read showed, the import of a file onto the two pages
+// (nothing is sent), and the import's read-back check once it is saved: the
+// settings the camera did not take are named. The window shows the pages.
+class CSettingsImportExport final {
+public:
+    struct Window {
+        // What the last whole read showed; none before one.
+        std::function<std::optional<CameraSettings>()> lastRead;
+        // What the two pages show now, typed values included.
+        std::function<CameraSettings()> shown;
+        // Onto the two pages, saying that it was imported.
+        std::function<void(const CameraSettings&)> show;
+    };
+
+    explicit CSettingsImportExport(Window window);
+
+    void Export();
+    void Import();
+    // An import not yet saved, or saved and not yet read back: a save is read back.
+    bool ImportWaiting() const { return m_import.has_value(); }
+    // After a read: an import not yet saved is shown again over the camera's
+    // settings, or dropped with a box when it no longer fits them.
+    void KeepImportShown();
+    // A save went out (the OSD language too, or the image page's alone):
+    // what it wrote is what an import's read-back must find.
+    void OnSaved(bool withLanguage);
+    // After a read: names the imported settings that read back otherwise.
+    void CheckReadBack();
+
+private:
+    // Lays a file over what the pages show; false, and nothing changed, when it does not fit.
+    bool Show(const QByteArray& file, QStringList* keys, QString* error);
+
+    // An import not yet saved (no `written`), or saved and waiting for its read-back.
+    struct PendingImport {
+        QString strPath;
+        QByteArray file;
+        QStringList keys; // the settings the file named
+        std::optional<QJsonObject> written;
+    };
+    Window m_window;
+    std::optional<PendingImport> m_import;
+};
