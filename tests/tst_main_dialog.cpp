@@ -701,7 +701,7 @@ private slots:
         QList<SystemPort> machine = {{u"ttyS0"_s, ResolvePortName(1), u"COM1's own"_s, QString(), QString()}};
         const PortSource previous = SetPortSource([&] { return machine; });
         auto* ports = qobject_cast<QComboBox*>(dialog.GetDlgItem(1007));
-        dialog.RefreshPortList();
+        dialog.Ports().Refresh();
         QCOMPARE(ports->count(), 5);
 
         machine.append({u"ttyUSB0"_s, adapterPath, u"Simulated camera"_s, u"A1B2"_s, QString()});

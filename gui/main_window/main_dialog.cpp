@@ -2,9 +2,11 @@
 
 #include "gui/dialogs/message_box.h"
 #include "gui/main_window/about_dlg.h"
-#include "gui/main_window/language_menu.h"
+#include "gui/main_window/link_texts.h"
+#include "gui/main_window/main_tabs.h"
 #include "gui/main_window/port_list.h"
 #include "gui/main_window/selection_only_list.h"
+#include "gui/main_window/window_menu.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "core/config/com_ports.h"
@@ -18,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -28,9 +29,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
     : QDialog(parent),
       m_hIcon(ResourceModule::Current().Icon(Ids::IconProgram)),
       m_settingsFiles({.lastRead = [this]() -> std::optional<CameraSettings> {
-                           if (!m_bReadKept)
-                               return std::nullopt;
-                           return SettingsOfRegisters(m_session.Registers().data());
+                           return m_bReadKept ? std::optional(SettingsOfRegisters(m_session.Registers().data()))
+                                              : std::nullopt;
                        },
                        .shown = [this] { return CameraSettings{m_dlgPara.ShownSettings(), m_dlgOSD.ShownLanguage()}; },
                        .show =
@@ -66,7 +66,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                     [this] {
                         if (m_connection.PortOpen())
                             OnOpenClosePort();
-                        RefreshPortList();
+                        m_ports.Refresh();
                     },
                 .ports = [this] { return PortsToScan(DevicesOfEntries(List(1007))); },
                 .portsFree = [this] { return m_connection.Line().DevicesReleased(); },
@@ -78,7 +78,9 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                      [this](bool enable) { EnableLinkButtons(enable); },
                      [this] { return m_dlgPara.Exposure(); },
                      [this] { m_settingsFiles.OnSaved(false); }});
-    m_connection.SetErrorReporter(ShowCommError);
+    // The line's errors as the "Application Error" box, naming the step, the OS's words and the port.
+    m_connection.SetErrorReporter(
+        [](const CommErrorReport& report) { MessageBox(CommErrorText(report), u"Application Error"_s, MessageIcon::Stop); });
     setWindowTitle(m_controls.Build(this, Ids::DialogMain));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
@@ -108,32 +110,14 @@ void CMyCorvixDlg::OnInitDialog()
     m_hIconOpen = ResourceModule::Current().Icon(Ids::IconPortOpen);
     m_hIconClosed = ResourceModule::Current().Icon(Ids::IconPortClosed);
 
-    QRect tabRect = GetDlgItem(1001)->geometry();
-    tabRect.setBottom(tabRect.bottom() + 20);
-
-    m_TabCtrl.SetStyle(TabStyle::TabstripBottom);
-    m_TabCtrl.setObjectName(u"control126"_s);
-    m_TabCtrl.setGeometry(tabRect);
-    m_dlgPara.show();
-    m_TabCtrl.AddTab(&m_dlgPara, LoadString(Ids::TabParameters));
-    m_dlgOSD.show();
-    m_TabCtrl.AddTab(&m_dlgOSD, u" OSD "_s);
-    m_dlgUpdate.show();
-    m_TabCtrl.AddTab(&m_dlgUpdate, LoadString(Ids::TabUpgrade));
-    m_TabCtrl.LayoutTabs();
-    m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
-
-    m_TabCtrl.SetStyle((m_TabCtrl.Style() | TabStyle::TabsSlideIn | TabStyle::TabstripTop) & ~TabStyle::TabstripBottom);
-    m_TabCtrl.LayoutTabs();
-    m_TabCtrl.SelectTab(m_TabCtrl.CurSel() < 0 ? 0 : m_TabCtrl.CurSel());
-    m_TabCtrl.update();
+    SetUpMainTabs(m_TabCtrl, GetDlgItem(1001)->geometry(), &m_dlgPara, &m_dlgOSD, &m_dlgUpdate);
 
     for (const int id : {1007, 1008})
         MakeSelectionOnly(List(id));
-    RefreshPortList();
-    RestoreChosenPort();
-    RefreshBeforeOpening(List(1007), [this] { RefreshPortList(); });
-    ShowPortDevices();
+    m_ports.Refresh();
+    m_ports.Restore();
+    RefreshBeforeOpening(List(1007), [this] { m_ports.Refresh(); });
+    m_ports.ShowDevices();
     connect(List(1007), &QComboBox::activated, this, &CMyCorvixDlg::OnPortChange);
     for (const int id : {1008, 1009, 1010, 1013})
         connect(List(id), &QComboBox::activated, this, [this, id](int index) { OnSettingChange(id, index); });
@@ -188,12 +172,10 @@ void CMyCorvixDlg::SelectRate(int baud)
 
 void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
 {
-    QComboBox* ports = List(1007);
-    const int index = found.port.nComNumber > 0 ? static_cast<int>(found.port.nComNumber) - 1
-                                             : ports->findData(found.port.strDevice);
-    if (index < 0 || index >= ports->count())
+    const int index = m_ports.EntryOf(found.port);
+    if (index < 0)
         return;
-    ports->setCurrentIndex(index);
+    List(1007)->setCurrentIndex(index);
     SelectRate(found.finding->nBaud);
     OnPortChange(index);
     if (!m_connection.PortOpen())
@@ -210,21 +192,14 @@ void CMyCorvixDlg::OnSysCommand(int command)
 
 void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QString aboutText = LoadString(Ids::AboutMenu);
-    if (aboutText.isEmpty())
-        return;
-    QMenu menu(this);
-    QAction* find = menu.addAction(LoadString(Ids::FindCameraMenu), this, [this] { OpenFindCameraDialog(); });
-    find->setEnabled(!UpgradeMode());
-    menu.addAction(LoadString(Ids::ExportSettingsMenu), this, [this] { OnExportSettings(); });
-    menu.addAction(LoadString(Ids::ImportSettingsMenu), this, [this] { OnImportSettings(); });
-    QAction* trace = menu.addAction(LoadString(Ids::TraceMenu), this, [this] { OnTraceLine(); });
-    trace->setCheckable(true);
-    trace->setChecked(Tracing());
-    menu.addSeparator();
-    AddLanguageMenu(&menu);
-    menu.addAction(aboutText, this, [this] { OnSysCommand(kCommandAbout); });
-    menu.exec(event->globalPos());
+    ShowWindowMenu(this, event->globalPos(),
+                   {.findCamera = [this] { OpenFindCameraDialog(); },
+                    .bFindEnabled = !UpgradeMode(),
+                    .exportSettings = [this] { OnExportSettings(); },
+                    .importSettings = [this] { OnImportSettings(); },
+                    .traceLine = [this] { OnTraceLine(); },
+                    .bTracing = Tracing(),
+                    .about = [this] { OnSysCommand(kCommandAbout); }});
 }
 
 void CMyCorvixDlg::keyPressEvent(QKeyEvent* event)

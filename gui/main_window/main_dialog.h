@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/protocol/read_cycle.h"
+#include "gui/main_window/port_choice.h"
 #include "gui/main_window/serial_settings.h"
 #include "gui/main_window/settings_import_export.h"
 #include "gui/main_window/window_search.h"
@@ -27,10 +28,11 @@
 class QComboBox;
 
 // The program's only top-level window: serial settings, the port state, the
-// tab control with the three pages, and the camera session they talk to the
-// camera through (the session owns the port, the read cycle and write path,
-// and the register image). The searches, the settings files and the trace
-// are small classes beside it, which reach the window through slots.
+// tab control with the three pages, and the camera's connection they talk to
+// the camera through (its session owns the line, the read cycle, the write
+// path and the register image). The chosen port, the searches, the settings
+// files and the trace are small classes beside it, which reach the window
+// through slots.
 class CMyCorvixDlg final : public QDialog {
     Q_OBJECT
 public:
@@ -50,8 +52,8 @@ public:
 
     // Handlers, by control.
     void OnPortChange(int index);                 // list 1007
-    // List 1007 anew: COM1..COM5, then the machine's ports no COMn opens.
-    void RefreshPortList();
+    // The chosen port and list 1007 (COM1..COM5, then the machine's ports no COMn opens).
+    CPortChoice& Ports() { return m_ports; }
     void OnSettingChange(int listId, int index);  // lists 1008, 1009, 1010, 1013
     void OnOpenClosePort();                       // button 1016
     void OnSave();                                // button 1021
@@ -98,23 +100,15 @@ protected:
 
 private:
     void OnInitDialog();
-    // The opening the line settings and the chosen port make.
-    LineOpening Opening() const;
-    void NoteSerialNumber();
+    // The opening the line settings and the chosen port make; the chosen
+    // adapter's serial number is noted as it is opened.
+    LineOpening Opening();
     void ReportOpenFailure(int textId);
     void StartReading();
     void EndOpenState(const QString& status);
     void OnDeviceLost();
     // The lost device is back under its name: opened and read again.
     void OnReplugCheck();
-    // The port's errors as the "Application Error" box, naming the step, the OS's words and the port.
-    static void ShowCommError(const CommErrorReport& report);
-    void ShowPortDevices();
-    // The chosen port's name: COMn, or the device chosen past COM5.
-    QString PortName() const;
-    // What the chosen port opens.
-    QString Device() const;
-    void RestoreChosenPort();
     void ShowPortIcon(bool open);
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
@@ -128,8 +122,7 @@ private:
     CTemplateControls m_controls;
     QPixmap m_hIcon;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
-    QString m_strLostDevice; // lost while open, not closed by the user: watched for its return
-    QString m_strSerialNumber; // the open adapter's USB serial number, when it has one
+    CPortChoice m_ports{[this] { return List(1007); }, m_line, [this](const QString& dev) { SetStatusToolTip(dev); }};
     bool m_bReadAfterOpening = false; // the port was opened and not read whole since
     bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
     bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released
@@ -147,7 +140,7 @@ private:
     CDlgOSD m_dlgOSD;
     CDlgUpdate m_dlgUpdate;
     CWindowTimers m_timers;
-    // Declared last, so destroyed first: the monitor thread and an image
+    // Declared late, so destroyed early: the monitor thread and an image
     // transfer have stopped before anything they notify goes away. Every
     // write but the image's goes through its sender, paced on timers.
     CCameraConnection m_connection;

@@ -7,6 +7,7 @@
 #include "core/firmware/package_reader.h"
 #include "core/protocol/link_protocol.h"
 #include "core/protocol/register_map.h"
+#include "gui/main_window/link_texts.h"
 #include "gui/main_window/main_dialog.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
@@ -49,7 +50,7 @@ void CMyCorvixDlg::ParseConfiguration()
     m_host.WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
-    const QString device = Device();
+    const QString device = m_ports.Device();
     SetStatusToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
     m_settingsFiles.CheckReadBack();
 }
@@ -63,17 +64,7 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
         return; // the run reads the camera back after its restart, and tells how that went
 
     m_timers.KillTimer(kTimerNoReply);
-    const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
-    const QString answer = PrintableName(QString::fromLatin1(failure.answer));
-    const auto text = [&] {
-        switch (failure.What()) {
-        case ReadFailure::Kind::NoAnswer: return LoadString(Ids::ReadNoAnswer).arg(reg).arg(failure.nTries);
-        case ReadFailure::Kind::CutShort: return LoadString(Ids::ReadCutShort).arg(reg, answer).arg(failure.nTries);
-        case ReadFailure::Kind::Malformed: break;
-        }
-        return LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
-    };
-    const QString detail = text();
+    const QString detail = ReadFailureDetail(failure);
     ShowTransientLabel(LoadString(Ids::ReadFailed)); // the label has room for this much; the box says which
     GetDlgItem(1072)->setToolTip(detail);
     if (MessageBoxOffering(LoadString(Ids::ReadFailed) + u'\n' + detail, LoadString(Ids::MessageCaption),

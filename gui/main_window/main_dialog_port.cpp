@@ -2,71 +2,27 @@
 // and a device that went away.
 #include "gui/main_window/main_dialog.h"
 
-#include "core/config/com_ports.h"
 #include "gui/dialogs/message_box.h"
-#include "gui/main_window/port_list.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "serial/line_trace.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
 
-LineOpening CMyCorvixDlg::Opening() const
+LineOpening CMyCorvixDlg::Opening()
 {
-    const NamedPort port = ResolvePort(PortName());
+    m_ports.NoteSerialNumber();
+    const NamedPort port = m_ports.Resolved();
     return {.nNumber = port.nComNumber,
             .strDevice = port.strDevice,
             .nBaud = m_line.nBaud,
             .cParity = m_line.cParity,
             .nDataBits = m_line.nDataBits,
             .nStopBits = m_line.nStopBits};
-}
-
-void CMyCorvixDlg::NoteSerialNumber()
-{
-    // Only an adapter chosen past COM5 is followed to a new name: the OS's
-    // list is looked up for it alone.
-    m_strSerialNumber = m_line.strDevice.isEmpty() ? QString() : SerialNumberOf(SystemPorts(), m_line.strDevice);
-}
-
-QString CMyCorvixDlg::PortName() const
-{
-    return m_line.strDevice.isEmpty() ? u"COM%1"_s.arg(m_line.nPort) : m_line.strDevice;
-}
-
-QString CMyCorvixDlg::Device() const
-{
-    return ResolvePort(PortName()).strDevice;
-}
-
-void CMyCorvixDlg::RefreshPortList()
-{
-    FillPortList(List(1007), ExtraPorts(SystemPorts()), m_line.strDevice);
-}
-
-void CMyCorvixDlg::RestoreChosenPort()
-{
-    const QString port = RememberedPort();
-    if (port.isEmpty())
-        return;
-    QComboBox* ports = List(1007);
-    const int com = ports->findText(port, Qt::MatchExactly);
-    if (com >= 0 && com < kListedComPorts) {
-        ports->setCurrentIndex(com);
-        m_line.nPort = PortForIndex(com);
-        return;
-    }
-    const int extra = ports->findData(port);
-    if (extra >= 5) { // offered again: the adapter is present
-        ports->setCurrentIndex(extra);
-        m_line.nPort = 0;
-        m_line.strDevice = port;
-    }
 }
 
 void CMyCorvixDlg::ReportOpenFailure(int textId)
@@ -98,16 +54,10 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
         return;
     }
     m_scan.Stop(); // the technician's choice stands
-    switch (listId) {
-    case 1008: m_line.nBaud = BaudForIndex(index); break;
-    case 1009: m_line.cParity = ParityForIndex(index); break;
-    case 1010: m_line.nDataBits = DataBitsForIndex(index); break;
-    case 1013: m_line.nStopBits = StopBitsForIndex(index); break;
-    default: return;
-    }
+    if (!ApplyLineSetting(&m_line, listId, index))
+        return;
     m_takenSettings[listId] = index;
     const bool wasOpen = m_connection.PortOpen();
-    NoteSerialNumber();
     // The port comes back as the button left it: monitored and read again
     // when the user had opened it, else closed again, so that no device is
     // held unwatched.
@@ -134,27 +84,21 @@ void CMyCorvixDlg::OnPortChange(int index)
         return;
     if (m_connection.PortOpen())
         EndOpenState(QString());
-    m_strLostDevice.clear(); // another port chosen: the lost one is not reopened
     m_connection.Close();
-    m_line.strDevice = DeviceOfEntry(List(1007), index);
-    m_line.nPort = m_line.strDevice.isEmpty() ? PortForIndex(index) : 0;
-    RememberPort(PortName());
-    ShowPortDevices();
+    m_ports.Choose(index);
     // Opened to tell the user at once whether the port is there, then closed:
     // the port counts as closed until the button opens it.
     ShowPortIcon(false);
-    NoteSerialNumber();
-    if (m_connection.Probe(Opening())) {
+    if (m_connection.Probe(Opening()))
         SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
-    } else {
+    else
         ReportOpenFailure(Ids::PortNotFound);
-    }
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
 }
 
 void CMyCorvixDlg::OnOpenClosePort()
 {
-    m_strLostDevice.clear(); // the technician decides now
+    m_ports.ForgetLoss(); // the technician decides now
     auto* button = m_controls.Item<QPushButton>(1016);
     if (m_connection.PortOpen()) {
         EndOpenState(LoadString(Ids::PortClosed));
@@ -162,7 +106,6 @@ void CMyCorvixDlg::OnOpenClosePort()
     }
 
     button->setText(LoadString(Ids::ClosePort));
-    NoteSerialNumber();
     if (!m_connection.Open(Opening())) {
         ShowPortIcon(false);
         ReportOpenFailure(Ids::PortNotFound);
@@ -198,33 +141,22 @@ void CMyCorvixDlg::OnDeviceLost()
     // The port has reported the loss once; the window now shows it closed,
     // and watches for the device to come back under the same name.
     EndOpenState(LoadString(Ids::PortClosed));
-    m_strLostDevice = Device();
+    m_ports.Lost();
     m_timers.SetTimer(kTimerReplug, 1000);
 }
 
 void CMyCorvixDlg::OnReplugCheck()
 {
-    if (m_strLostDevice.isEmpty() || m_connection.PortOpen()) {
+    if (!m_ports.Watching() || m_connection.PortOpen()) {
         m_timers.KillTimer(kTimerReplug);
         return;
     }
-    // A by-id name comes back when the same adapter is plugged in again; an
-    // adapter chosen past COM5 may come back under a new name, known by its
-    // USB serial number. A device that is there but not ready yet is tried
-    // again next second.
-    if (!QFileInfo::exists(m_strLostDevice) && !m_line.strDevice.isEmpty()) {
-        const QString moved = LocationOfSerialNumber(SystemPorts(), m_strSerialNumber);
-        if (moved.isEmpty())
-            return;
-        m_strLostDevice = m_line.strDevice = moved;
-        RememberPort(moved);
-        RefreshPortList();
-        ShowPortDevices();
-    }
-    NoteSerialNumber();
-    if (!QFileInfo::exists(m_strLostDevice) || !m_connection.Open(Opening()))
+    // A device that is there but not ready yet is tried again next second.
+    if (!m_ports.LostDeviceBack())
         return;
-    m_strLostDevice.clear();
+    if (!m_connection.Open(Opening()))
+        return;
+    m_ports.ForgetLoss();
     m_timers.KillTimer(kTimerReplug);
     m_dlgUpdate.OnReplugged();
     ShowPortIcon(true);
@@ -233,29 +165,9 @@ void CMyCorvixDlg::OnReplugCheck()
     StartReading();
 }
 
-void CMyCorvixDlg::ShowCommError(const CommErrorReport& report)
-{
-    const QString text = u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
-                             .arg(report.strStep, report.strSystemText)
-                             .arg(report.nPortNumber);
-    MessageBox(text, u"Application Error"_s, MessageIcon::Stop);
-}
-
 QComboBox* CMyCorvixDlg::List(int id) const
 {
     return m_controls.Item<QComboBox>(id);
-}
-
-void CMyCorvixDlg::ShowPortDevices()
-{
-    // COM1..COM5 stay the names on screen; the tooltips say which device each
-    // one opens, as config.ini maps it.
-    QComboBox* ports = List(1007);
-    for (const ComPort& com : ComPorts())
-        ports->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
-    const QString device = Device();
-    ports->setToolTip(device);
-    SetStatusToolTip(device);
 }
 
 void CMyCorvixDlg::ShowPortIcon(bool open)

@@ -37,6 +37,17 @@ QString StatusText(const LineState& line, const QString& word, QChar separator)
 
 } // namespace
 
+bool ApplyLineSetting(LineState* line, int listId, int index)
+{
+    switch (listId) {
+    case 1008: line->nBaud = BaudForIndex(index); return true;
+    case 1009: line->cParity = ParityForIndex(index); return true;
+    case 1010: line->nDataBits = DataBitsForIndex(index); return true;
+    case 1013: line->nStopBits = StopBitsForIndex(index); return true;
+    default: return false;
+    }
+}
+
 int PortForIndex(int index)
 {
     return At(kPorts, index, 0);

@@ -20,6 +20,10 @@ struct LineState {
     int nStopBits = 1;
 };
 
+// Takes the entry `index` of list 1008 (rate), 1009 (parity), 1010 (data
+// bits) or 1013 (stop bits) into the line; false for any other list.
+bool ApplyLineSetting(LineState* line, int listId, int index);
+
 // "COM1", or the chosen device's name ("ttyUSB0").
 QString PortName(const LineState& line);
 

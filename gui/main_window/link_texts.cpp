@@ -1,0 +1,26 @@
+#include "gui/main_window/link_texts.h"
+
+#include "core/config/printable_text.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
+
+using namespace Qt::StringLiterals;
+
+QString CommErrorText(const CommErrorReport& report)
+{
+    return u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
+        .arg(report.strStep, report.strSystemText)
+        .arg(report.nPortNumber);
+}
+
+QString ReadFailureDetail(const ReadFailure& failure)
+{
+    const QString reg = QString::number(failure.nRegister, 16).toUpper().rightJustified(2, u'0');
+    const QString answer = PrintableName(QString::fromLatin1(failure.answer));
+    switch (failure.What()) {
+    case ReadFailure::Kind::NoAnswer: return LoadString(Ids::ReadNoAnswer).arg(reg).arg(failure.nTries);
+    case ReadFailure::Kind::CutShort: return LoadString(Ids::ReadCutShort).arg(reg, answer).arg(failure.nTries);
+    case ReadFailure::Kind::Malformed: break;
+    }
+    return LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include "serial/line.h"
+#include "session/read_failure.h"
+
+#include <QString>
+
+// The window's words for what went wrong on the link, from the string table.
+
+// "WARNING:  read() Failed with the following error: …", naming the step,
+// the OS's words and the port, for the "Application Error" box.
+QString CommErrorText(const CommErrorReport& report);
+// Which register a failed read stopped at, what came of its answer and how
+// many tries were made.
+QString ReadFailureDetail(const ReadFailure& failure);

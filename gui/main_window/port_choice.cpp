@@ -1,0 +1,94 @@
+#include "gui/main_window/port_choice.h"
+
+#include "gui/main_window/port_list.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+CPortChoice::CPortChoice(std::function<QComboBox*()> list, LineState& line,
+                         std::function<void(const QString& device)> shown)
+    : m_list(std::move(list)), m_line(line), m_shown(std::move(shown))
+{
+}
+
+void CPortChoice::Refresh()
+{
+    FillPortList(m_list(), ExtraPorts(SystemPorts()), m_line.strDevice);
+}
+
+void CPortChoice::Restore()
+{
+    const QString port = RememberedPort();
+    if (port.isEmpty())
+        return;
+    const int com = m_list()->findText(port, Qt::MatchExactly);
+    if (com >= 0 && com < kListedComPorts) {
+        m_list()->setCurrentIndex(com);
+        m_line.nPort = PortForIndex(com);
+        return;
+    }
+    const int extra = m_list()->findData(port);
+    if (extra >= kListedComPorts) { // offered again: the adapter is present
+        m_list()->setCurrentIndex(extra);
+        m_line.nPort = 0;
+        m_line.strDevice = port;
+    }
+}
+
+void CPortChoice::Choose(int index)
+{
+    m_strLostDevice.clear(); // another port chosen: the lost one is not reopened
+    m_line.strDevice = DeviceOfEntry(m_list(), index);
+    m_line.nPort = m_line.strDevice.isEmpty() ? PortForIndex(index) : 0;
+    RememberPort(Name());
+    ShowDevices();
+}
+
+void CPortChoice::ShowDevices()
+{
+    // COM1..COM5 stay the names on screen; the tooltips say which device each
+    // one opens, as config.ini maps it.
+    for (const ComPort& com : ComPorts())
+        m_list()->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
+    const QString device = Device();
+    m_list()->setToolTip(device);
+    m_shown(device);
+}
+
+int CPortChoice::EntryOf(const NamedPort& port) const
+{
+    if (port.nComNumber > 0 && port.nComNumber <= unsigned(kListedComPorts))
+        return static_cast<int>(port.nComNumber) - 1;
+    return m_list()->findData(port.strDevice);
+}
+
+QString CPortChoice::Name() const
+{
+    return m_line.strDevice.isEmpty() ? u"COM%1"_s.arg(m_line.nPort) : m_line.strDevice;
+}
+
+void CPortChoice::NoteSerialNumber()
+{
+    // Only an adapter chosen past COM5 is followed to a new name: the OS's
+    // list is looked up for it alone.
+    m_strSerialNumber = m_line.strDevice.isEmpty() ? QString() : SerialNumberOf(SystemPorts(), m_line.strDevice);
+}
+
+bool CPortChoice::LostDeviceBack()
+{
+    // A by-id name comes back when the same adapter is plugged in again; an
+    // adapter chosen past COM5 may come back under a new name, known by its
+    // USB serial number.
+    if (!QFileInfo::exists(m_strLostDevice) && !m_line.strDevice.isEmpty()) {
+        const QString moved = LocationOfSerialNumber(SystemPorts(), m_strSerialNumber);
+        if (moved.isEmpty())
+            return false;
+        m_strLostDevice = m_line.strDevice = moved;
+        RememberPort(moved);
+        Refresh();
+        ShowDevices();
+    }
+    return QFileInfo::exists(m_strLostDevice);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "core/config/com_ports.h"
+#include "gui/main_window/serial_settings.h"
+
+#include <QString>
+#include <functional>
+
+class QComboBox;
+
+// The port the window has chosen in its list 1007 (COM1..COM5, then the
+// machine's other ports): what it is named and opens, the choice kept for
+// the next start, and a chosen device that went away while open, watched
+// until it is back under its name or, for an adapter chosen past COM5 and
+// known by its USB serial number, under a new one.
+class CPortChoice final {
+public:
+    // `list` gives the list once the window has made it; `line` holds the
+    // choice (nPort, strDevice); `shown` hears the device the choice opens
+    // each time the list shows it.
+    CPortChoice(std::function<QComboBox*()> list, LineState& line, std::function<void(const QString& device)> shown);
+
+    // The list offers the machine's ports as they are now; the choice stays.
+    void Refresh();
+    // The port chosen at the last start, when the list offers it.
+    void Restore();
+    // The entry chosen now becomes the choice, also for the next start.
+    void Choose(int index);
+    // The tooltips name the device each COMn opens, the list the chosen one.
+    void ShowDevices();
+    // The list's entry for a port (COMn, or a device the list offers); -1: none.
+    int EntryOf(const NamedPort& port) const;
+
+    // "COMn" or the device chosen past COM5, and what it resolves to.
+    QString Name() const;
+    NamedPort Resolved() const { return ResolvePort(Name()); }
+    QString Device() const { return Resolved().strDevice; }
+
+    // The chosen adapter's serial number is looked up now, before it is opened.
+    void NoteSerialNumber();
+    // The chosen device went away while open: it is watched for.
+    void Lost() { m_strLostDevice = Device(); }
+    void ForgetLoss() { m_strLostDevice.clear(); }
+    bool Watching() const { return !m_strLostDevice.isEmpty(); }
+    // The lost device is there again, perhaps under a new name, which is
+    // then the choice.
+    bool LostDeviceBack();
+
+private:
+    std::function<QComboBox*()> m_list;
+    LineState& m_line;
+    std::function<void(const QString&)> m_shown;
+    QString m_strLostDevice;   // lost while open, not closed by the user
+    QString m_strSerialNumber; // the chosen adapter's USB serial number, when it has one
+};
