@@ -9,6 +9,7 @@ CCameraConnection::CCameraConnection(Events events)
                                             m_bConfigRead = true;
                                             if (m_events.configurationRead)
                                                 m_events.configurationRead();
+                                            SetState(m_bPortOpen, true);
                                         },
                                     .readFailed =
                                         [this](const ReadFailure& failure) {
@@ -17,13 +18,16 @@ CCameraConnection::CCameraConnection(Events events)
                                             m_bConfigRead = false;
                                             if (m_events.readFailed)
                                                 m_events.readFailed(failure);
+                                            SetState(m_bPortOpen, false);
                                         },
                                     .lost =
                                         [this] {
                                             if (!std::exchange(m_bPortOpen, false))
                                                 return; // closed already: nobody waits for it
+                                            m_bConfigRead = false;
                                             if (m_events.lost)
                                                 m_events.lost();
+                                            SetState(false, false);
                                         }}))
 {
     m_session.SetErrorReporter([this](const CommErrorReport& report) {
@@ -34,25 +38,34 @@ CCameraConnection::CCameraConnection(Events events)
     });
 }
 
+void CCameraConnection::SetState(bool portOpen, bool configRead)
+{
+    m_bPortOpen = portOpen;
+    m_bConfigRead = configRead;
+    // Told every time: a listener may have changed what it shows meanwhile.
+    if (m_events.changed)
+        m_events.changed();
+}
+
 bool CCameraConnection::Open(const LineOpening& opening)
 {
-    m_bConfigRead = false;
-    m_bPortOpen = false;
     m_strLossReason.clear();
-    if (!m_session.Open(opening))
+    if (!m_session.Open(opening)) {
+        SetState(false, false);
         return false;
+    }
     m_session.Line().StartMonitor();
-    m_bPortOpen = true;
+    SetState(true, false);
     return true;
 }
 
 bool CCameraConnection::Probe(const LineOpening& opening)
 {
-    m_bPortOpen = false;
-    if (!m_session.Open(opening))
-        return false;
-    m_session.Line().Close();
-    return true;
+    const bool opened = m_session.Open(opening);
+    if (opened)
+        m_session.Line().Close();
+    SetState(false, false);
+    return opened;
 }
 
 bool CCameraConnection::Change(const LineOpening& opening)
@@ -65,8 +78,8 @@ bool CCameraConnection::Change(const LineOpening& opening)
 
 void CCameraConnection::Close()
 {
-    m_bPortOpen = false;
     m_session.Line().SignalStop();
+    SetState(false, false);
 }
 
 void CCameraConnection::ReadCycle()

@@ -20,6 +20,9 @@ public:
         std::function<void()> configurationRead{};
         std::function<void(const ReadFailure&)> readFailed{};
         std::function<void()> lost{}; // the open link's line went away (after its one report)
+        // Whether the link is open or its configuration read has changed
+        // (after the events above).
+        std::function<void()> changed{};
     };
 
     explicit CCameraConnection(Events events);
@@ -43,6 +46,7 @@ public:
     // link closed, when nothing could be opened.
     bool Change(const LineOpening& opening);
     // Ends the link: monitoring stops; what was handed over still goes out.
+    // The configuration read is then no longer the camera's as it is now.
     void Close();
     const PortOpenError& OpenError() const { return m_session.Line().OpenError(); }
 
@@ -60,6 +64,9 @@ public:
     void SetTrace(std::shared_ptr<CLineTrace> trace) { m_session.SetTrace(std::move(trace)); }
 
 private:
+    // Sets the link's state and tells of a change.
+    void SetState(bool portOpen, bool configRead);
+
     Events m_events;
     CCameraSession m_session;
     CCameraSession::Listening m_listening;

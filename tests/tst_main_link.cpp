@@ -177,6 +177,39 @@ private slots:
         QVERIFY2(atFound.starts_with("r 001F \r\nr 0000 \r\nr 0001 \r\n" + CycleRequests()), atFound.c_str());
     }
 
+    // Values read from one camera used to stay on the pages as if current
+    // after the port closed or the next read failed: the technician took
+    // them for the camera's. Now the pages and save are greyed until a read
+    // comes whole, and say whose values they show and from when.
+    void valuesFromAnEarlierReadAreNotShownAsCurrent()
+    {
+        DialogBench bench;
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const auto current = [&] {
+            return dialog.PagePara().isEnabled() && dialog.PageOsd().isEnabled() && dialog.GetDlgItem(1021)->isEnabled();
+        };
+        QVERIFY(!current()); // nothing read yet
+        QCOMPARE(dialog.PagePara().toolTip(), u"串口未打开\n页面显示的不是从相机读取的数值"_s);
+        QVERIFY(bench.OpenAndRead());
+        QVERIFY(WaitUntil([&] { return current(); }));
+        QVERIFY(dialog.PagePara().toolTip().isEmpty());
+
+        dialog.OnOpenClosePort();
+        QVERIFY(!current());
+        QVERIFY2(QRegularExpression(u"^串口未打开\n页面显示的是 \\d\\d:\\d\\d:\\d\\d 从 COM1 读取的数值"_s)
+                     .match(dialog.PagePara().toolTip())
+                     .hasMatch(),
+                 qPrintable(dialog.PagePara().toolTip()));
+
+        bench.camera.Camera().SetMute(true); // the next camera answers nothing
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return bench.boxes.Boxes().size() == 1; }, 20000));
+        QVERIFY(bench.boxes.Boxes()[0].text.startsWith(u"读取配置失败！"_s));
+        QVERIFY(dialog.Host().PortOpen());
+        QVERIFY(!current());
+        QVERIFY(dialog.GetDlgItem(1021)->toolTip().startsWith(u"尚未完整读取相机配置\n页面显示的是 "_s));
+    }
+
     // A line where no rate answers says what to check, and keeps the rate chosen.
     void aSearchWithoutAnswerSaysWhatToCheck()
     {

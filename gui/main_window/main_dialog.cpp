@@ -49,7 +49,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_timers([this](int id) { OnTimer(id); }, this),
       m_connection({.configurationRead = [this] { ParseConfiguration(); },
                     .readFailed = [this](const ReadFailure& failure) { OnReadFailed(failure); },
-                    .lost = [this] { OnDeviceLost(); }}),
+                    .lost = [this] { OnDeviceLost(); },
+                    .changed = [this] { ShowLinkState(); }}),
       m_search(m_scan, this,
                {.portOpen = [this] { return m_connection.PortOpen(); },
                 .upgrading = [this] { return UpgradeMode(); },
@@ -123,24 +124,35 @@ void CMyCorvixDlg::OnInitDialog()
         connect(List(id), &QComboBox::activated, this, [this, id](int index) { OnSettingChange(id, index); });
     connect(qobject_cast<QPushButton*>(GetDlgItem(1016)), &QPushButton::clicked, this, &CMyCorvixDlg::OnOpenClosePort);
     connect(qobject_cast<QPushButton*>(GetDlgItem(1021)), &QPushButton::clicked, this, &CMyCorvixDlg::OnSave);
+    ShowLinkState();
 }
 
 void CMyCorvixDlg::LockForUpgrade(bool locked)
 {
+    m_bUpgradeLocked = locked;
     for (const int id : kLineLists)
         GetDlgItem(id)->setEnabled(!locked);
-    GetDlgItem(1021)->setEnabled(!locked && !TransferRunning());
-    // A disabled page takes no click and no menu key; its own disabled controls stay so.
-    m_dlgPara.setEnabled(!locked);
-    m_dlgOSD.setEnabled(!locked);
+    ShowLinkState();
     if (!locked && m_bCloseAfterRun)
         QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void CMyCorvixDlg::EnableLinkButtons(bool enable)
 {
-    GetDlgItem(1021)->setEnabled(enable && !UpgradeMode());
     GetDlgItem(1016)->setEnabled(enable);
+    ShowLinkState();
+}
+
+void CMyCorvixDlg::ShowLinkState()
+{
+    const LinkView view = ViewOfLink(m_connection.PortOpen(), m_connection.ConfigRead(), m_lastRead);
+    // A disabled page takes no click and no menu key; its own disabled controls stay so.
+    const bool usable = view.bValuesCurrent && !m_bUpgradeLocked;
+    m_dlgPara.setEnabled(usable);
+    m_dlgOSD.setEnabled(usable);
+    GetDlgItem(1021)->setEnabled(usable && !UpgradeMode() && !TransferRunning());
+    for (QWidget* control : {static_cast<QWidget*>(&m_dlgPara), static_cast<QWidget*>(&m_dlgOSD), GetDlgItem(1021)})
+        control->setToolTip(view.strWhy);
 }
 
 void CMyCorvixDlg::OnSave()

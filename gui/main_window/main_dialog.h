@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/protocol/read_cycle.h"
+#include "gui/main_window/link_view.h"
 #include "gui/main_window/port_choice.h"
 #include "gui/main_window/serial_settings.h"
 #include "gui/main_window/settings_import_export.h"
@@ -114,6 +115,8 @@ private:
     void ShowTransientLabel(const QString& text);
     void LockForUpgrade(bool locked);
     void EnableLinkButtons(bool enable);
+    // The pages and save take input only while their values are the camera's.
+    void ShowLinkState();
     QComboBox* List(int id) const;
     void SelectRate(int baud); // list 1008 and the line's rate, nothing reopened
     // The status text's tooltip: the device, then what the line is doing.
@@ -126,6 +129,8 @@ private:
     bool m_bReadAfterOpening = false; // the port was opened and not read whole since
     bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
     bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released
+    bool m_bUpgradeLocked = false;    // from an upgrade's trigger until the camera is released
+    LastRead m_lastRead;
     QHash<int, int> m_takenSettings;  // the line-setting lists' indexes as last taken, by list
     QString m_strStatusTip;
     CSettingsImportExport m_settingsFiles;

@@ -38,6 +38,7 @@ void CMyCorvixDlg::ParseConfiguration()
 {
     // The session has parsed a whole cycle, every answer checked.
     m_bReadKept = true;
+    m_lastRead = {PortName(m_line), QDateTime::currentDateTime()};
     // The camera has answered: the no-reply check after opening has nothing
     // left to find, and left running it could meet the moment a page's save
     // has just started a new cycle and report a read that did not fail.

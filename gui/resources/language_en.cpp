@@ -231,6 +231,11 @@ const StringResource kStrings[] = {
     {243, RES_TEXT("The imported settings do not fit the camera read and were dropped; the pages show the "
                    "camera's settings: %1\n%2")},
     {244, RES_TEXT(" (versions or video format unusual for a camera: it may be another device)")},
+    {250, RES_TEXT("The pages show the values read from %1 at %2, which may not be the camera's now; save works "
+                   "again once a read succeeds")},
+    {251, RES_TEXT("The pages show no values read from the camera")},
+    {252, RES_TEXT("The port is not open")},
+    {253, RES_TEXT("The camera's configuration has not been read whole")},
 };
 } // namespace
 

@@ -115,6 +115,10 @@ constexpr int LogUpgradeInterrupted = 241; // a run stopped on purpose has relea
 constexpr int LineSettingsBusy = 242;     // a line setting changed while a save still goes out: refused
 constexpr int ImportDropped = 243;        // %1 the file, %2 why: an unsaved import no longer fits the camera read
 constexpr int ScanUnusual = 244;          // after ScanFound: answers unusual for a camera
+constexpr int ValuesFromLastRead = 250;   // %1 the port, %2 the time: the pages' values are not the camera's now
+constexpr int NoValuesRead = 251;         // nothing read since the window opened
+constexpr int WhyPortClosed = 252;        // why a control that talks to the camera is disabled
+constexpr int WhyNotRead = 253;           // the same, with the port open
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -120,5 +120,9 @@ extern const StringResource kStrings[] = {
     {242, RES_TEXT("设置仍在按当前的串口设置发送，串口设置未更改。请在发送完成后再更改。")},
     {243, RES_TEXT("导入的设置不适用于读取到的相机，已放弃，页面显示相机的设置：%1\n%2")},
     {244, RES_TEXT("（版本或视频制式不像相机的，可能是其他设备）")},
+    {250, RES_TEXT("页面显示的是 %2 从 %1 读取的数值，不一定是相机现在的设置；读取成功后才能保存")},
+    {251, RES_TEXT("页面显示的不是从相机读取的数值")},
+    {252, RES_TEXT("串口未打开")},
+    {253, RES_TEXT("尚未完整读取相机配置")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
