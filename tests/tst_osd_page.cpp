@@ -333,7 +333,13 @@ private slots:
         const std::string received = bench.camera.Camera().Received();
         const std::string trigger = "w 00 FFFF\r\nw 01 FFFF\r\n";
         QVERIFY(received.starts_with(trigger));
-        QCOMPARE(received.find("w ", trigger.size()), std::string::npos);
+        // Nothing written between the trigger and the run's own restart, which reads the camera back.
+        const std::size_t restart = received.find(trigger, trigger.size());
+        QVERIFY(restart != std::string::npos);
+        QCOMPARE(received.find("w ", trigger.size()), restart);
+        QVERIFY(WaitUntil([&] {
+            return bench.camera.Camera().Received().substr(restart) == trigger + CycleRequests() + "w 01 00F9\r\n";
+        }));
         QVERIFY(linesLocked);
         QCOMPARE(bench.boxes.Boxes().size(), refusedSaves + 1);
         for (int i = 0; i < refusedSaves; ++i)

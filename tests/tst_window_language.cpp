@@ -273,8 +273,8 @@ std::string SessionOnTheLine(const QString& pathInfo, QStringList* boxes)
         return "<no upgrade>";
     for (const MessageBoxRecorder::Box& box : bench.boxes.Boxes())
         *boxes << box.text + u" / "_s + box.caption;
-    // The camera is released and answers again.
-    WaitUntil([&] { return bench.camera.Camera().Received().ends_with("R" + FormatReadCommand(0x1F).toStdString()); });
+    // The camera is released, restarted and read again.
+    WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); });
     return bench.camera.Camera().Received();
 }
 
@@ -426,7 +426,8 @@ private slots:
         const std::string chinese = SessionOnTheLine(QString(), &chineseBoxes);
         const std::string english = SessionOnTheLine(kEnglish, &englishBoxes);
         QVERIFY2(chinese.starts_with(CycleRequests() + "w 01 00F9\r\n"), chinese.c_str());
-        QVERIFY(chinese.ends_with("R" + FormatReadCommand(0x1F).toStdString()));
+        QVERIFY(chinese.ends_with("R" + FormatReadCommand(0x1F).toStdString() + "w 00 FFFF\r\nw 01 FFFF\r\n"
+                                  + CycleRequests() + "w 01 00F9\r\n"));
         QCOMPARE(english, chinese);
         QCOMPARE(chineseBoxes, QStringList{u"升级成功！\n / 消息"_s});
         QCOMPARE(englishBoxes, QStringList{u"Upgrade succeeded!\n / Message"_s});

@@ -126,7 +126,6 @@ private:
     QPixmap m_hIcon;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
     CPortChoice m_ports{[this] { return List(1007); }, m_line, [this](const QString& dev) { SetStatusToolTip(dev); }};
-    bool m_bReadAfterOpening = false; // the port was opened and not read whole since
     bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
     bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released
     bool m_bUpgradeLocked = false;    // from an upgrade's trigger until the camera is released

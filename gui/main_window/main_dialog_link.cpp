@@ -46,7 +46,6 @@ void CMyCorvixDlg::ParseConfiguration()
     m_dlgPara.LoadFromRegisterImage();
     m_dlgOSD.LoadFromRegisterImage();
     m_settingsFiles.KeepImportShown(); // an import not yet saved is shown again
-    m_dlgUpdate.OnCameraRead(std::exchange(m_bReadAfterOpening, false));
     const int language = ReadIniInt(ConfigIniPath(), u"PathInfo"_s, u"Language"_s, 0);
     m_host.WriteRegister(OsdLanguageForHost(language), kLanguageRegister);
     m_timers.KillTimer(kTimerClearLabel);

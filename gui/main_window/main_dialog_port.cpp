@@ -35,7 +35,6 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
 
 void CMyCorvixDlg::StartReading()
 {
-    m_bReadAfterOpening = true;
     m_host.ReadCycle();
     m_timers.SetTimer(kTimerNoReply, 2000);
 }
@@ -158,7 +157,6 @@ void CMyCorvixDlg::OnReplugCheck()
         return;
     m_ports.ForgetLoss();
     m_timers.KillTimer(kTimerReplug);
-    m_dlgUpdate.OnReplugged();
     ShowPortIcon(true);
     m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::ClosePort));
     SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)) + LoadString(Ids::Reconnected));

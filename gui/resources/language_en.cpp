@@ -184,8 +184,6 @@ const StringResource kStrings[] = {
                    "please upgrade again\n")},
     {177, RES_TEXT("software is %1, the package has %2")},
     {178, RES_TEXT("hardware is %1, the package has %2")},
-    {179, RES_TEXT("The device was reconnected (not restarted); its versions are not checked against the upgrade "
-                   "package\n")},
     {180, RES_TEXT("&Export settings...")},
     {181, RES_TEXT("&Import settings...")},
     {182, RES_TEXT("&Trace the line...")},
@@ -236,6 +234,16 @@ const StringResource kStrings[] = {
     {251, RES_TEXT("The pages show no values read from the camera")},
     {252, RES_TEXT("The port is not open")},
     {253, RES_TEXT("The camera's configuration has not been read whole")},
+    {254, RES_TEXT("The images are written: restarting the camera and reading its versions back...\n")},
+    {255, RES_TEXT("After its restart the camera did not answer a read again.\n")},
+    {260, RES_TEXT("Next: run the upgrade again; if it happens again, check the wiring or use a lower rate.")},
+    {261, RES_TEXT("Next: check that the package is meant for this camera, then run the upgrade again.")},
+    {262, RES_TEXT("Next: power the camera off and on and run the upgrade again (recover it if it no longer "
+                   "answers); if it fails again, set the camera aside.")},
+    {263, RES_TEXT("Next: check the wiring and the port, and find the camera's rate with Find camera; a camera "
+                   "whose firmware does not start can be recovered.")},
+    {264, RES_TEXT("Next: plug the adapter in again; the port reopens by itself.")},
+    {265, RES_TEXT("Next: close the other program that holds the port.")},
 };
 } // namespace
 

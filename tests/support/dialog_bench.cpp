@@ -132,7 +132,7 @@ void DialogBench::ChoosePackage(const QString& path)
 bool DialogBench::StartUpgrade(const QByteArray& image)
 {
     const QString path = packageDir.filePath(u"camera.pkg"_s);
-    WritePackage(path, {{"cam_V1.4.elf.flash", image}});
+    WritePackage(path, {{"cam.elf.flash", image}}); // names no version: the camera's is never in doubt
     ChoosePackage(path);
     dialog->PageUpdate().OnUpgrade();
     return dialog->UpgradeMode();

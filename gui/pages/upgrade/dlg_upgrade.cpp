@@ -13,6 +13,7 @@
 #include "gui/pages/page_host.h"
 #include "gui/pages/upgrade/camera_reports.h"
 #include "core/protocol/checksum.h"
+#include "gui/resources/next_step_text.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 
@@ -77,32 +78,21 @@ FirmwareVersions CDlgUpdate::CameraVersions() const
     return VersionsOfCamera(m_host.Registers().data());
 }
 
-void CDlgUpdate::OnCameraRead(bool afterOpening)
-{
-    if (!afterOpening || !std::exchange(m_bVerifyPending, false))
-        return;
-    LogVersions(CameraVersions());
-}
-
-void CDlgUpdate::LogVersions(const FirmwareVersions& camera)
+QString CDlgUpdate::LogVersions(const FirmwareVersions& camera)
 {
     AppendLog(LoadString(Ids::LogVersionsNow).arg(camera.strSoftware, camera.strHardware));
     const std::vector<VersionMismatch> mismatches = CompareVersions(m_packageVersions, camera);
     if (mismatches.empty()) {
         AppendLog(LoadString(Ids::LogVersionsMatch));
-        return;
+        return QString();
     }
     QStringList what;
     for (const VersionMismatch& mismatch : mismatches)
         what.append(LoadString(mismatch.bSoftware ? Ids::SoftwareDiffers : Ids::HardwareDiffers)
                         .arg(mismatch.strReported, mismatch.strExpected));
-    AppendLog(LoadString(Ids::LogVersionsDiffer).arg(what.join(LoadString(Ids::ListSeparator))));
-}
-
-void CDlgUpdate::OnReplugged()
-{
-    if (std::exchange(m_bVerifyPending, false))
-        AppendLog(LoadString(Ids::LogReplugNotVerified));
+    const QString differ = LoadString(Ids::LogVersionsDiffer).arg(what.join(LoadString(Ids::ListSeparator)));
+    AppendLog(differ);
+    return differ;
 }
 
 void CDlgUpdate::OnRestart()
@@ -168,12 +158,10 @@ bool CDlgUpdate::StartRun(std::vector<PackageEntry> entries)
     if (temp.bPerUser)
         AppendLog(LoadString(Ids::LogPerUserTemp) + temp.strPath + u'\n');
     QString failure;
-    UpgradePlan plan{std::move(entries), m_strRunDir, false, 0};
-    if (m_bRecovering) {
-        // Nothing was read: the run restarts the camera, reads it and checks its versions itself.
-        plan.bRestartAndVerify = true;
+    // Success is told once the restarted camera has been read and runs the package's versions.
+    UpgradePlan plan{std::move(entries), m_strRunDir, true, 0};
+    if (m_bRecovering)
         plan.nRecoverWaitMs = kRecoverWaitMs;
-    }
     if (!m_host.Upgrade().Start(std::move(plan), RunEvents(), &failure))
         return cannotUnpack(failure);
     return true;
@@ -204,7 +192,6 @@ void CDlgUpdate::OnUpgrade()
     if (!contents)
         return;
     m_packageVersions = VersionsOfPackage(contents->entries);
-    m_bVerifyPending = false;
     if (!recover && m_host.Upgrade().Choose(contents->entries).turns.empty()) {
         MessageFromTable(Ids::InvalidPackage); // the camera runs every image already
         return;
@@ -245,7 +232,10 @@ CUpgradeRun::Events CDlgUpdate::RunEvents()
         },
         [this](const RunImage& image) { OnImageExamined(image); },
         [this](const RunImage& image) { OnImageTriggered(image); },
-        {},
+        [this](CUpgradeRun::Stage stage) {
+            if (stage == CUpgradeRun::Stage::Restarting)
+                AppendLog(LoadString(Ids::LogRestartToVerify));
+        },
         [this](const CUpgradeRun::Result& result) { OnRunFinished(result); },
         {},
         [this] {
@@ -293,23 +283,23 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
     switch (result.end) {
     case End::Done:
         EndRun();
-        MessageFromTable(Ids::UpgradeSucceeded);
-        // A recovery read the camera back itself after its restart.
-        m_bVerifyPending = !recovered && !m_packageVersions.IsEmpty();
         SetProgress(0);
+        LogVersions(result.after);
+        MessageFromTable(Ids::UpgradeSucceeded);
         AppendLog(LoadString(Ids::UpgradeSucceeded));
-        if (recovered)
-            LogVersions(result.after);
         EnableButtons(true);
         m_host.LockForUpgrade(false);
         return;
-    case End::Reported:
+    case End::Reported: {
+        const QString nextStep = NextStepText(NextStepForReport(result.strDetail.toStdString()));
         AppendLog(LoadString(Ids::LogCameraReport).arg(result.strDetail));
+        AppendLog(nextStep + u'\n');
         if (const int textId = ReportStringId(result.strDetail.toStdString()))
-            MessageFromTable(textId);
+            MessageBox(LoadString(textId) + nextStep, LoadString(Ids::MessageCaption), MessageIcon::Warning);
         SetProgress(0);
         LeaveUpgrade(QString(), false); // restart stays locked, as after unanswered requests
         return;
+    }
     case End::Unanswered:
         if (recovered && result.nImagesDone == 0) {
             LeaveUpgrade(LoadString(Ids::LogRecoverUnanswered).arg(kRecoverWaitMs / 1000), true);
@@ -323,15 +313,25 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
     case End::Silent:
     case End::NotFlashed: // the window waits for 'D' as long as it takes
     case End::Unconfirmed:
-    case End::NotBack:    // the window restarts a camera itself only when it recovers it
         SetProgress(0);
         LeaveUpgrade(LoadString(Ids::DeviceSilent) + u'\n');
         return;
-    case End::NotVerified:
+    case End::NotBack: {
         SetProgress(0);
-        LogVersions(result.after);
-        LeaveUpgrade(QString());
+        const QString nextStep = NextStepText(NextStep::SearchOrRecover);
+        AppendLog(LoadString(Ids::LogNotBack));
+        LeaveUpgrade(nextStep + u'\n');
+        MessageBox(LoadString(Ids::LogNotBack) + nextStep, LoadString(Ids::MessageCaption), MessageIcon::Warning);
         return;
+    }
+    case End::NotVerified: {
+        SetProgress(0);
+        const QString differ = LogVersions(result.after);
+        LeaveUpgrade(QString());
+        MessageBox(differ + NextStepText(NextStep::PowerCycleRetry), LoadString(Ids::MessageCaption),
+                   MessageIcon::Warning);
+        return;
+    }
     }
 }
 

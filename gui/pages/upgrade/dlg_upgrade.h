@@ -35,14 +35,6 @@ public:
     void OnClear() { m_log.Clear(); } // 1063: empty the log
     void OnRestart(); // 1073: restart the camera
 
-    // The first complete read after the port was opened: once a run has
-    // succeeded, the log says which versions the camera reports now and
-    // whether they are those the package's images name.
-    void OnCameraRead(bool afterOpening);
-    // The device came back after it was unplugged: that is no restart, so
-    // the camera now there is not checked against the package.
-    void OnReplugged();
-
     void SetProgress(int percent); // 0..100
     // The page's buttons: upgrade and browse, and with them restart if asked.
     void EnableButtons(bool enable, bool includingRestart = true);
@@ -66,7 +58,7 @@ private:
     // The kept log's entry for an image, with the versions it replaces.
     void KeepImageEntry(const RunImage& image, const FirmwareVersions& replaced);
     // The versions the camera reports now, and whether the package's images name them.
-    void LogVersions(const FirmwareVersions& camera);
+    QString LogVersions(const FirmwareVersions& camera); // the mismatches, or empty when they match
     void OnImageTriggered(const RunImage& image);
     void OnRunFinished(const CUpgradeRun::Result& result);
     FirmwareVersions CameraVersions() const;
@@ -76,7 +68,6 @@ private:
     QString m_strPackagePath;
     QString m_strRunDir; // this run's images; empty between runs
     FirmwareVersions m_packageVersions;  // of the package being sent
-    bool m_bVerifyPending = false;      // a run succeeded; the camera was not read since it reopened
     bool m_bRecovering = false;         // the run under way recovers a camera that answered no read
     CUpgradeLog m_log;
 };

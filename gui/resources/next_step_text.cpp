@@ -1,0 +1,17 @@
+#include "gui/resources/next_step_text.h"
+
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
+
+QString NextStepText(NextStep step)
+{
+    switch (step) {
+    case NextStep::RetryUpgrade: return LoadString(Ids::NextRetryUpgrade);
+    case NextStep::CheckPackage: return LoadString(Ids::NextCheckPackage);
+    case NextStep::PowerCycleRetry: return LoadString(Ids::NextPowerCycleRetry);
+    case NextStep::SearchOrRecover: return LoadString(Ids::NextSearchOrRecover);
+    case NextStep::ReplugAdapter: return LoadString(Ids::NextReplugAdapter);
+    case NextStep::FreePort: return LoadString(Ids::NextFreePort);
+    }
+    return QString();
+}

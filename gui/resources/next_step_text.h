@@ -1,0 +1,8 @@
+#pragma once
+
+#include "core/protocol/next_steps.h"
+
+#include <QString>
+
+// The window's sentence for a next step, in the language in use.
+QString NextStepText(NextStep step);
