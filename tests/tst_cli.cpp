@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -64,13 +65,16 @@ bool UpgradeUntilMidImage(QProcess& process, CameraFixture& camera, const QTempo
         && WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000);
 }
 
-// One line of a trace file: "MS PORT DIR TEXT".
+// One line of a trace file: "HH:MM:SS.mmm +MS PORT DIR TEXT".
 struct TraceEntry {
+    qint64 nClockMs = 0; // the clock time, in ms of its day
     qint64 nMs = 0;
     QString strPort;
     QString strDirection; // "->", "<-" or "--"
     QString strText;
 };
+
+constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
 
 // The trace's lines, consecutive received pieces joined into one, since the
 // driver may hand an answer over in parts. Empty when a line is malformed.
@@ -79,13 +83,17 @@ std::vector<TraceEntry> ReadTrace(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    static const QRegularExpression shape(u"^(\\d+) (\\S+) (->|<-|--) (.*)$"_s);
+    static const QRegularExpression shape(u"^(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}) \\+(\\d+) (\\S+) (->|<-|--) (.*)$"_s);
     std::vector<TraceEntry> entries;
     for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch match = shape.match(line);
         if (!match.hasMatch())
             return {};
-        TraceEntry entry{match.captured(1).toLongLong(), match.captured(2), match.captured(3), match.captured(4)};
+        const QTime clock = QTime::fromString(match.captured(1), u"HH:mm:ss.zzz"_s);
+        if (!clock.isValid())
+            return {};
+        TraceEntry entry{clock.msecsSinceStartOfDay(), match.captured(2).toLongLong(), match.captured(3),
+                         match.captured(4), match.captured(5)};
         if (!entries.empty() && entry.strDirection == u"<-" && entries.back().strDirection == u"<-")
             entries.back().strText += entry.strText;
         else
@@ -171,9 +179,11 @@ private slots:
         CameraFixture camera;
         camera.Camera().SetRegister(0x12, 0x3C);
         QTemporaryDir dir;
-        const QString trace = WriteFile(dir, u"line.trace"_s, "5 /dev/earlier -- closed\n");
+        const QString trace = WriteFile(dir, u"line.trace"_s, "09:00:00.005 +5 /dev/earlier -- closed\n");
+        const qint64 before = QTime::currentTime().msecsSinceStartOfDay();
         const Run run = RunCli({u"--trace"_s, trace, u"--port"_s, Port(camera), u"read"_s});
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+        const qint64 runMs = (QTime::currentTime().msecsSinceStartOfDay() - before + kDayMs) % kDayMs;
 
         std::vector<TraceEntry> entries = ReadTrace(trace);
         QVERIFY(!entries.empty());
@@ -186,9 +196,14 @@ private slots:
         }
         expected.append(u"-- closed"_s);
         QCOMPARE(Exchanges(entries), expected);
+        // Each line's clock time is the trace's start, during the run, and its ms since.
+        const qint64 start = (entries[0].nClockMs - entries[0].nMs + kDayMs) % kDayMs;
+        QVERIFY2((start - before + kDayMs) % kDayMs <= runMs, qPrintable(u"trace began %1 ms into the day, the run "
+                                                                         "at %2 for %3 ms"_s.arg(start).arg(before).arg(runMs)));
         for (std::size_t i = 0; i < entries.size(); ++i) {
             QCOMPARE(entries[i].strPort, Port(camera));
             QVERIFY(i == 0 || entries[i].nMs >= entries[i - 1].nMs);
+            QCOMPARE((entries[i].nClockMs - entries[i].nMs + kDayMs) % kDayMs, start);
         }
     }
 
