@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -60,8 +61,14 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     m_strPort = named.strDevice == port ? port : u"%1 (%2)"_s.arg(port, named.strDevice);
     m_bLost = false;
     m_nBaud = baud;
+    m_failureStep.reset();
     if (!m_connection.Open({.nNumber = named.nComNumber, .strDevice = named.strDevice, .nBaud = baud})) {
         *error = OpenFailureText();
+        const PortOpenError& failure = m_connection.OpenError();
+        if (failure.bHeld)
+            m_failureStep = NextStep::FreePort;
+        else if (!named.strDevice.isEmpty() && !QFileInfo::exists(named.strDevice))
+            m_failureStep = NextStep::ReplugAdapter;
         return false;
     }
     return true;
@@ -127,15 +134,19 @@ bool CCameraLink::ReadConfiguration(QString* error)
 {
     m_bCycleDone = false;
     m_failure.reset();
+    m_failureStep.reset();
     m_session.ReadCycle();
     if (!WaitUntil([this] { return m_bCycleDone || m_bLost; }, -1) || !m_bCycleDone) {
         *error = m_bLost ? LossText() + u" during the read"_s : u"interrupted"_s;
+        if (m_bLost)
+            m_failureStep = NextStep::ReplugAdapter;
         m_session.Sender().Cancel();
         m_session.EndCycle();
         return false;
     }
     if (m_failure) {
         *error = ReadFailureText(*m_failure);
+        m_failureStep = NextStep::SearchOrRecover;
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "session/camera_connection.h"
+#include "core/protocol/next_steps.h"
 #include "core/settings/image_settings.h"
 
 #include <QDeadlineTimer>
@@ -45,6 +46,12 @@ public:
     // naming the register whose answer went missing or came malformed.
     bool ReadConfiguration(QString* error);
     QString ReadFailureText(const ReadFailure& failure) const;
+    // What the technician can do after the last Open() or
+    // ReadConfiguration() that failed: free a port another program holds,
+    // plug in an adapter that is missing or went away, look for a camera
+    // that did not answer. Nothing when the failure says it already (a
+    // port this user may not use) or the user interrupted.
+    std::optional<NextStep> FailureStep() const { return m_failureStep; }
     const RegisterImage& Registers() const { return m_session.Registers(); }
 
     // Paced as the window paces them: a register write and its 20 ms, other
@@ -96,4 +103,5 @@ private:
     int m_nBaud = 0;
     bool m_bCycleDone = false;
     std::optional<ReadFailure> m_failure; // of the last cycle
+    std::optional<NextStep> m_failureStep;
 };

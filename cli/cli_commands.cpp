@@ -1,7 +1,9 @@
 #include "cli/cli_commands.h"
 
 #include "cli/camera_link.h"
+#include "cli/next_step_text.h"
 #include "core/config/file_contents.h"
+#include "core/firmware/version_check.h"
 #include "core/config/ini_file.h"
 #include "core/config/program_dir.h"
 #include "core/protocol/link_protocol.h"
@@ -9,17 +11,13 @@
 #include "core/settings/settings_file.h"
 #include "cli/settings_apply.h"
 
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include "core/config/com_ports.h"
 #include "serial/system_ports.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-
-
-} // namespace
 
 std::function<void(const QString&)> ErrorLines(CliStreams& io)
 {
@@ -30,7 +28,7 @@ bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io)
 {
     QString error;
     if (!link.Open(options.strPort, options.nBaud, &error) || !link.ReadConfiguration(&error)) {
-        io.err << u"orvane-cli: "_s << error << Qt::endl;
+        TellLinkFailure(link, error, io);
         return false;
     }
     if (link.Line().LineEchoes())
@@ -38,6 +36,13 @@ bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io)
                   "the echo is taken out of what the camera answers"_s.arg(link.PortName())
                << Qt::endl;
     return true;
+}
+
+void TellLinkFailure(const CCameraLink& link, const QString& error, CliStreams& io)
+{
+    io.err << u"orvane-cli: "_s << error << Qt::endl;
+    if (const std::optional<NextStep> step = link.FailureStep())
+        TellNextStep(io.err, *step);
 }
 
 bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliStreams& io)
@@ -89,7 +94,12 @@ int RunPorts(CliStreams& io)
     bool any = false;
     for (const ComPort& com : ComPorts(CCameraLink::kMappedComPorts)) {
         if (com.bMapped) {
-            io.out << u"  COM%1 = %2\n"_s.arg(com.nNumber).arg(com.strDevice);
+            // A device that is not there (an adapter unplugged, a name mistyped) is flagged.
+            const bool listed = std::any_of(ports.begin(), ports.end(), [&](const SystemPort& port) {
+                return port.strName == com.strDevice || port.strLocation == com.strDevice;
+            });
+            const QString missing = listed || QFileInfo::exists(com.strDevice) ? QString() : u" (missing)"_s;
+            io.out << u"  COM%1 = %2%3\n"_s.arg(com.nNumber).arg(com.strDevice, missing);
             any = true;
         }
     }
@@ -137,7 +147,7 @@ int RunApply(const CliOptions& options, CliStreams& io)
                << Qt::endl;
         return ExitCode::Usage;
     case ApplyResult::Fault::ReadBackFailed:
-        io.err << u"orvane-cli: the read-back failed: "_s << result.strError << Qt::endl;
+        TellLinkFailure(link, u"the read-back failed: "_s + result.strError, io);
         return ExitCode::CameraOrPort;
     case ApplyResult::Fault::Differs:
         io.err << u"orvane-cli: %1 setting(s) did not read back as written:\n"_s.arg(result.differences.size());
@@ -152,17 +162,74 @@ int RunApply(const CliOptions& options, CliStreams& io)
     return ExitCode::Success;
 }
 
+namespace {
+
+// After the restart trigger went out and the port was closed: the camera is
+// silent while it boots. The port is opened again after the boot pause and
+// the camera read until it answers, as an upgrade run does after its
+// restart. False after saying why.
+bool AwaitCameraBack(CCameraLink& link, const CliOptions& options, CliStreams& io)
+{
+    QElapsedTimer sinceRestart;
+    sinceRestart.start();
+    const auto interrupted = [] { return CCameraLink::s_nInterrupts > 0; };
+    CCameraLink::WaitUntil(interrupted, CUpgradeRun::kBootPauseMs);
+    QString error;
+    if (!interrupted() && !link.Open(options.strPort, options.nBaud, &error)) {
+        TellLinkFailure(link, u"the camera's port did not open again after its restart: "_s + error, io);
+        return false;
+    }
+    while (!interrupted()) {
+        if (link.ReadConfiguration(&error)) {
+            const FirmwareVersions now = VersionsOfCamera(link.Registers().data());
+            io.out << u"the camera on %1 answers again %2 s after its restart: software %3, hardware %4\n"_s
+                          .arg(link.PortName())
+                          .arg(double(sinceRestart.elapsed()) / 1000.0, 0, 'f', 1)
+                          .arg(now.strSoftware, now.strHardware)
+                   << Qt::flush;
+            return true;
+        }
+        if (link.DeviceLost() || interrupted())
+            break;
+        if (sinceRestart.hasExpired(CUpgradeRun::kComeBackMs)) {
+            error = u"the camera was not back %1 s after its restart: %2"_s.arg(CUpgradeRun::kComeBackMs / 1000).arg(error);
+            break;
+        }
+    }
+    if (interrupted()) {
+        io.err << u"orvane-cli: interrupted while waiting for the camera on %1 after its restart; it may still be "
+                  "starting: read it again in a few seconds"_s.arg(link.PortName())
+               << Qt::endl;
+        return false;
+    }
+    TellLinkFailure(link, error, io);
+    return false;
+}
+
+} // namespace
+
 int RunRestart(const CliOptions& options, CliStreams& io)
 {
     CCameraLink link(ErrorLines(io));
     QString error;
     if (!link.Open(options.strPort, options.nBaud, &error)) {
-        io.err << u"orvane-cli: "_s << error << Qt::endl;
+        TellLinkFailure(link, error, io);
         return ExitCode::CameraOrPort;
     }
     link.Write({0, kRestartRegister});
     link.Write({1, kRestartRegister});
-    link.Close();
-    io.out << u"restart sent to the camera on %1\n"_s.arg(link.PortName()) << Qt::flush;
-    return ExitCode::Success;
+    link.Close(); // once the trigger is out
+    if (link.DeviceLost()) {
+        io.err << u"orvane-cli: "_s << link.LossText() << Qt::endl;
+        TellNextStep(io.err, NextStep::ReplugAdapter);
+        return ExitCode::CameraOrPort;
+    }
+    if (options.bNoWait) {
+        io.out << u"restart sent to the camera on %1\n"_s.arg(link.PortName()) << Qt::flush;
+        return ExitCode::Success;
+    }
+    io.out << u"restarting the camera on %1; waiting up to %2 s for it to answer again\n"_s.arg(link.PortName())
+                  .arg(CUpgradeRun::kComeBackMs / 1000)
+           << Qt::flush;
+    return AwaitCameraBack(link, options, io) ? ExitCode::Success : ExitCode::CameraOrPort;
 }

@@ -38,4 +38,6 @@ int RunProvision(const CliOptions& options, CliStreams& io,
 // Shared by the commands: opens the port and reads the camera, and reads a
 // whole regular, non-empty file of at most maxBytes; each false after saying why.
 bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io);
+// The link's failure, "orvane-cli: ERROR", then its next step when it has one.
+void TellLinkFailure(const CCameraLink& link, const QString& error, CliStreams& io);
 bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliStreams& io);

@@ -62,13 +62,17 @@ QString CliHelpText()
            "  ports              list the machine's serial ports and config.ini's COMn mapping\n"
            "  read [--json]      read the camera's settings; --json prints a settings file\n"
            "  apply FILE         write a settings file to the camera, read back and compare\n"
-           "  upgrade PACKAGE    send the images of an upgrade package to the camera\n"
+           "  upgrade PACKAGE    send the images of an upgrade package the camera does not run,\n"
+           "                     restart it and verify that it reports the versions the images\n"
+           "                     name; --no-restart: send the images only (the camera runs them\n"
+           "                     from its next restart)\n"
            "  upgrade --recover PACKAGE\n"
            "                     recover a camera that answers no read: requests go out every\n"
            "                     0.1 s while you power the camera off and on, then every image\n"
            "                     is sent and the camera is restarted and verified;\n"
            "                     --recover-wait SECONDS: how long to ask (default 60)\n"
-           "  restart            restart the camera\n"
+           "  restart            restart the camera, wait until it answers a read again (up to\n"
+           "                     30 s) and print its versions; --no-wait: send the restart only\n"
            "  scan [--json]      look for a camera at every rate on each --port (without one, on\n"
            "                     every port of the machine and every COMn in config.ini)\n"
            "  provision          set up every camera given with --port at once, each on its own:\n"
@@ -124,6 +128,10 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             options.bJson = true;
         } else if (argument == u"--recover") {
             options.bRecover = true;
+        } else if (argument == u"--no-restart") {
+            options.bNoRestart = true;
+        } else if (argument == u"--no-wait") {
+            options.bNoWait = true;
         } else if (argument == u"--recover-wait") {
             const std::optional<QString> seconds = value();
             if (!seconds)
@@ -213,6 +221,15 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
     }
     if ((options.bRecover || recoverWaitGiven) && options.command != CliOptions::Command::Upgrade) {
         *error = u"--recover and --recover-wait go with upgrade only"_s;
+        return std::nullopt;
+    }
+    if (options.bNoRestart && (options.command != CliOptions::Command::Upgrade || options.bRecover)) {
+        *error = u"--no-restart goes with upgrade only, not with --recover (a recovered camera is always restarted "
+                 "and verified)"_s;
+        return std::nullopt;
+    }
+    if (options.bNoWait && options.command != CliOptions::Command::Restart) {
+        *error = u"--no-wait goes with restart only"_s;
         return std::nullopt;
     }
     if (recoverWaitGiven && !options.bRecover) {

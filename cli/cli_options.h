@@ -15,6 +15,10 @@ struct CliOptions {
     // upgrade --recover: the camera answers no read; its boot window is waited for this long
     bool bRecover = false;
     int nRecoverWaitS = 60;
+    // upgrade --no-restart: the images only; the camera runs them from its next restart
+    bool bNoRestart = false;
+    // restart --no-wait: the restart sent, without waiting for the camera to answer again
+    bool bNoWait = false;
     // provision
     QStringList ports;   // every --port, in order (provision, scan)
     QString strPortsFile;

@@ -40,6 +40,27 @@ QString NotBackText(const CCameraLink& link, const CUpgradeRun::Result& result)
              reopen ? link.OpenFailureText() : link.LossText() + u" during the read"_s);
 }
 
+// The next step after a run that ended in a failure; nothing where its text
+// already says what to do.
+std::optional<NextStep> EndStep(const CUpgradeRun::Result& result)
+{
+    using End = CUpgradeRun::End;
+    switch (result.end) {
+    case End::Reported: return NextStepForReport(result.strDetail.toStdString());
+    case End::Unanswered: return NextStep::SearchOrRecover;
+    case End::PortGone: return NextStep::ReplugAdapter;
+    case End::NotFlashed: return NextStep::PowerCycleRetry;
+    case End::NotVerified: return NextStep::CheckPackage;
+    case End::NotBack: return result.readFailure ? NextStep::SearchOrRecover : NextStep::ReplugAdapter;
+    case End::Done:
+    case End::NotReady:
+    case End::ImageUnreadable:
+    case End::Silent:
+    case End::Unconfirmed: break;
+    }
+    return std::nullopt;
+}
+
 QString EndText(const CCameraLink& link, const CUpgradeRun::Result& result)
 {
     using End = CUpgradeRun::End;
@@ -165,23 +186,29 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     // The run itself waits for a camera that went away while it restarts.
     const auto over = [&] { return end.has_value() || (link.DeviceLost() && run.CurrentStage() == Stage::Sending); };
     const bool ended = link.WaitUntil(over, -1);
-    const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end}; };
+    const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end, {}}; };
+    const auto portLost = [&] {
+        UpgradeEnd lost = ofImage(link.LossText());
+        lost.nextStep = NextStep::ReplugAdapter;
+        return lost;
+    };
     if (end) {
         const bool afterImages = end->end == CUpgradeRun::End::NotBack || end->end == CUpgradeRun::End::NotVerified;
         const bool bootUnanswered = recoverWaitMs > 0 && end->end == CUpgradeRun::End::Unanswered
                                     && end->nImagesDone == 0;
-        return {bootUnanswered ? UnansweredRecoveryText(recoverWaitMs / 1000) : EndText(link, *end), !afterImages,
-                end->image, *end};
+        if (bootUnanswered) // its text says to power-cycle the camera
+            return {UnansweredRecoveryText(recoverWaitMs / 1000), !afterImages, end->image, *end, {}};
+        return {EndText(link, *end), !afterImages, end->image, *end, EndStep(*end)};
     }
     if (ended) { // the port went away
         run.Stop(false);
-        return ofImage(link.LossText());
+        return portLost();
     }
     switch (run.CurrentStage()) {
-    case Stage::Restarting: run.Stop(false); return {u"interrupted while the camera restarted"_s, false, {}, {}};
+    case Stage::Restarting: run.Stop(false); return {u"interrupted while the camera restarted"_s, false, {}, {}, {}};
     case Stage::Verifying:
         run.Stop(false);
-        return {u"interrupted while waiting for the camera after its restart"_s, false, {}, {}};
+        return {u"interrupted while waiting for the camera after its restart"_s, false, {}, {}, {}};
     case Stage::Idle:
     case Stage::Sending: break;
     }
@@ -194,7 +221,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     }
     run.Stop(!link.DeviceLost());
     if (link.DeviceLost())
-        return ofImage(link.LossText());
+        return portLost();
     return ofImage(u"interrupted before the image went out: the camera was released (after a restart it "
                    "answers again within seconds) and needs this upgrade again"_s);
 }

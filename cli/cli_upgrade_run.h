@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/protocol/next_steps.h"
 #include "session/upgrade_run.h"
 
 #include <QString>
@@ -24,6 +25,8 @@ struct UpgradeEnd {
     bool bOfImage = true;
     RunImage image;
     std::optional<CUpgradeRun::Result> result; // when the run came to its end
+    // What the technician can do about the failure, when its words do not say it already.
+    std::optional<NextStep> nextStep;
 };
 
 // The session's upgrade run of the plan on the link's camera, waited on in

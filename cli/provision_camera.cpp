@@ -25,7 +25,7 @@ public:
         m_sink.stage(u"reading"_s);
         QString error;
         if (!m_link.Open(m_port, m_plan.nBaud, &error) || !m_link.ReadConfiguration(&error))
-            return Fail(error);
+            return Fail(error, m_link.FailureStep());
         if (m_link.Line().LineEchoes())
             m_record.notes.append(u"the line returns every byte sent (local echo); taken out of the answers"_s);
         m_record.before = m_record.after = VersionsOfCamera(m_link.Registers().data());
@@ -38,9 +38,10 @@ public:
     }
 
 private:
-    bool Fail(const QString& reason)
+    bool Fail(const QString& reason, std::optional<NextStep> next = std::nullopt)
     {
         m_record.strFailure = reason;
+        m_record.nextStep = next;
         return false;
     }
 
@@ -74,7 +75,7 @@ private:
         }
         if (end.strFailure.isEmpty())
             return true;
-        return Fail(end.bOfImage ? ImagePrefix(end.image) + u": "_s + end.strFailure : end.strFailure);
+        return Fail(end.bOfImage ? ImagePrefix(end.image) + u": "_s + end.strFailure : end.strFailure, end.nextStep);
     }
 
     static QString ImagePrefix(const RunImage& image)
@@ -91,7 +92,7 @@ private:
         case ApplyResult::Fault::DoesNotFit:
             return Fail(u"the settings do not fit this camera, nothing was written: "_s + result.strError);
         case ApplyResult::Fault::ReadBackFailed:
-            return Fail(u"the settings' read-back failed: "_s + result.strError);
+            return Fail(u"the settings' read-back failed: "_s + result.strError, m_link.FailureStep());
         case ApplyResult::Fault::Differs:
             m_record.appliedKeys = m_plan.settings->keys;
             m_record.differences = result.differences;

@@ -2,6 +2,7 @@
 
 #include "core/firmware/package_reader.h"
 #include "core/firmware/version_check.h"
+#include "core/protocol/next_steps.h"
 #include "cli/settings_apply.h"
 
 #include <QDateTime>
@@ -45,6 +46,7 @@ struct CameraRecord {
     QStringList unverified;  // the plan's notes on images the camera was not verified against
     bool bOk = false;
     QString strFailure;      // what failed, when it did
+    std::optional<NextStep> nextStep; // what to do about it, when its words do not say
 };
 
 // Told on the camera's own thread as the run goes.

@@ -13,6 +13,7 @@
 #include "cli/upgrade_images.h"
 
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 #include <memory>
@@ -28,7 +29,9 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
 {
     plan->nBaud = options.nBaud;
     if (!options.strPackage.isEmpty()) {
-        plan->strPackagePath = options.strPackage;
+        // The report names the files as they were found: a path relative to
+        // where the command ran says nothing once the report is read elsewhere.
+        plan->strPackagePath = QFileInfo(options.strPackage).absoluteFilePath();
         plan->package = CheckedPackage(options.strPackage, io);
         if (!plan->package)
             return false;
@@ -38,7 +41,7 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
             io.err << u"orvane-cli: note: "_s << note << Qt::endl;
     }
     if (!options.strSettings.isEmpty()) {
-        plan->strSettingsPath = options.strSettings;
+        plan->strSettingsPath = QFileInfo(options.strSettings).absoluteFilePath();
         QByteArray file;
         if (!ReadInputFile(options.strSettings, kSettingsFileMax, &file, io))
             return false;

@@ -1,5 +1,7 @@
 #include "cli/provision_report.h"
 
+#include "cli/next_step_text.h"
+
 #include <QJsonArray>
 #include <cmath>
 #include <QJsonDocument>
@@ -53,6 +55,7 @@ QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan)
         {u"notes"_s, QJsonArray::fromStringList(record.notes + record.unverified)},
         {u"result"_s, record.bOk ? u"ok"_s : u"failed"_s},
         {u"reason"_s, record.strFailure},
+        {u"next_step"_s, record.nextStep ? QJsonValue(NextStepText(*record.nextStep)) : QJsonValue::Null},
         {u"seconds"_s, std::round(double(record.nElapsedMs) / 100.0) / 10.0}, // as the summary shows it
     };
     return QJsonDocument(line).toJson(QJsonDocument::Compact);
@@ -84,6 +87,10 @@ QString SummaryTable(const std::vector<CameraRecord>& records)
                  .arg(records.size() - failed)
                  .arg(records.size())
                  .arg(failed);
+    for (const CameraRecord& record : records) {
+        if (!record.bOk && record.nextStep)
+            table += u"%1: next step: %2\n"_s.arg(record.strPort, NextStepText(*record.nextStep));
+    }
     return table;
 }
 

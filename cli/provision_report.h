@@ -10,7 +10,8 @@
 // On the main thread: the time is given in the local zone.
 QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan);
 
-// The table printed at the end: port, versions before and after, result, time.
+// The table printed at the end: port, versions before and after, result,
+// time; below it, the next step for each camera that failed.
 QString SummaryTable(const std::vector<CameraRecord>& records);
 
 // One port's progress line: "PORT  stage  42%  9930 B/s".

@@ -4,6 +4,8 @@
 #include "core/config/printable_text.h"
 #include "cli/upgrade_images.h"
 #include "cli/cli_upgrade_run.h"
+#include "cli/next_step_text.h"
+#include "core/firmware/version_check.h"
 
 using namespace Qt::StringLiterals;
 
@@ -24,15 +26,20 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
         return ExitCode::Usage;
 
     CCameraLink link(ErrorLines(io));
-    UpgradePlan plan{std::move(contents->entries), QString(), false, 0};
+    // Done means the camera runs the images: restarted, read and verified,
+    // unless asked not to.
+    UpgradePlan plan{std::move(contents->entries), QString(), !options.bNoRestart, 0};
+    if (plan.bRestartAndVerify) {
+        for (const QString& note : UnverifiableVersions(plan.entries))
+            io.err << u"orvane-cli: note: "_s << note << Qt::endl;
+    }
     if (options.bRecover) {
         // The camera answers no read: nothing is read, and it is verified after.
         QString error;
         if (!link.Open(options.strPort, options.nBaud, &error)) {
-            io.err << u"orvane-cli: "_s << error << Qt::endl;
+            TellLinkFailure(link, error, io);
             return ExitCode::CameraOrPort;
         }
-        plan.bRestartAndVerify = true;
         plan.nRecoverWaitMs = options.nRecoverWaitS * 1000;
     } else if (!OpenAndRead(link, options, io)) {
         return ExitCode::CameraOrPort;
@@ -67,18 +74,31 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
             }
         },
     };
+    const bool verify = plan.bRestartAndVerify;
+    const bool nothingToVerify = VersionsOfPackage(plan.entries).IsEmpty();
     const UpgradeEnd end = RunUpgradeOn(link, std::move(plan), observer);
     if (!end.strFailure.isEmpty()) {
         const QString what = end.bOfImage ? ImagePrefix(end.image) : link.PortName();
         io.err << u"orvane-cli: %1: %2"_s.arg(what, end.strFailure) << Qt::endl;
+        if (end.nextStep)
+            TellNextStep(io.err, *end.nextStep);
         return ExitCode::CameraOrPort;
     }
     link.Close();
     io.out << u"upgrade finished: %1 image(s) sent\n"_s.arg(choice.nImages);
-    if (options.bRecover) {
+    if (!verify) {
+        io.out << u"the camera runs the new firmware from its next restart: restart the camera (orvane-cli "
+                  "restart) to run it\n"_s;
+    } else {
         const FirmwareVersions& now = end.result->after;
-        io.out << u"recovered and verified: the camera now reports software %1, hardware %2\n"_s.arg(
-            now.strSoftware, now.strHardware);
+        const QString versions = u"software %1, hardware %2"_s.arg(now.strSoftware, now.strHardware);
+        if (options.bRecover)
+            io.out << u"recovered and verified: the camera now reports "_s << versions << u'\n';
+        else if (nothingToVerify)
+            io.out << u"restarted: the camera answers again and reports %1 (the package names no version to "
+                      "verify)\n"_s.arg(versions);
+        else
+            io.out << u"restarted and verified: the camera now reports "_s << versions << u'\n';
     }
     io.out << Qt::flush;
     return ExitCode::Success;

@@ -24,6 +24,7 @@ struct PortOpenError {
     QString strDevice;     // the device the port's name stands for
     QString strSystemText; // the OS's words, e.g. "No such file or directory"
     bool bAccessDenied = false; // the device exists but this user may not use it
+    bool bHeld = false;         // another program holds the device (locked, or opened exclusively)
 };
 
 // An error the line reports: the step that failed ("read()"), the OS's

@@ -1,10 +1,14 @@
 #include "serial/line_trace.h"
 
+#include <QTime>
+#include <cstdio>
+
 std::shared_ptr<CLineTrace> CLineTrace::Open(const QString& path, FailureReporter onFailure, QString* error)
 {
     std::shared_ptr<CLineTrace> trace(new CLineTrace(path, std::move(onFailure)));
     if (!trace->m_file.Open(LinkAtPath::Follow, error))
         return nullptr;
+    trace->m_nStartOfDayMs = QTime::currentTime().msecsSinceStartOfDay();
     trace->m_clock.start();
     trace->m_thread = std::thread([raw = trace.get()] { raw->WriteLoop(); });
     return trace;
@@ -88,9 +92,14 @@ void CLineTrace::WriteLoop()
     }
 }
 
-QByteArray CLineTrace::LineOf(const Event& event)
+QByteArray CLineTrace::LineOf(const Event& event) const
 {
-    QByteArray line = QByteArray::number(event.nMs) + ' ' + event.strPort.toUtf8();
+    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+    const qint64 ofDay = (m_nStartOfDayMs + event.nMs) % kDayMs;
+    char clock[24];
+    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d.%03d", int(ofDay / 3600000), int(ofDay / 60000 % 60),
+                  int(ofDay / 1000 % 60), int(ofDay % 1000));
+    QByteArray line = QByteArray(clock) + " +" + QByteArray::number(event.nMs) + ' ' + event.strPort.toUtf8();
     switch (event.kind) {
     case Kind::Sent: line += " -> " + LineBytesAsText(event.bytes); break;
     case Kind::SentImage: line += " -> " + QByteArray::number(event.nImageBytes) + " bytes of image"; break;

@@ -14,13 +14,13 @@
 
 // A trace of what went over serial lines, one line of text per event,
 // appended to a file the technician chose:
-//     1234 /dev/ttyUSB0 -> r 001F \r\n
-//     1241 /dev/ttyUSB0 <- 00\r\n
-//     1250 /dev/ttyUSB0 -> 100 bytes of image
-//     1300 /dev/ttyUSB0 -- closed
-// ms since the trace began, the port, the direction ("->" sent, "<-"
-// received, "--" a note about the line), then the bytes with control and
-// non-ASCII bytes escaped. Any thread may add to it: adding only stamps the
+//     14:02:11.234 +1234 /dev/ttyUSB0 -> r 001F \r\n
+//     14:02:11.241 +1241 /dev/ttyUSB0 <- 00\r\n
+//     14:02:11.250 +1250 /dev/ttyUSB0 -> 100 bytes of image
+//     14:02:11.300 +1300 /dev/ttyUSB0 -- closed
+// the local clock time, "+" and the ms since the trace began, the port, the
+// direction ("->" sent, "<-" received, "--" a note about the line), then
+// the bytes with control and non-ASCII bytes escaped. Any thread may add to it: adding only stamps the
 // event and queues it; a thread of the trace's own formats and writes, so
 // the line never waits for the disk. Each batch is one append of whole
 // lines, so two programs tracing to one file interleave lines, never
@@ -58,12 +58,16 @@ private:
     CLineTrace(QString path, FailureReporter onFailure);
     void Add(Event event); // stamps and queues it
     void WriteLoop();
-    static QByteArray LineOf(const Event& event);
+    QByteArray LineOf(const Event& event) const;
 
     const QString m_strPath;
     CAppendFile m_file; // on the trace's thread once it runs
     FailureReporter m_onFailure;
     QElapsedTimer m_clock;
+    // The local time of day when m_clock started, in ms: a line's clock time
+    // is this and its ms since then, with no time zone looked up on the
+    // threads that add events.
+    qint64 m_nStartOfDayMs = 0;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::vector<Event> m_events; // queued, not yet written

@@ -127,8 +127,10 @@ bool CSerialPort::OpenDevice(const Opening& opening, QString* failedStep, QStrin
     device->setPortName(opening.strDevice);
     if (!device->open(QIODevice::ReadWrite)) {
         m_openError = PortOpenError{opening.strConfigured, device->errorString(), AccessDenied(opening.strConfigured)};
-        if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied)
+        if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied) {
             m_openError.strSystemText = DeviceBusyText(); // locked or held exclusively by another program
+            m_openError.bHeld = true;
+        }
         return false;
     }
     RequestLowLatency(device->handle());

@@ -10,8 +10,10 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -64,13 +66,38 @@ bool UpgradeUntilMidImage(QProcess& process, CameraFixture& camera, const QTempo
         && WaitUntil([&] { return camera.Camera().Received().find(std::string(500, 'e')) != std::string::npos; }, 20000);
 }
 
-// One line of a trace file: "MS PORT DIR TEXT".
+// One line of a trace file: "HH:MM:SS.mmm +MS PORT DIR TEXT".
 struct TraceEntry {
+    qint64 nClockMs = 0; // the clock time, in ms of its day
     qint64 nMs = 0;
     QString strPort;
     QString strDirection; // "->", "<-" or "--"
     QString strText;
 };
+
+constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+
+// The next steps as the command line words them, after "orvane-cli: next step: ".
+const QString kRetryUpgrade = u"run the upgrade again; if the same report comes back, check the wiring or choose a "
+                               "lower rate with --baud."_s;
+const QString kCheckPackage = u"check that the package is meant for this camera, then run the upgrade again."_s;
+const QString kPowerCycleRetry = u"power the camera off and on and run the upgrade again (with 'orvane-cli upgrade "
+                                  "--recover' if it answers no read); if it fails again, set the camera aside."_s;
+const QString kSearchOrRecover = u"check the wiring and the port, find the camera's rate with 'orvane-cli scan', or "
+                                  "recover a camera whose firmware does not start with 'orvane-cli upgrade --recover "
+                                  "PACKAGE'."_s;
+const QString kReplugAdapter = u"plug the adapter in again ('orvane-cli ports' lists the ports there are), then run "
+                                "the command again."_s;
+const QString kFreePort = u"close the other program that holds the port (a window of this tool, a terminal "
+                           "program), then run the command again."_s;
+
+// An elf image that begins with its own name: the simulated camera runs the
+// version it names once restarted.
+QByteArray SelfNamedElf(const QByteArray& name, int size)
+{
+    QByteArray image = name + '\n';
+    return image + QByteArray(size - image.size(), 'e');
+}
 
 // The trace's lines, consecutive received pieces joined into one, since the
 // driver may hand an answer over in parts. Empty when a line is malformed.
@@ -79,13 +106,17 @@ std::vector<TraceEntry> ReadTrace(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    static const QRegularExpression shape(u"^(\\d+) (\\S+) (->|<-|--) (.*)$"_s);
+    static const QRegularExpression shape(u"^(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}) \\+(\\d+) (\\S+) (->|<-|--) (.*)$"_s);
     std::vector<TraceEntry> entries;
     for (const QString& line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
         const QRegularExpressionMatch match = shape.match(line);
         if (!match.hasMatch())
             return {};
-        TraceEntry entry{match.captured(1).toLongLong(), match.captured(2), match.captured(3), match.captured(4)};
+        const QTime clock = QTime::fromString(match.captured(1), u"HH:mm:ss.zzz"_s);
+        if (!clock.isValid())
+            return {};
+        TraceEntry entry{clock.msecsSinceStartOfDay(), match.captured(2).toLongLong(), match.captured(3),
+                         match.captured(4), match.captured(5)};
         if (!entries.empty() && entry.strDirection == u"<-" && entries.back().strDirection == u"<-")
             entries.back().strText += entry.strText;
         else
@@ -161,7 +192,9 @@ private slots:
         }
         QCOMPARE(run.nExitCode, 1);
         QCOMPARE(run.strOut, QString());
-        QVERIFY2(run.strErr.contains(error + u" (read 3 times, 153 ms for each answer)"_s), qPrintable(run.strErr));
+        // What to do next names the search and the recovery.
+        QCOMPARE(run.strErr, u"orvane-cli: the camera on %1 %2 (read 3 times, 153 ms for each answer)\n"
+                              "orvane-cli: next step: %3\n"_s.arg(Port(camera), error, kSearchOrRecover));
     }
 
     // Every request of a read and its answer, in order, appended to what an
@@ -171,9 +204,11 @@ private slots:
         CameraFixture camera;
         camera.Camera().SetRegister(0x12, 0x3C);
         QTemporaryDir dir;
-        const QString trace = WriteFile(dir, u"line.trace"_s, "5 /dev/earlier -- closed\n");
+        const QString trace = WriteFile(dir, u"line.trace"_s, "09:00:00.005 +5 /dev/earlier -- closed\n");
+        const qint64 before = QTime::currentTime().msecsSinceStartOfDay();
         const Run run = RunCli({u"--trace"_s, trace, u"--port"_s, Port(camera), u"read"_s});
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+        const qint64 runMs = (QTime::currentTime().msecsSinceStartOfDay() - before + kDayMs) % kDayMs;
 
         std::vector<TraceEntry> entries = ReadTrace(trace);
         QVERIFY(!entries.empty());
@@ -186,9 +221,14 @@ private slots:
         }
         expected.append(u"-- closed"_s);
         QCOMPARE(Exchanges(entries), expected);
+        // Each line's clock time is the trace's start, during the run, and its ms since.
+        const qint64 start = (entries[0].nClockMs - entries[0].nMs + kDayMs) % kDayMs;
+        QVERIFY2((start - before + kDayMs) % kDayMs <= runMs, qPrintable(u"trace began %1 ms into the day, the run "
+                                                                         "at %2 for %3 ms"_s.arg(start).arg(before).arg(runMs)));
         for (std::size_t i = 0; i < entries.size(); ++i) {
             QCOMPARE(entries[i].strPort, Port(camera));
             QVERIFY(i == 0 || entries[i].nMs >= entries[i - 1].nMs);
+            QCOMPARE((entries[i].nClockMs - entries[i].nMs + kDayMs) % kDayMs, start);
         }
     }
 
@@ -203,7 +243,7 @@ private slots:
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
         const QString trace = dir.filePath(u"up.trace"_s);
-        const Run run = RunCli({u"--port"_s, Port(camera), u"--trace"_s, trace, u"upgrade"_s, package});
+        const Run run = RunCli({u"--port"_s, Port(camera), u"--trace"_s, trace, u"upgrade"_s, u"--no-restart"_s, package});
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
 
         QStringList exchanges = Exchanges(ReadTrace(trace));
@@ -265,7 +305,7 @@ private slots:
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
         camera.Camera().ClearCapture();
-        const Run upgrade = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
+        const Run upgrade = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--no-restart"_s, package});
         QVERIFY2(upgrade.nExitCode == 0, qPrintable(upgrade.strErr));
         QCOMPARE(QByteArray::fromStdString(camera.Camera().Images().at(0).bytes), elf);
         QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("R" + FormatReadCommand(0x1F).toStdString()); }));
@@ -312,7 +352,7 @@ private slots:
         const QString package = dir.filePath(u"cam.pkg"_s);
         const QByteArray elf(1300, 'e');
         WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
-        const Run run = RunCli({u"--port"_s, Port(camera), u"--baud"_s, u"1200"_s, u"upgrade"_s, package}, 120000);
+        const Run run = RunCli({u"--port"_s, Port(camera), u"--baud"_s, u"1200"_s, u"upgrade"_s, u"--no-restart"_s, package}, 120000);
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         QCOMPARE(QByteArray::fromStdString(camera.Camera().Images()[0].bytes), elf);
@@ -468,7 +508,7 @@ private slots:
         WritePackage(package, {{"cam_V1.3.elf.flash", "the camera runs it"}, {"cam_V1.4.elf.flash", elf},
                                {"readme.txt", "notes"}, {"cn.font.flash", font},
                                {"\x1b[2Jx\nupgrade finished.font.flash", "f"}});
-        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
+        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--no-restart"_s, package});
         QCOMPARE(run.nExitCode, 0);
         const std::vector<ReceivedImage> images = camera.Camera().Images();
         QCOMPARE(images.size(), std::size_t(3));
@@ -481,7 +521,8 @@ private slots:
         QVERIFY(run.strOut.contains(u"[1/3] cam_V1.4.elf.flash: done"_s));
         QVERIFY(run.strOut.contains(u"[3/3] \\x1b[2Jx\\x0aupgrade finished.font.flash: done"_s));
         QVERIFY(!run.strOut.contains(u'\x1b'));
-        QVERIFY(run.strOut.endsWith(u"upgrade finished: 3 image(s) sent\n"_s));
+        QVERIFY(run.strOut.endsWith(u"upgrade finished: 3 image(s) sent\nthe camera runs the new firmware from its next "
+                                    "restart: restart the camera (orvane-cli restart) to run it\n"_s));
     }
 
     // An empty entry used to be taken for "read the file of this name", and
@@ -495,7 +536,7 @@ private slots:
         WriteFile(dir, u"cam_V9.9.elf.flash"_s, "a decoy that must stay here");
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V9.9.elf.flash", "the image"}});
-        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package}, 60000, dir.path());
+        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--no-restart"_s, package}, 60000, dir.path());
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
         const std::vector<ReceivedImage> images = camera.Camera().Images();
         QCOMPARE(images.size(), std::size_t(1));
@@ -528,10 +569,10 @@ private slots:
         QTemporaryDir dir;
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(3000, 'e')}, {"cn.font.flash", QByteArray(500, 'f')}});
-        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package}, 20000);
+        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--no-restart"_s, package}, 20000);
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(2));
-        QVERIFY(run.strOut.endsWith(u"upgrade finished: 2 image(s) sent\n"_s));
+        QVERIFY(run.strOut.contains(u"upgrade finished: 2 image(s) sent\n"_s));
     }
 
     // Stray 'D's after the first image's verdict used to finish the second
@@ -589,7 +630,7 @@ private slots:
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V1.4.elf.flash", QByteArray(imageBytes, 'e')}, {"cn.font.flash", QByteArray(800, 'f')}});
         const QString rate = QString::number(baud);
-        const Run run = RunCli({u"--port"_s, Port(camera), u"--baud"_s, rate, u"upgrade"_s, package}, 120000);
+        const Run run = RunCli({u"--port"_s, Port(camera), u"--baud"_s, rate, u"upgrade"_s, u"--no-restart"_s, package}, 120000);
         if (failure.isEmpty()) {
             QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
             QCOMPARE(camera.Camera().Images().size(), std::size_t(2));
@@ -604,19 +645,141 @@ private slots:
         QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
     }
 
-    void aCameraReportEndsTheUpgrade()
+    // Every report of the camera ends the upgrade, is named with its
+    // meaning, and says what to do next; the camera is released.
+    void aCameraReportEndsTheUpgradeWithItsNextStep_data()
     {
+        QTest::addColumn<QByteArray>("report");
+        QTest::addColumn<QString>("said");
+        QTest::addColumn<QString>("nextStep");
+        QTest::newRow("E001") << QByteArray("E001") << u"E001 (checksum error)"_s << kRetryUpgrade;
+        QTest::newRow("E002") << QByteArray("E002") << u"E002 (flash operation error)"_s << kPowerCycleRetry;
+        QTest::newRow("E003") << QByteArray("E003") << u"E003 (file size error)"_s << kCheckPackage;
+        QTest::newRow("E004") << QByteArray("E004") << u"E004 (upgrade command format error)"_s << kRetryUpgrade;
+        QTest::newRow("E010") << QByteArray("E010") << u"E010 (other unknown error)"_s << kPowerCycleRetry;
+        QTest::newRow("unlisted") << QByteArray("E007") << u"E007"_s << kPowerCycleRetry;
+    }
+
+    void aCameraReportEndsTheUpgradeWithItsNextStep()
+    {
+        QFETCH(QByteArray, report);
+        QFETCH(QString, said);
+        QFETCH(QString, nextStep);
         CameraFaults failing;
-        failing.strUpgradeError = "E002";
+        failing.strUpgradeError = report.toStdString();
         CameraFixture camera(failing, QuickCamera());
         QTemporaryDir dir;
         const QString package = dir.filePath(u"cam.pkg"_s);
         WritePackage(package, {{"cam_V1.4.elf.flash", "image"}, {"cn.font.flash", "font"}});
         const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
         QCOMPARE(run.nExitCode, 1);
-        QVERIFY2(run.strErr.contains(u"the camera reported E002 (flash operation error)"_s), qPrintable(run.strErr));
+        QCOMPARE(run.strErr, u"orvane-cli: [1/2] cam_V1.4.elf.flash: the camera reported %1\n"
+                              "orvane-cli: next step: %2\n"_s.arg(said, nextStep));
+        QVERIFY(!run.strOut.contains(u"upgrade finished"_s));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         QVERIFY(WaitUntil([&] { return camera.Camera().Received().ends_with("R"); }));
+        QCOMPARE(camera.Camera().RestartCount(), 1); // the image's trigger: no restart after a failure
+    }
+
+    // Done means the camera runs the package: by default the upgrade
+    // restarts the camera, reads it once it answers and compares its
+    // versions with the images' names. It used to end "upgrade finished"
+    // while the camera still reported the old version until a restart.
+    void upgradeRestartsTheCameraAndVerifiesItsVersions()
+    {
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", SelfNamedElf("cam_V1.4.elf.flash", 2000)},
+                               {"cn.font.flash", QByteArray(300, 'f')}});
+        {
+            CameraFixture camera({}, QuickCamera(50));
+            const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
+            QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+            QVERIFY2(run.strOut.endsWith(u"upgrade finished: 2 image(s) sent\nrestarted and verified: the camera now "
+                                         "reports software V1.4, hardware V1.2\n"_s),
+                     qPrintable(run.strOut));
+            QCOMPARE(run.strErr, QString());
+            QCOMPARE(camera.Camera().RestartCount(), 3); // each image's trigger, then the restart that runs them
+            const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s, u"--json"_s});
+            QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+            const QJsonObject json = QJsonDocument::fromJson(read.strOut.toUtf8()).object();
+            QCOMPARE(json[u"camera"].toObject()[u"software_version"], QJsonValue(u"V1.4"_s));
+        }
+        // A camera that still reports the old version after the restart fails the check.
+        CameraFaults stale;
+        stale.bKeepVersion = true;
+        CameraFixture camera(stale, QuickCamera(50));
+        const Run run = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, package});
+        QCOMPARE(run.nExitCode, 1);
+        QCOMPARE(run.strErr, u"orvane-cli: %1: not verified: after the upgrade and a restart the camera reports "
+                              "software version V1.3 where the package's image names V1.4\n"
+                              "orvane-cli: next step: %2\n"_s.arg(Port(camera), kCheckPackage));
+        QVERIFY(!run.strOut.contains(u"upgrade finished"_s));
+        QCOMPARE(camera.Camera().RestartCount(), 3);
+    }
+
+    // With --no-restart the images only are sent, and the output says that
+    // a restart runs them; `restart` then waits until the camera answers and
+    // prints the versions it runs, and a read straight after succeeds.
+    void anUpgradeWithoutRestartRunsFromTheRestartCommand()
+    {
+        CameraFixture camera({}, QuickCamera(50));
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", SelfNamedElf("cam_V1.4.elf.flash", 2000)}});
+        const Run upgrade = RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--no-restart"_s, package});
+        QVERIFY2(upgrade.nExitCode == 0, qPrintable(upgrade.strErr));
+        QVERIFY2(upgrade.strOut.endsWith(u"upgrade finished: 1 image(s) sent\nthe camera runs the new firmware from "
+                                         "its next restart: restart the camera (orvane-cli restart) to run it\n"_s),
+                 qPrintable(upgrade.strOut));
+        QCOMPARE(camera.Camera().RestartCount(), 1);
+        QCOMPARE(camera.Camera().Register(0x01), 0x13); // still the old version
+
+        const Run restart = RunCli({u"--port"_s, Port(camera), u"restart"_s});
+        QVERIFY2(restart.nExitCode == 0, qPrintable(restart.strErr));
+        static const QRegularExpression back(u"^restarting the camera on (\\S+); waiting up to 30 s for it to answer "
+                                             "again\nthe camera on \\1 answers again \\d+\\.\\d s after its restart: "
+                                             "software V1.4, hardware V1.2\n$"_s);
+        QVERIFY2(back.match(restart.strOut).hasMatch(), qPrintable(restart.strOut));
+        QCOMPARE(camera.Camera().RestartCount(), 2);
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        QVERIFY2(read.strOut.contains(u"software_version        V1.4\n"_s), qPrintable(read.strOut));
+    }
+
+    // A camera deaf for 5 s after its restart: `restart` sends the trigger,
+    // gives it the boot pause with the port closed, and reads it until it
+    // answers; nothing but reads follows the trigger. A read straight after
+    // succeeds. It used to return at once, and that read failed.
+    void restartWaitsUntilTheCameraAnswersAgain()
+    {
+        CameraTiming slowBoot;
+        slowBoot.nRestartSilenceMs = 5000;
+        CameraFixture camera({}, slowBoot);
+        const Run restart = RunCli({u"--port"_s, Port(camera), u"restart"_s});
+        QVERIFY2(restart.nExitCode == 0, qPrintable(restart.strErr));
+        QVERIFY2(restart.strOut.endsWith(u"s after its restart: software V1.3, hardware V1.2\n"_s),
+                 qPrintable(restart.strOut));
+        QCOMPARE(camera.Camera().RestartCount(), 1);
+        const std::string trigger = "w 00 FFFF\r\nw 01 FFFF\r\n";
+        const std::string received = camera.Camera().Received();
+        QVERIFY2(received.starts_with(trigger), received.c_str());
+        QVERIFY2(OnlyReadCommands(received.substr(trigger.size())), received.c_str());
+        // Nothing for the boot pause (2 s) after the trigger; a late stamp
+        // of the trigger's last byte may shorten it by a few ms.
+        const std::vector<LineByte> line = camera.Camera().ReceivedLine();
+        const qint64 pauseMs = (line[trigger.size()].nAtNs - line[trigger.size() - 1].nAtNs) / 1000000;
+        QVERIFY2(pauseMs >= 1950, qPrintable(u"%1 ms"_s.arg(pauseMs)));
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+
+        // --no-wait sends the trigger and returns.
+        camera.Camera().ClearCapture();
+        const Run sent = RunCli({u"--port"_s, Port(camera), u"restart"_s, u"--no-wait"_s});
+        QCOMPARE(sent.nExitCode, 0);
+        QCOMPARE(sent.strOut, u"restart sent to the camera on %1\n"_s.arg(Port(camera)));
+        QVERIFY(WaitUntil([&] { return camera.Camera().RestartCount() == 2; }));
+        QCOMPARE(camera.Camera().Received(), trigger);
     }
 
     // SIGTERM (timeout, systemd, CI) and SIGHUP used to end the program at
@@ -694,7 +857,7 @@ private slots:
         QProcess process;
         // Both outputs into a reader that takes one line and goes; the shell
         // answers with the program's own exit status (141 for SIGPIPE).
-        process.start(u"bash"_s, {u"-c"_s, u"\"$0\" --port \"$1\" upgrade \"$2\" 2>&1 | head -1; exit ${PIPESTATUS[0]}"_s,
+        process.start(u"bash"_s, {u"-c"_s, u"\"$0\" --port \"$1\" upgrade --no-restart \"$2\" 2>&1 | head -1; exit ${PIPESTATUS[0]}"_s,
                                   QStringLiteral(ORVANE_CLI), Port(camera), package});
         QVERIFY(process.waitForStarted());
         QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
@@ -998,6 +1161,7 @@ private slots:
         QCOMPARE(run.nExitCode, 1);
         QVERIFY2(run.strErr.contains(u"cam_V1.4.elf.flash: %1 went away"_s.arg(Port(camera))), qPrintable(run.strErr));
         QVERIFY2(!run.strErr.contains(u"WARNING"_s) && !run.strErr.contains(u"Application Error"_s), qPrintable(run.strErr));
+        QVERIFY2(run.strErr.endsWith(u"\norvane-cli: next step: "_s + kReplugAdapter + u'\n'), qPrintable(run.strErr));
     }
 
     // COMn is looked up in the config.ini beside the program, as the window does.
@@ -1005,7 +1169,8 @@ private slots:
     {
         CameraFixture camera;
         QTemporaryDir dir;
-        const QString program = CliBesideConfig(dir, "[Ports]\nCOM7=" + Port(camera).toUtf8() + "\n");
+        const QString program =
+            CliBesideConfig(dir, "[Ports]\nCOM7=" + Port(camera).toUtf8() + "\nCOM8=/dev/orvane-no-such-device\n");
         QProcess process;
         process.start(program, {u"--port"_s, u"COM7"_s, u"read"_s});
         QVERIFY(process.waitForStarted());
@@ -1016,14 +1181,29 @@ private slots:
         process.start(program, {u"ports"_s});
         QVERIFY(process.waitForStarted());
         QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 20000));
-        QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).contains(u"  COM7 = "_s + Port(camera) + u'\n'));
+        const QString ports = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(ports.contains(u"  COM7 = "_s + Port(camera) + u'\n'), qPrintable(ports));
+        QVERIFY2(ports.contains(u"  COM8 = /dev/orvane-no-such-device (missing)\n"_s), qPrintable(ports));
     }
 
-    void aMissingPortIsNamed()
+    // A port that cannot be opened is named, with what to do about it.
+    void aPortThatCannotBeOpenedSaysWhatToDo()
     {
         const Run run = RunCli({u"--port"_s, u"/dev/does-not-exist"_s, u"read"_s});
         QCOMPARE(run.nExitCode, 1);
-        QCOMPARE(run.strErr, u"orvane-cli: cannot open /dev/does-not-exist: No such file or directory\n"_s);
+        QCOMPARE(run.strErr, u"orvane-cli: cannot open /dev/does-not-exist: No such file or directory\n"
+                              "orvane-cli: next step: "_s + kReplugAdapter + u'\n');
+
+        CameraFixture camera;
+        QSerialPort other; // another program holds the port
+        other.setPortName(Port(camera));
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        for (const QString& command : {u"read"_s, u"restart"_s}) {
+            const Run held = RunCli({u"--port"_s, Port(camera), command});
+            QCOMPARE(held.nExitCode, 1);
+            QCOMPARE(held.strErr, u"orvane-cli: cannot open %1: Device or resource busy\n"
+                                   "orvane-cli: next step: %2\n"_s.arg(Port(camera), kFreePort));
+        }
     }
 };
 

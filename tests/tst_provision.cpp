@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -98,10 +99,12 @@ private slots:
         const QString settings = WriteFile(dir, u"site.json"_s, kSettings);
         const QString portsFile = WriteFile(dir, u"ports.txt"_s, "# bench 2\n" + Port(*cameras[2]).toUtf8() + "  # left\n\n");
         const QString report = dir.filePath(u"day.jsonl"_s);
+        // The package and the settings as named from the folder they lie in:
+        // the report names them in full all the same.
         const QStringList arguments = QStringList{u"provision"_s, u"--port"_s, Port(*cameras[0]), u"--port"_s,
                                                   Port(*cameras[1]), u"--ports-file"_s, portsFile, u"--upgrade"_s,
-                                                  package, u"--apply"_s, settings, u"--report"_s, report};
-        const Run run = RunCli(arguments, 120000);
+                                                  u"cam.pkg"_s, u"--apply"_s, u"site.json"_s, u"--report"_s, report};
+        const Run run = RunCli(arguments, 120000, dir.path());
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
         QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned, 0 failed"_s), qPrintable(run.strOut));
 
@@ -111,6 +114,9 @@ private slots:
         for (const auto& camera : cameras) {
             const QJsonObject line = byPort[Port(*camera)];
             QCOMPARE(line[u"result"], QJsonValue(u"ok"_s));
+            QCOMPARE(line[u"package"], QJsonValue(QFileInfo(package).canonicalFilePath()));
+            QCOMPARE(line[u"settings_file"], QJsonValue(QFileInfo(settings).canonicalFilePath()));
+            QCOMPARE(line[u"next_step"], QJsonValue(QJsonValue::Null));
             QCOMPARE(line[u"before"][u"software"], QJsonValue(u"V1.3"_s));
             QCOMPARE(line[u"after"][u"software"], QJsonValue(u"V1.4"_s));
             QCOMPARE(line[u"after"][u"hardware"], QJsonValue(u"V1.2"_s));
@@ -128,7 +134,7 @@ private slots:
             QCOMPARE(camera->Camera().RestartCount(), 2); // the upgrade's trigger, then the restart that runs it
         }
 
-        const Run again = RunCli(arguments, 60000);
+        const Run again = RunCli(arguments, 60000, dir.path());
         QCOMPARE(again.nExitCode, 0);
         byPort = ReportByPort(report, &lines);
         QCOMPARE(lines, 6);
@@ -167,6 +173,21 @@ private slots:
                              "where the package's image names V1.4"_s);
         QVERIFY2(reason(2).contains(u"the camera reported E002 (flash operation error)"_s), qPrintable(reason(2)));
         QVERIFY2(reason(3).contains(Port(*cameras[3]) + u" went away"_s), qPrintable(reason(3)));
+        // Each failure says what to do next, in the report and below the summary.
+        const QString nextSteps[] = {
+            QString(),
+            u"check that the package is meant for this camera, then run the upgrade again."_s,
+            u"power the camera off and on and run the upgrade again (with 'orvane-cli upgrade --recover' if it "
+            "answers no read); if it fails again, set the camera aside."_s,
+            u"plug the adapter in again ('orvane-cli ports' lists the ports there are), then run the command again."_s,
+        };
+        QCOMPARE(byPort.at(Port(*cameras[0]))[u"next_step"], QJsonValue(QJsonValue::Null));
+        QVERIFY(!run.strOut.contains(Port(*cameras[0]) + u": next step"_s));
+        for (int failed = 1; failed < 4; ++failed) {
+            QCOMPARE(byPort.at(Port(*cameras[failed]))[u"next_step"], QJsonValue(nextSteps[failed]));
+            const QString line = u"%1: next step: %2\n"_s.arg(Port(*cameras[failed]), nextSteps[failed]);
+            QVERIFY2(run.strOut.contains(line), qPrintable(run.strOut));
+        }
         for (int failed = 1; failed < 4; ++failed) {
             QCOMPARE(byPort.at(Port(*cameras[failed]))[u"result"], QJsonValue(u"failed"_s));
             QCOMPARE(cameras[failed]->Camera().Register(0x12), 0x32); // no settings after a failed upgrade
