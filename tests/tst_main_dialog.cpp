@@ -233,7 +233,7 @@ private slots:
         QVERIFY(other.open(QIODevice::ReadWrite));
         dialog.OnPortChange(0);
         QCOMPARE(bench.boxes.Boxes().size(), 4);
-        QCOMPARE(bench.boxes.Boxes()[3].text, u"没有发现此串口或被占用\n%1: Device or resource busy"_s.arg(camera));
+        QCOMPARE(bench.boxes.Boxes()[3].text, u"没有发现此串口或被占用\n%1: Device or resource busy\n下一步：请关闭占用该串口的其他程序。"_s.arg(camera));
         QCOMPARE(Text(dialog, 1033), u"COM1 打开失败: Device or resource busy"_s);
     }
 

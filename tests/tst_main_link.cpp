@@ -415,7 +415,8 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().size(), 1);
         QCOMPARE(bench.boxes.Boxes()[0].caption, u"Application Error"_s);
         QCOMPARE(bench.boxes.Boxes()[0].text,
-                 u"WARNING:  read() Failed with the following error: \nInput/output error\nPort: 1\n"_s);
+                 u"WARNING:  read() Failed with the following error: \nInput/output error\nPort: 1\n"
+                 "下一步：请重新插好串口适配器，串口会自动重新打开。"_s);
         QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
         QCOMPARE(Text(dialog, 1033), u"端口已关闭"_s);
         QTRY_VERIFY(!dialog.Port().IsMonitorRunning());

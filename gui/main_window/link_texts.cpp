@@ -1,6 +1,7 @@
 #include "gui/main_window/link_texts.h"
 
 #include "core/config/printable_text.h"
+#include "gui/resources/next_step_text.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 
@@ -8,9 +9,11 @@ using namespace Qt::StringLiterals;
 
 QString CommErrorText(const CommErrorReport& report)
 {
-    return u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
-        .arg(report.strStep, report.strSystemText)
-        .arg(report.nPortNumber);
+    const QString text = u"WARNING:  %1 Failed with the following error: \n%2\nPort: %3\n"_s
+                             .arg(report.strStep, report.strSystemText)
+                             .arg(report.nPortNumber);
+    // The window reopens a lost device by itself once it is back.
+    return report.bDeviceLost ? text + NextStepText(NextStep::ReplugAdapter) : text;
 }
 
 QString ReadFailureDetail(const ReadFailure& failure)

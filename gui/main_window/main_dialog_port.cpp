@@ -3,6 +3,7 @@
 #include "gui/main_window/main_dialog.h"
 
 #include "gui/dialogs/message_box.h"
+#include "gui/resources/next_step_text.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "serial/line_trace.h"
@@ -29,8 +30,9 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
 {
     const PortOpenError& error = m_connection.OpenError();
     SetStatus(OpenFailureStatus(m_line, LoadString(Ids::OpenFailed), error));
-    MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)),
-               LoadString(Ids::MessageCaption));
+    const QString nextStep = error.bHeld ? u'\n' + NextStepText(NextStep::FreePort) : QString();
+    MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)) + nextStep,
+               LoadString(Ids::MessageCaption), MessageIcon::Warning);
 }
 
 void CMyCorvixDlg::StartReading()
