@@ -348,6 +348,10 @@ private slots:
         QVERIFY(!dialog.Host().PortOpen());
         QVERIFY(!dialog.GetDlgItem(1016)->isEnabled());
         QCOMPARE(dialog.Timers().Interval(CMyCorvixDlg::kTimerReopen), 12000);
+        // The wait counts down in the status text, and the log says what is going on.
+        QCOMPARE(Text(dialog, 1033), u"相机正在重启，12 秒后重新打开串口"_s);
+        QVERIFY(LogLines(dialog.PageUpdate()).contains(u"已发送重启命令，12 秒后重新打开串口并读取相机"_s));
+        QVERIFY(WaitUntil([&] { return Text(dialog, 1033) == u"相机正在重启，11 秒后重新打开串口"_s; }, 3000));
         QTRY_COMPARE(bench.camera.Camera().RestartCount(), 1);
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Listening(); })); // the camera is back
 

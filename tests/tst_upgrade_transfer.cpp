@@ -547,7 +547,8 @@ private slots:
         QVERIFY(bench.camera.WaitReceived("R" + kTrigger));
         QTRY_VERIFY(!dialog.Host().PortOpen()); // closed once the trigger is out
         QVERIFY(!dialog.UpgradeMode());
-        QVERIFY(bench.LogEndsWith(u"升级已中断，相机已释放，请重新升级。"_s));
+        QVERIFY(LogLines(bench.page).contains(u"升级已中断，相机已释放，请重新升级。"_s));
+        QVERIFY(bench.LogEndsWith(u"已发送重启命令，12 秒后重新打开串口并读取相机"_s));
     }
 
     // "升级成功！" used to come at the camera's last 'D', while the camera

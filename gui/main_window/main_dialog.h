@@ -3,6 +3,7 @@
 #include "core/protocol/read_cycle.h"
 #include "gui/main_window/link_view.h"
 #include "gui/main_window/port_choice.h"
+#include "gui/main_window/window_restart.h"
 #include "gui/main_window/serial_settings.h"
 #include "gui/main_window/settings_import_export.h"
 #include "gui/main_window/window_search.h"
@@ -68,7 +69,7 @@ public:
 
     // The restart trigger; mode 1 also closes the port once it is out and
     // reopens it 12 s later.
-    void RestartDevice(int mode);
+    void RestartDevice(int mode) { m_restart.Restart(mode); }
     void ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);
     // The camera's rate searched for at the open port, after a read failed.
@@ -153,4 +154,10 @@ private:
     CPacedSender& m_sender = m_session.Sender();
     CCameraScan m_scan{m_session};
     CWindowSearch m_search;
+    CWindowRestart m_restart{m_host, m_timers,
+                             {.portOpen = [this] { return m_connection.PortOpen(); },
+                              .openClosePort = [this] { OnOpenClosePort(); },
+                              .enablePortButton = [this](bool enable) { GetDlgItem(1016)->setEnabled(enable); },
+                              .status = [this](const QString& text) { SetStatus(text); },
+                              .log = [this](const QString& line) { m_dlgUpdate.AppendLog(line); }}};
 };

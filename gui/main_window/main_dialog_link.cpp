@@ -1,5 +1,5 @@
-// The main dialog's side of the camera link: the read cycle, the write path,
-// restarts, the parse of a completed cycle, and the timers.
+// The main dialog's side of the camera link: a completed cycle, a failed
+// read, and the timers.
 #include "core/config/ini_file.h"
 #include "core/config/com_ports.h"
 #include "core/config/program_dir.h"
@@ -15,24 +15,6 @@
 #include <QLabel>
 
 using namespace Qt::StringLiterals;
-
-void CMyCorvixDlg::RestartDevice(int mode)
-{
-    if (!m_connection.PortOpen()) {
-        MessageFromTable(Ids::PortNotReady);
-        return;
-    }
-    m_host.WriteRegister(0, kRestartRegister);
-    m_host.WriteRegister(1, kRestartRegister);
-    if (mode != 0) {
-        // Closed once the trigger is out; reopened 12 s later.
-        m_sender.Then([this] {
-            OnOpenClosePort(); // closes, since the port is open
-            GetDlgItem(1016)->setEnabled(false);
-            m_timers.SetTimer(kTimerReopen, 12000);
-        });
-    }
-}
 
 void CMyCorvixDlg::ParseConfiguration()
 {
@@ -74,6 +56,8 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
 
 void CMyCorvixDlg::OnTimer(int id)
 {
+    if (m_restart.OnTimer(id))
+        return;
     switch (id) {
     case kTimerNoReply:
         // A cycle under way tells its own failure, naming the register.
@@ -95,11 +79,6 @@ void CMyCorvixDlg::OnTimer(int id)
         break;
     case kTimerReplug:
         OnReplugCheck();
-        break;
-    case kTimerReopen:
-        m_timers.KillTimer(kTimerReopen);
-        OnOpenClosePort(); // reopens and reads the configuration again
-        GetDlgItem(1016)->setEnabled(true);
         break;
     default:
         break;

@@ -1,5 +1,4 @@
-// The main dialog's port state: the serial settings, the open/close button,
-// and a device that went away.
+// The main dialog's port: the line settings, the open/close button, a lost device.
 #include "gui/main_window/main_dialog.h"
 
 #include "gui/dialogs/message_box.h"
