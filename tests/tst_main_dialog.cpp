@@ -806,6 +806,7 @@ private slots:
         bench.camera.Camera().SetRegister(0x1B, 5);  // scene "dim"
         QVERIFY(bench.OpenAndRead());
         bench.dialog->OnExportSettings();
+        QCOMPARE(Text(*bench.dialog, 1072), u"设置已导出到 %1"_s.arg(QFileInfo(path).fileName())); // success is said
         const QJsonObject exported = JsonFile(path);
         QCOMPARE(exported[u"brightness"], QJsonValue(61));
         QCOMPARE(exported[u"mirror"], QJsonValue(true));

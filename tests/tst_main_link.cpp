@@ -167,6 +167,7 @@ private slots:
         QCOMPARE(dialog.Line().nBaud, 9600);
         QVERIFY2(Text(dialog, 1033).contains(u",9600,"_s), qPrintable(Text(dialog, 1033)));
         QCOMPARE(dialog.Host().Registers()[1], 0x12); // hardware V1.2, as read at 9600
+        QCOMPARE(Text(dialog, 1072), QString()); // the search's "trying 9600" is over
         // At 115200 nothing but read commands; at 9600 the search's three, then the cycle.
         std::string at115200;
         std::string atFound;

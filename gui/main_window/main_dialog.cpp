@@ -37,8 +37,8 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                            [this](const CameraSettings& settings) {
                                m_dlgPara.ShowSettings(settings.image);
                                m_dlgOSD.ShowLanguage(settings.nOsdLanguage);
-                               ShowTransientLabel(LoadString(Ids::SettingsImported));
-                           }}),
+                           },
+                       .say = [this](const QString& text) { ShowTransientLabel(text); }}),
       m_trace({.attach = [this](const std::shared_ptr<CLineTrace>& trace) { m_connection.SetTrace(trace); },
                .changed = [this] { SetStatusToolTip(m_strStatusTip); }}),
       m_TabCtrl(this),
@@ -59,6 +59,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                 .searchBegins = [this] { m_timers.KillTimer(kTimerNoReply); },
                 .readAt =
                     [this](int baud) {
+                        ShowTransientLabel(QString()); // the search's "trying" is over
                         SelectRate(baud);
                         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
                         StartReading();

@@ -66,9 +66,7 @@ public:
     void OnTraceLine() { m_trace.Toggle(); } // starts the trace of the line to a chosen file, or stops it
     bool Tracing() const { return m_trace.Current() != nullptr; }
     void OnTimer(int id);
-
-    // The restart trigger; mode 1 also closes the port once it is out and
-    // reopens it 12 s later.
+    // The restart trigger; mode 1 also closes the port once it is out and reopens it 12 s later.
     void RestartDevice(int mode) { m_restart.Restart(mode); }
     void ParseConfiguration();
     void OnReadFailed(const ReadFailure& failure);

@@ -6,6 +6,7 @@
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -49,8 +50,11 @@ void CSettingsImportExport::Export()
     if (path.isEmpty())
         return;
     QString error;
-    if (!WriteWholeFile(path, json, &error))
+    if (!WriteWholeFile(path, json, &error)) {
         Tell(LoadString(Ids::ExportFailed).arg(path, error));
+        return;
+    }
+    m_window.say(LoadString(Ids::SettingsExported).arg(QFileInfo(path).fileName()));
 }
 
 void CSettingsImportExport::Import()
@@ -75,6 +79,7 @@ bool CSettingsImportExport::Show(const QByteArray& file, QStringList* keys, QStr
     if (!ReadSettingsFile(file, &settings, keys, error))
         return false;
     m_window.show(settings);
+    m_window.say(LoadString(Ids::SettingsImported));
     return true;
 }
 

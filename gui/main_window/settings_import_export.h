@@ -20,8 +20,10 @@ public:
         std::function<std::optional<CameraSettings>()> lastRead;
         // What the two pages show now, typed values included.
         std::function<CameraSettings()> shown;
-        // Onto the two pages, saying that it was imported.
+        // Onto the two pages.
         std::function<void(const CameraSettings&)> show;
+        // A short word that something went well (the status label).
+        std::function<void(const QString&)> say;
     };
 
     explicit CSettingsImportExport(Window window);

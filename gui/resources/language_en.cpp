@@ -238,6 +238,7 @@ const StringResource kStrings[] = {
     {255, RES_TEXT("After its restart the camera did not answer a read again.\n")},
     {256, RES_TEXT("The camera is restarting; the port reopens in %1 s")},
     {257, RES_TEXT("Restart sent; the port reopens and the camera is read in %1 s\n")},
+    {258, RES_TEXT("Settings exported to %1")},
     {260, RES_TEXT("Next: run the upgrade again; if it happens again, check the wiring or use a lower rate.")},
     {261, RES_TEXT("Next: check that the package is meant for this camera, then run the upgrade again.")},
     {262, RES_TEXT("Next: power the camera off and on and run the upgrade again (recover it if it no longer "

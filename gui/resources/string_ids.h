@@ -122,6 +122,7 @@ constexpr int LogRestartToVerify = 254;   // the images are flashed: the camera 
 constexpr int LogNotBack = 255;           // after the restart the camera did not answer a read again
 constexpr int RestartCountdown = 256;     // %1 seconds until the port reopens after the window's restart
 constexpr int LogRestartWaiting = 257;    // %1 seconds: the restart is out, the port reopens then
+constexpr int SettingsExported = 258;     // %1 the file's name
 constexpr int NextRetryUpgrade = 260;     // the next step after a failure, one sentence each (NextStep)
 constexpr int NextCheckPackage = 261;
 constexpr int NextPowerCycleRetry = 262;
