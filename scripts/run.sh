@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the simulated camera on a
 # pseudo-terminal mapped to COM1 (build/app/config.ini, [Ports] COM1=...),
-# and opens Orvane Config, ready for "打开串口". Closing the window ends both.
+# and opens Orvane Config, ready for "打开串口" ("Open port" in English).
+# Closing the window ends both.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
 mkdir -p "$root/build"
-"$root/scripts/build.sh" "$root/build" > "$root/build/build.log" 2>&1 || { tail -40 "$root/build/build.log"; exit 1; }
+# Only what it runs, with the flags scripts/test.sh builds with, so that the
+# suite later builds on top of it; the steps are counted on one line.
+BUILD_TARGETS="orvane-config orvane-cli orvane-camsim LangChn" "$root/scripts/build.sh" "$root/build" -DORVANE_WERROR=ON \
+  2>&1 | tee "$root/build/build.log" | awk '/^\[[0-9]+\/[0-9]+\]/ { printf "\rbuilding %s ", $1; fflush() } END { print "" }' \
+  || { tail -40 "$root/build/build.log"; exit 1; }
 
 app="$root/build/app"
 link="$app/camera-com1"
