@@ -679,6 +679,18 @@ private slots:
         QVERIFY(bench.ShowReadAndGrab(u"main-window.png"_s));
     }
 
+    void screenshotOfValuesFromAnEarlierRead()
+    {
+        SKIP_UNLESS_SCREENSHOTS("stale-values.png");
+        DialogBench bench;
+        QVERIFY(bench.ShowReadAndGrab(u"stale-values.png"_s, [&] {
+            bench.dialog->OnOpenClosePort();
+            bench.camera.Camera().SetMute(true); // the next read fails
+            bench.dialog->OnOpenClosePort();
+            QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
+        }));
+    }
+
     // The machine's ports follow COM1..COM5: an adapter plugged in later
     // shows when the list is opened, a device that a COMn opens already does
     // not, and choosing one opens it, reads the camera there and is chosen
