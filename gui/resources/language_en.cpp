@@ -24,7 +24,7 @@ const TextTranslation kTexts[] = {
     {"色彩", RES_TEXT("Colour")},
     {"亮度", RES_TEXT("Brightness")},
     {"对比度", RES_TEXT("Contrast")},
-    {"色度", RES_TEXT("Hue")},
+    {"色度", RES_TEXT("Chroma")}, // as the settings file names it
     {"饱和度", RES_TEXT("Saturation")},
     {"背光补偿", RES_TEXT("Backlight")},
     {"曝光", RES_TEXT("Exposure")},
@@ -71,7 +71,7 @@ const TextTranslation kTexts[] = {
     {"升级", RES_TEXT("Upgrade")},
     {"清除", RES_TEXT("Clear")},
     {"重启", RES_TEXT("Restart")},
-    {"关于 Corvix", RES_TEXT("About Corvix")},
+    {"关于 Corvix", RES_TEXT("About Orvane Config")},
     {"Orvane配置工具 V1.0", RES_TEXT("Orvane Config Tool V1.0")},
 };
 
