@@ -42,6 +42,9 @@ bool MeasureUpgrade(bool traced)
     QByteArray image(kImageBytes, '\0');
     for (int i = 0; i < kImageBytes; ++i)
         image[i] = char(i * 131 + i / 977);
+    // The image names its version, as a camera's do: the run's check after the restart finds it.
+    const QByteArray name("bench_V9.9.elf.flash\n");
+    image.replace(0, name.size(), name);
     QTemporaryDir dir;
     CDlgUpdate& page = bench.dialog->PageUpdate();
     WritePackage(dir.path() + u"/bench.pkg"_s, {{"bench_V9.9.elf.flash", image}});
@@ -84,7 +87,7 @@ bool MeasureUpgrade(bool traced)
     std::printf("  on the line:   %7.0f B/s (%.1f%% of the pacing ceiling of %.0f B/s, %.1f%% of the line's %.0f B/s)\n",
                 wireRate, 100 * wireRate / kPacingCeiling, kPacingCeiling, 100 * wireRate / kLineCeiling, kLineCeiling);
     std::printf("  in the log:    %7.0f B/s (header to last piece)\n", loggedRate);
-    std::printf("  whole run:     %7.2f s (trigger, request, transfer, flash, release)\n", runSeconds);
+    std::printf("  whole run:     %7.2f s (trigger, request, transfer, flash, release, restart, read back)\n", runSeconds);
     std::printf("  longest time the window did not answer: %.1f ms\n", longestGapMs);
     for (const MessageBoxRecorder::Box& box : bench.boxes.Boxes())
         std::printf("message box: %s", qPrintable(box.text));
