@@ -29,6 +29,10 @@ const int kCycleOrder[] = {0x1F, 0x00, 0x01, 0x02, 0x08, 0x09, 0x0C, 0x0D, 0x0E,
 
 // The main dialog's link to the camera: read cycle, writes, restarts, the
 // upgrade request, and a device that goes away.
+// What a failed read's box says to do next.
+const QString kNextSearch =
+    u"下一步：请检查接线和串口，用“查找相机”找出它的波特率；固件无法启动的相机可用恢复升级。"_s;
+
 class TestMainLink : public QObject {
     Q_OBJECT
 
@@ -130,7 +134,7 @@ private slots:
         dialog.OnOpenClosePort();
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！\n"_s + detail);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！\n"_s + detail + u'\n' + kNextSearch);
         QCOMPARE(Text(dialog, 1072), u"读取配置失败！"_s);
         QCOMPARE(dialog.GetDlgItem(1072)->toolTip(), detail);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerNoReply)); // no second box
@@ -161,7 +165,7 @@ private slots:
         dialog.OnOpenClosePort();
         QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！\n寄存器 0x1F 无应答（已读取 3 次）"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"读取配置失败！\n寄存器 0x1F 无应答（已读取 3 次）\n"_s + kNextSearch);
         QCOMPARE(bench.boxes.Boxes()[0].offer, u"查找相机"_s);
         QCOMPARE(Text(dialog, 1008), u"9600"_s);
         QCOMPARE(dialog.Line().nBaud, 9600);
@@ -391,11 +395,11 @@ private slots:
 
         // After the image's length and checksum lines:
         QStringList lines = dialog.PageUpdate().Item<QTextEdit>(1057)->toPlainText().split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 9);
+        QCOMPARE(lines.size(), 10);
         lines = lines.mid(4);
         const QStringList texts = {u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
-                                   u"请求升级失败！退出升级..."_s};
-        for (int i = 0; i < 5; ++i) {
+                                   u"请求升级失败！退出升级..."_s, kNextSearch};
+        for (int i = 0; i < 6; ++i) {
             QVERIFY2(QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d  "_s).match(lines[i]).hasMatch(), qPrintable(lines[i]));
             QCOMPARE(lines[i].mid(10), texts[i]);
         }

@@ -442,7 +442,8 @@ private slots:
             dialog.Upgrade().Timers().Fire(CUpgradeExchange::kTimerRequest);
         QCOMPARE(bench.ReceivedBeforeMarker(), kTrigger + "********************");
         QCOMPARE(LogLines(bench.page).mid(4), (QStringList{u"触发升级..."_s, u"请求升级..."_s, u"请求升级..."_s,
-                                                          u"请求升级..."_s, u"请求升级失败！退出升级..."_s}));
+                                                          u"请求升级..."_s, u"请求升级失败！退出升级..."_s,
+                                                          u"下一步：请检查接线和串口，用“查找相机”找出它的波特率；固件无法启动的相机可用恢复升级。"_s}));
         QVERIFY(Enabled(dialog, {1058, 1054}, {1007}));
         QVERIFY(!bench.page.GetDlgItem(1073)->isEnabled());
     }

@@ -59,7 +59,6 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                 .searchBegins = [this] { m_timers.KillTimer(kTimerNoReply); },
                 .readAt =
                     [this](int baud) {
-                        ShowTransientLabel(QString()); // the search's "trying" is over
                         SelectRate(baud);
                         SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
                         StartReading();
@@ -79,7 +78,10 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                      [this](bool locked) { LockForUpgrade(locked); },
                      [this](bool enable) { EnableLinkButtons(enable); },
                      [this] { return m_dlgPara.Exposure(); },
-                     [this] { m_settingsFiles.OnSaved(false); }});
+                     [this] {
+                         m_settingsFiles.OnSaved(false);
+                         ShowTransientLabel(LoadString(Ids::ConfigSaved)); // the image page's own save
+                     }});
     // The line's errors as the "Application Error" box, naming the step, the OS's words and the port.
     m_connection.SetErrorReporter(
         [](const CommErrorReport& report) { MessageBox(CommErrorText(report), u"Application Error"_s, MessageIcon::Stop); });

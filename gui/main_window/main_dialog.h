@@ -100,8 +100,7 @@ protected:
 
 private:
     void OnInitDialog();
-    // The opening the line settings and the chosen port make; the chosen
-    // adapter's serial number is noted as it is opened.
+    // The opening the line settings and the chosen port make (the adapter's serial number is noted).
     LineOpening Opening();
     void ReportOpenFailure(int textId);
     void StartReading();
@@ -118,8 +117,7 @@ private:
     void ShowLinkState();
     QComboBox* List(int id) const;
     void SelectRate(int baud); // list 1008 and the line's rate, nothing reopened
-    // The status text's tooltip: the device, then what the line is doing.
-    void SetStatusToolTip(const QString& tip);
+    void SetStatusToolTip(const QString& tip); // the status text's: the device, then what the line does
 
     CTemplateControls m_controls;
     QPixmap m_hIcon;

@@ -32,6 +32,7 @@ void CWindowSearch::OnAtOpenPortEnded(const std::optional<ScanFinding>& finding)
         MessageBox(LoadString(Ids::CameraNotFound), LoadString(Ids::MessageCaption));
         return;
     }
+    m_window.say(QString()); // the "trying" is over
     m_window.readAt(finding->nBaud);
 }
 

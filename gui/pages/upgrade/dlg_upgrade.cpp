@@ -305,7 +305,8 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
             LeaveUpgrade(LoadString(Ids::LogRecoverUnanswered).arg(kRecoverWaitMs / 1000), true);
             return;
         }
-        LeaveUpgrade(LoadString(Ids::LogRequestFailed), false);
+        AppendLog(LoadString(Ids::LogRequestFailed));
+        LeaveUpgrade(NextStepText(NextStep::SearchOrRecover) + u'\n', false);
         return;
     case End::NotReady: LeaveUpgrade(LoadString(Ids::PortNotReady) + u'\n'); return;
     case End::ImageUnreadable: LeaveUpgrade(LoadString(Ids::LogImageUnreadable) + result.strDetail + u'\n'); return;
