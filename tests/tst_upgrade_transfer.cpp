@@ -480,6 +480,7 @@ private slots:
         bench.camera.Camera().ClearCapture();
         bench.page.OnUpgrade();
         QCOMPARE(bench.boxes.Boxes().value(3).text, u"无效的升级文件！"_s);
+        QCOMPARE(bench.boxes.Boxes().value(3).icon, MessageIcon::Warning); // an error, not news
         QCOMPARE(LogLines(bench.page).last(), u"升级文件有误，未发送任何数据：cam_V1.5.elf.flash: fails its CRC check"_s);
         QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
         QVERIFY(!bench.dialog->UpgradeMode());

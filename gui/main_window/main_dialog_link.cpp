@@ -64,7 +64,7 @@ void CMyCorvixDlg::OnTimer(int id)
         // A cycle under way tells its own failure, naming the register.
         if (!m_connection.ReplySeen() && !m_session.Reading()) {
             ShowTransientLabel(LoadString(Ids::ReadFailed));
-            MessageFromTable(Ids::ReadFailed);
+            WarningFromTable(Ids::ReadFailed);
         }
         m_timers.KillTimer(kTimerNoReply);
         break;
@@ -76,7 +76,7 @@ void CMyCorvixDlg::OnTimer(int id)
     case kTimerSaveNoReply:
         m_timers.KillTimer(kTimerSaveNoReply);
         if (!m_connection.ReplySeen())
-            MessageFromTable(Ids::NoResponse);
+            WarningFromTable(Ids::NoResponse);
         break;
     case kTimerReplug:
         OnReplugCheck();

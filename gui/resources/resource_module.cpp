@@ -108,3 +108,8 @@ void MessageFromTable(int stringId)
 {
     MessageBox(LoadString(stringId), LoadString(Ids::MessageCaption));
 }
+
+void WarningFromTable(int stringId)
+{
+    MessageBox(LoadString(stringId), LoadString(Ids::MessageCaption), MessageIcon::Warning);
+}

@@ -44,3 +44,5 @@ inline QString LoadString(int id)
 // The program's usual message box: string N of the current resource module
 // with the caption "消息" (string 132) and one OK button.
 void MessageFromTable(int stringId);
+// The same with the warning icon, for what went wrong.
+void WarningFromTable(int stringId);

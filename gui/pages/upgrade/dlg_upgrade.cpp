@@ -59,7 +59,7 @@ void CDlgUpdate::OnBrowse()
     Item<QLineEdit>(1022)->setText(QString::number(checksum, 16));
     AppendLog(LoadString(Ids::LogChecksum) + u" %1.\n"_s.arg(checksum));
     if (path.size() < kShortestPackagePath)
-        MessageFromTable(Ids::BadPackageName);
+        WarningFromTable(Ids::BadPackageName);
 }
 
 CDlgUpdate::~CDlgUpdate()
@@ -128,14 +128,14 @@ std::optional<PackageContents> CDlgUpdate::CheckedPackage()
         if (QFileInfo::exists(m_strPackagePath))
             AppendLog(LoadString(Ids::LogCannotUnpack) + m_strPackagePath + u": "_s + unreadable + u'\n');
         else
-            MessageFromTable(Ids::InvalidPackage);
+            WarningFromTable(Ids::InvalidPackage);
         return std::nullopt;
     }
     PackageError error;
     std::optional<PackageContents> contents = ReadPackage(package, PackageLimits{}, &error);
     if (!contents) {
         AppendLog(LoadString(Ids::LogBadPackage) + error.strDetail + u'\n');
-        MessageFromTable(Ids::InvalidPackage);
+        WarningFromTable(Ids::InvalidPackage);
         return std::nullopt;
     }
     for (const QString& line : contents->skipped)
