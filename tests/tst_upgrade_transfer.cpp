@@ -637,10 +637,12 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().size(), 1); // the loss, reported once
         QCOMPARE(LogLines(bench.page).filter(u"串口已关闭，退出升级..."_s).size(), 1);
         QVERIFY(!dialog.UpgradeMode());
-        QVERIFY(Enabled(dialog, {1058, 1054}, {1007, 1016}));
-        // Save has nothing to save to, and says why.
-        QVERIFY(!dialog.GetDlgItem(1021)->isEnabled());
-        QVERIFY(dialog.GetDlgItem(1021)->toolTip().startsWith(u"串口未打开"_s));
+        QVERIFY(Enabled(dialog, {1054}, {1007, 1016}));
+        // Save, upgrade and restart have no camera to act on, and say why.
+        for (QWidget* control : {dialog.GetDlgItem(1021), bench.page.GetDlgItem(1058), bench.page.GetDlgItem(1073)}) {
+            QVERIFY(!control->isEnabled());
+            QVERIFY(control->toolTip().startsWith(u"串口未打开"_s));
+        }
     }
 
     void closingDuringAnUpgradeAsksFirst()

@@ -154,6 +154,7 @@ void CMyCorvixDlg::ShowLinkState()
     m_dlgPara.setEnabled(usable);
     m_dlgOSD.setEnabled(usable);
     GetDlgItem(1021)->setEnabled(usable && !UpgradeMode() && !TransferRunning());
+    m_dlgUpdate.ShowPortOpen(m_connection.PortOpen());
     for (QWidget* control : {static_cast<QWidget*>(&m_dlgPara), static_cast<QWidget*>(&m_dlgOSD), GetDlgItem(1021)})
         control->setToolTip(view.strWhy);
 }

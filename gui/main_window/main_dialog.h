@@ -113,8 +113,7 @@ private:
     void ShowTransientLabel(const QString& text);
     void LockForUpgrade(bool locked);
     void EnableLinkButtons(bool enable);
-    // The pages and save take input only while their values are the camera's.
-    void ShowLinkState();
+    void ShowLinkState(); // the pages and save take input only while their values are the camera's
     QComboBox* List(int id) const;
     void SelectRate(int baud); // list 1008 and the line's rate, nothing reopened
     void SetStatusToolTip(const QString& tip); // the status text's: the device, then what the line does

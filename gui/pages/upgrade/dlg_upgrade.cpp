@@ -113,10 +113,26 @@ void CDlgUpdate::SetProgress(int percent)
 
 void CDlgUpdate::EnableButtons(bool enable, bool includingRestart)
 {
-    GetDlgItem(1058)->setEnabled(enable);
+    m_bUpgradeUsable = enable;
     GetDlgItem(1054)->setEnabled(enable);
     if (includingRestart)
-        GetDlgItem(1073)->setEnabled(enable);
+        m_bRestartUsable = enable;
+    ApplyButtons();
+}
+
+void CDlgUpdate::ShowPortOpen(bool open)
+{
+    m_bPortOpen = open;
+    ApplyButtons();
+}
+
+void CDlgUpdate::ApplyButtons()
+{
+    const QString why = m_bPortOpen ? QString() : LoadString(Ids::WhyPortClosed);
+    for (const auto& [id, usable] : {std::pair{1058, m_bUpgradeUsable}, std::pair{1073, m_bRestartUsable}}) {
+        GetDlgItem(id)->setEnabled(usable && m_bPortOpen);
+        GetDlgItem(id)->setToolTip(why);
+    }
 }
 
 
@@ -226,7 +242,8 @@ CUpgradeRun::Events CDlgUpdate::RunEvents()
             [this] {
                 // Stored but not yet done: a camera that never finishes can still be restarted.
                 AppendLog(LoadString(Ids::DeviceReceived) + u'\n');
-                GetDlgItem(1073)->setEnabled(true);
+                m_bRestartUsable = true;
+                ApplyButtons();
             },
             {},
         },

@@ -38,6 +38,8 @@ public:
     void SetProgress(int percent); // 0..100
     // The page's buttons: upgrade and browse, and with them restart if asked.
     void EnableButtons(bool enable, bool includingRestart = true);
+    // Upgrade and restart act only on an open port: greyed, and saying so, while it is closed.
+    void ShowPortOpen(bool open);
 
     // Ends the run under way without a byte more (the port closed under
     // it), after logging why; the page may start another.
@@ -69,5 +71,10 @@ private:
     QString m_strRunDir; // this run's images; empty between runs
     FirmwareVersions m_packageVersions;  // of the package being sent
     bool m_bRecovering = false;         // the run under way recovers a camera that answered no read
+    // Whether upgrade and restart may be used, apart from the port being open.
+    bool m_bUpgradeUsable = true;
+    bool m_bRestartUsable = true;
+    bool m_bPortOpen = false;
+    void ApplyButtons();
     CUpgradeLog m_log;
 };
