@@ -9,7 +9,7 @@ CCameraConnection::CCameraConnection(Events events)
                                             m_bConfigRead = true;
                                             if (m_events.configurationRead)
                                                 m_events.configurationRead();
-                                            SetState(m_bPortOpen, true);
+                                            TellChanged();
                                         },
                                     .readFailed =
                                         [this](const ReadFailure& failure) {
@@ -18,7 +18,7 @@ CCameraConnection::CCameraConnection(Events events)
                                             m_bConfigRead = false;
                                             if (m_events.readFailed)
                                                 m_events.readFailed(failure);
-                                            SetState(m_bPortOpen, false);
+                                            TellChanged();
                                         },
                                     .lost =
                                         [this] {
@@ -27,7 +27,7 @@ CCameraConnection::CCameraConnection(Events events)
                                             m_bConfigRead = false;
                                             if (m_events.lost)
                                                 m_events.lost();
-                                            SetState(false, false);
+                                            TellChanged();
                                         }}))
 {
     m_session.SetErrorReporter([this](const CommErrorReport& report) {
@@ -42,6 +42,11 @@ void CCameraConnection::SetState(bool portOpen, bool configRead)
 {
     m_bPortOpen = portOpen;
     m_bConfigRead = configRead;
+    TellChanged();
+}
+
+void CCameraConnection::TellChanged()
+{
     // Told every time: a listener may have changed what it shows meanwhile.
     if (m_events.changed)
         m_events.changed();

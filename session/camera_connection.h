@@ -66,6 +66,7 @@ public:
 private:
     // Sets the link's state and tells of a change.
     void SetState(bool portOpen, bool configRead);
+    void TellChanged();
 
     Events m_events;
     CCameraSession m_session;

@@ -301,11 +301,12 @@ void CCameraSession::OnReceived(const QByteArray& chunk)
 
 void CCameraSession::Dispatch(char ch)
 {
-    TellAll([ch](const Listener& listener) {
-        if (listener.heard)
-            listener.heard(ch);
-    });
+    // One copy for both passes: a listener may forget others, or itself, while it is told.
     const std::vector<std::shared_ptr<Registered>> listeners = m_listeners;
+    for (const auto& registered : listeners) {
+        if (registered->bActive && registered->listener.heard)
+            registered->listener.heard(ch);
+    }
     for (const auto& registered : listeners) {
         if (registered->bActive && registered->listener.take && registered->listener.take(ch))
             return;
