@@ -288,6 +288,30 @@ private slots:
         QVERIFY(!dialog.Host().PortOpen());
     }
 
+    // The rate a camera answered at is kept with its port: a technician who
+    // comes back to the port, or starts the window again, opens it there.
+    void theRateACameraAnsweredAtIsKeptWithThePort()
+    {
+        PtyOptions at2400;
+        at2400.nOwnRate = 2400;
+        DialogBench bench(QString(), {}, {}, at2400);
+        bench.camera.WriteConfig(u"COM4=%1\n"_s.arg(bench.camera.Device()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        dialog.OnSettingChange(1008, 3); // 2400
+        QVERIFY(bench.OpenAndRead());
+        dialog.OnPortChange(3); // COM4: no camera answered there yet, the rate stays
+        QCOMPARE(Text(dialog, 1033), u"COM4 关闭,2400,N,8,1"_s);
+        dialog.OnSettingChange(1008, 11);
+        dialog.OnPortChange(0);
+        QCOMPARE(Text(dialog, 1008), u"2400"_s);
+        QCOMPARE(Text(dialog, 1033), u"COM1 关闭,2400,N,8,1"_s);
+        bench.dialog = std::make_unique<CMyCorvixDlg>();
+        QCOMPARE(Text(*bench.dialog, 1007), u"COM1"_s);
+        QCOMPARE(Text(*bench.dialog, 1008), u"2400"_s);
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return bench.dialog->Host().ConfigRead(); }, 20000));
+    }
+
     // Typed text used to become a list item and a setting the line did not have.
     void typedTextNeverBecomesASetting()
     {
@@ -390,7 +414,7 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         dialog.OnSave();
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！\n串口未打开"_s);
         QVERIFY(bench.OpenAndRead());
         dialog.OnSave();
         QCOMPARE(Text(dialog, 1072), u"保存配置成功！"_s);

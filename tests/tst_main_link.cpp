@@ -146,7 +146,7 @@ private slots:
         for (const QLineEdit* edit : dialog.PagePara().findChildren<QLineEdit*>())
             QVERIFY2(edit->text().isEmpty(), qPrintable(edit->objectName() + edit->text()));
         dialog.OnSave();
-        QCOMPARE(bench.boxes.Boxes().value(1).text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes().value(1).text, u"串口未打开或者读取配置未完成！\n尚未完整读取相机配置"_s);
         QVERIFY(!dialog.Host().WritesPending());
         QCOMPARE(bench.ReceivedBeforeMarker(), firstTry + firstTry + firstTry);
     }
@@ -372,7 +372,7 @@ private slots:
         DialogBench bench;
         bench.dialog->RestartDevice(1);
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！\n串口未打开"_s);
         QVERIFY(bench.camera.Camera().Received().empty());
     }
 

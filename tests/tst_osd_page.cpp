@@ -148,7 +148,7 @@ private slots:
         dialog.PagePara().OnSave();
         ChooseFormat(dialog, u"720p@50"_s);
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！\n上一次保存尚未发送完"_s);
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
         QVERIFY(bench.camera.Camera().Received().find("FFFF") == std::string::npos);
         QVERIFY(!dialog.Timers().IsActive(CMyCorvixDlg::kTimerReopen));
@@ -192,7 +192,7 @@ private slots:
         DialogBench bench;
         ChooseFormat(*bench.dialog, u"720p@50"_s);
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！\n串口未打开"_s);
         QCOMPARE(Formats(*bench.dialog)->currentText(), u"720p@50"_s);
         QVERIFY(!bench.dialog->Timers().IsActive(CMyCorvixDlg::kTimerReopen));
         QVERIFY(bench.camera.Camera().Received().empty());
@@ -238,7 +238,7 @@ private slots:
         CMyCorvixDlg& dialog = *bench.dialog;
         dialog.PageOsd().OnOsdSave();
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！\n串口未打开"_s);
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
         dialog.PageOsd().OnOsdSave();
@@ -343,7 +343,7 @@ private slots:
         QVERIFY(linesLocked);
         QCOMPARE(bench.boxes.Boxes().size(), refusedSaves + 1);
         for (int i = 0; i < refusedSaves; ++i)
-            QCOMPARE(bench.boxes.Boxes()[i].text, u"串口未打开或者读取配置未完成！"_s);
+            QCOMPARE(bench.boxes.Boxes()[i].text, u"串口未打开或者读取配置未完成！\n正在升级"_s);
         QCOMPARE(bench.boxes.Boxes().last().text, u"升级成功！\n"_s);
         QCOMPARE(Text(dialog, 1008), u"115200"_s);
         QCOMPARE(dialog.Line().nBaud, 115200);

@@ -188,7 +188,7 @@ private slots:
         QCOMPARE(EditText(page, 1070), u"V1.2"_s);
         QCOMPARE(EditText(page, 1071), u"V1.3"_s);
         for (const auto& box : bench.boxes.Boxes())
-            QCOMPARE(box.text, u"串口未打开或者读取配置未完成！"_s); // a second save may be refused, nothing else
+            QCOMPARE(box.text, u"串口未打开或者读取配置未完成！\n上一次保存尚未发送完"_s); // a second save may be refused, nothing else
     }
 
     // A read-back that failed every try used to leave saves accepted,
@@ -204,7 +204,7 @@ private slots:
         bench.camera.Camera().SetFlood(false);
         bench.Page().OnSave();
         QCOMPARE(bench.boxes.Boxes().size(), 2);
-        QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！\n尚未完整读取相机配置"_s);
     }
 
     // The GUI thread used to sleep through a whole save, about half a
@@ -237,7 +237,7 @@ private slots:
         bench.dialog->OnSave(); // the main window's save, too
         bench.Page().OnSave();
         QCOMPARE(bench.boxes.Boxes().size(), 2);
-        QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[1].text, u"串口未打开或者读取配置未完成！\n上一次保存尚未发送完"_s);
         QVERIFY(WaitUntil([&] { return bench.camera.Camera().Received().ends_with(CycleRequests() + "w 01 00F9\r\n"); }));
         QCOMPARE(bench.camera.Camera().Received().size(), 19 * 11 + CycleRequests().size() + 11);
         QVERIFY(bench.dialog->Host().ReadyForSettings()); // the next save may go
@@ -448,7 +448,7 @@ private slots:
         QVERIFY(!page.GetDlgItem(1074)->isHidden());
         page.OnSwitchTest();
         QCOMPARE(bench.boxes.Boxes().size(), 1); // port closed
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"串口未打开或者读取配置未完成！\n串口未打开"_s);
 
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();

@@ -162,7 +162,7 @@ private slots:
         QTest::addColumn<QString>("caption");
         const QString marked = u"[LangChn]Orvane配置工具 V1.0"_s;
         const QString builtIn = u"Orvane配置工具 V1.0"_s;
-        const QString english = u"Orvane Config Tool V1.0"_s;
+        const QString english = u"Orvane Config V1.0"_s;
         QTest::newRow("Language=0 loads LangChn") << u"Language=0"_s << QString() << marked;
         QTest::newRow("Language=1 keeps the built-in set") << u"Language=1"_s << QString() << builtIn;
         QTest::newRow("Language=2 loads LangChn") << u"Language=2"_s << QString() << marked;

@@ -210,6 +210,14 @@ private slots:
                                 << u"\"camera\": 5; allowed: an object (what the camera is; never applied)"_s;
         QTest::newRow("1e300") << QByteArray(R"({"format": 1, "brightness": 1e300})")
                                << u"\"brightness\": 1e+300; allowed: a whole number from 0 to 100"_s;
+        // Used to stop at the first: a file with three faults took three rounds of edits.
+        QTest::newRow("every fault at once")
+            << QByteArray(R"({"format": 1, "gain": 200, "brightnes": 1, "mirror": "yes", "contrst": 2,
+                              "contrast_enhancement": true, "backlight": "sometimes"})")
+            << u"unknown keys \"brightnes\", \"contrst\"; "_s + knownKeys
+                   + u"\n\"backlight\": \"sometimes\"; allowed: one of \"off\", \"manual\", \"auto\"\n"
+                     "\"gain\": 200; allowed: a whole number from 0 to 100\n"
+                     "\"mirror\": \"yes\"; allowed: true or false"_s;
         QTest::newRow("-1e300 ms") << QByteArray(R"({"format": 1, "shutter": {"fixed_ms": -1e300}})")
                                    << QString();
     }

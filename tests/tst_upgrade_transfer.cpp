@@ -452,7 +452,7 @@ private slots:
     {
         UpgradeBench bench;
         bench.page.OnUpgrade(); // port closed
-        QCOMPARE(bench.boxes.Boxes().value(0).text, u"串口未打开或者读取配置未完成！"_s);
+        QCOMPARE(bench.boxes.Boxes().value(0).text, u"串口未打开或者读取配置未完成！\n串口未打开"_s);
         QVERIFY(bench.OpenAndRead());
         bench.camera.Camera().ClearCapture();
         bench.page.OnUpgrade(); // no package chosen

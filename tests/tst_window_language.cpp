@@ -348,12 +348,12 @@ private slots:
     {
         DialogBench bench(kEnglish, {}, QuickCamera());
         CMyCorvixDlg& dialog = *bench.dialog;
-        QCOMPARE(dialog.windowTitle(), u"Orvane Config Tool V1.0"_s);
+        QCOMPARE(dialog.windowTitle(), u"Orvane Config V1.0"_s);
         QStringList cjk = CjkTexts(&dialog);
 
         dialog.OnSave(); // before a read
         QCOMPARE(bench.boxes.Boxes().size(), 1);
-        QCOMPARE(bench.boxes.Boxes()[0].text, u"The port is not open, or the configuration has not been read!"_s);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"The port is not open, or the configuration has not been read!\nThe port is not open"_s);
         QCOMPARE(bench.boxes.Boxes()[0].caption, u"Message"_s);
         QVERIFY(bench.OpenAndRead());
         QCOMPARE(Text(dialog, 1033), u"COM1,open,115200,N,8,1"_s);

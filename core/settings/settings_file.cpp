@@ -11,6 +11,8 @@
 #include <QLocale>
 #include <cmath>
 #include <functional>
+#include <map>
+#include <set>
 
 using namespace Qt::StringLiterals;
 
@@ -283,34 +285,48 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
         };
     }
 
+    // Every wrong key is named at once, so that one round of edits mends the file.
     QStringList given;
+    QStringList unknown;
+    QStringList wrong;
+    std::set<QString> failed;
     for (auto it = object.begin(); it != object.end(); ++it) {
         const auto reader = readers.find(it.key());
         if (reader == readers.end()) {
-            QStringList known;
-            for (const auto& [name, unused] : readers)
-                known.append(name);
-            *error = u"unknown key \"%1\"; known keys: %2"_s.arg(PrintableName(it.key()), known.join(u", "_s));
-            return false;
+            unknown.append(u"\"%1\""_s.arg(PrintableName(it.key())));
+            continue;
         }
         if (it.value().isNull())
             continue;
         QString allowed;
         if (!reader->second(it.value(), &allowed)) {
-            *error = u"\"%1\": %2; allowed: %3"_s.arg(it.key(), Shown(it.value()), allowed);
-            return false;
+            wrong.append(u"\"%1\": %2; allowed: %3"_s.arg(it.key(), Shown(it.value()), allowed));
+            failed.insert(it.key());
+            continue;
         }
         if (it.key() != u"format" && it.key() != u"camera") // what the file is, not what it sets
             given.append(it.key());
     }
-    if (s.bContrastOn && s.nBacklightMode != BacklightMode::Off) {
-        *error = u"\"contrast_enhancement\": true with \"backlight\": \"%1\"; allowed: one of them, the other "
-                 "false or \"off\""_s
-                     .arg(ChoiceKeys()[1].items.value(s.nBacklightMode));
-        return false;
+    if (!unknown.isEmpty()) {
+        QStringList known;
+        for (const auto& [name, unused] : readers)
+            known.append(name);
+        wrong.prepend(u"unknown key%1 %2; known keys: %3"_s.arg(unknown.size() > 1 ? u"s"_s : QString(),
+                                                                 unknown.join(u", "_s), known.join(u", "_s)));
     }
-    if (QString allowed; fit == VideoFormatFit::Checked && !ShutterFitsVideoFormat(object[u"shutter"], s.nVideoCode, &allowed)) {
-        *error = u"\"shutter\": %1; allowed: %2"_s.arg(Shown(object[u"shutter"]), allowed);
+    // The checks of one value against another need both values read.
+    if (!failed.contains(u"contrast_enhancement"_s) && !failed.contains(u"backlight"_s) && s.bContrastOn
+        && s.nBacklightMode != BacklightMode::Off) {
+        wrong.append(u"\"contrast_enhancement\": true with \"backlight\": \"%1\"; allowed: one of them, the other "
+                     "false or \"off\""_s
+                         .arg(ChoiceKeys()[1].items.value(s.nBacklightMode)));
+    }
+    if (QString allowed; fit == VideoFormatFit::Checked && !failed.contains(u"shutter"_s)
+                         && !ShutterFitsVideoFormat(object[u"shutter"], s.nVideoCode, &allowed)) {
+        wrong.append(u"\"shutter\": %1; allowed: %2"_s.arg(Shown(object[u"shutter"]), allowed));
+    }
+    if (!wrong.isEmpty()) {
+        *error = wrong.join(u'\n');
         return false;
     }
     *settings = result;

@@ -32,9 +32,9 @@ QJsonObject SettingsToJson(const CameraSettings& settings);
 enum class VideoFormatFit { Checked, NotKnownYet };
 
 // Lays a settings file over `settings` (what the camera has): keys left
-// out, or null, keep the camera's value. False with *error naming the key,
-// the value and what is allowed when anything in the file is wrong; then
-// `settings` is left as it was. *keys gets the keys the file sets. A file
+// out, or null, keep the camera's value. False with *error naming, one line
+// each, every key whose value is wrong, with the value and what is allowed;
+// then `settings` is left as it was. *keys gets the keys the file sets. A file
 // that does not fit `settings` (contrast enhancement on while backlight
 // compensation is on; a shutter time its video format does not offer) is
 // refused the same way, naming the key.

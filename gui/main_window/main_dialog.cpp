@@ -47,7 +47,7 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
       m_dlgOSD(m_host, &m_TabCtrl),
       m_dlgUpdate(m_host, &m_TabCtrl),
       m_timers([this](int id) { OnTimer(id); }, this),
-      m_connection({.configurationRead = [this] { ParseConfiguration(); },
+      m_connection({.configurationRead = [this] { m_ports.RememberRate(m_line.nBaud); ParseConfiguration(); },
                     .readFailed = [this](const ReadFailure& failure) { OnReadFailed(failure); },
                     .lost = [this] { OnDeviceLost(); },
                     .changed = [this] { ShowLinkState(); }}),
@@ -162,7 +162,7 @@ void CMyCorvixDlg::ShowLinkState()
 void CMyCorvixDlg::OnSave()
 {
     if (!m_host.ReadyForSettings()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     m_dlgPara.SaveToDevice();
@@ -192,8 +192,8 @@ void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
     if (index < 0)
         return;
     List(1007)->setCurrentIndex(index);
-    SelectRate(found.finding->nBaud);
     OnPortChange(index);
+    SelectRate(found.finding->nBaud); // over the rate remembered for the port
     if (!m_connection.PortOpen())
         OnOpenClosePort(); // opens at the rate found and reads the camera
 }

@@ -24,8 +24,6 @@
 #include <QHash>
 #include <QPixmap>
 #include <array>
-#include <memory>
-#include <optional>
 
 class QComboBox;
 
@@ -121,7 +119,10 @@ private:
     CTemplateControls m_controls;
     QPixmap m_hIcon;
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
-    CPortChoice m_ports{[this] { return List(1007); }, m_line, [this](const QString& dev) { SetStatusToolTip(dev); }};
+    CPortChoice m_ports{{.list = [this] { return List(1007); },
+                         .shown = [this](const QString& device) { SetStatusToolTip(device); },
+                         .rate = [this](int baud) { SelectRate(baud); }},
+                        m_line};
     bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
     bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released
     bool m_bUpgradeLocked = false;    // from an upgrade's trigger until the camera is released

@@ -7,15 +7,11 @@
 
 using namespace Qt::StringLiterals;
 
-CPortChoice::CPortChoice(std::function<QComboBox*()> list, LineState& line,
-                         std::function<void(const QString& device)> shown)
-    : m_list(std::move(list)), m_line(line), m_shown(std::move(shown))
-{
-}
+CPortChoice::CPortChoice(Window window, LineState& line) : m_window(std::move(window)), m_line(line) {}
 
 void CPortChoice::Refresh()
 {
-    FillPortList(m_list(), ExtraPorts(SystemPorts()), m_line.strDevice);
+    FillPortList(m_window.list(), ExtraPorts(SystemPorts()), m_line.strDevice);
 }
 
 void CPortChoice::Restore()
@@ -23,27 +19,41 @@ void CPortChoice::Restore()
     const QString port = RememberedPort();
     if (port.isEmpty())
         return;
-    const int com = m_list()->findText(port, Qt::MatchExactly);
+    const int com = m_window.list()->findText(port, Qt::MatchExactly);
     if (com >= 0 && com < kListedComPorts) {
-        m_list()->setCurrentIndex(com);
+        m_window.list()->setCurrentIndex(com);
         m_line.nPort = PortForIndex(com);
+        RestoreRate();
         return;
     }
-    const int extra = m_list()->findData(port);
+    const int extra = m_window.list()->findData(port);
     if (extra >= kListedComPorts) { // offered again: the adapter is present
-        m_list()->setCurrentIndex(extra);
+        m_window.list()->setCurrentIndex(extra);
         m_line.nPort = 0;
         m_line.strDevice = port;
+        RestoreRate();
     }
 }
 
 void CPortChoice::Choose(int index)
 {
     m_strLostDevice.clear(); // another port chosen: the lost one is not reopened
-    m_line.strDevice = DeviceOfEntry(m_list(), index);
+    m_line.strDevice = DeviceOfEntry(m_window.list(), index);
     m_line.nPort = m_line.strDevice.isEmpty() ? PortForIndex(index) : 0;
     RememberPort(Name());
+    RestoreRate();
     ShowDevices();
+}
+
+void CPortChoice::RememberRate(int baud) const
+{
+    ::RememberRate(Name(), baud);
+}
+
+void CPortChoice::RestoreRate() const
+{
+    if (const int baud = RememberedRate(Name()))
+        m_window.rate(baud);
 }
 
 void CPortChoice::ShowDevices()
@@ -51,17 +61,17 @@ void CPortChoice::ShowDevices()
     // COM1..COM5 stay the names on screen; the tooltips say which device each
     // one opens, as config.ini maps it.
     for (const ComPort& com : ComPorts())
-        m_list()->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
+        m_window.list()->setItemData(static_cast<int>(com.nNumber) - 1, com.strDevice, Qt::ToolTipRole);
     const QString device = Device();
-    m_list()->setToolTip(device);
-    m_shown(device);
+    m_window.list()->setToolTip(device);
+    m_window.shown(device);
 }
 
 int CPortChoice::EntryOf(const NamedPort& port) const
 {
     if (port.nComNumber > 0 && port.nComNumber <= unsigned(kListedComPorts))
         return static_cast<int>(port.nComNumber) - 1;
-    return m_list()->findData(port.strDevice);
+    return m_window.list()->findData(port.strDevice);
 }
 
 QString CPortChoice::Name() const

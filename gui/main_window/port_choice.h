@@ -15,17 +15,23 @@ class QComboBox;
 // known by its USB serial number, under a new one.
 class CPortChoice final {
 public:
-    // `list` gives the list once the window has made it; `line` holds the
-    // choice (nPort, strDevice); `shown` hears the device the choice opens
-    // each time the list shows it.
-    CPortChoice(std::function<QComboBox*()> list, LineState& line, std::function<void(const QString& device)> shown);
+    struct Window {
+        std::function<QComboBox*()> list;               // once the window has made it
+        std::function<void(const QString& device)> shown; // what the choice opens, each time the list shows it
+        std::function<void(int baud)> rate;             // a camera answered there at this rate last time
+    };
+    // `line` holds the choice (nPort, strDevice).
+    CPortChoice(Window window, LineState& line);
 
     // The list offers the machine's ports as they are now; the choice stays.
     void Refresh();
     // The port chosen at the last start, when the list offers it.
     void Restore();
-    // The entry chosen now becomes the choice, also for the next start.
+    // The entry chosen now becomes the choice, also for the next start, at
+    // the rate a camera last answered at there.
     void Choose(int index);
+    // A camera answered at the chosen port at this rate.
+    void RememberRate(int baud) const;
     // The tooltips name the device each COMn opens, the list the chosen one.
     void ShowDevices();
     // The list's entry for a port (COMn, or a device the list offers); -1: none.
@@ -47,9 +53,10 @@ public:
     bool LostDeviceBack();
 
 private:
-    std::function<QComboBox*()> m_list;
+    void RestoreRate() const;
+
+    Window m_window;
     LineState& m_line;
-    std::function<void(const QString&)> m_shown;
     QString m_strLostDevice;   // lost while open, not closed by the user
     QString m_strSerialNumber; // the chosen adapter's USB serial number, when it has one
 };

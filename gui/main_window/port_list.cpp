@@ -86,3 +86,17 @@ void RememberPort(const QString& port)
 {
     UserSettings().setValue(u"port"_s, port);
 }
+
+// One map, not a key per port: a device path's slashes would make groups of it.
+int RememberedRate(const QString& port)
+{
+    return UserSettings().value(u"rates"_s).toMap().value(port).toInt();
+}
+
+void RememberRate(const QString& port, int baud)
+{
+    QSettings settings = UserSettings();
+    QVariantMap rates = settings.value(u"rates"_s).toMap();
+    rates[port] = baud;
+    settings.setValue(u"rates"_s, rates);
+}

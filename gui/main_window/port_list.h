@@ -23,3 +23,6 @@ void RefreshBeforeOpening(QComboBox* list, std::function<void()> refresh);
 // The port chosen last, per user: "COMn" or a device path; empty at first.
 QString RememberedPort();
 void RememberPort(const QString& port);
+// The rate a camera last answered at on a port, per user: 0 when none has.
+int RememberedRate(const QString& port);
+void RememberRate(const QString& port, int baud);

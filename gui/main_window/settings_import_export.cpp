@@ -28,9 +28,9 @@ bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error
     return false;
 }
 
-void Tell(const QString& text)
+void Warn(const QString& text)
 {
-    MessageBox(text, LoadString(Ids::MessageCaption));
+    MessageBox(text, LoadString(Ids::MessageCaption), MessageIcon::Warning);
 }
 
 } // namespace
@@ -51,7 +51,7 @@ void CSettingsImportExport::Export()
         return;
     QString error;
     if (!WriteWholeFile(path, json, &error)) {
-        Tell(LoadString(Ids::ExportFailed).arg(path, error));
+        Warn(LoadString(Ids::ExportFailed).arg(path, error));
         return;
     }
     m_window.say(LoadString(Ids::SettingsExported).arg(QFileInfo(path).fileName()));
@@ -66,7 +66,7 @@ void CSettingsImportExport::Import()
     QByteArray file;
     QString error;
     if (!ReadRegularFile(path, kSettingsFileMax, &file, &error) || !Show(file, &keys, &error)) {
-        Tell(LoadString(Ids::ImportRefused).arg(path, error));
+        Warn(LoadString(Ids::ImportRefused).arg(path, error));
         return;
     }
     m_import = PendingImport{path, file, keys, std::nullopt};
@@ -94,7 +94,7 @@ void CSettingsImportExport::KeepImportShown()
     QString error;
     if (!Show(m_import->file, &keys, &error)) {
         const QString path = std::exchange(m_import, std::nullopt)->strPath;
-        Tell(LoadString(Ids::ImportDropped).arg(path, error));
+        Warn(LoadString(Ids::ImportDropped).arg(path, error));
     }
 }
 
@@ -118,5 +118,5 @@ void CSettingsImportExport::CheckReadBack()
     const PendingImport import = *std::exchange(m_import, std::nullopt);
     const QStringList differences = SettingsDifferences(*import.written, SettingsToJson(*read), import.keys);
     if (!differences.isEmpty())
-        Tell(LoadString(Ids::ImportDiffers).arg(differences.join(u'\n')));
+        Warn(LoadString(Ids::ImportDiffers).arg(differences.join(u'\n')));
 }

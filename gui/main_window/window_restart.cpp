@@ -15,7 +15,7 @@ CWindowRestart::CWindowRestart(CPageHost& host, CWindowTimers& timers, Window wi
 void CWindowRestart::Restart(int mode)
 {
     if (!m_window.portOpen()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     m_host.WriteRegister(0, kRestartRegister);

@@ -1,5 +1,8 @@
 #include "gui/pages/page_host.h"
 
+#include "gui/dialogs/message_box.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 #include "session/camera_connection.h"
 
 CPageHost::CPageHost(CCameraConnection& connection, CWindowTimers& timers)
@@ -69,4 +72,16 @@ bool CPageHost::ConfigRead() const
 bool CPageHost::ReplySeen() const
 {
     return m_connection.ReplySeen();
+}
+
+void CPageHost::SayNotReady() const
+{
+    const int cause = !PortOpen()       ? Ids::WhyPortClosed
+                      : Reading()       ? Ids::WhyStillReading
+                      : !ConfigRead()   ? Ids::WhyNotRead
+                      : UpgradeMode()   ? Ids::WhyUpgrading
+                      : WritesPending() ? Ids::WhyWritesPending
+                                        : Ids::WhyNotRead;
+    MessageBox(LoadString(Ids::PortNotReady) + u'\n' + LoadString(cause), LoadString(Ids::MessageCaption),
+               MessageIcon::Warning);
 }

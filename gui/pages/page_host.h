@@ -74,6 +74,9 @@ public:
     // read, no upgrade running, and nothing of an earlier save or format
     // change still waiting to go out.
     bool ReadyForSettings() const { return PortOpen() && ConfigRead() && !UpgradeMode() && !WritesPending(); }
+    // The box for an action the link is not ready for: string 116 and,
+    // below it, which of the causes holds now.
+    void SayNotReady() const;
 
 private:
     CCameraConnection& m_connection;

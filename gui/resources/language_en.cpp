@@ -72,7 +72,7 @@ const TextTranslation kTexts[] = {
     {"清除", RES_TEXT("Clear")},
     {"重启", RES_TEXT("Restart")},
     {"关于 Corvix", RES_TEXT("About Orvane Config")},
-    {"Orvane配置工具 V1.0", RES_TEXT("Orvane Config Tool V1.0")},
+    {"Orvane配置工具 V1.0", RES_TEXT("Orvane Config V1.0")},
 };
 
 // Controls the English words need more room for.
@@ -98,7 +98,7 @@ const ControlPlace kPlaces[] = {
 };
 
 const StringResource kStrings[] = {
-    {101, RES_TEXT("&About Orvane ConfigTool...")},
+    {101, RES_TEXT("&About Orvane Config...")},
     {102, RES_TEXT("Parameters")},
     {103, RES_TEXT("Upgrade")},
     {104, RES_TEXT("Open port")},
@@ -247,6 +247,10 @@ const StringResource kStrings[] = {
                    "whose firmware does not start can be recovered.")},
     {264, RES_TEXT("Next: plug the adapter in again; the port reopens by itself.")},
     {265, RES_TEXT("Next: close the other program that holds the port.")},
+    {266, RES_TEXT("Text files (*.txt);;All files (*)")},
+    {267, RES_TEXT("The camera's configuration is being read: wait until it is done")},
+    {268, RES_TEXT("An upgrade is running")},
+    {269, RES_TEXT("The last save is still going out")},
 };
 } // namespace
 

@@ -129,6 +129,10 @@ constexpr int NextPowerCycleRetry = 262;
 constexpr int NextSearchOrRecover = 263;
 constexpr int NextReplugAdapter = 264;
 constexpr int NextFreePort = 265;
+constexpr int LogFileFilter = 266;       // the upgrade log's save dialog
+constexpr int WhyStillReading = 267;     // why a page's action waits (CPageHost::SayNotReady), as 252, 253
+constexpr int WhyUpgrading = 268;
+constexpr int WhyWritesPending = 269;
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -134,5 +134,9 @@ extern const StringResource kStrings[] = {
     {263, RES_TEXT("下一步：请检查接线和串口，用“查找相机”找出它的波特率；固件无法启动的相机可用恢复升级。")},
     {264, RES_TEXT("下一步：请重新插好串口适配器，串口会自动重新打开。")},
     {265, RES_TEXT("下一步：请关闭占用该串口的其他程序。")},
+    {266, RES_TEXT("文本文件 (*.txt);;所有文件 (*)")},
+    {267, RES_TEXT("正在读取相机配置，请等读取结束")},
+    {268, RES_TEXT("正在升级")},
+    {269, RES_TEXT("上一次保存尚未发送完")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -5,6 +5,7 @@
 
 #include "core/protocol/link_protocol.h"
 #include "core/config/program_dir.h"
+#include "core/config/user_settings.h"
 #include "gui/main_window/port_list.h"
 #include "gui/resources/resource_module.h"
 
@@ -60,7 +61,8 @@ DialogBench::DialogBench(const QString& pathInfo, CameraFaults faults, CameraTim
     // The chosen port is this test program's own, beside it: test programs
     // that run at once do not share it.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, GetProgramDir() + u"/settings"_s);
-    RememberPort(QString()); // every test starts at COM1
+    RememberPort(QString()); // every test starts at COM1, at no rate a camera answered at before
+    UserSettings().remove(u"rates"_s);
     SetPortSource([] { return QList<SystemPort>(); }); // and sees none of this machine's ports
     dialog = std::make_unique<CMyCorvixDlg>();
 }

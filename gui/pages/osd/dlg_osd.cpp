@@ -97,7 +97,7 @@ void CDlgOSD::ShowLanguage(int language)
 void CDlgOSD::OnOsdSave()
 {
     if (!m_host.ReadyForSettings()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     SaveToDevice();
@@ -156,7 +156,7 @@ void CDlgOSD::OnVideoFormatChange(int index)
         return;
     // The camera restarts at the end: not under an upgrade, nor into a save still going out.
     if (!m_host.ReadyForSettings()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, m_host.ImageExposure());

@@ -22,7 +22,7 @@ constexpr int kImageFlagsRegister = 0x09;
 void CDlgPara::OnSave()
 {
     if (!m_host.ReadyForSettings()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     std::array<QString, 6> texts;
@@ -44,7 +44,7 @@ void CDlgPara::OnSave()
     m_settings.nLowerMs = lowerMs;
     m_settings.nUpperMs = upperMs;
     if (!m_host.ReadyForSettings()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     SaveSequence();
@@ -87,7 +87,7 @@ void CDlgPara::OnTrigger()
 void CDlgPara::OnSwitchTest()
 {
     if (!m_host.PortOpen() || !m_host.ConfigRead()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     m_nSwitchCount = 0;

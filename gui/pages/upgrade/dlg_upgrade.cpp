@@ -186,7 +186,7 @@ bool CDlgUpdate::StartRun(std::vector<PackageEntry> entries)
 void CDlgUpdate::OnUpgrade()
 {
     if (!m_host.PortOpen()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     if (m_strPackagePath.isEmpty()) {
@@ -197,7 +197,7 @@ void CDlgUpdate::OnUpgrade()
     // broken: it can be reached only through the boot window of a power cycle.
     const bool recover = !m_host.ConfigRead();
     if (recover && m_host.Reading()) {
-        MessageFromTable(Ids::PortNotReady);
+        m_host.SayNotReady();
         return;
     }
     if (recover && !AskYesNo(LoadString(Ids::AskRecover), LoadString(Ids::MessageCaption)))

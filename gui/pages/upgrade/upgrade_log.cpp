@@ -50,13 +50,13 @@ void CUpgradeLog::Keep(const QString& text)
 
 void CUpgradeLog::Save()
 {
-    const QString path = GetSaveFileName(u"upgrade-log.txt"_s, u"Text (*.txt);;All File(*.*)"_s);
+    const QString path = GetSaveFileName(u"upgrade-log.txt"_s, LoadString(Ids::LogFileFilter));
     if (path.isEmpty())
         return;
     QFile file(path);
     const QByteArray text = m_pView->toPlainText().toUtf8();
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
-        MessageBox(path + u": "_s + file.errorString(), LoadString(Ids::MessageCaption));
+        MessageBox(path + u": "_s + file.errorString(), LoadString(Ids::MessageCaption), MessageIcon::Warning);
 }
 
 void CUpgradeLog::Show(const QString& text)
