@@ -11,6 +11,7 @@
 #include "tests/support/package_writer.h"
 #include "serial/serial_port.h"
 #include "tests/support/port_owner.h"
+#include "gui/widgets/message_box_widget.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -361,7 +362,7 @@ private slots:
             QCOMPARE(bench.camera.Camera().Images().size(), std::size_t(2));
             QCOMPARE(QByteArray::fromStdString(bench.camera.Camera().Images()[1].bytes), font);
         } else {
-            QCOMPARE(bench.boxes.Boxes()[0].text, u"flash操作错误"_s + kNextPowerCycle);
+            QCOMPARE(bench.boxes.Boxes()[0].text, u"flash操作错误\n"_s + kNextPowerCycle);
             QCOMPARE(bench.boxes.Boxes()[0].icon, MessageIcon::Warning);
             QTRY_VERIFY(!bench.dialog->UpgradeMode());
             QVERIFY(!LogLines(bench.page).contains(u"升级成功！"_s));
@@ -397,9 +398,9 @@ private slots:
     {
         QTest::addColumn<QString>("report");
         QTest::addColumn<QString>("box");
-        QTest::newRow("checksum") << u"E001"_s << u"checksum错误"_s + kNextRetry;
-        QTest::newRow("flash") << u"E002"_s << u"flash操作错误"_s + kNextPowerCycle;
-        QTest::newRow("other") << u"E010"_s << u"其他未知错误"_s + kNextPowerCycle;
+        QTest::newRow("checksum") << u"E001"_s << u"checksum错误\n"_s + kNextRetry;
+        QTest::newRow("flash") << u"E002"_s << u"flash操作错误\n"_s + kNextPowerCycle;
+        QTest::newRow("other") << u"E010"_s << u"其他未知错误\n"_s + kNextPowerCycle;
         QTest::newRow("no text of its own") << u"E007"_s << QString(); // used to leave no trace at all
     }
 
@@ -679,6 +680,39 @@ private slots:
             QVERIFY(WaitUntil([&] { return bench.page.Item<QProgressBar>(1056)->value() >= 30; }, 10000));
         }));
         SetOpenFileHandler(previous); // the transfer still runs: the window's end stops it
+    }
+
+    // The box a flash error brings, as the window shows it.
+    void screenshotOfAFlashErrorBox()
+    {
+        SKIP_UNLESS_SCREENSHOTS("flash-error.png");
+        CameraFaults faults;
+        faults.strUpgradeError = "E002";
+        UpgradeBench bench(QuickCamera(), faults);
+        bench.dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(bench.dialog.get()));
+        QVERIFY(bench.Ready({{"cam_V1.4.elf.flash", Pattern(300, 4)}}));
+        bench.dialog->TabCtrl().SelectTab(2);
+        bench.page.OnUpgrade();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
+        const MessageBoxRecorder::Box& shown = bench.boxes.Boxes()[0];
+        QCOMPARE(shown.icon, MessageIcon::Warning);
+        const std::unique_ptr<QMessageBox> box = MakeMessageBox(shown.text, shown.caption, shown.icon, bench.dialog.get());
+        box->show();
+        QVERIFY(QTest::qWaitForWindowExposed(box.get()));
+        QVERIFY(box->grab().save(qEnvironmentVariable("ORVANE_SCREENSHOT_DIR") + u"/flash-error.png"_s));
+    }
+
+    // The twelve seconds after 重启, counted down in the status text and logged.
+    void screenshotOfTheRestartCountdown()
+    {
+        SKIP_UNLESS_SCREENSHOTS("restart-countdown.png");
+        UpgradeBench bench;
+        QVERIFY(bench.ShowReadAndGrab(u"restart-countdown.png"_s, [&] {
+            bench.dialog->TabCtrl().SelectTab(2);
+            bench.page.OnRestart();
+            QVERIFY(WaitUntil([&] { return Text(*bench.dialog, 1033).contains(u"10"_s); }, 10000));
+        }));
     }
 
     // Stopping a transfer needs no help from the window and runs none of

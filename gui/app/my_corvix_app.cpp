@@ -7,6 +7,7 @@
 #include "core/config/window_language.h"
 #include "gui/main_window/main_dialog.h"
 #include "gui/resources/resource_module.h"
+#include "gui/widgets/message_box_widget.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -20,11 +21,7 @@ namespace {
 
 void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon)
 {
-    const QMessageBox::Icon boxIcon = icon == MessageIcon::Stop      ? QMessageBox::Critical
-                                      : icon == MessageIcon::Warning ? QMessageBox::Warning
-                                                                     : QMessageBox::Information;
-    QMessageBox box(boxIcon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
-    box.exec();
+    MakeMessageBox(text, caption, icon, QApplication::activeWindow())->exec();
 }
 
 bool ShowQuestion(const QString& text, const QString& caption)

@@ -15,3 +15,8 @@ QString NextStepText(NextStep step)
     }
     return QString();
 }
+
+QString WithNextStep(const QString& text, NextStep step)
+{
+    return (text.endsWith(u'\n') ? text : text + u'\n') + NextStepText(step);
+}

@@ -308,11 +308,11 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
         m_host.LockForUpgrade(false);
         return;
     case End::Reported: {
-        const QString nextStep = NextStepText(NextStepForReport(result.strDetail.toStdString()));
+        const NextStep nextStep = NextStepForReport(result.strDetail.toStdString());
         AppendLog(LoadString(Ids::LogCameraReport).arg(result.strDetail));
-        AppendLog(nextStep + u'\n');
+        AppendLog(NextStepText(nextStep) + u'\n');
         if (const int textId = ReportStringId(result.strDetail.toStdString()))
-            MessageBox(LoadString(textId) + nextStep, LoadString(Ids::MessageCaption), MessageIcon::Warning);
+            MessageBox(WithNextStep(LoadString(textId), nextStep), LoadString(Ids::MessageCaption), MessageIcon::Warning);
         SetProgress(0);
         LeaveUpgrade(QString(), false); // restart stays locked, as after unanswered requests
         return;
@@ -336,17 +336,17 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
         return;
     case End::NotBack: {
         SetProgress(0);
-        const QString nextStep = NextStepText(NextStep::SearchOrRecover);
         AppendLog(LoadString(Ids::LogNotBack));
-        LeaveUpgrade(nextStep + u'\n');
-        MessageBox(LoadString(Ids::LogNotBack) + nextStep, LoadString(Ids::MessageCaption), MessageIcon::Warning);
+        LeaveUpgrade(NextStepText(NextStep::SearchOrRecover) + u'\n');
+        MessageBox(WithNextStep(LoadString(Ids::LogNotBack), NextStep::SearchOrRecover), LoadString(Ids::MessageCaption),
+                   MessageIcon::Warning);
         return;
     }
     case End::NotVerified: {
         SetProgress(0);
         const QString differ = LogVersions(result.after);
         LeaveUpgrade(QString());
-        MessageBox(differ + NextStepText(NextStep::PowerCycleRetry), LoadString(Ids::MessageCaption),
+        MessageBox(WithNextStep(differ, NextStep::PowerCycleRetry), LoadString(Ids::MessageCaption),
                    MessageIcon::Warning);
         return;
     }
