@@ -708,9 +708,11 @@ private slots:
     {
         SKIP_UNLESS_SCREENSHOTS("stale-values.png");
         DialogBench bench;
+        bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(bench.camera.Device()));
         QVERIFY(bench.ShowReadAndGrab(u"stale-values.png"_s, [&] {
-            bench.dialog->OnOpenClosePort();
-            bench.camera.Camera().SetMute(true); // the next read fails
+            bench.camera.Camera().SetMute(true); // the read of "another camera" fails
+            qobject_cast<QComboBox*>(bench.dialog->GetDlgItem(1007))->setCurrentIndex(1); // as a choice in the list
+            bench.dialog->OnPortChange(1);
             bench.dialog->OnOpenClosePort();
             QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 20000));
         }));
