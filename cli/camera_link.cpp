@@ -1,6 +1,7 @@
 #include "cli/camera_link.h"
 
 #include "core/config/com_ports.h"
+#include "core/config/network_address.h"
 #include "serial/comm_errors.h"
 #include "core/protocol/link_protocol.h"
 #include "core/firmware/package_reader.h"
@@ -67,6 +68,8 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
         const PortOpenError& failure = m_connection.OpenError();
         if (failure.bHeld)
             m_failureStep = NextStep::FreePort;
+        else if (IsNetworkName(named.strDevice))
+            m_failureStep = NextStep::CheckServer;
         else if (!named.strDevice.isEmpty() && !QFileInfo::exists(named.strDevice))
             m_failureStep = NextStep::ReplugAdapter;
         return false;
@@ -139,7 +142,7 @@ bool CCameraLink::ReadConfiguration(QString* error)
     if (!WaitUntil([this] { return m_bCycleDone || m_bLost; }, -1) || !m_bCycleDone) {
         *error = m_bLost ? LossText() + u" during the read"_s : u"interrupted"_s;
         if (m_bLost)
-            m_failureStep = NextStep::ReplugAdapter;
+            m_failureStep = LostLineStep();
         m_session.Sender().Cancel();
         m_session.EndCycle();
         return false;
@@ -166,5 +169,10 @@ QString CCameraLink::ReadFailureText(const ReadFailure& failure) const
     };
     return u"the camera on %1 %2 (read %3 times, %4 ms for each answer)"_s.arg(m_strPort, what())
         .arg(failure.nTries)
-        .arg(AnswerWaitMs(m_nBaud));
+        .arg(m_session.AnswerWaitAt(m_nBaud));
+}
+
+NextStep CCameraLink::LostLineStep() const
+{
+    return NextStepForLostLine(IsNetworkName(ResolvePort(m_strPort).strDevice));
 }

@@ -40,6 +40,8 @@ public:
     CCameraSession& Session() { return m_session; }
     CUpgradeRun& Upgrade() { return m_connection.Upgrade(); }
     const QString& PortName() const { return m_strPort; }
+    // What to do when the line went away or was not there: the adapter, or the device server.
+    NextStep LostLineStep() const;
 
     // One read cycle, after what was handed over before it, tried as the
     // session tries it; the registers land in Registers(). False with *error

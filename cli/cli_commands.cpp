@@ -221,7 +221,7 @@ int RunRestart(const CliOptions& options, CliStreams& io)
     link.Close(); // once the trigger is out
     if (link.DeviceLost()) {
         io.err << u"orvane-cli: "_s << link.LossText() << Qt::endl;
-        TellNextStep(io.err, NextStep::ReplugAdapter);
+        TellNextStep(io.err, link.LostLineStep());
         return ExitCode::CameraOrPort;
     }
     if (options.bNoWait) {

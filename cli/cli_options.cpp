@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "core/config/com_ports.h"
 #include "serial/line_settings.h"
 
 #include <algorithm>
@@ -83,7 +84,8 @@ QString CliHelpText()
            "                     --report FILE: append one JSON line per camera\n"
            "\n"
            "Options:\n"
-           "  --port P           the camera's port: a device (/dev/ttyUSB0, COM3 on Windows)\n"
+           "  --port P           the camera's port: a device (/dev/ttyUSB0, COM3 on Windows),\n"
+           "                     a device server's port (rfc2217://HOST:PORT, socket://HOST:PORT)\n"
            "                     or COMn as mapped in config.ini's [Ports] section (provision:\n"
            "                     once per camera)\n"
            "  --baud B           the line rate (default 115200)\n"
@@ -147,6 +149,10 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             const std::optional<QString> port = value();
             if (!port)
                 return std::nullopt;
+            if (const QString problem = PortNameProblem(*port); !problem.isEmpty()) {
+                *error = problem;
+                return std::nullopt;
+            }
             options.strPort = *port;
             options.ports.append(*port);
         } else if (const auto* provisionOption = std::find_if(std::begin(kProvisionOptions), std::end(kProvisionOptions),

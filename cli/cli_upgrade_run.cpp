@@ -42,16 +42,16 @@ QString NotBackText(const CCameraLink& link, const CUpgradeRun::Result& result)
 
 // The next step after a run that ended in a failure; nothing where its text
 // already says what to do.
-std::optional<NextStep> EndStep(const CUpgradeRun::Result& result)
+std::optional<NextStep> EndStep(const CUpgradeRun::Result& result, NextStep lostLine)
 {
     using End = CUpgradeRun::End;
     switch (result.end) {
     case End::Reported: return NextStepForReport(result.strDetail.toStdString());
     case End::Unanswered: return NextStep::SearchOrRecover;
-    case End::PortGone: return NextStep::ReplugAdapter;
+    case End::PortGone: return lostLine;
     case End::NotFlashed: return NextStep::PowerCycleRetry;
     case End::NotVerified: return NextStep::CheckPackage;
-    case End::NotBack: return result.readFailure ? NextStep::SearchOrRecover : NextStep::ReplugAdapter;
+    case End::NotBack: return result.readFailure ? NextStep::SearchOrRecover : lostLine;
     case End::Done:
     case End::NotReady:
     case End::ImageUnreadable:
@@ -189,7 +189,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end, {}}; };
     const auto portLost = [&] {
         UpgradeEnd lost = ofImage(link.LossText());
-        lost.nextStep = NextStep::ReplugAdapter;
+        lost.nextStep = link.LostLineStep();
         return lost;
     };
     if (end) {
@@ -198,7 +198,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
                                     && end->nImagesDone == 0;
         if (bootUnanswered) // its text says to power-cycle the camera
             return {UnansweredRecoveryText(recoverWaitMs / 1000), !afterImages, end->image, *end, {}};
-        return {EndText(link, *end), !afterImages, end->image, *end, EndStep(*end)};
+        return {EndText(link, *end), !afterImages, end->image, *end, EndStep(*end, link.LostLineStep())};
     }
     if (ended) { // the port went away
         run.Stop(false);

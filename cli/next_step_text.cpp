@@ -23,6 +23,9 @@ constexpr Wording kWordings[] = {
                                 u"PACKAGE'."},
     {NextStep::ReplugAdapter,
      u"plug the adapter in again ('orvane-cli ports' lists the ports there are), then run the command again."},
+    {NextStep::CheckServer, u"check that the device server is on and reachable from here, and that its port is set "
+                            u"for telnet with RFC 2217 (rfc2217://) or for raw TCP (socket://), then run the command "
+                            u"again."},
     {NextStep::FreePort, u"close the other program that holds the port (a window of this tool, a terminal program), "
                          u"then run the command again."},
 };

@@ -38,6 +38,10 @@ QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
     QHash<QString, QString> nameOfDevice; // what each device was first named
     for (const QString& port : ports) {
         const QString device = ResolvePort(port).strDevice;
+        if (const QString problem = PortNameProblem(port); !problem.isEmpty()) {
+            io.err << u"orvane-cli: "_s << problem << Qt::endl;
+            return {};
+        }
         if (device.isEmpty()) {
             io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
             return {};

@@ -2,6 +2,7 @@
 #include "cli/camera_link.h"
 #include "cli/cli_commands.h"
 #include "cli/scan_targets.h"
+#include "core/config/network_address.h"
 #include "core/config/printable_text.h"
 #include "session/ports_scan.h"
 
@@ -41,7 +42,7 @@ QJsonObject ResultJson(const PortScanResult& result)
     };
 }
 
-QString ResultLine(const PortScanResult& result)
+QString ResultLine(const PortScanResult& result, int baud)
 {
     const QString port = PrintableName(result.port.strName);
     if (const std::optional<ScanFinding>& found = result.finding) {
@@ -56,6 +57,10 @@ QString ResultLine(const PortScanResult& result)
     }
     if (const QString error = ErrorText(result); !error.isEmpty())
         return port + u": "_s + error;
+    if (RateSetByServer(result.port.strDevice))
+        return u"%1: nothing answered at %2 baud, the only rate tried: the device server sets the rate of a "
+               "socket:// port (choose it with --baud, or use its rfc2217:// port to search every rate)"_s.arg(port)
+            .arg(baud);
     return u"%1: nothing answered at any rate"_s.arg(port);
 }
 
@@ -81,7 +86,7 @@ int RunScan(const CliOptions& options, CliStreams& io)
                         io.out << QString::fromUtf8(QJsonDocument(ResultJson(result)).toJson(QJsonDocument::Compact))
                                << u'\n' << Qt::flush;
                     else
-                        io.out << ResultLine(result) << u'\n' << Qt::flush;
+                        io.out << ResultLine(result, options.nBaud) << u'\n' << Qt::flush;
                 },
                 {},
                 [&] { over = true; }});

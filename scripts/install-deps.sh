@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the tool, its tests and its screenshots need,
+# Installs the Debian packages the tool, its tests (ser2net: a real device
+# server in front of the simulator) and its screenshots need,
 # and any named as arguments, only when one is missing. Uses sudo when not
 # run as root.
 set -euo pipefail
@@ -10,6 +11,7 @@ packages=(
   libminizip-dev zlib1g-dev
   fonts-wqy-microhei
   xvfb xauth
+  ser2net
 )
 packages+=("$@") # what a caller needs on top, e.g. the packaging tools
 

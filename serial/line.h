@@ -34,6 +34,7 @@ struct CommErrorReport {
     QString strSystemText;
     unsigned nPortNumber = 0;
     bool bDeviceLost = false;
+    bool bBehindServer = false; // the line is a serial port behind a device server
 };
 // Runs on the owner's thread (the thread that made the line), once per report.
 using CommErrorReporter = std::function<void(const CommErrorReport&)>;
@@ -115,8 +116,12 @@ public:
     virtual bool OwnerBehind() const = 0;
     // One character's time on the line at the rate set, in ns (0 for a refused rate).
     virtual qint64 CharacterTimeNs() const = 0;
+    // The network's round trip to a line behind a device server, in ms, kept
+    // up to date; every answer waits this long on top of the line's time. 0
+    // for a line of this machine. Any thread.
+    virtual int RoundTripMs() const = 0;
 };
 
-// The line a port's name asks for: "COMn" resolved and device paths are
-// serial ports.
+// The line a port's name asks for: "COMn" resolved, device paths and the
+// addresses of serial ports behind a device server (rfc2217://, socket://).
 std::unique_ptr<CLine> MakeLine(const QString& device);

@@ -1,7 +1,8 @@
 #include "serial/serial_port.h"
 
 #include "core/config/com_ports.h"
-#include "serial/device_os.h"
+#include "core/config/network_address.h"
+#include "serial/line_device.h"
 #include "serial/line_trace.h"
 #include "serial/line_settings.h"
 #include "serial/post_call.h"
@@ -30,24 +31,6 @@ void WarnCommError(const CommErrorReport& report)
 constexpr int kDrainOnStopMs = 1000;
 // A single error is reported once this long has passed without another.
 constexpr int kHeldErrorMs = 50;
-
-// Applies the settings; the failing step, or nothing.
-std::optional<CommStep> ApplyLineSettings(QSerialPort& port, int nBaud, char cParity, int nDataBits, int nStopBits)
-{
-    const std::optional<LineSettings> settings = BuildLineSettings(nBaud, cParity, nDataBits, nStopBits);
-    if (!settings)
-        return CommStep::Settings;
-    const bool applied = port.setBaudRate(settings->nBaud) && port.setParity(settings->parity)
-        && port.setDataBits(settings->dataBits) && port.setStopBits(settings->stopBits)
-        && port.setFlowControl(QSerialPort::NoFlowControl);
-    if (!applied)
-        return CommStep::SetLine;
-    // Devices without modem lines (a pseudo-terminal) refuse RTS; that is expected.
-    if (!port.setRequestToSend(true) && port.error() != QSerialPort::UnsupportedOperationError)
-        return CommStep::SetLine;
-    port.clearError();
-    return std::nullopt;
-}
 
 // One character on the line: start bit, data, parity and stop bits.
 qint64 ByteTimeNs(int nBaud, char cParity, int nDataBits, int nStopBits)
@@ -78,6 +61,7 @@ bool CSerialPort::Open(const LineOpening& request)
     const int nDataBits = request.nDataBits;
     const int nStopBits = request.nStopBits;
     m_nPortNumber = request.nNumber;
+    m_bBehindServer = IsNetworkName(DeviceBehind(configured));
     m_openError = PortOpenError{};
     const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits};
     {
@@ -119,33 +103,23 @@ bool CSerialPort::Open(const LineOpening& request)
 
 bool CSerialPort::OpenDevice(const Opening& opening, QString* failedStep, QString* systemText)
 {
-    std::lock_guard lock(m_mutex);
-    auto device = std::make_unique<QSerialPort>();
-    // A link such as /dev/serial/by-id/... opens the device it points at,
-    // so the lock Qt takes is the device's own, whichever name another
-    // program used.
-    device->setPortName(opening.strDevice);
-    if (!device->open(QIODevice::ReadWrite)) {
-        m_openError = PortOpenError{opening.strConfigured, device->errorString(), AccessDenied(opening.strConfigured)};
-        if (device->error() == QSerialPort::PermissionError && !m_openError.bAccessDenied) {
-            m_openError.strSystemText = DeviceBusyText(); // locked or held exclusively by another program
-            m_openError.bHeld = true;
-        }
+    // Opened outside the lock: a connect to a device server may take seconds.
+    std::unique_ptr<CLineDevice> device = MakeLineDevice(opening.strDevice);
+    CLineDevice::OpenOutcome outcome;
+    const LineOpening settings{.nNumber = m_nPortNumber,
+                               .strDevice = opening.strConfigured,
+                               .nBaud = opening.nBaud,
+                               .cParity = opening.cParity,
+                               .nDataBits = opening.nDataBits,
+                               .nStopBits = opening.nStopBits};
+    if (!device->Open(settings, opening.strDevice, &outcome)) {
+        m_openError = outcome.error;
         return false;
     }
-    RequestLowLatency(device->handle());
-
-    const std::optional<CommStep> failed =
-        ApplyLineSettings(*device, opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits);
-    if (failed)
-        *failedStep = CommStepName(*failed);
-    if (failed == CommStep::Settings)
-        *systemText = u"The parameter is incorrect. (%1)"_s.arg(
-            LineDefinition(opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits));
-    else if (failed)
-        *systemText = device->errorString();
-    device->clearError();
-    device->clear();
+    *failedStep = outcome.strFailedStep;
+    *systemText = outcome.strSystemText;
+    m_nRoundTripMs = device->RoundTripMs();
+    std::lock_guard lock(m_mutex);
     m_hPort = device.release();
     m_strDevice = opening.strDevice;
     m_nOpenedByteTimeNs = ByteTimeNs(opening.nBaud, opening.cParity, opening.nDataBits, opening.nStopBits);
@@ -398,7 +372,7 @@ int CSerialPort::MonitorExitCode() const
 
 int CSerialPort::MonitorThread(MonitorRun& run)
 {
-    QSerialPort* device = nullptr;
+    CLineDevice* device = nullptr;
     {
         std::lock_guard lock(m_mutex);
         device = m_hPort;
@@ -411,7 +385,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
     m_strHeldStep.clear();
     m_clock.start();
     m_nLineFreeNs = 0;
-    device->clear();
+    device->Clear();
 
     int exitCode = kStopExitCode;
     {
@@ -422,12 +396,12 @@ int CSerialPort::MonitorThread(MonitorRun& run)
         heldReport.setInterval(kHeldErrorMs);
         m_pHeldReport = &heldReport;
         QObject::connect(&heldReport, &QTimer::timeout, &context, [this] { ReportHeldError(); });
-        QObject::connect(device, &QSerialPort::readyRead, &context, [this] { OnCommEvent(); });
-        QObject::connect(device, &QSerialPort::bytesWritten, &context, [this](qint64 bytes) {
+        QObject::connect(device, &CLineDevice::readyRead, &context, [this] { OnCommEvent(); });
+        QObject::connect(device, &CLineDevice::bytesWritten, &context, [this](qint64 bytes) {
             m_errors.OnGoodTransfer();
             Settle(bytes);
         });
-        QObject::connect(device, &QSerialPort::errorOccurred, &context,
+        QObject::connect(device, &CLineDevice::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
         bool started = false;
         {
@@ -481,7 +455,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
         if (drain.trace)
             drain.trace->Note(drain.strTraceName, u"closed"_s);
     }
-    device->close();
+    device->Close();
     delete device;
     run.bDeviceClosed = true;
     PostCall(&m_ownerContext, [this] { OnDeviceClosed(); });
@@ -489,12 +463,12 @@ int CSerialPort::MonitorThread(MonitorRun& run)
     return exitCode;
 }
 
-void CSerialPort::SendAndClose(QSerialPort* device, Drain& drain)
+void CSerialPort::SendAndClose(CLineDevice* device, Drain& drain)
 {
     for (const QueuedWrite& block : drain.writes) {
         if (block.bytes.isEmpty())
             continue;
-        if (device->write(block.bytes) == block.bytes.size()) {
+        if (device->Write(block.bytes)) {
             if (drain.trace)
                 TraceWrite(*drain.trace, drain.strTraceName, block);
             drain.nLineFreeNs = std::max(drain.clock.nsecsElapsed(), drain.nLineFreeNs)
@@ -503,9 +477,9 @@ void CSerialPort::SendAndClose(QSerialPort* device, Drain& drain)
         }
         if (drain.strHeldStep.isEmpty()) {
             drain.strHeldStep = CCommErrors::StepName(QSerialPort::WriteError);
-            drain.strHeldText = DeviceErrorText(device->handle(), device->errorString());
+            drain.strHeldText = device->ErrorText();
         }
-        device->clearError();
+        device->ClearError();
         if (drain.errors.OnError(QSerialPort::WriteError) == CCommErrors::Verdict::DeviceLost)
             break;
     }
@@ -515,10 +489,9 @@ void CSerialPort::SendAndClose(QSerialPort* device, Drain& drain)
     QElapsedTimer waited;
     waited.start();
     const auto left = [&] { return std::max<qint64>(0, kDrainOnStopMs - waited.elapsed()); };
-    while (device->bytesToWrite() > 0 && left() > 0 && device->waitForBytesWritten(int(left()))) {
+    while (device->BytesToWrite() > 0 && left() > 0 && device->WaitForBytesWritten(int(left()))) {
     }
-    while (left() > 0
-           && (PendingOutputBytes(device->handle()) > 0 || drain.clock.nsecsElapsed() < drain.nLineFreeNs))
+    while (left() > 0 && (device->PendingOutput() > 0 || drain.clock.nsecsElapsed() < drain.nLineFreeNs))
         QThread::msleep(1);
     if (!drain.strHeldStep.isEmpty()) // the owner stopped before the report was due
         qWarning("%s failed on COM%u: %s", qPrintable(drain.strHeldStep), drain.nPortNumber,
@@ -529,7 +502,7 @@ void CSerialPort::OnCommEvent()
 {
     if (m_bDeviceLost || m_bStopRequested)
         return;
-    const QByteArray heard = m_hPort->readAll();
+    const QByteArray heard = m_hPort->ReadAll();
     if (!heard.isEmpty())
         m_errors.OnGoodTransfer();
     const QByteArray bytes = m_echo.Received(heard);
@@ -573,7 +546,7 @@ void CSerialPort::ServiceWrite()
         }
         if (!block.bytes.isEmpty()) {
             m_echo.Sent(block.bytes);
-            if (m_hPort->write(block.bytes) != block.bytes.size()) {
+            if (!m_hPort->Write(block.bytes)) {
                 Settle(block.bytes.size());
                 OnDeviceError(QSerialPort::WriteError);
             } else {
@@ -593,12 +566,13 @@ void CSerialPort::ChangeRate(const QueuedWrite& block)
     QElapsedTimer waited;
     waited.start();
     while (waited.elapsed() < kDrainOnStopMs
-           && (PendingOutputBytes(m_hPort->handle()) > 0 || m_clock.nsecsElapsed() < m_nLineFreeNs))
+           && (m_hPort->PendingOutput() > 0 || m_clock.nsecsElapsed() < m_nLineFreeNs))
         QThread::msleep(1);
     m_echo.DecideAgain();
-    if (!m_hPort->setBaudRate(block.nNewBaud)) {
-        const QString systemText = m_hPort->errorString();
-        m_hPort->clearError();
+    QString systemText;
+    const bool set = m_hPort->SetRate(block.nNewBaud, &systemText);
+    m_nRoundTripMs = m_hPort->RoundTripMs();
+    if (!set) {
         ReportCommError(CommStepName(CommStep::SetLine), systemText);
         return;
     }
@@ -625,8 +599,8 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
     const CCommErrors::Verdict verdict = m_errors.OnError(error);
     if (verdict == CCommErrors::Verdict::Ignore)
         return;
-    const QString systemText = DeviceErrorText(m_hPort->handle(), m_hPort->errorString());
-    m_hPort->clearError();
+    const QString systemText = m_hPort->ErrorText();
+    m_hPort->ClearError();
     if (verdict == CCommErrors::Verdict::Hold) {
         if (m_strHeldStep.isEmpty()) {
             m_strHeldStep = CCommErrors::StepName(error);
@@ -643,7 +617,7 @@ void CSerialPort::OnDeviceError(QSerialPort::SerialPortError error)
     if (m_pHeldReport)
         m_pHeldReport->stop();
     const QString step = m_strHeldStep.isEmpty() ? CCommErrors::StepName(error) : std::exchange(m_strHeldStep, QString());
-    m_hPort->close();
+    m_hPort->Close();
     TraceLineState(false, u"lost: "_s + systemText);
     ReportCommError(step, systemText, true);
     ToOwner([this] { TellLost(); });
@@ -679,7 +653,7 @@ void CSerialPort::ToOwner(std::function<void()> fn)
 
 void CSerialPort::ReportCommError(const QString& step, const QString& systemText, bool deviceLost)
 {
-    const CommErrorReport report{step, systemText, m_nPortNumber, deviceLost};
+    const CommErrorReport report{step, systemText, m_nPortNumber, deviceLost, m_bBehindServer};
     const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : WarnCommError;
     if (QThread::currentThread() == m_ownerContext.thread())
         reporter(report); // Open's own report, on the owner's thread

@@ -18,6 +18,7 @@
 #include <optional>
 #include <vector>
 
+class CLineDevice;
 class CLineTrace;
 class QEventLoop;
 class QThread;
@@ -146,6 +147,8 @@ public:
     // One character's time on the line at the rate set by Open, in ns (0
     // for a rate it refused). On the owner's thread.
     qint64 CharacterTimeNs() const override { return m_nByteTimeNs; }
+    // The network's round trip to a device behind a server, as last measured; 0 on this machine.
+    int RoundTripMs() const override { return m_nRoundTripMs; }
 
 private:
     struct QueuedWrite {
@@ -201,7 +204,7 @@ private:
     void OnDeviceClosed();
     bool DeviceClosing(const QString& device) const; // owner's thread
     void ForgetClosedRuns();                          // owner's thread
-    static void SendAndClose(QSerialPort* device, Drain& drain);
+    static void SendAndClose(CLineDevice* device, Drain& drain);
     void NewWriteEpoch(); // with m_mutex held
     void Settle(qint64 bytes);
     void OnCommEvent();
@@ -229,7 +232,7 @@ private:
     // opening that waits for its device, and the monitor's wake-up points.
     // m_settledChanged waits on it.
     mutable std::mutex m_mutex;
-    QSerialPort* m_hPort = nullptr; // lives on the monitor thread while monitored
+    CLineDevice* m_hPort = nullptr; // lives on the monitor thread while monitored
     QString m_strDevice;            // the device m_hPort opened (owner's thread)
     std::optional<Opening> m_waitingOpen; // opened once the device's earlier close has finished
     std::atomic<bool> m_bStartDeferred{false}; // StartMonitor() asked for while m_waitingOpen waits
@@ -264,6 +267,8 @@ private:
     qint64 m_nOpenedByteTimeNs = 0; // at the rate the device was opened with (under m_mutex)
 
     std::atomic<bool> m_bLineEchoes{false};
+    std::atomic<int> m_nRoundTripMs{0};
+    std::atomic<bool> m_bBehindServer{false}; // the device is a device server's port
 
     mutable std::mutex m_traceMutex; // the three below, set on any thread
     std::shared_ptr<CLineTrace> m_trace;

@@ -42,7 +42,8 @@ void CCameraScan::Start(int currentBaud, Events events)
         Stop();
     m_events = std::move(events);
     m_nCurrentBaud = currentBaud;
-    m_rates = ScanOrder(currentBaud);
+    // A socket:// port keeps the rate its server sets: only that one is tried.
+    m_rates = m_session.RateFixed() ? std::vector<int>{currentBaud} : ScanOrder(currentBaud);
     m_session.EndCycle();
     m_session.Sender().Cancel(); // nothing meant for the old rate goes out at a new one
     m_listening = m_session.Listen(CCameraSession::Rank::Search, {.take = [this](char ch) {
@@ -61,7 +62,7 @@ int CCameraScan::Rate() const
 
 int CCameraScan::WaitMs() const
 {
-    return AnswerWaitMs(Rate());
+    return m_session.AnswerWaitAt(Rate());
 }
 
 void CCameraScan::TryRate()

@@ -1,5 +1,6 @@
 #include "session/camera_session.h"
 
+#include "core/config/network_address.h"
 #include "core/protocol/link_protocol.h"
 
 namespace {
@@ -118,6 +119,16 @@ bool CCameraSession::Reopen()
     return m_line->Open(m_lastOpen);
 }
 
+bool CCameraSession::RateFixed() const
+{
+    return RateSetByServer(m_lastOpen.strDevice);
+}
+
+int CCameraSession::AnswerWaitAt(int baud) const
+{
+    return AnswerWaitMs(baud) + m_line->RoundTripMs();
+}
+
 void CCameraSession::SetRate(int baud)
 {
     m_lastOpen.nBaud = baud;
@@ -165,7 +176,7 @@ void CCameraSession::SendRequest(const QByteArray& request)
         if (id != m_nRequest)
             return;
         m_answerClock.restart();
-        m_answerTimer.start(m_nAnswerWaitMs);
+        m_answerTimer.start(AnswerWait());
     });
 }
 
@@ -173,8 +184,8 @@ void CCameraSession::FeedCycle(char ch)
 {
     if (m_bDraining) {
         // The rest of a failed try: the line is not quiet yet.
-        if (m_drainTimer.isActive() && m_drainClock.elapsed() < kDrainWaitsMax * m_nAnswerWaitMs)
-            m_drainTimer.start(m_nAnswerWaitMs);
+        if (m_drainTimer.isActive() && m_drainClock.elapsed() < kDrainWaitsMax * AnswerWait())
+            m_drainTimer.start(AnswerWait());
         return;
     }
     const CReadCycle::Step step = m_cycle.Receive(ch);
@@ -215,9 +226,9 @@ void CCameraSession::OnAnswerMissing()
         return;
     // A host that fell behind has not given the camera its time: bytes heard
     // but not yet handled here, or this timer itself running late.
-    if (m_line->OwnerBehind() || m_answerClock.elapsed() > m_nAnswerWaitMs + kLateTimerMs) {
+    if (m_line->OwnerBehind() || m_answerClock.elapsed() > AnswerWait() + kLateTimerMs) {
         m_answerClock.restart();
-        m_answerTimer.start(m_nAnswerWaitMs);
+        m_answerTimer.start(AnswerWait());
         return;
     }
     FailCycle(outstanding, m_cycle.Reply().right(m_cycle.ReplyChars() % 4));
@@ -252,7 +263,7 @@ void CCameraSession::Drain()
         if (run != m_nCycleRun || !m_bDraining)
             return;
         m_drainClock.restart();
-        m_drainTimer.start(m_nAnswerWaitMs);
+        m_drainTimer.start(AnswerWait());
     });
 }
 
@@ -264,8 +275,8 @@ void CCameraSession::WhenSent(std::function<void()> step)
 void CCameraSession::OnDrained()
 {
     // Heard but not yet handed to the session is not quiet.
-    if (m_line->OwnerBehind() && m_drainClock.elapsed() < kDrainWaitsMax * m_nAnswerWaitMs) {
-        m_drainTimer.start(m_nAnswerWaitMs);
+    if (m_line->OwnerBehind() && m_drainClock.elapsed() < kDrainWaitsMax * AnswerWait()) {
+        m_drainTimer.start(AnswerWait());
         return;
     }
     m_bDraining = false;

@@ -70,6 +70,12 @@ public:
     // now on, and for Reopen(). The answer wait follows the rate.
     void SetRate(int baud);
     int Rate() const { return m_lastOpen.nBaud; }
+    // The line is a device server's socket:// port, whose rate the server sets.
+    bool RateFixed() const;
+    // How long an answer may take at a rate: the line's time, and a device
+    // server's round trip on top.
+    int AnswerWaitAt(int baud) const;
+    int AnswerWait() const { return m_nAnswerWaitMs + m_line->RoundTripMs(); }
     // The line itself: monitoring, stopping, closing, its errors. Who hears
     // its errors and its trace stay with the session when a name needs
     // another kind of line.

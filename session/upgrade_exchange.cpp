@@ -193,7 +193,7 @@ void CUpgradeExchange::Ask()
                                 if (token.expired())
                                     return;
                                 m_askClock.restart();
-                                m_timers.SetTimer(kTimerConfirm, AnswerWaitMs(m_session.Rate()));
+                                m_timers.SetTimer(kTimerConfirm, m_session.AnswerWaitAt(m_session.Rate()));
                             });
 }
 
@@ -224,7 +224,7 @@ void CUpgradeExchange::OnReleaseReply(char ch)
 void CUpgradeExchange::OnConfirmTimer()
 {
     m_timers.KillTimer(kTimerConfirm);
-    const int waitMs = AnswerWaitMs(m_session.Rate());
+    const int waitMs = m_session.AnswerWaitAt(m_session.Rate());
     if (m_bAsking && m_askClock.isValid()
         && (m_session.Line().OwnerBehind() || m_askClock.elapsed() > waitMs + kLateTimerMs)) {
         // The host fell behind, not the camera: bytes heard but not yet

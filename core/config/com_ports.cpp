@@ -1,6 +1,7 @@
 #include "core/config/com_ports.h"
 
 #include "core/config/ini_file.h"
+#include "core/config/network_address.h"
 #include "core/config/program_dir.h"
 
 #include <QDir>
@@ -44,8 +45,21 @@ NamedPort ResolvePort(const QString& name)
     return {name, ResolvePortName(number), number};
 }
 
+QString PortNameProblem(const QString& name)
+{
+    const NamedPort port = ResolvePort(name);
+    QString error;
+    if (!IsNetworkName(port.strDevice) || ParseNetworkAddress(port.strDevice, &error))
+        return QString();
+    if (port.nComNumber > 0)
+        return u"%1 is mapped in config.ini's [Ports] section to %2: %3"_s.arg(name, port.strDevice, error);
+    return u"%1: %2"_s.arg(name, error);
+}
+
 QString DeviceBehind(const QString& name)
 {
+    if (IsNetworkName(name))
+        return name; // an address, not a path
 #ifdef Q_OS_UNIX
     const QFileInfo info(name);
     const QString target = info.canonicalFilePath();

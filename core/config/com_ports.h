@@ -9,7 +9,8 @@ QString ResolvePortName(unsigned nPort);
 
 // What a port's name stands for, wherever a port is named (--port, a ports
 // file, the window's list): "COMn" (any case, n from 1 to 999) is what
-// ResolvePortName(n) gives; any other name is a device as it stands.
+// ResolvePortName(n) gives, which config.ini may map to a device or to a
+// network address; any other name is a device or an address as it stands.
 struct NamedPort {
     QString strName;         // as it was given
     QString strDevice;       // what is opened
@@ -17,10 +18,16 @@ struct NamedPort {
 };
 NamedPort ResolvePort(const QString& name);
 
+// What is wrong with a port's name before anything is opened: a network
+// address, given or mapped to a COMn, that does not parse. Empty when
+// nothing is.
+QString PortNameProblem(const QString& name);
+
 // The device a port's name leads to: a link such as /dev/serial/by-id/...
 // is followed, "." and doubled slashes are resolved, and a name that leads
 // nowhere comes back cleaned. Two names of one device give the same. The
-// OS's own port names (COM7 on Windows) come back as they are.
+// OS's own port names (COM7 on Windows) and network addresses
+// (rfc2217://HOST:PORT) come back as they are.
 QString DeviceBehind(const QString& name);
 
 // The COMn names the window offers, COM1..COM5: the first entries of its

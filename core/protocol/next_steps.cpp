@@ -14,3 +14,8 @@ NextStep NextStepForReport(std::string_view report)
     }
     return NextStep::PowerCycleRetry;
 }
+
+NextStep NextStepForLostLine(bool behindServer)
+{
+    return behindServer ? NextStep::CheckServer : NextStep::ReplugAdapter;
+}

@@ -2,6 +2,7 @@
 
 #include "core/config/printable_text.h"
 #include "gui/resources/next_step_text.h"
+#include "core/config/network_address.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 
@@ -13,7 +14,16 @@ QString CommErrorText(const CommErrorReport& report)
                              .arg(report.strStep, report.strSystemText)
                              .arg(report.nPortNumber);
     // The window reopens a lost device by itself once it is back.
-    return report.bDeviceLost ? text + NextStepText(NextStep::ReplugAdapter) : text;
+    return report.bDeviceLost ? text + NextStepText(NextStepForLostLine(report.bBehindServer)) : text;
+}
+
+QString OpenFailureNextStep(const PortOpenError& error)
+{
+    if (error.bHeld)
+        return u'\n' + NextStepText(NextStep::FreePort);
+    if (IsNetworkName(error.strDevice))
+        return u'\n' + NextStepText(NextStep::CheckServer);
+    return QString();
 }
 
 QString ReadFailureDetail(const ReadFailure& failure)

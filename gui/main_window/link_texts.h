@@ -10,6 +10,10 @@
 // "WARNING:  read() Failed with the following error: …", naming the step,
 // the OS's words and the port, for the "Application Error" box.
 QString CommErrorText(const CommErrorReport& report);
+// The next step below a box saying a port would not open, on a line of its
+// own (another program holds it; a device server did not answer); empty
+// when there is nothing to add.
+QString OpenFailureNextStep(const PortOpenError& error);
 // Which register a failed read stopped at, what came of its answer and how
 // many tries were made.
 QString ReadFailureDetail(const ReadFailure& failure);

@@ -2,7 +2,7 @@
 #include "gui/main_window/main_dialog.h"
 
 #include "gui/dialogs/message_box.h"
-#include "gui/resources/next_step_text.h"
+#include "gui/main_window/link_texts.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "serial/line_trace.h"
@@ -29,7 +29,7 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
 {
     const PortOpenError& error = m_connection.OpenError();
     SetStatus(OpenFailureStatus(m_line, LoadString(Ids::OpenFailed), error));
-    const QString nextStep = error.bHeld ? u'\n' + NextStepText(NextStep::FreePort) : QString();
+    const QString nextStep = OpenFailureNextStep(error);
     MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)) + nextStep,
                LoadString(Ids::MessageCaption), MessageIcon::Warning);
 }
@@ -37,7 +37,7 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
 void CMyCorvixDlg::StartReading()
 {
     m_host.ReadCycle();
-    m_timers.SetTimer(kTimerNoReply, 2000);
+    m_timers.SetTimer(kTimerNoReply, m_host.ReplyWaitMs(2000));
 }
 
 void CMyCorvixDlg::OnSettingChange(int listId, int index)

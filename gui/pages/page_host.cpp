@@ -85,3 +85,8 @@ void CPageHost::SayNotReady() const
     MessageBox(LoadString(Ids::PortNotReady) + u'\n' + LoadString(cause), LoadString(Ids::MessageCaption),
                MessageIcon::Warning);
 }
+
+int CPageHost::ReplyWaitMs(int lineMs) const
+{
+    return lineMs + m_connection.Session().Line().RoundTripMs();
+}

@@ -70,6 +70,8 @@ public:
     bool PortOpen() const;
     bool ConfigRead() const; // the last read came whole
     bool ReplySeen() const;  // a character came since the last read began
+    // A wait for the camera's reply: `lineMs`, and a device server's round trip on top.
+    int ReplyWaitMs(int lineMs) const;
     // Whether the pages may save or read: the port open, the configuration
     // read, no upgrade running, and nothing of an earlier save or format
     // change still waiting to go out.

@@ -251,6 +251,8 @@ const StringResource kStrings[] = {
     {267, RES_TEXT("The camera's configuration is being read: wait until it is done")},
     {268, RES_TEXT("An upgrade is running")},
     {269, RES_TEXT("The last save is still going out")},
+    {270, RES_TEXT("Next: check that the device server is on and reachable, and that its port is set for telnet "
+                   "with RFC 2217 (rfc2217://) or for raw TCP (socket://).")},
 };
 } // namespace
 

@@ -12,6 +12,7 @@ QString NextStepText(NextStep step)
     case NextStep::SearchOrRecover: return LoadString(Ids::NextSearchOrRecover);
     case NextStep::ReplugAdapter: return LoadString(Ids::NextReplugAdapter);
     case NextStep::FreePort: return LoadString(Ids::NextFreePort);
+    case NextStep::CheckServer: return LoadString(Ids::NextCheckServer);
     }
     return QString();
 }

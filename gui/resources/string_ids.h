@@ -133,6 +133,7 @@ constexpr int LogFileFilter = 266;       // the upgrade log's save dialog
 constexpr int WhyStillReading = 267;     // why a page's action waits (CPageHost::SayNotReady), as 252, 253
 constexpr int WhyUpgrading = 268;
 constexpr int WhyWritesPending = 269;
+constexpr int NextCheckServer = 270;     // a next step, as 260..265
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

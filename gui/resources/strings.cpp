@@ -138,5 +138,6 @@ extern const StringResource kStrings[] = {
     {267, RES_TEXT("正在读取相机配置，请等读取结束")},
     {268, RES_TEXT("正在升级")},
     {269, RES_TEXT("上一次保存尚未发送完")},
+    {270, RES_TEXT("下一步：请确认串口服务器已开机、网络可达，且其端口设为 RFC 2217 的 telnet（rfc2217://）或原始 TCP（socket://）。")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

@@ -70,7 +70,7 @@ void CDlgPara::SaveSequence()
     m_host.SettingsSaved();
     m_host.PauseWrites(kReadBackPauseMs);
     m_host.ReadCycle();
-    m_host.AfterWrites([this] { m_host.Timers().SetTimer(CPageHost::kTimerSaveNoReply, 2000); });
+    m_host.AfterWrites([this] { m_host.Timers().SetTimer(CPageHost::kTimerSaveNoReply, m_host.ReplyWaitMs(2000)); });
 }
 
 void CDlgPara::SaveToDevice()

@@ -1,0 +1,240 @@
+// Cameras behind a serial device server: the telnet layer, the addresses,
+// and orvane-cli through a real server (ser2net) in front of the simulator.
+#include "core/config/network_address.h"
+#include "serial/telnet_codec.h"
+#include "tests/support/camera_fixture.h"
+#include "tests/support/cli_run.h"
+#include "tests/support/device_server.h"
+#include "tests/support/package_writer.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QByteArray Bytes(std::initializer_list<int> bytes)
+{
+    QByteArray array;
+    for (const int byte : bytes)
+        array += char(byte);
+    return array;
+}
+
+constexpr int kIac = 255;
+constexpr int kWill = 251;
+constexpr int kWont = 252;
+constexpr int kDo = 253;
+constexpr int kDont = 254;
+constexpr int kSb = 250;
+constexpr int kSe = 240;
+
+// The rates the host's bytes travelled at, each once, in the order first heard.
+std::vector<int> RatesHeard(const PtyCamera& camera)
+{
+    std::vector<int> rates;
+    for (const LineByte& byte : camera.ReceivedLine()) {
+        if (std::find(rates.begin(), rates.end(), byte.nRate) == rates.end())
+            rates.push_back(byte.nRate);
+    }
+    return rates;
+}
+
+PtyOptions OwnRate(int baud)
+{
+    PtyOptions options;
+    options.nOwnRate = baud;
+    return options;
+}
+
+#define REQUIRE_SERVER(server)                                                                                          \
+    QVERIFY2((server).Started(), "ser2net did not start: scripts/install-deps.sh installs it")
+
+} // namespace
+
+class TestNetworkLine : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { CameraFixture().WriteConfig(); }
+
+    // What the server says, split anywhere, and what the client answers.
+    void theTelnetLayerNegotiatesOnlyWhatALineNeeds()
+    {
+        CTelnetCodec codec;
+        QCOMPARE(codec.Opening(), Bytes({kIac, kWill, 44, kIac, kWill, 0, kIac, kDo, 0, kIac, kDo, 3}));
+        QByteArray reply;
+        // Answers to our own requests need no answer; an offer of ECHO is
+        // refused, a request to do TERMINAL-TYPE is refused, and data with a
+        // doubled 0xFF split across chunks comes through as one byte.
+        QByteArray data = codec.Feed(Bytes({kIac, kDo, 44, kIac, kWill, 0, kIac, kWill, 1, 'a', kIac}), &reply);
+        data += codec.Feed(Bytes({kIac, 'b', kIac, kDo, 24}), &reply);
+        QCOMPARE(data, Bytes({'a', 0xFF, 'b'}));
+        QCOMPARE(reply, Bytes({kIac, kDont, 1, kIac, kWont, 24}));
+        QVERIFY(codec.ComPortAgreed());
+        // A second DO COM-PORT changes nothing and is not answered: no loop.
+        reply.clear();
+        QCOMPARE(codec.Feed(Bytes({kIac, kDo, 44}), &reply), QByteArray());
+        QCOMPARE(reply, QByteArray());
+        // The server's answer to SET-BAUDRATE 0x0000FF00, with its 0xFF doubled, split in the middle.
+        QVERIFY(codec.Feed(Bytes({kIac, kSb, 44, 101, 0, 0, kIac}), &reply).isEmpty());
+        QVERIFY(codec.Feed(Bytes({kIac, 0, kIac, kSe, 'z'}), &reply) == "z");
+        const std::vector<CTelnetCodec::ComPortAnswer> answers = codec.TakeAnswers();
+        QCOMPARE(answers.size(), std::size_t(1));
+        QCOMPARE(answers[0].nCommand, 1);
+        QCOMPARE(answers[0].value, CTelnetCodec::BaudRate(0xFF00));
+        // And the command that asked for it, escaped the same way.
+        QCOMPARE(CTelnetCodec::ComPort(CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(0xFF00)),
+                 Bytes({kIac, kSb, 44, 1, 0, 0, kIac, kIac, 0, kIac, kSe}));
+        QCOMPARE(CTelnetCodec::Escape(Bytes({1, 0xFF, 0xFF, 2})), Bytes({1, 0xFF, 0xFF, 0xFF, 0xFF, 2}));
+
+        CTelnetCodec refusing;
+        refusing.Opening();
+        refusing.Feed(Bytes({kIac, kDont, 44}), &reply);
+        QVERIFY(refusing.ComPortRefused());
+    }
+
+    void addressesAreCheckedBeforeAnythingIsSent_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("parsed"); // host and port, or what is wrong
+        QTest::newRow("rfc2217") << u"rfc2217://10.0.0.5:4001"_s << u"rfc2217 10.0.0.5 4001"_s;
+        QTest::newRow("socket, a name") << u"SOCKET://cabinet-7.tunnel.local:23"_s << u"socket cabinet-7.tunnel.local 23"_s;
+        QTest::newRow("IPv6") << u"rfc2217://[fe80::1]:4001"_s << u"rfc2217 fe80::1 4001"_s;
+        QTest::newRow("no port") << u"rfc2217://10.0.0.5"_s
+                                 << u"no port; write rfc2217://HOST:PORT or socket://HOST:PORT"_s;
+        QTest::newRow("port 0") << u"socket://10.0.0.5:0"_s
+                                << u"port \"0\" is not a number from 1 to 65535; write rfc2217://HOST:PORT or "
+                                   "socket://HOST:PORT"_s;
+        QTest::newRow("port too big") << u"socket://h:70000"_s
+                                      << u"port \"70000\" is not a number from 1 to 65535; write rfc2217://HOST:PORT "
+                                         "or socket://HOST:PORT"_s;
+        QTest::newRow("a path after it") << u"rfc2217://h:4001/x"_s
+                                         << u"port \"4001/x\" is not a number from 1 to 65535; write "
+                                            "rfc2217://HOST:PORT or socket://HOST:PORT"_s;
+        QTest::newRow("another kind") << u"telnet://h:23"_s
+                                      << u"unknown kind of address \"telnet://\"; write rfc2217://HOST:PORT or "
+                                         "socket://HOST:PORT"_s;
+        QTest::newRow("no host") << u"rfc2217://:4001"_s << u"no host; write rfc2217://HOST:PORT or socket://HOST:PORT"_s;
+        QTest::newRow("a space") << u"rfc2217://10.0.0 .5:4001"_s
+                                 << u"\"10.0.0 .5\" is not a host name or an IPv4 address; write rfc2217://HOST:PORT "
+                                    "or socket://HOST:PORT"_s;
+    }
+
+    void addressesAreCheckedBeforeAnythingIsSent()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, parsed);
+        QString error;
+        const std::optional<NetworkAddress> address = ParseNetworkAddress(name, &error);
+        const QString got = address ? u"%1 %2 %3"_s.arg(address->kind == NetworkAddress::Kind::Rfc2217 ? u"rfc2217"_s
+                                                                                                        : u"socket"_s,
+                                                          address->strHost)
+                                          .arg(address->nPort)
+                                    : error;
+        QCOMPARE(got, parsed);
+        if (!address) { // the command line refuses it as bad usage, naming it
+            const Run run = RunCli({u"--port"_s, name, u"read"_s});
+            QCOMPARE(run.nExitCode, 2);
+            QVERIFY2(run.strErr.startsWith(u"orvane-cli: %1: %2\n"_s.arg(name, error)), qPrintable(run.strErr));
+        }
+        QVERIFY(!ParseNetworkAddress(u"/dev/ttyUSB0"_s, &error)); // a device is no address
+    }
+
+    // The rate goes to the server, which sets it on the camera's line: the
+    // camera hears only 19200 baud, though the server's own setting is 115200.
+    void readApplyAndScanThroughRfc2217AtTheRateSet()
+    {
+        CameraFixture camera({}, {}, OwnRate(19200));
+        DeviceServer server(Port(camera), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        const Run read = RunCli({u"--port"_s, server.Address(), u"--baud"_s, u"19200"_s, u"read"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        QVERIFY(read.strOut.contains(u"software_version        V1.3\n"_s));
+        QTemporaryDir dir;
+        const QString settings = WriteFile(dir, u"s.json"_s, R"({"format": 1, "brightness": 70})");
+        const Run apply = RunCli({u"--port"_s, server.Address(), u"--baud"_s, u"19200"_s, u"apply"_s, settings});
+        QVERIFY2(apply.nExitCode == 0, qPrintable(apply.strErr));
+        QCOMPARE(camera.Camera().Register(0x12), 70);
+        QCOMPARE(RatesHeard(camera.Camera()), std::vector<int>{19200});
+
+        const Run scan = RunCli({u"--port"_s, server.Address(), u"scan"_s});
+        QCOMPARE(scan.strOut, u"%1: camera at 19200 baud, software V1.3, hardware V1.2\n"_s.arg(server.Address()));
+    }
+
+    // Bytes pass as they are at the server's rate; no rate is searched.
+    void aRawTcpPortKeepsTheServersRate()
+    {
+        CameraFixture camera({}, {}, OwnRate(19200));
+        DeviceServer server(Port(camera), DeviceServer::Kind::RawTcp, 19200);
+        REQUIRE_SERVER(server);
+        const Run read = RunCli({u"--port"_s, server.Address(), u"--baud"_s, u"19200"_s, u"read"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        DeviceServer wrong(Port(camera), DeviceServer::Kind::RawTcp, 9600);
+        REQUIRE_SERVER(wrong);
+        const Run scan = RunCli({u"--port"_s, wrong.Address(), u"scan"_s});
+        QCOMPARE(scan.nExitCode, 1);
+        QVERIFY2(scan.strOut.startsWith(u"%1: nothing answered at 115200 baud, the only rate tried: the device server "
+                                        "sets the rate of a socket:// port"_s.arg(wrong.Address())),
+                 qPrintable(scan.strOut));
+        QCOMPARE(RatesHeard(camera.Camera()), (std::vector<int>{19200, 9600}));
+    }
+
+    // Telnet's escape byte is data too: an image of 0xFF bytes, and of the
+    // byte pairs that would be commands, arrives as it was.
+    void anImageFullOf0xFFArrivesByteForByte()
+    {
+        CameraFixture camera({}, QuickCamera(50));
+        DeviceServer server(Port(camera), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        QByteArray elf(3000, char(0xFF));
+        for (int i = 0; i < elf.size(); i += 7)
+            elf[i] = char(i % 3 == 0 ? kSe : i % 3 == 1 ? kSb : kDo);
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", elf}});
+        const Run run = RunCli({u"--port"_s, server.Address(), u"upgrade"_s, u"--no-restart"_s, package}, 120000);
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
+        QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
+        QCOMPARE(QByteArray::fromStdString(camera.Camera().Images()[0].bytes), elf);
+    }
+
+    // A server that is not there, or not one for RFC 2217, is named with
+    // the next step at once; one that goes away mid-read is a lost line.
+    void serversThatRefuseOrGoAway()
+    {
+        const QString nextStep = u"orvane-cli: next step: check that the device server is on and reachable from here"_s;
+        const QString refused = u"rfc2217://127.0.0.1:%1"_s.arg(FreeLocalPort());
+        const Run nobody = RunCli({u"--port"_s, refused, u"read"_s});
+        QCOMPARE(nobody.nExitCode, 1);
+        QVERIFY2(nobody.strErr.startsWith(u"orvane-cli: cannot open %1: Connection refused\n%2"_s.arg(refused, nextStep)),
+                 qPrintable(nobody.strErr));
+
+        CameraFixture camera({}, {}, OwnRate(1200));
+        DeviceServer raw(Port(camera), DeviceServer::Kind::RawTcp, 1200);
+        REQUIRE_SERVER(raw);
+        const QString notTelnet = raw.Address().replace(u"socket"_s, u"rfc2217"_s);
+        const Run wrongKind = RunCli({u"--port"_s, notTelnet, u"read"_s});
+        QCOMPARE(wrongKind.nExitCode, 1);
+        QVERIFY2(wrongKind.strErr.startsWith(u"orvane-cli: cannot open %1: the server did not answer the line "
+                                             "settings within 3 s\n%2"_s.arg(notTelnet, nextStep)),
+                 qPrintable(wrongKind.strErr));
+
+        // At 1200 baud the 23 reads take seconds: the server goes in the middle.
+        DeviceServer server(Port(camera), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        const std::size_t before = camera.Camera().Received().size();
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, server.Address(), u"--baud"_s, u"1200"_s, u"read"_s});
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().size() > before + 40; }, 20000));
+        server.Kill();
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(u"during the read"_s) && err.contains(nextStep), qPrintable(err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkLine)
+#include "tst_network_line.moc"
