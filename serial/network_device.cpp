@@ -1,7 +1,9 @@
 #include "serial/network_device.h"
 
+#include "core/config/printable_text.h"
 #include "serial/device_os.h"
 
+#include <QThread>
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -54,6 +56,22 @@ bool CNetworkDevice::Open(const LineOpening& opening, const QString& device, Ope
         return false;
     }
     m_address = *address;
+    // A server still closing this tool's last connection to the port (a
+    // reopen at once, a probe) turns the next one away for a moment.
+    for (int attempt = 1;; ++attempt) {
+        const Attempt result = Connect(opening, outcome);
+        if (result != Attempt::TurnedAway || attempt == kConnectAttempts)
+            return result == Attempt::Opened;
+        QThread::msleep(kTurnedAwayPauseMs);
+    }
+}
+
+CNetworkDevice::Attempt CNetworkDevice::Connect(const LineOpening& opening, OpenOutcome* outcome)
+{
+    m_codec = CTelnetCodec{};
+    m_sent.clear();
+    m_heard.clear();
+    m_answers.clear();
     QElapsedTimer connecting;
     connecting.start();
     m_socket.connectToHost(m_address.strHost, m_address.nPort);
@@ -63,35 +81,47 @@ bool CNetworkDevice::Open(const LineOpening& opening, const QString& device, Ope
                                 : m_socket.errorString();
         outcome->error = PortOpenError{opening.strDevice, why};
         m_socket.abort();
-        return false;
+        return Attempt::Failed;
     }
     // A connect takes one round trip; the server's answers refine it.
     m_nRoundTripMs = int(connecting.elapsed());
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    if (m_address.kind == NetworkAddress::Kind::RawTcp)
-        return true;
-
-    SendOwn(m_codec.Opening());
     QString refused;
-    const bool answered = Settle({{CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(opening.nBaud)},
-                                  {CTelnetCodec::SetDataSize, QByteArray(1, char(opening.nDataBits))},
-                                  {CTelnetCodec::SetParity, CTelnetCodec::Parity(opening.cParity)},
-                                  {CTelnetCodec::SetStopSize, CTelnetCodec::StopSize(opening.nStopBits)}},
-                                 &refused);
+    bool answered = true;
+    if (m_address.kind == NetworkAddress::Kind::RawTcp) {
+        // A server that turns a client away says so and closes at once.
+        m_socket.waitForReadyRead(kTurnAwayWaitMs + m_nRoundTripMs);
+    } else {
+        SendOwn(m_codec.Opening());
+        answered = Settle({{CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(opening.nBaud)},
+                           {CTelnetCodec::SetDataSize, QByteArray(1, char(opening.nDataBits))},
+                           {CTelnetCodec::SetParity, CTelnetCodec::Parity(opening.cParity)},
+                           {CTelnetCodec::SetStopSize, CTelnetCodec::StopSize(opening.nStopBits)}},
+                          &refused);
+    }
+    if (m_socket.state() != QAbstractSocket::ConnectedState) {
+        // ser2net, for one, says "Port already in use" when another client has it.
+        const QString said = QString::fromLatin1(m_heard).trimmed();
+        const QString why = said.isEmpty() ? u"the server closed the connection at once"_s
+                                           : u"the server closed the connection, saying \"%1\""_s.arg(PrintableName(said));
+        outcome->error = PortOpenError{opening.strDevice, why, false, true};
+        m_socket.abort();
+        return Attempt::TurnedAway;
+    }
     if (m_codec.ComPortRefused() || !answered) {
         const QString why = m_codec.ComPortRefused()
                                 ? u"the server refused serial-port control (RFC 2217)"_s
                                 : u"the server did not answer the line settings within %1 s"_s.arg(kSettingWaitMs / 1000);
         outcome->error = PortOpenError{opening.strDevice, why};
         m_socket.abort();
-        return false;
+        return Attempt::Failed;
     }
     if (!refused.isEmpty()) {
         outcome->strFailedStep = u"RFC 2217"_s;
         outcome->strSystemText = refused;
     }
     m_heard.clear(); // what came before the line was set is not the camera's
-    return true;
+    return Attempt::Opened;
 }
 
 bool CNetworkDevice::Settle(const std::vector<std::pair<CTelnetCodec::ComPortCommand, QByteArray>>& settings,

@@ -20,6 +20,11 @@ public:
     // A connect, and the server's answers to the line settings, come within these.
     static constexpr int kConnectWaitMs = 5000;
     static constexpr int kSettingWaitMs = 3000;
+    // A server that turns a connection away is tried this often, this far apart.
+    static constexpr int kConnectAttempts = 4;
+    static constexpr int kTurnedAwayPauseMs = 250;
+    // A raw TCP server turns a client away within this (and the round trip).
+    static constexpr int kTurnAwayWaitMs = 50;
 
     CNetworkDevice();
 
@@ -37,6 +42,8 @@ public:
     int RoundTripMs() const override { return m_nRoundTripMs; }
 
 private:
+    enum class Attempt { Opened, Failed, TurnedAway };
+    Attempt Connect(const LineOpening& opening, OpenOutcome* outcome);
     void OnReadyRead();
     void OnBytesWritten(qint64 bytes);
     void OnSocketError(QAbstractSocket::SocketError error);

@@ -94,7 +94,8 @@ bool CSerialPort::Open(const LineOpening& request)
         TraceLineState(false, u"cannot be opened: "_s + m_openError.strSystemText);
         return false;
     }
-    TraceLineState(true, u"opened, "_s + line);
+    TraceLineState(true, u"opened, "_s + line
+                             + (m_bBehindServer ? u", round trip %1 ms"_s.arg(m_nRoundTripMs.load()) : QString()));
     // Reported outside the lock: the box runs a nested event loop.
     if (!failedStep.isEmpty())
         ReportCommError(failedStep, systemText);

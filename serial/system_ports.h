@@ -7,11 +7,11 @@
 
 // One serial port of the machine as the OS lists it.
 struct SystemPort {
-    QString strName;         // "ttyUSB0", "COM7"
-    QString strLocation;     // what to open: "/dev/ttyUSB0", "\\\\.\\COM7"
-    QString strDescription;  // the adapter's words, "FT232R USB UART"; may be empty
-    QString strSerialNumber; // the USB serial number, when it has one
-    QString strUsbId;        // the USB vendor and product, "0403:6001", when the OS knows them
+    QString strName{};         // "ttyUSB0", "COM7"
+    QString strLocation{};     // what to open: "/dev/ttyUSB0", "\\\\.\\COM7"
+    QString strDescription{};  // the adapter's words, "FT232R USB UART"; may be empty
+    QString strSerialNumber{}; // the USB serial number, when it has one
+    QString strUsbId{};        // the USB vendor and product, "0403:6001", when the OS knows them
 };
 
 // The machine's ports, from QSerialPortInfo unless a test installed a source.

@@ -4,9 +4,15 @@
 #include "serial/telnet_codec.h"
 #include "tests/support/camera_fixture.h"
 #include "tests/support/cli_run.h"
+#include "tests/support/delay_relay.h"
 #include "tests/support/device_server.h"
+#include "tests/support/dialog_bench.h"
 #include "tests/support/package_writer.h"
 
+#include <QComboBox>
+#include <QFile>
+#include <QRegularExpression>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +53,20 @@ PtyOptions OwnRate(int baud)
     options.nOwnRate = baud;
     return options;
 }
+
+// The box asking for a device server's port answers `typed` while it lives.
+class TypedAnswer {
+public:
+    explicit TypedAnswer(const QString& typed)
+        : m_previous(SetTextHandler([typed](const QString&, const QString&) { return std::optional<QString>(typed); }))
+    {
+    }
+    ~TypedAnswer() { SetTextHandler(std::move(m_previous)); }
+    Q_DISABLE_COPY_MOVE(TypedAnswer)
+
+private:
+    TextHandler m_previous;
+};
 
 #define REQUIRE_SERVER(server)                                                                                          \
     QVERIFY2((server).Started(), "ser2net did not start: scripts/install-deps.sh installs it")
@@ -163,6 +183,34 @@ private slots:
         QCOMPARE(scan.strOut, u"%1: camera at 19200 baud, software V1.3, hardware V1.2\n"_s.arg(server.Address()));
     }
 
+    // A 240 ms round trip, longer than a read's answer wait on the line
+    // (153 ms at 115200): every wait counts it on top, so an apply's read,
+    // writes and read-back shift no value and fail nothing.
+    void aSlowNetworkShiftsNoValue()
+    {
+        CameraFixture camera;
+        DeviceServer server(Port(camera), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        const DelayRelay relay(server.Port(), 240);
+        const QString address = u"rfc2217://127.0.0.1:%1"_s.arg(relay.Port());
+        camera.Camera().SetRegister(0x13, 44); // contrast: a value next to brightness's
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(u"line.log"_s);
+        const QString settings = WriteFile(dir, u"s.json"_s, R"({"format": 1, "brightness": 70})");
+        const Run apply = RunCli({u"--port"_s, address, u"--trace"_s, trace, u"apply"_s, settings}, 120000);
+        QVERIFY2(apply.nExitCode == 0, qPrintable(apply.strErr));
+        const Run read = RunCli({u"--port"_s, address, u"read"_s, u"--json"_s}, 120000);
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        QVERIFY2(read.strOut.contains(u"\"brightness\": 70"_s) && read.strOut.contains(u"\"contrast\": 44"_s),
+                 qPrintable(read.strOut));
+        QFile log(trace);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString opened = QString::fromUtf8(log.readLine());
+        static const QRegularExpression roundTrip(u"round trip (\\d+) ms"_s);
+        const QRegularExpressionMatch measured = roundTrip.match(opened);
+        QVERIFY2(measured.hasMatch() && measured.captured(1).toInt() >= 240, qPrintable(opened));
+    }
+
     // Bytes pass as they are at the server's rate; no rate is searched.
     void aRawTcpPortKeepsTheServersRate()
     {
@@ -234,7 +282,65 @@ private slots:
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QVERIFY2(err.contains(u"during the read"_s) && err.contains(nextStep), qPrintable(err));
     }
+
+    // A COMn that config.ini maps to a server's port is a port like any
+    // other to the window: it opens, reads and saves, under its COMn name.
+    void theWindowReadsAndSavesThroughAMappedComPort()
+    {
+        DialogBench bench;
+        DeviceServer server(bench.camera.Device(), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(server.Address()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
+        dialog.OnPortChange(1);
+        dialog.OnSettingChange(1008, 6); // 19200, set through the server
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        QCOMPARE(Text(dialog, 1033), u"COM2,打开,19200,N,8,1"_s);
+        dialog.PagePara().Item<QLineEdit>(1002)->setText(u"66"_s);
+        dialog.PagePara().OnSave();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Register(0x12) == 66 && !dialog.Host().WritesPending(); },
+                          20000));
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000)); // read back
+        QCOMPARE(RatesHeard(bench.camera.Camera()), std::vector<int>{19200});
+        QVERIFY(bench.boxes.Boxes().isEmpty());
+    }
+
+    // A server's port typed in the window joins the list for good; an
+    // address that does not parse is refused, naming what is wrong.
+    void aServersPortTypedInTheWindowJoinsTheList()
+    {
+        DialogBench bench;
+        DeviceServer server(bench.camera.Device(), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        {
+            const TypedAnswer typed(u"rfc2217://127.0.0.1"_s);
+            bench.dialog->Ports().AddNetworkPort();
+        }
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text,
+                 u"rfc2217://127.0.0.1: no port; write rfc2217://HOST:PORT or socket://HOST:PORT"_s);
+        {
+            const TypedAnswer typed(u"/dev/ttyS0"_s);
+            bench.dialog->Ports().AddNetworkPort();
+        }
+        QCOMPARE(bench.boxes.Boxes().value(1).text,
+                 u"/dev/ttyS0 不是串口服务器的地址，请写成 rfc2217://主机:端口 或 socket://主机:端口"_s);
+        {
+            const TypedAnswer typed(server.Address());
+            bench.dialog->Ports().AddNetworkPort();
+        }
+        QCOMPARE(Text(*bench.dialog, 1007), server.Address());
+        QCOMPARE(Text(*bench.dialog, 1033), u"%1 关闭,115200,N,8,1"_s.arg(server.Address()));
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return bench.dialog->Host().ConfigRead(); }, 20000));
+
+        bench.dialog = std::make_unique<CMyCorvixDlg>(); // started again: the address is offered and chosen
+        QCOMPARE(Text(*bench.dialog, 1007), server.Address());
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestNetworkLine)
+QTEST_MAIN(TestNetworkLine)
 #include "tst_network_line.moc"

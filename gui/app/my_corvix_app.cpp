@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QThread>
@@ -22,6 +23,14 @@ namespace {
 void ShowMessageBox(const QString& text, const QString& caption, MessageIcon icon)
 {
     MakeMessageBox(text, caption, icon, QApplication::activeWindow())->exec();
+}
+
+std::optional<QString> ShowTextQuestion(const QString& prompt, const QString& caption)
+{
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt, QLineEdit::Normal,
+                                               QString(), &ok);
+    return ok ? std::optional<QString>(text.trimmed()) : std::nullopt;
 }
 
 bool ShowQuestion(const QString& text, const QString& caption)
@@ -73,6 +82,7 @@ bool CMyCorvixApp::InitInstance()
     SetMessageBoxHandler(ShowMessageBox);
     SetQuestionHandler(ShowQuestion);
     SetOfferHandler(ShowOffer);
+    SetTextHandler(ShowTextQuestion);
     SetOpenFileHandler(ShowOpenFileDialog);
     SetSaveFileHandler(ShowSaveFileDialog);
     SetAppendFileHandler(ShowAppendFileDialog);

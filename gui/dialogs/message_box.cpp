@@ -62,3 +62,26 @@ OfferHandler SetOfferHandler(OfferHandler handler)
 {
     return std::exchange(Offers(), std::move(handler));
 }
+
+namespace {
+
+TextHandler& TextAnswers()
+{
+    static TextHandler handler;
+    return handler;
+}
+
+} // namespace
+
+std::optional<QString> AskText(const QString& prompt, const QString& caption)
+{
+    if (TextAnswers())
+        return TextAnswers()(prompt, caption);
+    qWarning().noquote() << caption << u':' << prompt << u"(cancelled)";
+    return std::nullopt;
+}
+
+TextHandler SetTextHandler(TextHandler handler)
+{
+    return std::exchange(TextAnswers(), std::move(handler));
+}

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <functional>
+#include <optional>
 
 // Every message box of the program goes through MessageBox(). The GUI
 // installs a handler that shows a modal box; tests install a recorder.
@@ -36,3 +37,12 @@ using OfferHandler = std::function<bool(const QString& text, const QString& capt
 bool MessageBoxOffering(const QString& text, const QString& caption, const QString& offer);
 
 OfferHandler SetOfferHandler(OfferHandler handler);
+
+// A line the user types (a device server's address), or nothing when the
+// box was cancelled. Without a handler the prompt is written to standard
+// error and the answer is nothing.
+using TextHandler = std::function<std::optional<QString>(const QString& prompt, const QString& caption)>;
+
+std::optional<QString> AskText(const QString& prompt, const QString& caption);
+
+TextHandler SetTextHandler(TextHandler handler);

@@ -17,6 +17,16 @@ QString CommErrorText(const CommErrorReport& report)
     return report.bDeviceLost ? text + NextStepText(NextStepForLostLine(report.bBehindServer)) : text;
 }
 
+QString LineTip(const QString& device, bool echoes, int roundTripMs)
+{
+    QString tip = device;
+    if (echoes)
+        tip += u'\n' + LoadString(Ids::LineEchoes);
+    if (IsNetworkName(device))
+        tip += u'\n' + LoadString(Ids::RoundTrip).arg(roundTripMs);
+    return tip;
+}
+
 QString OpenFailureNextStep(const PortOpenError& error)
 {
     if (error.bHeld)

@@ -10,6 +10,9 @@
 // "WARNING:  read() Failed with the following error: …", naming the step,
 // the OS's words and the port, for the "Application Error" box.
 QString CommErrorText(const CommErrorReport& report);
+// The status text's tooltip once a camera answered: the device, whether the
+// line echoes, and a device server's round trip.
+QString LineTip(const QString& device, bool echoes, int roundTripMs);
 // The next step below a box saying a port would not open, on a line of its
 // own (another program holds it; a device server did not answer); empty
 // when there is nothing to add.

@@ -200,10 +200,8 @@ void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
 
 void CMyCorvixDlg::OnSysCommand(int command)
 {
-    if ((command & ~0xF) == kCommandAbout) {
-        CAboutDlg about(this);
-        about.exec();
-    }
+    if ((command & ~0xF) == kCommandAbout)
+        CAboutDlg(this).exec();
 }
 
 void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
@@ -215,6 +213,7 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
                     .importSettings = [this] { OnImportSettings(); },
                     .traceLine = [this] { OnTraceLine(); },
                     .bTracing = Tracing(),
+                    .networkPort = [this] { m_ports.AddNetworkPort(); },
                     .about = [this] { OnSysCommand(kCommandAbout); }});
 }
 

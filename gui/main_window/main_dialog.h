@@ -121,7 +121,8 @@ private:
     LineState m_line; // m_nPort, m_nBaud, m_cParity, m_nDataBits, m_nStopBits
     CPortChoice m_ports{{.list = [this] { return List(1007); },
                          .shown = [this](const QString& device) { SetStatusToolTip(device); },
-                         .rate = [this](int baud) { SelectRate(baud); }},
+                         .rate = [this](int baud) { SelectRate(baud); },
+                         .chosen = [this](int index) { OnPortChange(index); }},
                         m_line};
     bool m_bReadKept = false;         // a read came whole: the registers hold what it showed
     bool m_bCloseAfterRun = false;    // closed mid-image: the window goes once the camera is released

@@ -34,7 +34,7 @@ void CMyCorvixDlg::ParseConfiguration()
     m_timers.KillTimer(kTimerClearLabel);
     m_timers.SetTimer(kTimerClearLabel, 5000);
     const QString device = m_ports.Device();
-    SetStatusToolTip(Port().LineEchoes() ? device + u'\n' + LoadString(Ids::LineEchoes) : device);
+    SetStatusToolTip(LineTip(device, Port().LineEchoes(), Port().RoundTripMs()));
     m_settingsFiles.CheckReadBack();
 }
 

@@ -1,6 +1,10 @@
 #include "gui/main_window/port_choice.h"
 
+#include "core/config/network_address.h"
+#include "gui/dialogs/message_box.h"
 #include "gui/main_window/port_list.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
 
 #include <QComboBox>
 #include <QFileInfo>
@@ -11,7 +15,28 @@ CPortChoice::CPortChoice(Window window, LineState& line) : m_window(std::move(wi
 
 void CPortChoice::Refresh()
 {
-    FillPortList(m_window.list(), ExtraPorts(SystemPorts()), m_line.strDevice);
+    QList<SystemPort> extra = ExtraPorts(SystemPorts());
+    for (const QString& address : RememberedNetworkPorts())
+        extra.append({.strName = address, .strLocation = address});
+    FillPortList(m_window.list(), extra, m_line.strDevice);
+}
+
+void CPortChoice::AddNetworkPort()
+{
+    const std::optional<QString> address = AskText(LoadString(Ids::NetworkPortPrompt), LoadString(Ids::MessageCaption));
+    if (!address || address->isEmpty())
+        return;
+    const QString problem = IsNetworkName(*address) ? PortNameProblem(*address)
+                                                    : LoadString(Ids::NotAnAddress).arg(*address);
+    if (!problem.isEmpty()) {
+        MessageBox(problem, LoadString(Ids::MessageCaption), MessageIcon::Warning);
+        return;
+    }
+    RememberNetworkPort(*address);
+    Refresh();
+    const int index = m_window.list()->findData(*address);
+    m_window.list()->setCurrentIndex(index);
+    m_window.chosen(index);
 }
 
 void CPortChoice::Restore()

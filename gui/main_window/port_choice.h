@@ -19,12 +19,18 @@ public:
         std::function<QComboBox*()> list;               // once the window has made it
         std::function<void(const QString& device)> shown; // what the choice opens, each time the list shows it
         std::function<void(int baud)> rate;             // a camera answered there at this rate last time
+        std::function<void(int index)> chosen;          // an entry the choice made itself, to be opened as one clicked
     };
     // `line` holds the choice (nPort, strDevice).
     CPortChoice(Window window, LineState& line);
 
-    // The list offers the machine's ports as they are now; the choice stays.
+    // The list offers the machine's ports as they are now, and the device
+    // servers' ports added before; the choice stays.
     void Refresh();
+    // Asks for a device server's port (rfc2217://HOST:PORT, socket://HOST:PORT),
+    // adds it to the list for good and chooses it; an address that does not
+    // parse is refused in a box that says why.
+    void AddNetworkPort();
     // The port chosen at the last start, when the list offers it.
     void Restore();
     // The entry chosen now becomes the choice, also for the next start, at

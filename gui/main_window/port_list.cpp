@@ -87,6 +87,20 @@ void RememberPort(const QString& port)
     UserSettings().setValue(u"port"_s, port);
 }
 
+QStringList RememberedNetworkPorts()
+{
+    return UserSettings().value(u"networkPorts"_s).toStringList();
+}
+
+void RememberNetworkPort(const QString& address)
+{
+    QStringList addresses = RememberedNetworkPorts();
+    if (addresses.contains(address))
+        return;
+    addresses.append(address);
+    UserSettings().setValue(u"networkPorts"_s, addresses);
+}
+
 // One map, not a key per port: a device path's slashes would make groups of it.
 int RememberedRate(const QString& port)
 {

@@ -23,6 +23,9 @@ void RefreshBeforeOpening(QComboBox* list, std::function<void()> refresh);
 // The port chosen last, per user: "COMn" or a device path; empty at first.
 QString RememberedPort();
 void RememberPort(const QString& port);
+// The device servers' ports the user added to the list, per user, in the order added.
+QStringList RememberedNetworkPorts();
+void RememberNetworkPort(const QString& address);
 // The rate a camera last answered at on a port, per user: 0 when none has.
 int RememberedRate(const QString& port);
 void RememberRate(const QString& port, int baud);

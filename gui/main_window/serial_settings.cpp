@@ -1,5 +1,6 @@
 #include "gui/main_window/serial_settings.h"
 
+#include "core/config/network_address.h"
 #include "gui/main_window/port_list.h"
 #include "core/protocol/line_rates.h"
 #include "serial/line.h"
@@ -98,5 +99,8 @@ QString OpenFailureStatus(const LineState& line, const QString& failedWord, cons
 
 QString PortName(const LineState& line)
 {
-    return line.strDevice.isEmpty() ? u"COM%1"_s.arg(line.nPort) : QFileInfo(line.strDevice).fileName();
+    if (line.strDevice.isEmpty())
+        return u"COM%1"_s.arg(line.nPort);
+    // A device server's port by its whole address, a device by its name.
+    return IsNetworkName(line.strDevice) ? line.strDevice : QFileInfo(line.strDevice).fileName();
 }

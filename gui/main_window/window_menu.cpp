@@ -18,6 +18,7 @@ void ShowWindowMenu(QWidget* parent, QPoint at, const WindowMenu& items)
     QAction* trace = menu.addAction(LoadString(Ids::TraceMenu), parent, items.traceLine);
     trace->setCheckable(true);
     trace->setChecked(items.bTracing);
+    menu.addAction(LoadString(Ids::NetworkPortMenu), parent, items.networkPort);
     menu.addSeparator();
     AddLanguageMenu(&menu);
     menu.addAction(aboutText, parent, items.about);

@@ -13,6 +13,7 @@ struct WindowMenu {
     std::function<void()> importSettings{};
     std::function<void()> traceLine{};
     bool bTracing = false; // the trace item is checked
+    std::function<void()> networkPort{}; // a device server's port added to the port list
     std::function<void()> about{};
 };
 

@@ -251,6 +251,10 @@ const StringResource kStrings[] = {
     {267, RES_TEXT("The camera's configuration is being read: wait until it is done")},
     {268, RES_TEXT("An upgrade is running")},
     {269, RES_TEXT("The last save is still going out")},
+    {271, RES_TEXT("&Network serial port...")},
+    {272, RES_TEXT("The device server's port (rfc2217://HOST:PORT or socket://HOST:PORT):")},
+    {273, RES_TEXT("%1 is not a device server's address: write rfc2217://HOST:PORT or socket://HOST:PORT")},
+    {274, RES_TEXT("Network round trip %1 ms, added to every wait for an answer")},
     {270, RES_TEXT("Next: check that the device server is on and reachable, and that its port is set for telnet "
                    "with RFC 2217 (rfc2217://) or for raw TCP (socket://).")},
 };

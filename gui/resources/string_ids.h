@@ -134,6 +134,10 @@ constexpr int WhyStillReading = 267;     // why a page's action waits (CPageHost
 constexpr int WhyUpgrading = 268;
 constexpr int WhyWritesPending = 269;
 constexpr int NextCheckServer = 270;     // a next step, as 260..265
+constexpr int NetworkPortMenu = 271;     // the context menu: a device server's port added to the list
+constexpr int NetworkPortPrompt = 272;   // what the box asking for it says
+constexpr int NotAnAddress = 273;        // %1 typed there, not written as an address
+constexpr int RoundTrip = 274;           // %1 ms, a device server's round trip, in the status text's tooltip
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;
