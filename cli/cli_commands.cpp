@@ -2,6 +2,7 @@
 
 #include "cli/camera_link.h"
 #include "cli/next_step_text.h"
+#include "core/config/network_address.h"
 #include "core/config/file_contents.h"
 #include "core/firmware/version_check.h"
 #include "core/config/ini_file.h"
@@ -98,8 +99,14 @@ int RunPorts(CliStreams& io)
             const bool listed = std::any_of(ports.begin(), ports.end(), [&](const SystemPort& port) {
                 return port.strName == com.strDevice || port.strLocation == com.strDevice;
             });
-            const QString missing = listed || QFileInfo::exists(com.strDevice) ? QString() : u" (missing)"_s;
-            io.out << u"  COM%1 = %2%3\n"_s.arg(com.nNumber).arg(com.strDevice, missing);
+            // A device server's port is not looked for; one whose address does not parse is flagged.
+            QString error;
+            const QString note = IsNetworkName(com.strDevice)
+                                     ? (ParseNetworkAddress(com.strDevice, &error) ? u" (device server)"_s
+                                                                                   : u" (bad address: %1)"_s.arg(error))
+                                 : listed || QFileInfo::exists(com.strDevice) ? QString()
+                                                                              : u" (missing)"_s;
+            io.out << u"  COM%1 = %2%3\n"_s.arg(com.nNumber).arg(com.strDevice, note);
             any = true;
         }
     }

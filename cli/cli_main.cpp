@@ -2,6 +2,7 @@
 #include "cli/camera_link.h"
 #include "cli/cli_commands.h"
 #include "core/config/printable_text.h"
+#include "serial/line.h"
 #include "serial/line_trace.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,7 @@ void OnInterrupt(int)
 {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
     CCameraLink::OnInterrupt(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    InterruptLineOpenings(); // a connect or a server's answer is not waited for
 }
 
 bool StandardOutputIsTerminal()

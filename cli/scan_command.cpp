@@ -50,8 +50,11 @@ QString ResultLine(const PortScanResult& result, int baud)
                                     ? QString()
                                     : u"; unusual for a camera: %1 (it may be another device)"_s.arg(
                                           found->unusual.join(u", "_s));
-        return u"%1: camera at %2 baud, software %3, hardware %4%5%6"_s.arg(port)
-            .arg(found->nBaud)
+        // A socket:// port's rate is its server's: the one given here is only what was assumed.
+        const QString rate = RateSetByServer(result.port.strDevice)
+                                 ? u"the device server's rate (%1 baud given)"_s.arg(found->nBaud)
+                                 : u"%1 baud"_s.arg(found->nBaud);
+        return u"%1: camera at %2, software %3, hardware %4%5%6"_s.arg(port, rate)
             .arg(found->versions.strSoftware, found->versions.strHardware,
                  found->bEcho ? u", echoing"_s : QString(), unusual);
     }

@@ -122,6 +122,10 @@ public:
     virtual int RoundTripMs() const = 0;
 };
 
+// An opening that waits on the network (a connect, a server's answers)
+// gives up, saying "interrupted". Safe in a signal handler: Ctrl-C calls it.
+void InterruptLineOpenings();
+
 // The line a port's name asks for: "COMn" resolved, device paths and the
 // addresses of serial ports behind a device server (rfc2217://, socket://).
 std::unique_ptr<CLine> MakeLine(const QString& device);

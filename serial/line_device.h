@@ -47,10 +47,15 @@ public:
     virtual int RoundTripMs() const { return 0; }
 
 signals:
+    // A setting asked for on the open line that the device set otherwise.
+    void settingRefused(const QString& text);
     void readyRead();
     void bytesWritten(qint64 bytes);
     void errorOccurred(QSerialPort::SerialPortError error);
 };
+
+// How often InterruptLineOpenings() was called.
+unsigned LineInterrupts();
 
 // The device a port's name leads to: rfc2217:// and socket:// addresses
 // are network devices, anything else a device of this machine.

@@ -2,6 +2,7 @@
 
 #include "core/config/printable_text.h"
 #include "serial/device_os.h"
+#include "serial/socket_connect.h"
 
 #include <QThread>
 #include <algorithm>
@@ -56,14 +57,20 @@ bool CNetworkDevice::Open(const LineOpening& opening, const QString& device, Ope
         return false;
     }
     m_address = *address;
+    m_nInterruptsAtOpen = LineInterrupts();
     // A server still closing this tool's last connection to the port (a
     // reopen at once, a probe) turns the next one away for a moment.
     for (int attempt = 1;; ++attempt) {
         const Attempt result = Connect(opening, outcome);
-        if (result != Attempt::TurnedAway || attempt == kConnectAttempts)
+        if (result != Attempt::TurnedAway || attempt == kConnectAttempts || Interrupted())
             return result == Attempt::Opened;
         QThread::msleep(kTurnedAwayPauseMs);
     }
+}
+
+bool CNetworkDevice::Interrupted() const
+{
+    return LineInterrupts() != m_nInterruptsAtOpen;
 }
 
 CNetworkDevice::Attempt CNetworkDevice::Connect(const LineOpening& opening, OpenOutcome* outcome)
@@ -72,25 +79,28 @@ CNetworkDevice::Attempt CNetworkDevice::Connect(const LineOpening& opening, Open
     m_sent.clear();
     m_heard.clear();
     m_answers.clear();
+    m_nPendingBaud = 0;
     QElapsedTimer connecting;
     connecting.start();
-    m_socket.connectToHost(m_address.strHost, m_address.nPort);
-    if (!m_socket.waitForConnected(kConnectWaitMs)) {
-        const QString why = m_socket.error() == QAbstractSocket::SocketTimeoutError
-                                ? u"no connection within %1 s"_s.arg(kConnectWaitMs / 1000)
-                                : m_socket.errorString();
-        outcome->error = PortOpenError{opening.strDevice, why};
-        m_socket.abort();
+    QString why;
+    const qintptr descriptor =
+        ConnectWithin(m_address.strHost, m_address.nPort, kConnectWaitMs, [this] { return Interrupted(); }, &why);
+    if (descriptor < 0 || !m_socket.setSocketDescriptor(descriptor)) {
+        outcome->error = PortOpenError{opening.strDevice, descriptor < 0 ? why : m_socket.errorString()};
         return Attempt::Failed;
     }
     // A connect takes one round trip; the server's answers refine it.
     m_nRoundTripMs = int(connecting.elapsed());
     m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    QElapsedTimer connected;
+    connected.start();
     QString refused;
     bool answered = true;
     if (m_address.kind == NetworkAddress::Kind::RawTcp) {
         // A server that turns a client away says so and closes at once.
-        m_socket.waitForReadyRead(kTurnAwayWaitMs + m_nRoundTripMs);
+        const int turnAwayMs = kTurnAwayWaitMs + m_nRoundTripMs;
+        while (m_socket.state() == QAbstractSocket::ConnectedState && connected.elapsed() < turnAwayMs)
+            m_socket.waitForReadyRead(int(std::max<qint64>(1, turnAwayMs - connected.elapsed())));
     } else {
         SendOwn(m_codec.Opening());
         answered = Settle({{CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(opening.nBaud)},
@@ -99,23 +109,26 @@ CNetworkDevice::Attempt CNetworkDevice::Connect(const LineOpening& opening, Open
                            {CTelnetCodec::SetStopSize, CTelnetCodec::StopSize(opening.nStopBits)}},
                           &refused);
     }
+    const auto fail = [&](const QString& text, bool held = false) {
+        outcome->error = PortOpenError{opening.strDevice, text, false, held};
+        m_socket.abort();
+        return Attempt::Failed;
+    };
+    if (Interrupted())
+        return fail(u"interrupted"_s);
     if (m_socket.state() != QAbstractSocket::ConnectedState) {
         // ser2net, for one, says "Port already in use" when another client has it.
         const QString said = QString::fromLatin1(m_heard).trimmed();
-        const QString why = said.isEmpty() ? u"the server closed the connection at once"_s
-                                           : u"the server closed the connection, saying \"%1\""_s.arg(PrintableName(said));
-        outcome->error = PortOpenError{opening.strDevice, why, false, true};
-        m_socket.abort();
+        const QString saying = said.isEmpty() ? QString() : u", saying \"%1\""_s.arg(PrintableName(said));
+        if (connected.elapsed() > kTurnAwayWindowMs + m_nRoundTripMs)
+            return fail(u"the server closed the connection after %1 ms%2"_s.arg(connected.elapsed()).arg(saying));
+        fail(u"the server closed the connection at once%1"_s.arg(saying), true);
         return Attempt::TurnedAway;
     }
-    if (m_codec.ComPortRefused() || !answered) {
-        const QString why = m_codec.ComPortRefused()
-                                ? u"the server refused serial-port control (RFC 2217)"_s
-                                : u"the server did not answer the line settings within %1 s"_s.arg(kSettingWaitMs / 1000);
-        outcome->error = PortOpenError{opening.strDevice, why};
-        m_socket.abort();
-        return Attempt::Failed;
-    }
+    if (m_codec.ComPortRefused())
+        return fail(u"the server refused serial-port control (RFC 2217)"_s);
+    if (!answered)
+        return fail(u"the server did not answer the line settings within %1 s"_s.arg(kSettingWaitMs / 1000));
     if (!refused.isEmpty()) {
         outcome->strFailedStep = u"RFC 2217"_s;
         outcome->strSystemText = refused;
@@ -134,27 +147,40 @@ bool CNetworkDevice::Settle(const std::vector<std::pair<CTelnetCodec::ComPortCom
     QElapsedTimer waited;
     waited.start();
     SendOwn(commands);
+    const auto answerTo = [&](CTelnetCodec::ComPortCommand command) {
+        return std::find_if(m_answers.begin(), m_answers.end(), [&](const auto& a) { return a.nCommand == command; });
+    };
+    const auto allAnswered = [&] {
+        return std::all_of(settings.begin(), settings.end(),
+                           [&](const auto& setting) { return answerTo(setting.first) != m_answers.end(); });
+    };
     bool timed = false;
-    while (m_answers.size() < settings.size() && !m_codec.ComPortRefused()
-           && m_socket.state() == QAbstractSocket::ConnectedState) {
+    while (!allAnswered() && !m_codec.ComPortRefused() && m_socket.state() == QAbstractSocket::ConnectedState
+           && !Interrupted()) {
         const qint64 left = kSettingWaitMs - waited.elapsed();
-        if (left <= 0 || !m_socket.waitForReadyRead(int(left)))
+        if (left <= 0)
             break;
+        // In slices: an interrupt ends the wait.
+        m_socket.waitForReadyRead(int(std::min<qint64>(left, kWaitSliceMs)));
         if (!timed && !m_answers.empty()) {
             m_nRoundTripMs = int(waited.elapsed()); // the first answer: one round trip
             timed = true;
         }
     }
-    if (m_answers.size() < settings.size())
+    if (!allAnswered())
         return false;
     for (const auto& [command, value] : settings) {
-        const auto answer = std::find_if(m_answers.begin(), m_answers.end(),
-                                         [&](const auto& a) { return a.nCommand == command; });
-        if (answer != m_answers.end() && answer->value != value && refused->isEmpty())
-            *refused = u"%1 set %2 to %3, not %4"_s.arg(Name(), SettingName(command), ValueText(command, answer->value),
-                                                       ValueText(command, value));
+        if (const auto answer = answerTo(command); answer->value != value && refused->isEmpty())
+            *refused = RefusedText(command, value, answer->value);
     }
     return true;
+}
+
+QString CNetworkDevice::RefusedText(CTelnetCodec::ComPortCommand command, const QByteArray& wanted,
+                                    const QByteArray& set) const
+{
+    return u"%1 set %2 to %3, not %4"_s.arg(Name(), SettingName(command), ValueText(command, set),
+                                             ValueText(command, wanted));
 }
 
 bool CNetworkDevice::SetRate(int baud, QString* systemText)
@@ -163,14 +189,22 @@ bool CNetworkDevice::SetRate(int baud, QString* systemText)
         *systemText = u"%1 passes bytes only: its rate is set in the server"_s.arg(Name());
         return false;
     }
-    QString refused;
-    if (!Settle({{CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(baud)}}, &refused))
-        *systemText = u"%1 did not answer the rate %2 within %3 s"_s.arg(Name()).arg(baud).arg(kSettingWaitMs / 1000);
-    else
-        *systemText = refused;
-    if (!m_heard.isEmpty())
-        emit readyRead(); // heard while the answer was awaited
-    return systemText->isEmpty();
+    // Not waited for: what follows goes out at once, and the server takes
+    // it in order; its answer is checked when it comes.
+    m_nPendingBaud = baud;
+    m_rateAsked.start();
+    SendOwn(CTelnetCodec::ComPort(CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(baud)));
+    return true;
+}
+
+void CNetworkDevice::OnRateAnswered(const QByteArray& value)
+{
+    const int wanted = std::exchange(m_nPendingBaud, 0);
+    if (wanted == 0)
+        return;
+    m_nRoundTripMs = int(m_rateAsked.elapsed());
+    if (value != CTelnetCodec::BaudRate(wanted))
+        emit settingRefused(RefusedText(CTelnetCodec::SetBaudRate, CTelnetCodec::BaudRate(wanted), value));
 }
 
 void CNetworkDevice::OnReadyRead()
@@ -183,8 +217,12 @@ void CNetworkDevice::OnReadyRead()
         m_heard += m_codec.Feed(bytes, &reply);
         if (!reply.isEmpty())
             SendOwn(reply);
-        for (CTelnetCodec::ComPortAnswer& answer : m_codec.TakeAnswers())
-            m_answers.push_back(std::move(answer));
+        for (CTelnetCodec::ComPortAnswer& answer : m_codec.TakeAnswers()) {
+            if (answer.nCommand == CTelnetCodec::SetBaudRate && m_nPendingBaud != 0)
+                OnRateAnswered(answer.value); // a rate changed on the open line
+            else
+                m_answers.push_back(std::move(answer));
+        }
     }
     if (!m_heard.isEmpty())
         emit readyRead();

@@ -25,6 +25,10 @@ public:
     static constexpr int kTurnedAwayPauseMs = 250;
     // A raw TCP server turns a client away within this (and the round trip).
     static constexpr int kTurnAwayWaitMs = 50;
+    // A close later than this after the connect (and the round trip) is no turning away.
+    static constexpr int kTurnAwayWindowMs = 500;
+    // Waits on the server are cut into slices this long, so an interrupt ends them.
+    static constexpr int kWaitSliceMs = 100;
 
     CNetworkDevice();
 
@@ -44,6 +48,10 @@ public:
 private:
     enum class Attempt { Opened, Failed, TurnedAway };
     Attempt Connect(const LineOpening& opening, OpenOutcome* outcome);
+    bool Interrupted() const; // InterruptLineOpenings() since this Open began
+    QString RefusedText(CTelnetCodec::ComPortCommand command, const QByteArray& wanted, const QByteArray& set) const;
+    // The server's answer to a rate asked for on the open line.
+    void OnRateAnswered(const QByteArray& value);
     void OnReadyRead();
     void OnBytesWritten(qint64 bytes);
     void OnSocketError(QAbstractSocket::SocketError error);
@@ -67,4 +75,7 @@ private:
     std::deque<Sent> m_sent;
     std::vector<CTelnetCodec::ComPortAnswer> m_answers;
     std::atomic<int> m_nRoundTripMs{0};
+    unsigned m_nInterruptsAtOpen = 0;
+    int m_nPendingBaud = 0; // a rate asked for on the open line, its answer not yet heard
+    QElapsedTimer m_rateAsked;
 };

@@ -402,6 +402,9 @@ int CSerialPort::MonitorThread(MonitorRun& run)
             m_errors.OnGoodTransfer();
             Settle(bytes);
         });
+        QObject::connect(device, &CLineDevice::settingRefused, &context, [this](const QString& text) {
+            ReportCommError(CommStepName(CommStep::SetLine), text);
+        });
         QObject::connect(device, &CLineDevice::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
         bool started = false;

@@ -159,7 +159,9 @@ void CTelnetCodec::OnSubnegotiation()
     if (m_sub.size() < 2 || static_cast<unsigned char>(m_sub[0]) != kComPort)
         return;
     const auto command = static_cast<unsigned char>(m_sub[1]);
-    if (command <= kServerOffset)
+    // Notifications (line state 106, modem state 107, flow control 110 and
+    // 111) come when the server likes: they answer nothing of ours.
+    if (command <= kServerOffset || command == 106 || command == 107 || command == 110 || command == 111)
         return;
     m_answers.push_back({static_cast<unsigned char>(command - kServerOffset), m_sub.mid(2)});
 }

@@ -10,10 +10,16 @@
 #include "tests/support/package_writer.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <csignal>
 #include <QFile>
 #include <QRegularExpression>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <optional>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -66,6 +72,33 @@ public:
 
 private:
     TextHandler m_previous;
+};
+
+// A server on 127.0.0.1 that plays a script: what it says when a client
+// connects, what it answers to the first bytes it hears, and when it hangs
+// up (never, when negative).
+class ScriptedServer {
+public:
+    ScriptedServer(QByteArray onConnect, QByteArray onFirstBytes, int closeAfterMs = -1)
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [=, this] {
+            while (QTcpSocket* client = m_server.nextPendingConnection()) {
+                client->write(onConnect);
+                QObject::connect(client, &QTcpSocket::readyRead, client, [client, onFirstBytes, answered = false]() mutable {
+                    client->readAll();
+                    if (!std::exchange(answered, true))
+                        client->write(onFirstBytes);
+                });
+                if (closeAfterMs >= 0)
+                    QTimer::singleShot(closeAfterMs, client, [client] { client->close(); });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QString Address() const { return u"rfc2217://127.0.0.1:%1"_s.arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
 };
 
 #define REQUIRE_SERVER(server)                                                                                          \
@@ -137,9 +170,20 @@ private slots:
                                       << u"unknown kind of address \"telnet://\"; write rfc2217://HOST:PORT or "
                                          "socket://HOST:PORT"_s;
         QTest::newRow("no host") << u"rfc2217://:4001"_s << u"no host; write rfc2217://HOST:PORT or socket://HOST:PORT"_s;
-        QTest::newRow("a space") << u"rfc2217://10.0.0 .5:4001"_s
-                                 << u"\"10.0.0 .5\" is not a host name or an IPv4 address; write rfc2217://HOST:PORT "
-                                    "or socket://HOST:PORT"_s;
+        const QString unprintable = u"a space, a line break or another character no address has; write "
+                                    "rfc2217://HOST:PORT or socket://HOST:PORT"_s;
+        QTest::newRow("a space") << u"rfc2217://10.0.0 .5:4001"_s << unprintable;
+        QTest::newRow("a line break at the end") << u"rfc2217://127.0.0.1:4001\n"_s << unprintable;
+        QTest::newRow("a space before") << u" rfc2217://127.0.0.1:4001"_s << unprintable;
+        QTest::newRow("no IPv4 address") << u"rfc2217://999.1.1.1:4001"_s
+                                         << u"\"999.1.1.1\" is not a host name or an IPv4 address; write "
+                                            "rfc2217://HOST:PORT or socket://HOST:PORT"_s;
+        QTest::newRow("IPv6 too short") << u"rfc2217://[1:2:3]:4001"_s
+                                        << u"\"1:2:3\" is not an IPv6 address; write rfc2217://HOST:PORT or "
+                                           "socket://HOST:PORT"_s;
+        QTest::newRow("IPv6 of colons") << u"rfc2217://[:::::]:4001"_s
+                                        << u"\":::::\" is not an IPv6 address; write rfc2217://HOST:PORT or "
+                                           "socket://HOST:PORT"_s;
     }
 
     void addressesAreCheckedBeforeAnythingIsSent()
@@ -211,6 +255,19 @@ private slots:
         QVERIFY2(measured.hasMatch() && measured.captured(1).toInt() >= 240, qPrintable(opened));
     }
 
+    // The search over a slow network: each rate's answer may take the
+    // round trip on top, and a late answer is never credited to the next rate.
+    void aSearchOverASlowNetworkFindsTheRate()
+    {
+        CameraFixture camera({}, {}, OwnRate(2400));
+        DeviceServer server(Port(camera), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(server);
+        const DelayRelay relay(server.Port(), 240);
+        const QString address = u"rfc2217://127.0.0.1:%1"_s.arg(relay.Port());
+        const Run scan = RunCli({u"--port"_s, address, u"scan"_s}, 120000);
+        QCOMPARE(scan.strOut, u"%1: camera at 2400 baud, software V1.3, hardware V1.2\n"_s.arg(address));
+    }
+
     // Bytes pass as they are at the server's rate; no rate is searched.
     void aRawTcpPortKeepsTheServersRate()
     {
@@ -219,6 +276,9 @@ private slots:
         REQUIRE_SERVER(server);
         const Run read = RunCli({u"--port"_s, server.Address(), u"--baud"_s, u"19200"_s, u"read"_s});
         QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        const Run found = RunCli({u"--port"_s, server.Address(), u"--baud"_s, u"19200"_s, u"scan"_s});
+        QCOMPARE(found.strOut, u"%1: camera at the device server's rate (19200 baud given), software V1.3, hardware "
+                               "V1.2\n"_s.arg(server.Address()));
         DeviceServer wrong(Port(camera), DeviceServer::Kind::RawTcp, 9600);
         REQUIRE_SERVER(wrong);
         const Run scan = RunCli({u"--port"_s, wrong.Address(), u"scan"_s});
@@ -246,6 +306,55 @@ private slots:
         QVERIFY2(run.nExitCode == 0, qPrintable(run.strErr));
         QCOMPARE(camera.Camera().Images().size(), std::size_t(1));
         QCOMPARE(QByteArray::fromStdString(camera.Camera().Images()[0].bytes), elf);
+    }
+
+    // Servers as they misbehave: a notification ahead of the answers and a
+    // rate set otherwise; a close a while after the connect; a raw port
+    // that another client holds; and a silent one that Ctrl-C leaves at once.
+    void serversThatMisbehave()
+    {
+        // ser2net sends a modem-state notification first; it answers nothing.
+        const QByteArray answers = Bytes({kIac, kSb, 44, 107, 0, kIac, kSe})
+            + Bytes({kIac, kSb, 44, 101}) + CTelnetCodec::BaudRate(9600)
+            + Bytes({kIac, kSe, kIac, kSb, 44, 102, 8, kIac, kSe, kIac, kSb, 44, 103, 1, kIac, kSe, kIac, kSb, 44, 104, 1,
+                     kIac, kSe});
+        const ScriptedServer lying(Bytes({kIac, kDo, 44}), answers);
+        const Run lied = RunCli({u"--port"_s, lying.Address(), u"read"_s}, 60000);
+        QCOMPARE(lied.nExitCode, 1);
+        QVERIFY2(lied.strErr.contains(u"set the rate to 9600, not 115200"_s), qPrintable(lied.strErr));
+
+        const ScriptedServer closing(Bytes({kIac, kDo, 44}), QByteArray(), 1000);
+        QElapsedTimer clock;
+        clock.start();
+        const Run closed = RunCli({u"--port"_s, closing.Address(), u"read"_s});
+        QCOMPARE(closed.nExitCode, 1);
+        QVERIFY2(closed.strErr.contains(u"the server closed the connection after"_s), qPrintable(closed.strErr));
+        QVERIFY(clock.elapsed() < 3000); // not tried again as a turning away
+
+        CameraFixture camera;
+        DeviceServer raw(Port(camera), DeviceServer::Kind::RawTcp);
+        REQUIRE_SERVER(raw);
+        QTcpSocket holder;
+        holder.connectToHost(QHostAddress::LocalHost, raw.Port());
+        QVERIFY(holder.waitForConnected(5000));
+        QTest::qWait(200);
+        const Run held = RunCli({u"--port"_s, raw.Address(), u"read"_s});
+        QCOMPARE(held.nExitCode, 1);
+        QVERIFY2(held.strErr.startsWith(u"orvane-cli: cannot open %1: the server closed the connection at once, saying "
+                                        "\"Port already in use\"\norvane-cli: next step: close the other program"_s
+                                            .arg(raw.Address())),
+                 qPrintable(held.strErr));
+
+        const ScriptedServer silent{QByteArray(), QByteArray()};
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, silent.Address(), u"read"_s});
+        QVERIFY(process.waitForStarted());
+        QTest::qWait(500);
+        ::kill(pid_t(process.processId()), SIGINT);
+        clock.restart();
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 5000));
+        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(u": interrupted"_s));
     }
 
     // A server that is not there, or not one for RFC 2217, is named with
@@ -305,6 +414,32 @@ private slots:
         QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000)); // read back
         QCOMPARE(RatesHeard(bench.camera.Camera()), std::vector<int>{19200});
         QVERIFY(bench.boxes.Boxes().isEmpty());
+    }
+
+    // A server that goes away is a lost port, with the server as the next
+    // step; once it answers again the window reopens and reads by itself.
+    void theWindowReconnectsWhenTheServerIsBack()
+    {
+        DialogBench bench;
+        std::optional<DeviceServer> server(std::in_place, bench.camera.Device(), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(*server);
+        const quint16 port = server->Port();
+        bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(server->Address()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
+        dialog.OnPortChange(1);
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        server.reset(); // switched off
+        QVERIFY(WaitUntil([&] { return !dialog.Host().PortOpen(); }, 10000));
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
+        QVERIFY2(bench.boxes.Boxes()[0].text.endsWith(u"下一步：请确认串口服务器已开机、网络可达，且其端口设为 RFC 2217 的 "
+                                                      "telnet（rfc2217://）或原始 TCP（socket://）。"_s),
+                 qPrintable(bench.boxes.Boxes()[0].text));
+        server.emplace(bench.camera.Device(), DeviceServer::Kind::Rfc2217, 115200, port);
+        REQUIRE_SERVER(*server);
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        QCOMPARE(Text(dialog, 1033), u"COM2,打开,115200,N,8,1（设备已重新连接）"_s);
     }
 
     // A server's port typed in the window joins the list for good; an

@@ -1,6 +1,7 @@
 #include "core/config/network_address.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -8,18 +9,45 @@ namespace {
 
 const QString kForm = u"write rfc2217://HOST:PORT or socket://HOST:PORT"_s;
 
+// A name, or an IPv4 address: one of only digits and dots is read as an address.
 bool ValidHostName(const QString& host)
 {
-    static const QRegularExpression name(u"^[A-Za-z0-9]([A-Za-z0-9-]{0,62})(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,62}))*\\.?$"_s);
+    static const QRegularExpression numeric(u"^[0-9.]+\\z"_s);
+    if (numeric.match(host).hasMatch()) {
+        const QStringList parts = host.split(u'.');
+        return parts.size() == 4 && std::all_of(parts.begin(), parts.end(), [](const QString& part) {
+                   return !part.isEmpty() && part.size() <= 3 && part.toUInt() <= 255;
+               });
+    }
+    static const QRegularExpression name(u"^[A-Za-z0-9]([A-Za-z0-9-]{0,62})(\\.[A-Za-z0-9]([A-Za-z0-9-]{0,62}))*\\.?\\z"_s);
     return host.size() <= 253 && name.match(host).hasMatch();
+}
+
+// Eight groups of one to four hex digits, or fewer with one "::" for the rest.
+bool ValidIpv6(const QString& host)
+{
+    const qsizetype gap = host.indexOf(u"::"_s);
+    if (gap >= 0 && host.indexOf(u"::"_s, gap + 1) >= 0)
+        return false;
+    static const QRegularExpression group(u"^[0-9A-Fa-f]{1,4}\\z"_s);
+    const auto groups = [&](const QString& part) {
+        if (part.isEmpty())
+            return 0;
+        const QStringList all = part.split(u':');
+        return std::all_of(all.begin(), all.end(), [&](const QString& g) { return group.match(g).hasMatch(); })
+                   ? int(all.size())
+                   : 99;
+    };
+    if (gap < 0)
+        return groups(host) == 8;
+    return groups(host.left(gap)) + groups(host.mid(gap + 2)) <= 7;
 }
 
 } // namespace
 
 bool IsNetworkName(const QString& name)
 {
-    static const QRegularExpression scheme(u"^[A-Za-z][A-Za-z0-9+.-]*://"_s);
-    return scheme.match(name).hasMatch();
+    return name.contains(u"://"_s);
 }
 
 std::optional<NetworkAddress> ParseNetworkAddress(const QString& name, QString* error)
@@ -33,6 +61,9 @@ std::optional<NetworkAddress> ParseNetworkAddress(const QString& name, QString* 
         *error = u"%1; %2"_s.arg(what, kForm);
         return std::nullopt;
     };
+    const bool unprintable = std::any_of(name.begin(), name.end(), [](QChar c) { return c.isSpace() || !c.isPrint(); });
+    if (unprintable)
+        return refuse(u"a space, a line break or another character no address has"_s);
     NetworkAddress address;
     if (scheme == u"rfc2217")
         address.kind = NetworkAddress::Kind::Rfc2217;
@@ -52,8 +83,7 @@ std::optional<NetworkAddress> ParseNetworkAddress(const QString& name, QString* 
         if (rest.mid(close + 1, 1) != u":")
             return refuse(u"no port after the address"_s);
         port = rest.mid(close + 2);
-        static const QRegularExpression v6(u"^[0-9A-Fa-f]*:[0-9A-Fa-f:.]*:[0-9A-Fa-f.]*$"_s);
-        if (!v6.match(host).hasMatch())
+        if (!ValidIpv6(host))
             return refuse(u"\"%1\" is not an IPv6 address"_s.arg(host));
     } else {
         const qsizetype colon = rest.lastIndexOf(u':');
@@ -66,7 +96,7 @@ std::optional<NetworkAddress> ParseNetworkAddress(const QString& name, QString* 
         if (!ValidHostName(host))
             return refuse(u"\"%1\" is not a host name or an IPv4 address"_s.arg(host));
     }
-    static const QRegularExpression digits(u"^[0-9]{1,5}$"_s);
+    static const QRegularExpression digits(u"^[0-9]{1,5}\\z"_s);
     const uint number = port.toUInt();
     if (!digits.match(port).hasMatch() || number < 1 || number > 65535)
         return refuse(port.isEmpty() ? u"no port"_s : u"port \"%1\" is not a number from 1 to 65535"_s.arg(port));

@@ -113,6 +113,9 @@ void CPortChoice::NoteSerialNumber()
 
 bool CPortChoice::LostDeviceBack()
 {
+    // A device server is back when a connection to it opens: the window tries.
+    if (IsNetworkName(m_strLostDevice))
+        return true;
     // A by-id name comes back when the same adapter is plugged in again; an
     // adapter chosen past COM5 may come back under a new name, known by its
     // USB serial number.

@@ -55,7 +55,7 @@ public:
     void ForgetLoss() { m_strLostDevice.clear(); }
     bool Watching() const { return !m_strLostDevice.isEmpty(); }
     // The lost device is there again, perhaps under a new name, which is
-    // then the choice.
+    // then the choice; a lost device server's port may be: the window tries it.
     bool LostDeviceBack();
 
 private:

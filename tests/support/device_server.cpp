@@ -13,7 +13,8 @@ quint16 FreeLocalPort()
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-DeviceServer::DeviceServer(const QString& device, Kind kind, int baud) : m_kind(kind), m_nPort(FreeLocalPort())
+DeviceServer::DeviceServer(const QString& device, Kind kind, int baud, quint16 port)
+    : m_kind(kind), m_nPort(port != 0 ? port : FreeLocalPort())
 {
     const QString accepter = kind == Kind::Rfc2217 ? u"telnet(rfc2217),tcp,127.0.0.1,%1"_s.arg(m_nPort)
                                                    : u"tcp,127.0.0.1,%1"_s.arg(m_nPort);

@@ -11,7 +11,8 @@ class DeviceServer {
 public:
     enum class Kind { Rfc2217, RawTcp };
 
-    DeviceServer(const QString& device, Kind kind, int baud = 115200);
+    // On `port`, or on a free one when 0.
+    DeviceServer(const QString& device, Kind kind, int baud = 115200, quint16 port = 0);
     ~DeviceServer();
     DeviceServer(const DeviceServer&) = delete;
     DeviceServer& operator=(const DeviceServer&) = delete;
