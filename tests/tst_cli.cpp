@@ -31,25 +31,6 @@ bool OnlyReadCommands(const std::string& received)
     return reads.match(QString::fromStdString(received)).hasMatch();
 }
 
-// The rates the host's bytes travelled at, each once, in the order first heard.
-std::vector<int> RatesHeard(const PtyCamera& camera)
-{
-    std::vector<int> rates;
-    for (const LineByte& byte : camera.ReceivedLine()) {
-        if (std::find(rates.begin(), rates.end(), byte.nRate) == rates.end())
-            rates.push_back(byte.nRate);
-    }
-    return rates;
-}
-
-PtyOptions OwnRate(int baud, bool echo = false)
-{
-    PtyOptions options;
-    options.nOwnRate = baud;
-    options.bEcho = echo;
-    return options;
-}
-
 CameraFaults BrokenFirmware()
 {
     CameraFaults faults;

@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <memory>
 #include <optional>
 #include <QTest>
 
@@ -41,24 +42,6 @@ constexpr int kDo = 253;
 constexpr int kDont = 254;
 constexpr int kSb = 250;
 constexpr int kSe = 240;
-
-// The rates the host's bytes travelled at, each once, in the order first heard.
-std::vector<int> RatesHeard(const PtyCamera& camera)
-{
-    std::vector<int> rates;
-    for (const LineByte& byte : camera.ReceivedLine()) {
-        if (std::find(rates.begin(), rates.end(), byte.nRate) == rates.end())
-            rates.push_back(byte.nRate);
-    }
-    return rates;
-}
-
-PtyOptions OwnRate(int baud)
-{
-    PtyOptions options;
-    options.nOwnRate = baud;
-    return options;
-}
 
 // The box asking for a device server's port answers `typed` while it lives.
 class TypedAnswer {
@@ -155,35 +138,23 @@ private slots:
         QTest::newRow("rfc2217") << u"rfc2217://10.0.0.5:4001"_s << u"rfc2217 10.0.0.5 4001"_s;
         QTest::newRow("socket, a name") << u"SOCKET://cabinet-7.tunnel.local:23"_s << u"socket cabinet-7.tunnel.local 23"_s;
         QTest::newRow("IPv6") << u"rfc2217://[fe80::1]:4001"_s << u"rfc2217 fe80::1 4001"_s;
-        QTest::newRow("no port") << u"rfc2217://10.0.0.5"_s
-                                 << u"no port; write rfc2217://HOST:PORT or socket://HOST:PORT"_s;
-        QTest::newRow("port 0") << u"socket://10.0.0.5:0"_s
-                                << u"port \"0\" is not a number from 1 to 65535; write rfc2217://HOST:PORT or "
-                                   "socket://HOST:PORT"_s;
+        const auto wrong = [](const QString& what) -> QString { return what + u"; write rfc2217://HOST:PORT or socket://HOST:PORT"_s; };
+        QTest::newRow("no port") << u"rfc2217://10.0.0.5"_s << wrong(u"no port"_s);
+        QTest::newRow("port 0") << u"socket://10.0.0.5:0"_s << wrong(u"port \"0\" is not a number from 1 to 65535"_s);
         QTest::newRow("port too big") << u"socket://h:70000"_s
-                                      << u"port \"70000\" is not a number from 1 to 65535; write rfc2217://HOST:PORT "
-                                         "or socket://HOST:PORT"_s;
+                                      << wrong(u"port \"70000\" is not a number from 1 to 65535"_s);
         QTest::newRow("a path after it") << u"rfc2217://h:4001/x"_s
-                                         << u"port \"4001/x\" is not a number from 1 to 65535; write "
-                                            "rfc2217://HOST:PORT or socket://HOST:PORT"_s;
-        QTest::newRow("another kind") << u"telnet://h:23"_s
-                                      << u"unknown kind of address \"telnet://\"; write rfc2217://HOST:PORT or "
-                                         "socket://HOST:PORT"_s;
-        QTest::newRow("no host") << u"rfc2217://:4001"_s << u"no host; write rfc2217://HOST:PORT or socket://HOST:PORT"_s;
-        const QString unprintable = u"a space, a line break or another character no address has; write "
-                                    "rfc2217://HOST:PORT or socket://HOST:PORT"_s;
+                                         << wrong(u"port \"4001/x\" is not a number from 1 to 65535"_s);
+        QTest::newRow("another kind") << u"telnet://h:23"_s << wrong(u"unknown kind of address \"telnet://\""_s);
+        QTest::newRow("no host") << u"rfc2217://:4001"_s << wrong(u"no host"_s);
+        const QString unprintable = wrong(u"a space, a line break or another character no address has"_s);
         QTest::newRow("a space") << u"rfc2217://10.0.0 .5:4001"_s << unprintable;
         QTest::newRow("a line break at the end") << u"rfc2217://127.0.0.1:4001\n"_s << unprintable;
         QTest::newRow("a space before") << u" rfc2217://127.0.0.1:4001"_s << unprintable;
         QTest::newRow("no IPv4 address") << u"rfc2217://999.1.1.1:4001"_s
-                                         << u"\"999.1.1.1\" is not a host name or an IPv4 address; write "
-                                            "rfc2217://HOST:PORT or socket://HOST:PORT"_s;
-        QTest::newRow("IPv6 too short") << u"rfc2217://[1:2:3]:4001"_s
-                                        << u"\"1:2:3\" is not an IPv6 address; write rfc2217://HOST:PORT or "
-                                           "socket://HOST:PORT"_s;
-        QTest::newRow("IPv6 of colons") << u"rfc2217://[:::::]:4001"_s
-                                        << u"\":::::\" is not an IPv6 address; write rfc2217://HOST:PORT or "
-                                           "socket://HOST:PORT"_s;
+                                         << wrong(u"\"999.1.1.1\" is not a host name or an IPv4 address"_s);
+        QTest::newRow("IPv6 too short") << u"rfc2217://[1:2:3]:4001"_s << wrong(u"\"1:2:3\" is not an IPv6 address"_s);
+        QTest::newRow("IPv6 of colons") << u"rfc2217://[:::::]:4001"_s << wrong(u"\":::::\" is not an IPv6 address"_s);
     }
 
     void addressesAreCheckedBeforeAnythingIsSent()
@@ -225,6 +196,34 @@ private slots:
 
         const Run scan = RunCli({u"--port"_s, server.Address(), u"scan"_s});
         QCOMPARE(scan.strOut, u"%1: camera at 19200 baud, software V1.3, hardware V1.2\n"_s.arg(server.Address()));
+    }
+
+    // A bench of cameras, two behind device servers and one on this
+    // machine: each is upgraded, restarted, verified and set up at once.
+    void provisionMixesNetworkAndLocalPorts()
+    {
+        std::vector<std::unique_ptr<CameraFixture>> cameras;
+        for (int i = 0; i < 3; ++i)
+            cameras.push_back(std::make_unique<CameraFixture>(CameraFaults{}, QuickCamera(0)));
+        DeviceServer first(Port(*cameras[0]), DeviceServer::Kind::Rfc2217);
+        DeviceServer second(Port(*cameras[1]), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(first);
+        REQUIRE_SERVER(second);
+        QTemporaryDir dir;
+        QByteArray image = "cam_V1.4.elf.flash\n"; // the simulator runs the version its image names
+        image += QByteArray(4000, char(0xFF));
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.4.elf.flash", image}});
+        const QString settings = WriteFile(dir, u"site.json"_s, R"({"format": 1, "brightness": 70})");
+        const Run run = RunCli({u"provision"_s, u"--port"_s, first.Address(), u"--port"_s, second.Address(), u"--port"_s,
+                                Port(*cameras[2]), u"--upgrade"_s, package, u"--apply"_s, settings},
+                               120000);
+        QVERIFY2(run.nExitCode == 0, qPrintable(run.strOut + run.strErr));
+        QVERIFY2(run.strOut.contains(u"3 of 3 camera(s) provisioned"_s), qPrintable(run.strOut));
+        for (const auto& camera : cameras) {
+            QCOMPARE(QByteArray::fromStdString(camera->Camera().Images().at(0).bytes), image);
+            QCOMPARE(camera->Camera().Register(0x12), 70);
+        }
     }
 
     // A 240 ms round trip, longer than a read's answer wait on the line

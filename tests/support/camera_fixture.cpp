@@ -98,3 +98,21 @@ QString CheckCommandSpacing(const std::vector<LineByte>& line, std::size_t offse
         return u"the median pause between %1 commands was %2 ns"_s.arg(count).arg(median);
     return QString();
 }
+
+PtyOptions OwnRate(int baud, bool echo)
+{
+    PtyOptions options;
+    options.nOwnRate = baud;
+    options.bEcho = echo;
+    return options;
+}
+
+std::vector<int> RatesHeard(const PtyCamera& camera)
+{
+    std::vector<int> rates;
+    for (const LineByte& byte : camera.ReceivedLine()) {
+        if (std::find(rates.begin(), rates.end(), byte.nRate) == rates.end())
+            rates.push_back(byte.nRate);
+    }
+    return rates;
+}

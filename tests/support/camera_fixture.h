@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <vector>
 
 // The simulated camera on a pseudo-terminal, mapped to COM1 through the
 // config.ini beside the test program; COM3 maps to a device that does not exist.
@@ -50,6 +51,12 @@ QString CheckCommandSpacing(const std::vector<LineByte>& line, std::size_t offse
 // image has arrived, `afterVerdict` right after its verdict, which is
 // `report` instead of 'D' when one is given.
 CameraFaults NoisyUpgrade(const QByteArray& inImage, const QByteArray& afterVerdict, const QByteArray& report);
+
+// A line whose camera understands only `baud` (and echoes, when asked).
+PtyOptions OwnRate(int baud, bool echo = false);
+
+// The rates the host's bytes travelled at, each once, in the order first heard.
+std::vector<int> RatesHeard(const PtyCamera& camera);
 
 // Runs the event loop until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
