@@ -13,14 +13,15 @@ quint16 FreeLocalPort()
     return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
 }
 
-DeviceServer::DeviceServer(const QString& device, Kind kind, int baud, quint16 port)
-    : m_kind(kind), m_nPort(port != 0 ? port : FreeLocalPort())
+DeviceServer::DeviceServer(const QString& device, Kind kind, int baud, quint16 port, bool charDelay)
+    : m_kind(kind), m_nPort(port != 0 ? port : FreeLocalPort()), m_bCharDelay(charDelay)
 {
     const QString accepter = kind == Kind::Rfc2217 ? u"telnet(rfc2217),tcp,127.0.0.1,%1"_s.arg(m_nPort)
                                                    : u"tcp,127.0.0.1,%1"_s.arg(m_nPort);
     const QString config = u"%YAML 1.1\n---\nconnection: &camera\n  accepter: %1\n"
                            "  connector: serialdev(nouucplock=true),%2,%3n81,local\n"_s.arg(accepter, device)
-                               .arg(baud);
+                               .arg(baud)
+        + (m_bCharDelay ? QString() : u"  options:\n    chardelay: false\n"_s);
     QFile file(m_dir.filePath(u"ser2net.yaml"_s));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
         return;

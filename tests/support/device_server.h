@@ -11,8 +11,10 @@ class DeviceServer {
 public:
     enum class Kind { Rfc2217, RawTcp };
 
-    // On `port`, or on a free one when 0.
-    DeviceServer(const QString& device, Kind kind, int baud = 115200, quint16 port = 0);
+    // On `port`, or on a free one when 0. `charDelay`: ser2net's default of
+    // holding what the device sends for a few character times, to send it
+    // in fewer packets; off, each chunk goes at once.
+    DeviceServer(const QString& device, Kind kind, int baud = 115200, quint16 port = 0, bool charDelay = true);
     ~DeviceServer();
     DeviceServer(const DeviceServer&) = delete;
     DeviceServer& operator=(const DeviceServer&) = delete;
@@ -31,6 +33,7 @@ private:
     Kind m_kind;
     quint16 m_nPort = 0;
     bool m_bStarted = false;
+    bool m_bCharDelay = true;
 };
 
 // A TCP port of 127.0.0.1 that nothing listens on now.
