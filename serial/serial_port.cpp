@@ -61,9 +61,9 @@ bool CSerialPort::Open(const LineOpening& request)
     const int nDataBits = request.nDataBits;
     const int nStopBits = request.nStopBits;
     m_nPortNumber = request.nNumber;
-    m_bBehindServer = IsNetworkName(DeviceBehind(configured));
     m_openError = PortOpenError{};
     const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits};
+    m_bBehindServer = IsNetworkName(opening.strDevice);
     {
         std::lock_guard lock(m_traceMutex);
         m_strTraceName = configured;
