@@ -7,6 +7,7 @@
 #include <memory>
 
 class CLineTrace;
+struct OpenedDevice;
 
 // How a line is opened: the device (or address) as the owner named it, the
 // number its reports show (n of COMn, else 0) and the character framing.
@@ -17,6 +18,9 @@ struct LineOpening {
     char cParity = 'N';
     int nDataBits = 8;
     int nStopBits = 1;
+    // The device opened ahead with these settings (serial/device_opener.h),
+    // which Open takes instead of opening one; the first Open takes it.
+    std::shared_ptr<OpenedDevice> opened{};
 };
 
 // Why the last Open found nothing to open.

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <atomic>
 #include <memory>
 
 // What a line's monitor reads and writes: a device on this machine, or a
@@ -45,6 +46,8 @@ public:
     virtual void Close() = 0;
     // The network's round trip to the device, in ms (0 on this machine).
     virtual int RoundTripMs() const { return 0; }
+    // An Open running on another thread gives up, as after an interrupt. Any thread.
+    void Cancel() { m_bCancelled.store(true, std::memory_order_relaxed); }
 
 signals:
     // A setting asked for on the open line that the device set otherwise.
@@ -52,6 +55,12 @@ signals:
     void readyRead();
     void bytesWritten(qint64 bytes);
     void errorOccurred(QSerialPort::SerialPortError error);
+
+protected:
+    bool Cancelled() const { return m_bCancelled.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<bool> m_bCancelled{false};
 };
 
 // How often InterruptLineOpenings() was called.

@@ -70,7 +70,7 @@ bool CNetworkDevice::Open(const LineOpening& opening, const QString& device, Ope
 
 bool CNetworkDevice::Interrupted() const
 {
-    return LineInterrupts() != m_nInterruptsAtOpen;
+    return Cancelled() || LineInterrupts() != m_nInterruptsAtOpen;
 }
 
 CNetworkDevice::Attempt CNetworkDevice::Connect(const LineOpening& opening, OpenOutcome* outcome)

@@ -48,7 +48,7 @@ public:
 private:
     enum class Attempt { Opened, Failed, TurnedAway };
     Attempt Connect(const LineOpening& opening, OpenOutcome* outcome);
-    bool Interrupted() const; // InterruptLineOpenings() since this Open began
+    bool Interrupted() const; // cancelled, or InterruptLineOpenings() since this Open began
     QString RefusedText(CTelnetCodec::ComPortCommand command, const QByteArray& wanted, const QByteArray& set) const;
     // The server's answer to a rate asked for on the open line.
     void OnRateAnswered(const QByteArray& value);

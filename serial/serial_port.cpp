@@ -2,6 +2,7 @@
 
 #include "core/config/com_ports.h"
 #include "core/config/network_address.h"
+#include "serial/device_opener.h"
 #include "serial/line_device.h"
 #include "serial/line_trace.h"
 #include "serial/line_settings.h"
@@ -62,7 +63,7 @@ bool CSerialPort::Open(const LineOpening& request)
     const int nStopBits = request.nStopBits;
     m_nPortNumber = request.nNumber;
     m_openError = PortOpenError{};
-    const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits};
+    const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits, request.opened};
     m_bBehindServer = IsNetworkName(opening.strDevice);
     {
         std::lock_guard lock(m_traceMutex);
@@ -104,18 +105,29 @@ bool CSerialPort::Open(const LineOpening& request)
 
 bool CSerialPort::OpenDevice(const Opening& opening, QString* failedStep, QString* systemText)
 {
-    // Opened outside the lock: a connect to a device server may take seconds.
-    std::unique_ptr<CLineDevice> device = MakeLineDevice(opening.strDevice);
+    std::unique_ptr<CLineDevice> device;
     CLineDevice::OpenOutcome outcome;
-    const LineOpening settings{.nNumber = m_nPortNumber,
-                               .strDevice = opening.strConfigured,
-                               .nBaud = opening.nBaud,
-                               .cParity = opening.cParity,
-                               .nDataBits = opening.nDataBits,
-                               .nStopBits = opening.nStopBits};
-    if (!device->Open(settings, opening.strDevice, &outcome)) {
-        m_openError = outcome.error;
-        return false;
+    if (opening.opened && opening.opened->device && opening.opened->strDevice == opening.strConfigured) {
+        OpenedDevice& opened = *opening.opened;
+        device = std::move(opened.device);
+        outcome = opened.outcome;
+        if (!opened.bOpened) {
+            m_openError = outcome.error;
+            return false;
+        }
+    } else {
+        // Opened outside the lock: a connect to a device server may take seconds.
+        device = MakeLineDevice(opening.strDevice);
+        const LineOpening settings{.nNumber = m_nPortNumber,
+                                   .strDevice = opening.strConfigured,
+                                   .nBaud = opening.nBaud,
+                                   .cParity = opening.cParity,
+                                   .nDataBits = opening.nDataBits,
+                                   .nStopBits = opening.nStopBits};
+        if (!device->Open(settings, opening.strDevice, &outcome)) {
+            m_openError = outcome.error;
+            return false;
+        }
     }
     *failedStep = outcome.strFailedStep;
     *systemText = outcome.strSystemText;

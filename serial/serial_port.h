@@ -167,6 +167,7 @@ private:
         char cParity = 'N';
         int nDataBits = 8;
         int nStopBits = 1;
+        std::shared_ptr<OpenedDevice> opened{}; // opened ahead: taken as it is
     };
     // One monitor thread: it watches the device while monitoring lasts, then,
     // let go of the port, closes the device (MonitorThread).

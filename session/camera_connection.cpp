@@ -1,5 +1,10 @@
 #include "session/camera_connection.h"
 
+#include "core/config/network_address.h"
+#include "serial/device_opener.h"
+
+CCameraConnection::~CCameraConnection() = default;
+
 CCameraConnection::CCameraConnection(Events events)
     : m_events(std::move(events)),
       m_listening(m_session.Listen(CCameraSession::Rank::FrontEnd,
@@ -73,16 +78,33 @@ bool CCameraConnection::Probe(const LineOpening& opening)
     return opened;
 }
 
-bool CCameraConnection::Change(const LineOpening& opening)
+void CCameraConnection::OpenThen(const LineOpening& opening, Intent intent, std::function<void(bool)> done)
 {
-    if (!m_bPortOpen)
-        return Probe(opening);
-    // A reply in flight went with the old settings: the camera is read again.
-    return Open(opening);
+    m_opener.reset();
+    const auto carryOn = [this, intent, done = std::move(done)](const LineOpening& prepared) {
+        done(intent == Intent::Probe ? Probe(prepared) : Open(prepared));
+    };
+    if (!IsNetworkName(opening.strDevice)) {
+        carryOn(opening);
+        return;
+    }
+    m_openerIntent = intent;
+    m_opener = std::make_unique<CDeviceOpener>(opening, [this, opening, carryOn](std::shared_ptr<OpenedDevice> opened) {
+        m_opener.release()->deleteLater(); // its thread has ended; it is still on the stack
+        LineOpening prepared = opening;
+        prepared.opened = std::move(opened);
+        carryOn(prepared);
+    });
+}
+
+std::optional<CCameraConnection::Intent> CCameraConnection::Connecting() const
+{
+    return m_opener ? std::optional(m_openerIntent) : std::nullopt;
 }
 
 void CCameraConnection::Close()
 {
+    m_opener.reset();
     m_session.Line().SignalStop();
     SetState(false, false);
 }

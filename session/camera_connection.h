@@ -5,7 +5,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class CDeviceOpener;
 class CLineTrace;
 
 // One camera's connection, the same for the window and the command line: it
@@ -26,6 +28,7 @@ public:
     };
 
     explicit CCameraConnection(Events events);
+    ~CCameraConnection();
     Q_DISABLE_COPY_MOVE(CCameraConnection)
 
     CCameraSession& Session() { return m_session; }
@@ -41,12 +44,21 @@ public:
     // Opens the line only to tell at once whether it is there, then closes
     // it again: the link stays closed.
     bool Probe(const LineOpening& opening);
-    // Opens the line again with other settings, and leaves it as it was:
-    // monitored when the link was open, else closed again. False, and the
-    // link closed, when nothing could be opened.
-    bool Change(const LineOpening& opening);
+
+    // What an opening that waits on the network is for.
+    enum class Intent { Open, Probe, Reconnect /* an Open after the line was lost */ };
+    // Opens (Open, Reconnect) or probes the line, then runs `done` with
+    // whether it opened. A device server's port is connected on a thread
+    // of its own first, so that this thread never waits on the network;
+    // `done` then runs later, on this thread. Any other device is opened
+    // at once. An opening still waiting is given up.
+    void OpenThen(const LineOpening& opening, Intent intent, std::function<void(bool opened)> done);
+    // What the opening that waits on the network is for; none when none waits.
+    std::optional<Intent> Connecting() const;
+
     // Ends the link: monitoring stops; what was handed over still goes out.
     // The configuration read is then no longer the camera's as it is now.
+    // An opening that waits on the network is given up.
     void Close();
     const PortOpenError& OpenError() const { return m_session.Line().OpenError(); }
 
@@ -76,6 +88,8 @@ private:
     bool m_bConfigRead = false;
     bool m_bReplySeen = false;
     QString m_strLossReason;
+    std::unique_ptr<CDeviceOpener> m_opener;
+    Intent m_openerIntent = Intent::Open;
     // Declared last: an image transfer ends before the line it writes to.
     CUpgradeRun m_upgrade{m_session};
 };

@@ -101,7 +101,9 @@ void CCameraSession::SetTrace(std::shared_ptr<CLineTrace> trace)
 bool CCameraSession::Open(const LineOpening& opening)
 {
     m_lastOpen = opening;
-    return Reopen();
+    const bool opened = Reopen();
+    m_lastOpen.opened.reset(); // taken: a reopen opens afresh
+    return opened;
 }
 
 bool CCameraSession::Reopen()

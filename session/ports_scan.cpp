@@ -3,6 +3,8 @@
 #include "session/camera_session.h"
 #include "core/protocol/line_rates.h"
 #include "core/config/com_ports.h"
+#include "core/config/network_address.h"
+#include "serial/device_opener.h"
 
 #include <set>
 
@@ -11,6 +13,7 @@ struct CPortsScan::Port {
     std::unique_ptr<CCameraSession> session;
     CCameraSession::Listening listening; // of its loss
     std::unique_ptr<CCameraScan> scan;
+    std::unique_ptr<CDeviceOpener> opener; // a device server's port, connected on a thread of its own
     bool bDone = false;
 };
 
@@ -60,30 +63,53 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
         port.session->SetTrace(m_trace);
         port.scan = std::make_unique<CCameraScan>(*port.session);
         const PortToScan& target = port.result.port;
-        if (!port.session->Open({.nNumber = target.nComNumber, .strDevice = target.strDevice, .nBaud = currentBaud})) {
-            port.result.openError = port.session->Line().OpenError();
-            port.bDone = true;
-            continue;
+        const LineOpening opening{.nNumber = target.nComNumber, .strDevice = target.strDevice, .nBaud = currentBaud};
+        if (IsNetworkName(opening.strDevice)) {
+            // Searched once the server has answered: no port waits for another's server.
+            port.opener = std::make_unique<CDeviceOpener>(opening, [this, index, opening, currentBaud](auto opened) {
+                LineOpening prepared = opening;
+                prepared.opened = std::move(opened);
+                if (Open(index, prepared))
+                    Search(index, currentBaud);
+                else
+                    OnPortDone(index);
+            });
+        } else {
+            Open(index, opening);
         }
-        port.session->Line().StartMonitor();
     }
     for (std::size_t index = 0; index < m_ports.size() && Running(); ++index) {
-        Port& port = *m_ports[index];
-        if (port.bDone) {
+        if (m_ports[index]->bDone)
             OnPortDone(index);
-            continue;
-        }
-        port.scan->Start(currentBaud, {[this](int) {
-                                           if (m_events.progress)
-                                               m_events.progress();
-                                       },
-                                       [this, index](const std::optional<ScanFinding>& finding) {
-                                           Port& done = *m_ports[index];
-                                           done.bDone = true;
-                                           done.result.finding = finding;
-                                           OnPortDone(index);
-                                       }});
+        else if (!m_ports[index]->opener)
+            Search(index, currentBaud);
     }
+}
+
+bool CPortsScan::Open(std::size_t index, const LineOpening& opening)
+{
+    Port& port = *m_ports[index];
+    if (!port.session->Open(opening)) {
+        port.result.openError = port.session->Line().OpenError();
+        port.bDone = true;
+        return false;
+    }
+    port.session->Line().StartMonitor();
+    return true;
+}
+
+void CPortsScan::Search(std::size_t index, int currentBaud)
+{
+    m_ports[index]->scan->Start(currentBaud, {[this](int) {
+                                                  if (m_events.progress)
+                                                      m_events.progress();
+                                              },
+                                              [this, index](const std::optional<ScanFinding>& finding) {
+                                                  Port& done = *m_ports[index];
+                                                  done.bDone = true;
+                                                  done.result.finding = finding;
+                                                  OnPortDone(index);
+                                              }});
 }
 
 void CPortsScan::OnPortDone(std::size_t index)
@@ -103,6 +129,7 @@ void CPortsScan::Stop()
     m_nPending = 0;
     m_events = Events{};
     for (const auto& port : m_ports) {
+        port->opener.reset();
         if (port->scan)
             port->scan->Stop();
         if (port->session)

@@ -27,13 +27,14 @@ struct PortScanResult {
 
 // Searches several ports at once, each on its own session opened for the
 // search (the rates in turn, as CCameraScan tries them), on the thread
-// that made it. Each port is closed again as its search ends.
+// that made it; a device server's port is connected on a thread of its
+// own first. Each port is closed again as its search ends.
 class CPortsScan final {
 public:
     struct Events {
-        std::function<void(const PortScanResult&)> portDone; // as each port's search ends
-        std::function<void()> progress;                       // a try began somewhere
-        std::function<void()> finished;                       // every port is done
+        std::function<void(const PortScanResult&)> portDone{}; // as each port's search ends
+        std::function<void()> progress{};                       // a try began somewhere
+        std::function<void()> finished{};                       // every port is done
     };
 
     CPortsScan();
@@ -57,6 +58,9 @@ public:
 
 private:
     struct Port;
+    // Opens a port's line for the search; false (and the port done) when it cannot be.
+    bool Open(std::size_t index, const LineOpening& opening);
+    void Search(std::size_t index, int currentBaud);
     void OnPortDone(std::size_t index);
 
     Events m_events;

@@ -2,6 +2,7 @@
 // and orvane-cli through a real server (ser2net) in front of the simulator.
 #include "core/config/network_address.h"
 #include "serial/telnet_codec.h"
+#include "session/ports_scan.h"
 #include "tests/support/camera_fixture.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/delay_relay.h"
@@ -466,13 +467,69 @@ private slots:
             bench.dialog->Ports().AddNetworkPort();
         }
         QCOMPARE(Text(*bench.dialog, 1007), server.Address());
-        QCOMPARE(Text(*bench.dialog, 1033), u"%1 关闭,115200,N,8,1"_s.arg(server.Address()));
+        QVERIFY(WaitUntil([&] { return Text(*bench.dialog, 1033) == u"%1 关闭,115200,N,8,1"_s.arg(server.Address()); }));
         bench.dialog->OnOpenClosePort();
         QVERIFY(WaitUntil([&] { return bench.dialog->Host().ConfigRead(); }, 20000));
 
         bench.dialog = std::make_unique<CMyCorvixDlg>(); // started again: the address is offered and chosen
         QCOMPARE(Text(*bench.dialog, 1007), server.Address());
         QCOMPARE(bench.boxes.Boxes().size(), 2);
+    }
+
+    // A search of several ports goes on while a server has not answered:
+    // the camera on this machine is found first, the silent server named after.
+    void aSearchWaitsForNoServer()
+    {
+        CameraFixture camera;
+        const ScriptedServer silent{QByteArray(), QByteArray()};
+        CPortsScan scan;
+        std::vector<PortScanResult> results;
+        scan.Start({{silent.Address(), silent.Address()}, {camera.Device(), camera.Device()}}, 115200,
+                   {.portDone = [&](const PortScanResult& result) { results.push_back(result); }});
+        QVERIFY(WaitUntil([&] { return !scan.Running(); }, 20000));
+        QCOMPARE(results.size(), std::size_t(2));
+        QCOMPARE(results[0].port.strDevice, camera.Device());
+        QVERIFY(results[0].finding);
+        QVERIFY(results[1].openError);
+        QCOMPARE(results[1].openError->strSystemText, u"the server did not answer the line settings within 3 s"_s);
+    }
+
+    // A connect to a server and the wait for its answers run off the
+    // window's thread: the window keeps turning, the button gives an
+    // opening up, and closing the window does not wait the server out.
+    void theWindowNeverWaitsOnTheNetwork()
+    {
+        DialogBench bench;
+        const ScriptedServer silent{QByteArray(), QByteArray()};
+        bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(silent.Address()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const EventLoopTurns turns;
+        const std::int64_t began = SteadyNowNs();
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
+        dialog.OnPortChange(1);
+        QCOMPARE(Text(dialog, 1033), u"正在连接串口服务器 %1..."_s.arg(silent.Address()));
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        dialog.OnOpenClosePort();
+        QCOMPARE(Text(dialog, 1016), u"关闭串口"_s);
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
+        QVERIFY(turns.Between(began, SteadyNowNs()) > 20); // the 3 s wait for the server's answers
+        const QString box = bench.boxes.Boxes()[0].text;
+        QVERIFY2(box.contains(u"the server did not answer the line settings within 3 s"_s)
+                     && box.contains(u"下一步：请确认串口服务器已开机"_s),
+                 qPrintable(box));
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        QVERIFY(!dialog.Host().PortOpen());
+
+        dialog.OnOpenClosePort();
+        dialog.OnOpenClosePort(); // given up
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        QCOMPARE(Text(dialog, 1033), u"端口已关闭"_s);
+        dialog.OnOpenClosePort();
+        QElapsedTimer closing;
+        closing.start();
+        bench.dialog.reset();
+        QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+        QCOMPARE(bench.boxes.Boxes().size(), 1); // nothing from the openings given up
     }
 };
 

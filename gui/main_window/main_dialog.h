@@ -3,6 +3,7 @@
 #include "core/protocol/read_cycle.h"
 #include "gui/main_window/link_view.h"
 #include "gui/main_window/port_choice.h"
+#include "gui/main_window/window_reconnect.h"
 #include "gui/main_window/window_restart.h"
 #include "gui/main_window/serial_settings.h"
 #include "gui/main_window/settings_import_export.h"
@@ -42,8 +43,7 @@ public:
     static constexpr int kTimerClearLabel = CPageHost::kTimerClearLabel;
     static constexpr int kTimerSaveNoReply = CPageHost::kTimerSaveNoReply;
     static constexpr int kTimerReopen = CPageHost::kTimerReopen;
-    // While a lost device may come back: looks for it each second.
-    static constexpr int kTimerReplug = 207;
+    static constexpr int kTimerReplug = CWindowReconnect::kTimerReplug; // a lost port looked for each second
     // The port list, then the lists of the line's settings.
     static constexpr std::array kLineLists = {1007, 1008, 1009, 1010, 1013};
 
@@ -101,12 +101,13 @@ private:
     // The opening the line settings and the chosen port make (the adapter's serial number is noted).
     LineOpening Opening();
     void ReportOpenFailure(int textId);
+    void ShowOpened(bool reconnected = false); // the port opened: shown so, and read
+    void ShowOpenFailed(int textId);             // nothing opened: shown closed, and why
+    void ShowConnecting();                       // the status while a device server is connected
     void StartReading();
     void EndOpenState(const QString& status);
     void OnDeviceLost();
-    // The lost device is back under its name: opened and read again.
-    void OnReplugCheck();
-    void ShowPortIcon(bool open);
+    void ShowPort(bool open); // the icon, and what the button offers
     void SetStatus(const QString& text);
     void ShowTransientLabel(const QString& text);
     void LockForUpgrade(bool locked);
@@ -157,4 +158,7 @@ private:
                               .enablePortButton = [this](bool enable) { GetDlgItem(1016)->setEnabled(enable); },
                               .status = [this](const QString& text) { SetStatus(text); },
                               .log = [this](const QString& line) { m_dlgUpdate.AppendLog(line); }}};
+    CWindowReconnect m_reconnect{m_ports, m_connection, m_timers,
+                                 {.opening = [this] { return Opening(); },
+                                  .reopened = [this] { ShowOpened(true); }}};
 };

@@ -57,7 +57,7 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
 
 void CMyCorvixDlg::OnTimer(int id)
 {
-    if (m_restart.OnTimer(id))
+    if (m_restart.OnTimer(id) || m_reconnect.OnTimer(id))
         return;
     switch (id) {
     case kTimerNoReply:
@@ -77,9 +77,6 @@ void CMyCorvixDlg::OnTimer(int id)
         m_timers.KillTimer(kTimerSaveNoReply);
         if (!m_connection.ReplySeen())
             WarningFromTable(Ids::NoResponse);
-        break;
-    case kTimerReplug:
-        OnReplugCheck();
         break;
     default:
         break;

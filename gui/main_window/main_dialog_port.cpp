@@ -1,6 +1,7 @@
 // The main dialog's port: the line settings, the open/close button, a lost device.
 #include "gui/main_window/main_dialog.h"
 
+#include "core/config/network_address.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/main_window/link_texts.h"
 #include "gui/resources/resource_module.h"
@@ -57,25 +58,27 @@ void CMyCorvixDlg::OnSettingChange(int listId, int index)
     if (!ApplyLineSetting(&m_line, listId, index))
         return;
     m_takenSettings[listId] = index;
-    const bool wasOpen = m_connection.PortOpen();
     // The port comes back as the button left it: monitored and read again
     // when the user had opened it, else closed again, so that no device is
     // held unwatched.
-    if (!m_connection.Change(Opening())) {
-        if (wasOpen)
-            EndOpenState(QString());
-        ShowPortIcon(false);
-        ReportOpenFailure(Ids::RetryFailed);
-        return;
-    }
-    if (wasOpen) {
-        ShowPortIcon(true);
-        SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
-        StartReading();
-    } else {
-        ShowPortIcon(false);
-        SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
-    }
+    const bool wasOpen = m_connection.PortOpen() || m_connection.Connecting() == CCameraConnection::Intent::Open;
+    const LineOpening opening = Opening();
+    if (wasOpen && IsNetworkName(opening.strDevice))
+        EndOpenState(QString()); // a server takes one client per port: this one goes first
+    m_connection.OpenThen(opening, wasOpen ? CCameraConnection::Intent::Open : CCameraConnection::Intent::Probe,
+                          [this, wasOpen](bool opened) {
+                              if (!opened && wasOpen)
+                                  EndOpenState(QString());
+                              if (!opened)
+                                  ShowOpenFailed(Ids::RetryFailed);
+                              else if (wasOpen)
+                                  ShowOpened();
+                              else
+                                  SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
+                          });
+    ShowConnecting();
+    if (RateSetByServer(opening.strDevice))
+        ShowTransientLabel(LoadString(Ids::ServerSetsLine).arg(opening.strDevice));
 }
 
 void CMyCorvixDlg::OnPortChange(int index)
@@ -88,34 +91,48 @@ void CMyCorvixDlg::OnPortChange(int index)
     m_ports.Choose(index);
     // Opened to tell the user at once whether the port is there, then closed:
     // the port counts as closed until the button opens it.
-    ShowPortIcon(false);
-    if (m_connection.Probe(Opening()))
-        SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed)));
-    else
-        ReportOpenFailure(Ids::PortNotFound);
-    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
+    ShowPort(false);
+    m_connection.OpenThen(Opening(), CCameraConnection::Intent::Probe, [this](bool opened) {
+        opened ? SetStatus(ClosedStatusText(m_line, LoadString(Ids::StateClosed))) : ReportOpenFailure(Ids::PortNotFound);
+    });
+    ShowConnecting();
 }
 
 void CMyCorvixDlg::OnOpenClosePort()
 {
+    const bool reconnecting = m_ports.Watching();
     m_ports.ForgetLoss(); // the technician decides now
-    auto* button = m_controls.Item<QPushButton>(1016);
-    if (m_connection.PortOpen()) {
+    // An opening that waits for a device server is given up like an open port is closed.
+    if (m_connection.PortOpen() || (m_connection.Connecting() == CCameraConnection::Intent::Open && !reconnecting)) {
         EndOpenState(LoadString(Ids::PortClosed));
         return;
     }
 
-    button->setText(LoadString(Ids::ClosePort));
-    if (!m_connection.Open(Opening())) {
-        ShowPortIcon(false);
-        ReportOpenFailure(Ids::PortNotFound);
-        // Nothing is open: the button offers opening again.
-        button->setText(LoadString(Ids::OpenPort));
-        return;
-    }
-    ShowPortIcon(true);
-    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)));
+    m_connection.OpenThen(Opening(), CCameraConnection::Intent::Open,
+                          [this](bool opened) { opened ? ShowOpened() : ShowOpenFailed(Ids::PortNotFound); });
+    ShowConnecting();
+}
+
+void CMyCorvixDlg::ShowOpened(bool reconnected)
+{
+    ShowPort(true);
+    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen))
+              + (reconnected ? LoadString(Ids::Reconnected) : QString()));
     StartReading();
+}
+
+void CMyCorvixDlg::ShowOpenFailed(int textId)
+{
+    ShowPort(false); // the button offers opening again
+    ReportOpenFailure(textId);
+}
+
+void CMyCorvixDlg::ShowConnecting()
+{
+    if (!m_connection.Connecting())
+        return; // opened or failed already
+    ShowPort(false);
+    SetStatus(LoadString(Ids::Connecting).arg(m_ports.Resolved().strDevice));
 }
 
 void CMyCorvixDlg::EndOpenState(const QString& status)
@@ -125,10 +142,9 @@ void CMyCorvixDlg::EndOpenState(const QString& status)
     m_scan.Stop();
     m_sender.Cancel();
     m_connection.Close();
-    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::OpenPort));
     if (!status.isNull())
         SetStatus(status);
-    ShowPortIcon(false);
+    ShowPort(false);
     m_session.EndCycle();
     m_timers.KillTimer(kTimerNoReply);
     m_timers.KillTimer(kTimerSaveNoReply);
@@ -141,27 +157,7 @@ void CMyCorvixDlg::OnDeviceLost()
     // The port has reported the loss once; the window now shows it closed,
     // and watches for the device to come back under the same name.
     EndOpenState(LoadString(Ids::PortClosed));
-    m_ports.Lost();
-    m_timers.SetTimer(kTimerReplug, 1000);
-}
-
-void CMyCorvixDlg::OnReplugCheck()
-{
-    if (!m_ports.Watching() || m_connection.PortOpen()) {
-        m_timers.KillTimer(kTimerReplug);
-        return;
-    }
-    // A device that is there but not ready yet is tried again next second.
-    if (!m_ports.LostDeviceBack())
-        return;
-    if (!m_connection.Open(Opening()))
-        return;
-    m_ports.ForgetLoss();
-    m_timers.KillTimer(kTimerReplug);
-    ShowPortIcon(true);
-    m_controls.Item<QPushButton>(1016)->setText(LoadString(Ids::ClosePort));
-    SetStatus(OpenStatusText(m_line, LoadString(Ids::StateOpen)) + LoadString(Ids::Reconnected));
-    StartReading();
+    m_reconnect.Watch();
 }
 
 QComboBox* CMyCorvixDlg::List(int id) const
@@ -169,9 +165,12 @@ QComboBox* CMyCorvixDlg::List(int id) const
     return m_controls.Item<QComboBox>(id);
 }
 
-void CMyCorvixDlg::ShowPortIcon(bool open)
+void CMyCorvixDlg::ShowPort(bool open)
 {
     m_controls.Item<QLabel>(1017)->setPixmap(open ? m_hIconOpen : m_hIconClosed);
+    // An opening that waits for a device server is given up as an open port is closed.
+    const bool opening = m_connection.Connecting() == CCameraConnection::Intent::Open;
+    m_controls.Item<QPushButton>(1016)->setText(LoadString(open || opening ? Ids::ClosePort : Ids::OpenPort));
 }
 
 void CMyCorvixDlg::SetStatus(const QString& text)

@@ -255,6 +255,8 @@ const StringResource kStrings[] = {
     {272, RES_TEXT("The device server's port (rfc2217://HOST:PORT or socket://HOST:PORT):")},
     {273, RES_TEXT("%1 is not a device server's address: write rfc2217://HOST:PORT or socket://HOST:PORT")},
     {274, RES_TEXT("Network round trip %1 ms, added to every wait for an answer")},
+    {275, RES_TEXT("Connecting to the device server %1...")},
+    {276, RES_TEXT("The device server sets the line of %1 (rate, parity, bits): the choice here only times the waits")},
     {270, RES_TEXT("Next: check that the device server is on and reachable, and that its port is set for telnet "
                    "with RFC 2217 (rfc2217://) or for raw TCP (socket://).")},
 };

@@ -138,6 +138,8 @@ constexpr int NetworkPortMenu = 271;     // the context menu: a device server's 
 constexpr int NetworkPortPrompt = 272;   // what the box asking for it says
 constexpr int NotAnAddress = 273;        // %1 typed there, not written as an address
 constexpr int RoundTrip = 274;           // %1 ms, a device server's round trip, in the status text's tooltip
+constexpr int Connecting = 275;          // %1 a device server's port: the status text while it is connected
+constexpr int ServerSetsLine = 276;      // %1 a socket:// port: a line setting chosen changes nothing there
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -142,6 +142,8 @@ extern const StringResource kStrings[] = {
     {272, RES_TEXT("串口服务器的端口地址（rfc2217://主机:端口 或 socket://主机:端口）：")},
     {273, RES_TEXT("%1 不是串口服务器的地址，请写成 rfc2217://主机:端口 或 socket://主机:端口")},
     {274, RES_TEXT("网络往返时间 %1 ms，每次等待应答时另加此时间")},
+    {275, RES_TEXT("正在连接串口服务器 %1...")},
+    {276, RES_TEXT("%1 的波特率等串口参数由串口服务器设定；此处所选只用于计算等待时间")},
     {270, RES_TEXT("下一步：请确认串口服务器已开机、网络可达，且其端口设为 RFC 2217 的 telnet（rfc2217://）或原始 TCP（socket://）。")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
