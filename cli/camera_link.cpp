@@ -149,7 +149,11 @@ bool CCameraLink::ReadConfiguration(QString* error)
     }
     if (m_failure) {
         *error = ReadFailureText(*m_failure);
-        m_failureStep = NextStep::SearchOrRecover;
+        // A server that set another rate than asked is named, and checked first.
+        const QString& refused = m_connection.RefusedByServer();
+        if (!refused.isEmpty())
+            *error += u"; "_s + refused;
+        m_failureStep = refused.isEmpty() ? NextStep::SearchOrRecover : NextStep::CheckServer;
         return false;
     }
     return true;

@@ -34,11 +34,12 @@ struct PortOpenError {
 // An error the line reports: the step that failed ("read()"), the OS's
 // words, and whether the device is gone (monitoring has ended).
 struct CommErrorReport {
-    QString strStep;
-    QString strSystemText;
+    QString strStep{};
+    QString strSystemText{};
     unsigned nPortNumber = 0;
     bool bDeviceLost = false;
-    bool bBehindServer = false; // the line is a serial port behind a device server
+    bool bBehindServer = false;   // the line is a serial port behind a device server
+    bool bSettingRefused = false; // a line setting was refused or set otherwise
 };
 // Runs on the owner's thread (the thread that made the line), once per report.
 using CommErrorReporter = std::function<void(const CommErrorReport&)>;

@@ -99,7 +99,7 @@ bool CSerialPort::Open(const LineOpening& request)
                              + (m_bBehindServer ? u", round trip %1 ms"_s.arg(m_nRoundTripMs.load()) : QString()));
     // Reported outside the lock: the box runs a nested event loop.
     if (!failedStep.isEmpty())
-        ReportCommError(failedStep, systemText);
+        ReportSettingRefused(failedStep, systemText);
     return true;
 }
 
@@ -183,7 +183,7 @@ void CSerialPort::OnDeviceClosed()
     if (m_bStartDeferred.exchange(false))
         StartMonitorNow();
     if (!failedStep.isEmpty())
-        ReportCommError(failedStep, systemText);
+        ReportSettingRefused(failedStep, systemText);
 }
 
 bool CSerialPort::Reaches(const QString& device) const
@@ -415,7 +415,7 @@ int CSerialPort::MonitorThread(MonitorRun& run)
             Settle(bytes);
         });
         QObject::connect(device, &CLineDevice::settingRefused, &context, [this](const QString& text) {
-            ReportCommError(CommStepName(CommStep::SetLine), text);
+            ReportSettingRefused(CommStepName(CommStep::SetLine), text);
         });
         QObject::connect(device, &CLineDevice::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });
@@ -589,7 +589,7 @@ void CSerialPort::ChangeRate(const QueuedWrite& block)
     const bool set = m_hPort->SetRate(block.nNewBaud, &systemText);
     m_nRoundTripMs = m_hPort->RoundTripMs();
     if (!set) {
-        ReportCommError(CommStepName(CommStep::SetLine), systemText);
+        ReportSettingRefused(CommStepName(CommStep::SetLine), systemText);
         return;
     }
     m_nLineByteTimeNs = block.nNewByteTimeNs;
@@ -667,9 +667,26 @@ void CSerialPort::ToOwner(std::function<void()> fn)
     });
 }
 
+void CSerialPort::ReportSettingRefused(const QString& step, const QString& systemText)
+{
+    Report({.strStep = step,
+            .strSystemText = systemText,
+            .nPortNumber = m_nPortNumber,
+            .bBehindServer = m_bBehindServer,
+            .bSettingRefused = true});
+}
+
 void CSerialPort::ReportCommError(const QString& step, const QString& systemText, bool deviceLost)
 {
-    const CommErrorReport report{step, systemText, m_nPortNumber, deviceLost, m_bBehindServer};
+    Report({.strStep = step,
+            .strSystemText = systemText,
+            .nPortNumber = m_nPortNumber,
+            .bDeviceLost = deviceLost,
+            .bBehindServer = m_bBehindServer});
+}
+
+void CSerialPort::Report(const CommErrorReport& report)
+{
     const CommErrorReporter reporter = m_errorReporter ? m_errorReporter : WarnCommError;
     if (QThread::currentThread() == m_ownerContext.thread())
         reporter(report); // Open's own report, on the owner's thread

@@ -218,6 +218,9 @@ private:
     void ToOwner(std::function<void()> fn);
     void TellLost();
     void ReportCommError(const QString& step, const QString& systemText, bool deviceLost = false);
+    // A line setting the device (or its server) refused or set otherwise.
+    void ReportSettingRefused(const QString& step, const QString& systemText);
+    void Report(const CommErrorReport& report);
     WriteTicket QueueBlocks(const QByteArray& bytes, std::function<void()> onLine, bool image);
     // The trace, if any, and the name it shows for the port.
     std::shared_ptr<CLineTrace> Trace(QString* name) const;

@@ -38,6 +38,8 @@ CCameraConnection::CCameraConnection(Events events)
     m_session.SetErrorReporter([this](const CommErrorReport& report) {
         if (report.bDeviceLost)
             m_strLossReason = report.strSystemText;
+        if (report.bSettingRefused && report.bBehindServer)
+            m_strRefusedByServer = report.strSystemText;
         if (m_reporter)
             m_reporter(report);
     });
@@ -60,6 +62,7 @@ void CCameraConnection::TellChanged()
 bool CCameraConnection::Open(const LineOpening& opening)
 {
     m_strLossReason.clear();
+    m_strRefusedByServer.clear();
     if (!m_session.Open(opening)) {
         SetState(false, false);
         return false;

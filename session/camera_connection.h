@@ -70,6 +70,9 @@ public:
     bool ReplySeen() const { return m_bReplySeen; }   // a character came since the last read began
     // The OS's words when the line went away; empty when it said nothing.
     const QString& LossReason() const { return m_strLossReason; }
+    // What a device server set otherwise than asked since the open (its
+    // words); a camera that does not answer then is likely at another rate.
+    const QString& RefusedByServer() const { return m_strRefusedByServer; }
 
     // Every error the line reports goes there, its loss too, ahead of lost().
     void SetErrorReporter(CommErrorReporter reporter) { m_reporter = std::move(reporter); }
@@ -88,6 +91,7 @@ private:
     bool m_bConfigRead = false;
     bool m_bReplySeen = false;
     QString m_strLossReason;
+    QString m_strRefusedByServer;
     std::unique_ptr<CDeviceOpener> m_opener;
     Intent m_openerIntent = Intent::Open;
     // Declared last: an image transfer ends before the line it writes to.

@@ -321,7 +321,23 @@ private slots:
         const ScriptedServer lying(Bytes({kIac, kDo, 44}), answers);
         const Run lied = RunCli({u"--port"_s, lying.Address(), u"read"_s}, 60000);
         QCOMPARE(lied.nExitCode, 1);
-        QVERIFY2(lied.strErr.contains(u"set the rate to 9600, not 115200"_s), qPrintable(lied.strErr));
+        // The read that fails then names the server's rate and the server as the next step.
+        QVERIFY2(lied.strErr.contains(u"ms for each answer); %1 set the rate to 9600, not 115200\norvane-cli: next "
+                                      "step: check that the device server is on"_s.arg(lying.Address())),
+                 qPrintable(lied.strErr));
+        {
+            DialogBench bench;
+            bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(lying.Address()));
+            qobject_cast<QComboBox*>(bench.dialog->GetDlgItem(1007))->setCurrentIndex(1);
+            bench.dialog->OnPortChange(1);
+            QVERIFY(WaitUntil([&] { return bench.boxes.Boxes().size() == 1; }, 10000)); // the probe met the rate
+            bench.dialog->OnOpenClosePort();
+            QVERIFY(WaitUntil([&] { return bench.boxes.Boxes().size() == 3; }, 30000)); // so did the open; the read failed
+            QVERIFY2(bench.boxes.Boxes()[2].text.endsWith(u"%1 set the rate to 9600, not 115200\n下一步：请确认串口服务器"
+                                                          "已开机、网络可达，且其端口设为 RFC 2217 的 telnet（rfc2217://）或"
+                                                          "原始 TCP（socket://）。"_s.arg(lying.Address())),
+                     qPrintable(bench.boxes.Boxes()[2].text));
+        }
 
         const ScriptedServer closing(Bytes({kIac, kDo, 44}), QByteArray(), 1000);
         QElapsedTimer clock;

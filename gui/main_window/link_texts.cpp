@@ -47,3 +47,10 @@ QString ReadFailureDetail(const ReadFailure& failure)
     }
     return LoadString(Ids::ReadMalformed).arg(reg, answer).arg(failure.nTries);
 }
+
+QString ReadFailureNextStep(const QString& refusedByServer)
+{
+    if (refusedByServer.isEmpty())
+        return NextStepText(NextStep::SearchOrRecover);
+    return refusedByServer + u'\n' + NextStepText(NextStep::CheckServer);
+}

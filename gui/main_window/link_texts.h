@@ -20,3 +20,6 @@ QString OpenFailureNextStep(const PortOpenError& error);
 // Which register a failed read stopped at, what came of its answer and how
 // many tries were made.
 QString ReadFailureDetail(const ReadFailure& failure);
+// The next step below a failed read: the search, or first the device
+// server that set another rate than asked (its words given).
+QString ReadFailureNextStep(const QString& refusedByServer);

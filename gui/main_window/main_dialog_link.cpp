@@ -9,7 +9,6 @@
 #include "core/protocol/register_map.h"
 #include "gui/main_window/link_texts.h"
 #include "gui/main_window/main_dialog.h"
-#include "gui/resources/next_step_text.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 
@@ -50,7 +49,8 @@ void CMyCorvixDlg::OnReadFailed(const ReadFailure& failure)
     const QString detail = ReadFailureDetail(failure);
     ShowTransientLabel(LoadString(Ids::ReadFailed)); // the label has room for this much; the box says which
     GetDlgItem(1072)->setToolTip(detail);
-    if (MessageBoxOffering(LoadString(Ids::ReadFailed) + u'\n' + detail + u'\n' + NextStepText(NextStep::SearchOrRecover),
+    const QString nextStep = ReadFailureNextStep(m_connection.RefusedByServer());
+    if (MessageBoxOffering(LoadString(Ids::ReadFailed) + u'\n' + detail + u'\n' + nextStep,
                            LoadString(Ids::MessageCaption), LoadString(Ids::FindCamera)))
         FindCameraOnPort();
 }
