@@ -287,6 +287,18 @@ private slots:
                                         "sets the rate of a socket:// port"_s.arg(wrong.Address())),
                  qPrintable(scan.strOut));
         QCOMPARE(RatesHeard(camera.Camera()), (std::vector<int>{19200, 9600}));
+
+        // In the window the rate chosen for such a port only times the waits, and it says so.
+        DialogBench bench;
+        bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(server.Address()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
+        dialog.OnPortChange(1);
+        dialog.OnSettingChange(1008, 6); // 19200
+        QCOMPARE(Text(dialog, 1072), u"%1 的波特率等串口参数由串口服务器设定；此处所选只用于计算等待时间"_s.arg(server.Address()));
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        QVERIFY(bench.boxes.Boxes().isEmpty());
     }
 
     // Telnet's escape byte is data too: an image of 0xFF bytes, and of the
