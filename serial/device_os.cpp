@@ -4,7 +4,10 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -40,6 +43,17 @@ QString DeviceErrorText(qintptr handle, const QString& reported)
     Q_UNUSED(handle);
 #endif
     return reported.isEmpty() ? u"Unknown error"_s : reported;
+}
+
+void AcknowledgeAtOnce(qintptr socket)
+{
+#ifdef Q_OS_LINUX
+    const int on = 1;
+    if (socket >= 0)
+        ::setsockopt(static_cast<int>(socket), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+#else
+    Q_UNUSED(socket);
+#endif
 }
 
 int PendingOutputBytes(qintptr handle)

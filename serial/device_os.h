@@ -17,6 +17,13 @@ void RequestLowLatency(qintptr handle);
 // "Input/output error"), else the text reported with the error.
 QString DeviceErrorText(qintptr handle, const QString& reported);
 
+// Acknowledges what a TCP socket receives at once rather than with the
+// next reply or 40 ms later: a server that holds its small packets until
+// the last one is acknowledged (Nagle's rule, as ser2net does unless told
+// otherwise) would otherwise hand an answer over in pieces 40 ms apart.
+// Linux forgets it after a while, so it is asked again after each read.
+void AcknowledgeAtOnce(qintptr socket);
+
 // Bytes handed to the driver and not yet sent, or 0 when the OS cannot tell.
 int PendingOutputBytes(qintptr handle);
 

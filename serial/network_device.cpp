@@ -210,6 +210,7 @@ void CNetworkDevice::OnRateAnswered(const QByteArray& value)
 void CNetworkDevice::OnReadyRead()
 {
     const QByteArray bytes = m_socket.readAll();
+    AcknowledgeAtOnce(m_socket.socketDescriptor());
     if (m_address.kind == NetworkAddress::Kind::RawTcp) {
         m_heard += bytes;
     } else {

@@ -21,8 +21,8 @@ public:
     static constexpr int kConnectWaitMs = 5000;
     static constexpr int kSettingWaitMs = 3000;
     // A server that turns a connection away is tried this often, this far apart.
-    static constexpr int kConnectAttempts = 4;
-    static constexpr int kTurnedAwayPauseMs = 250;
+    static constexpr int kConnectAttempts = 10;
+    static constexpr int kTurnedAwayPauseMs = 100;
     // A raw TCP server turns a client away within this (and the round trip).
     static constexpr int kTurnAwayWaitMs = 50;
     // A close later than this after the connect (and the round trip) is no turning away.
