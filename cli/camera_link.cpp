@@ -32,7 +32,13 @@ CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
                             m_bCycleDone = true;
                             m_failure = failure;
                         },
-                    .lost = [this] { m_bLost = true; }})
+                    .lost = [this] { m_bLost = true; },
+                    .changed = {},
+                    .backupNotKept =
+                        [tell](const QString& why) {
+                            tell(u"warning: the camera's settings were not backed up (%1); the write goes ahead"_s
+                                     .arg(why));
+                        }})
 {
     m_connection.SetTrace(s_trace);
     m_connection.SetErrorReporter([this, tell = std::move(tell)](const CommErrorReport& report) {

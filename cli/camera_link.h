@@ -39,6 +39,7 @@ public:
     CLine& Line() { return m_connection.Line(); }
     CCameraSession& Session() { return m_session; }
     CUpgradeRun& Upgrade() { return m_connection.Upgrade(); }
+    CCameraConnection& Connection() { return m_connection; }
     const QString& PortName() const { return m_strPort; }
     // What to do when the line went away or was not there: the adapter, or the device server.
     NextStep LostLineStep() const;

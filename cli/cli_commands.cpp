@@ -131,6 +131,8 @@ int RunRead(const CliOptions& options, CliStreams& io)
 
 int RunApply(const CliOptions& options, CliStreams& io)
 {
+    if (options.bDryRun)
+        return RunApplyDryRun(options, io);
     QByteArray file;
     if (!ReadInputFile(options.strFile, kSettingsFileMax, &file, io))
         return ExitCode::Usage;
@@ -145,7 +147,7 @@ int RunApply(const CliOptions& options, CliStreams& io)
     CCameraLink link(ErrorLines(io));
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    const ApplyResult result = ApplySettings(link, *settings);
+    const ApplyResult result = ApplySettings(link, *settings, u"apply "_s + options.strFile);
     switch (result.fault) {
     case ApplyResult::Fault::None: break;
     case ApplyResult::Fault::DoesNotFit:

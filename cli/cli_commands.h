@@ -27,6 +27,12 @@ std::function<void(const QString&)> ErrorLines(CliStreams& io);
 int RunPorts(CliStreams& io);
 int RunRead(const CliOptions& options, CliStreams& io);
 int RunApply(const CliOptions& options, CliStreams& io);
+// apply --dry-run: the writes a file would make, register by register; none is sent.
+int RunApplyDryRun(const CliOptions& options, CliStreams& io);
+// The records kept of the camera's settings around each write, newest first.
+int RunBackups(const CliOptions& options, CliStreams& io);
+// Each setting the camera has otherwise than the file; exit 1 when any differs.
+int RunDiff(const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
 int RunScan(const CliOptions& options, CliStreams& io);

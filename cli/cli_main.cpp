@@ -53,6 +53,8 @@ int Run(const CliOptions& options, CliStreams& io)
     case CliOptions::Command::Restart: return RunRestart(options, io);
     case CliOptions::Command::Provision: return RunProvision(options, io);
     case CliOptions::Command::Scan: return RunScan(options, io);
+    case CliOptions::Command::Backups: return RunBackups(options, io);
+    case CliOptions::Command::Diff: return RunDiff(options, io);
     }
     return ExitCode::Usage;
 }

@@ -24,6 +24,8 @@ constexpr CommandName kCommands[] = {
     {u"restart", CliOptions::Command::Restart, true, false},
     {u"provision", CliOptions::Command::Provision, false, false},
     {u"scan", CliOptions::Command::Scan, false, false},
+    {u"backups", CliOptions::Command::Backups, false, false},
+    {u"diff", CliOptions::Command::Diff, true, true},
 };
 
 constexpr int kRecoverWaitMaxS = 3600;
@@ -62,7 +64,13 @@ QString CliHelpText()
            "Commands:\n"
            "  ports              list the machine's serial ports and config.ini's COMn mapping\n"
            "  read [--json]      read the camera's settings; --json prints a settings file\n"
-           "  apply FILE         write a settings file to the camera, read back and compare\n"
+           "  apply FILE         write a settings file to the camera, read back and compare;\n"
+           "                     --dry-run: print the writes it would send, and send none\n"
+           "  diff FILE [--json] read the camera and print each setting that differs from the\n"
+           "                     file (exit 0: none, 1: some differ)\n"
+           "  backups [--json]   list the records of the camera's settings kept before and after\n"
+           "                     every write, newest first (--port P: of that port only); apply\n"
+           "                     one with 'apply PATH'\n"
            "  upgrade PACKAGE    send the images of an upgrade package the camera does not run,\n"
            "                     restart it and verify that it reports the versions the images\n"
            "                     name; --no-restart: send the images only (the camera runs them\n"
@@ -134,6 +142,8 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             options.bNoRestart = true;
         } else if (argument == u"--no-wait") {
             options.bNoWait = true;
+        } else if (argument == u"--dry-run") {
+            options.bDryRun = true;
         } else if (argument == u"--recover-wait") {
             const std::optional<QString> seconds = value();
             if (!seconds)
@@ -221,8 +231,14 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
                                      : u"unexpected argument "_s + operands.value(0);
         return std::nullopt;
     }
-    if (options.bJson && options.command != CliOptions::Command::Read && options.command != CliOptions::Command::Scan) {
-        *error = u"--json goes with read and scan only"_s;
+    using enum CliOptions::Command;
+    if (options.bJson && options.command != Read && options.command != Scan && options.command != Backups
+        && options.command != Diff) {
+        *error = u"--json goes with read, scan, diff and backups only"_s;
+        return std::nullopt;
+    }
+    if (options.bDryRun && options.command != Apply) {
+        *error = u"--dry-run goes with apply only"_s;
         return std::nullopt;
     }
     if ((options.bRecover || recoverWaitGiven) && options.command != CliOptions::Command::Upgrade) {

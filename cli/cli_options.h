@@ -6,12 +6,14 @@
 
 // What one run of orvane-cli was asked to do.
 struct CliOptions {
-    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision, Scan };
+    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision, Scan, Backups, Diff };
     Command command = Command::Help;
     QString strPort;     // a device path, or COMn mapped through config.ini
     int nBaud = 115200;
-    bool bJson = false;  // read: the settings file on standard output; scan: one JSON object per port
-    QString strFile;     // apply: the settings file; upgrade: the package
+    bool bJson = false;  // read: the settings file on standard output; scan, backups: one JSON object per line
+    QString strFile;     // apply, diff: the settings file; upgrade: the package
+    // apply --dry-run: the writes printed, none sent
+    bool bDryRun = false;
     // upgrade --recover: the camera answers no read; its boot window is waited for this long
     bool bRecover = false;
     int nRecoverWaitS = 60;

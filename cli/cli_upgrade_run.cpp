@@ -182,6 +182,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
         },
     };
     QString unused;
+    link.Connection().BeginWrite(plan.nRecoverWaitMs > 0 ? u"recover"_s : u"upgrade"_s);
     run.Start(std::move(plan), std::move(events), &unused); // from memory: nothing to unpack
     // The run itself waits for a camera that went away while it restarts.
     const auto over = [&] { return end.has_value() || (link.DeviceLost() && run.CurrentStage() == Stage::Sending); };

@@ -86,7 +86,7 @@ private:
     bool Apply()
     {
         m_sink.stage(u"applying settings"_s);
-        const ApplyResult result = ApplySettings(m_link, *m_plan.settings);
+        const ApplyResult result = ApplySettings(m_link, *m_plan.settings, u"provision "_s + m_plan.strSettingsPath);
         switch (result.fault) {
         case ApplyResult::Fault::None: break;
         case ApplyResult::Fault::DoesNotFit:

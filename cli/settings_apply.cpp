@@ -19,7 +19,15 @@ std::optional<SettingsToApply> CheckSettingsFile(const QByteArray& file, QString
     return settings;
 }
 
-ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings)
+std::vector<RegisterWrite> SettingsWrites(const CameraSettings& wanted, const unsigned char* image)
+{
+    std::vector<RegisterWrite> writes = FullWrite(wanted.image, image);
+    writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
+    writes.push_back({1, kCommitRegister});
+    return writes;
+}
+
+ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings, const QString& what)
 {
     // Laid over what the camera has: a file that only fits the defaults
     // (contrast enhancement on while this camera's backlight is on) is
@@ -29,10 +37,8 @@ ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings)
     QString error;
     if (!ReadSettingsFile(settings.file, &wanted, &keys, &error))
         return {ApplyResult::Fault::DoesNotFit, error, {}};
-    std::vector<RegisterWrite> writes = FullWrite(wanted.image, link.Registers().data());
-    writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
-    writes.push_back({1, kCommitRegister});
-    for (const RegisterWrite& write : writes)
+    link.Connection().BeginWrite(what);
+    for (const RegisterWrite& write : SettingsWrites(wanted, link.Registers().data()))
         link.Write(write);
     link.Pause(kReadBackPauseMs);
     if (!link.ReadConfiguration(&error))

@@ -33,7 +33,12 @@ struct ApplyResult {
     QStringList differences; // Differs: "key: wanted X, camera has Y"
 };
 
+// The writes that give a camera whose registers hold `image` the settings
+// `wanted`: the whole image, the OSD language and the commit.
+std::vector<RegisterWrite> SettingsWrites(const CameraSettings& wanted, const unsigned char* image);
+
 // Lays the file over what the camera has (just read), writes the whole
 // image, the OSD language and the commit, pauses, reads back and compares
-// the file's settings.
-ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings);
+// the file's settings. The camera's settings before and after are kept as
+// records of the write `what` ("apply FILE").
+ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings, const QString& what);

@@ -1,7 +1,10 @@
 #include "session/camera_connection.h"
 
 #include "core/config/network_address.h"
+#include "core/settings/settings_backups.h"
 #include "serial/device_opener.h"
+
+using namespace Qt::StringLiterals;
 
 CCameraConnection::~CCameraConnection() = default;
 
@@ -12,6 +15,10 @@ CCameraConnection::CCameraConnection(Events events)
                                     .configurationRead =
                                         [this] {
                                             m_bConfigRead = true;
+                                            m_lastGoodRead = SettingsOfRegisters(m_session.Registers().data());
+                                            m_bBeforeKept = false;
+                                            if (!m_strAfterDue.isEmpty())
+                                                KeepRecord(*m_lastGoodRead, std::exchange(m_strAfterDue, {}), true);
                                             if (m_events.configurationRead)
                                                 m_events.configurationRead();
                                             TellChanged();
@@ -110,6 +117,28 @@ void CCameraConnection::Close()
     m_opener.reset();
     m_session.Line().SignalStop();
     SetState(false, false);
+}
+
+void CCameraConnection::BeginWrite(const QString& what)
+{
+    if (m_lastGoodRead && !std::exchange(m_bBeforeKept, true))
+        KeepRecord(*m_lastGoodRead, what, false);
+    m_strAfterDue = what;
+}
+
+void CCameraConnection::KeepRecord(const CameraSettings& settings, const QString& what, bool after)
+{
+    const LineOpening& line = m_session.LastOpening();
+    const BackupNote note{.strPort = line.nNumber ? u"COM%1"_s.arg(line.nNumber) : line.strDevice,
+                          .strWhat = what,
+                          .bAfter = after,
+                          .time = QDateTime::currentDateTime()};
+    QString error;
+    const QString path = WriteBackup(BackupsFolder(), settings, note, &error);
+    if (!path.isEmpty())
+        m_backupsWritten.append(path);
+    else if (!std::exchange(m_bBackupWarned, true) && m_events.backupNotKept)
+        m_events.backupNotKept(error);
 }
 
 void CCameraConnection::ReadCycle()

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "core/settings/settings_file.h"
 #include "session/camera_session.h"
 #include "session/upgrade_run.h"
 
 #include <functional>
 #include <memory>
 #include <optional>
+#include <QStringList>
 
 class CDeviceOpener;
 class CLineTrace;
@@ -25,6 +27,8 @@ public:
         // Whether the link is open or its configuration read has changed
         // (after the events above).
         std::function<void()> changed{};
+        // A record of the camera's settings could not be written (why); told once.
+        std::function<void(const QString&)> backupNotKept{};
     };
 
     explicit CCameraConnection(Events events);
@@ -74,11 +78,21 @@ public:
     // words); a camera that does not answer then is likely at another rate.
     const QString& RefusedByServer() const { return m_strRefusedByServer; }
 
+    // Before a write the front end names ("save", "apply FILE"): what the
+    // camera held at its last whole read is kept as a record, once for each
+    // read, and the next whole read keeps what it holds after the write
+    // (core/settings/settings_backups.h). A record that cannot be written
+    // is told once (backupNotKept), and the write goes ahead.
+    void BeginWrite(const QString& what);
+    // The records written since the connection was made, oldest first.
+    const QStringList& BackupsWritten() const { return m_backupsWritten; }
+
     // Every error the line reports goes there, its loss too, ahead of lost().
     void SetErrorReporter(CommErrorReporter reporter) { m_reporter = std::move(reporter); }
     void SetTrace(std::shared_ptr<CLineTrace> trace) { m_session.SetTrace(std::move(trace)); }
 
 private:
+    void KeepRecord(const CameraSettings& settings, const QString& what, bool after);
     // Sets the link's state and tells of a change.
     void SetState(bool portOpen, bool configRead);
     void TellChanged();
@@ -92,6 +106,12 @@ private:
     bool m_bReplySeen = false;
     QString m_strLossReason;
     QString m_strRefusedByServer;
+    // The settings of the last whole read, and what became of them.
+    std::optional<CameraSettings> m_lastGoodRead;
+    bool m_bBeforeKept = false;     // the record before a write, of this read
+    QString m_strAfterDue;          // a write whose record after it waits for a whole read
+    bool m_bBackupWarned = false;
+    QStringList m_backupsWritten;
     std::unique_ptr<CDeviceOpener> m_opener;
     Intent m_openerIntent = Intent::Open;
     // Declared last: an image transfer ends before the line it writes to.

@@ -70,6 +70,7 @@ public:
     // now on, and for Reopen(). The answer wait follows the rate.
     void SetRate(int baud);
     int Rate() const { return m_lastOpen.nBaud; }
+    const LineOpening& LastOpening() const { return m_lastOpen; }
     // The line is a device server's socket:// port, whose rate the server sets.
     bool RateFixed() const;
     // How long an answer may take at a rate: the line's time, and a device

@@ -15,8 +15,6 @@
 #include "gui/pages/upgrade/dlg_upgrade.h"
 #include "session/camera_scan.h"
 #include "session/camera_connection.h"
-#include "session/ports_scan.h"
-#include "serial/line.h"
 #include "gui/widgets/cool_tab_ctrl.h"
 #include "gui/widgets/dialog_template.h"
 #include "session/window_timers.h"
@@ -29,11 +27,10 @@
 class QComboBox;
 
 // The program's only top-level window: serial settings, the port state, the
-// tab control with the three pages, and the camera's connection they talk to
-// the camera through (its session owns the line, the read cycle, the write
-// path and the register image). The chosen port, the searches, the settings
-// files and the trace are small classes beside it, which reach the window
-// through slots.
+// tab control with the three pages, and the camera's connection they talk
+// through (its session owns the line, the read cycle, the writes and the
+// register image). The chosen port, the searches, the settings files and
+// the trace are small classes beside it, reaching the window through slots.
 class CMyCorvixDlg final : public QDialog {
     Q_OBJECT
 public:

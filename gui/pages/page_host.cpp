@@ -17,6 +17,17 @@ void CPageHost::ReadCycle()
     m_connection.ReadCycle();
 }
 
+void CPageHost::BeginWrite(const QString& what)
+{
+    if (PortOpen() && ConfigRead() && !UpgradeMode())
+        m_connection.BeginWrite(what);
+}
+
+void CPageHost::SayBackupNotKept(const QString& why)
+{
+    MessageBox(LoadString(Ids::BackupNotKept).arg(why), LoadString(Ids::MessageCaption), MessageIcon::Warning);
+}
+
 void CPageHost::WriteRegister(int value, int reg)
 {
     if (PortOpen() && ConfigRead() && !UpgradeMode())

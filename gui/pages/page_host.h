@@ -45,6 +45,10 @@ public:
     // while an upgrade runs: inside an image a write would spoil it.
     void ReadCycle();
     void WriteRegister(int value, int reg);
+    // Ahead of a save's or a format change's writes: the camera's settings are kept before and after.
+    void BeginWrite(const QString& what);
+    // The box saying a record of them could not be written, and that the write goes ahead.
+    static void SayBackupNotKept(const QString& why);
     void RestartDevice(int mode) { m_hooks.restartDevice(mode); }
     // A pause before whatever is sent next (nothing while the port is closed).
     void PauseWrites(int ms);

@@ -257,6 +257,7 @@ const StringResource kStrings[] = {
     {274, RES_TEXT("Network round trip %1 ms, added to every wait for an answer")},
     {275, RES_TEXT("Connecting to the device server %1...")},
     {276, RES_TEXT("The device server sets the line of %1 (rate, parity, bits): the choice here only times the waits")},
+    {277, RES_TEXT("The camera's settings could not be backed up (%1); the write goes ahead.")},
     {270, RES_TEXT("Next: check that the device server is on and reachable, and that its port is set for telnet "
                    "with RFC 2217 (rfc2217://) or for raw TCP (socket://).")},
 };

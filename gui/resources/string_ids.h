@@ -139,6 +139,7 @@ constexpr int NetworkPortPrompt = 272;   // what the box asking for it says
 constexpr int NotAnAddress = 273;        // %1 typed there, not written as an address
 constexpr int RoundTrip = 274;           // %1 ms, a device server's round trip, in the status text's tooltip
 constexpr int Connecting = 275;          // %1 a device server's port: the status text while it is connected
+constexpr int BackupNotKept = 277;       // %1 why a record of the camera's settings was not written
 constexpr int ServerSetsLine = 276;      // %1 a socket:// port: a line setting chosen changes nothing there
 
 constexpr int DialogAbout = 140;

@@ -144,6 +144,7 @@ extern const StringResource kStrings[] = {
     {274, RES_TEXT("网络往返时间 %1 ms，每次等待应答时另加此时间")},
     {275, RES_TEXT("正在连接串口服务器 %1...")},
     {276, RES_TEXT("%1 的波特率等串口参数由串口服务器设定；此处所选只用于计算等待时间")},
+    {277, RES_TEXT("未能备份相机的设置（%1）；设置仍照常写入。")},
     {270, RES_TEXT("下一步：请确认串口服务器已开机、网络可达，且其端口设为 RFC 2217 的 telnet（rfc2217://）或原始 TCP（socket://）。")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

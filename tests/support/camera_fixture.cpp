@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 
@@ -21,9 +22,21 @@ PtyOptions WithLink(PtyOptions options, const QTemporaryDir& names)
 
 } // namespace
 
+const QString& TestBackupsFolder()
+{
+    // One folder for the whole test program, gone when it ends; the
+    // programs it starts inherit it.
+    static QTemporaryDir folder;
+    static const bool set = qputenv("ORVANE_BACKUPS", folder.path().toLocal8Bit());
+    Q_UNUSED(set);
+    static const QString path = folder.path();
+    return path;
+}
+
 CameraFixture::CameraFixture(CameraFaults faults, CameraTiming timing, PtyOptions options)
     : m_pCamera(std::make_unique<PtyCamera>(std::move(faults), timing, WithLink(std::move(options), m_names)))
 {
+    TestBackupsFolder(); // no test writes among the user's own records
     std::string error;
     m_bStarted = m_pCamera->Start(&error);
     if (!m_bStarted)

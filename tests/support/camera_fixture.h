@@ -60,3 +60,7 @@ std::vector<int> RatesHeard(const PtyCamera& camera);
 
 // Runs the event loop until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 5000);
+
+// Where the records of the cameras' settings go in a test program
+// ($ORVANE_BACKUPS, set at the first camera made): a folder of its own.
+const QString& TestBackupsFolder();

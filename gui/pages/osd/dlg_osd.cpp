@@ -80,6 +80,7 @@ void CDlgOSD::SaveToDevice()
 {
     // Without a selection the camera keeps the language the last read found.
     const int language = Item<QComboBox>(1027)->currentIndex();
+    m_host.BeginWrite(u"save"_s);
     m_host.WriteRegister(language >= 0 ? language : StoredRegister(m_host.Registers().data(), 0xF9), 0xF9);
     m_host.WriteRegister(1, kCommitRegister);
 }
@@ -160,6 +161,7 @@ void CDlgOSD::OnVideoFormatChange(int index)
         return;
     }
     const std::array<RegisterWrite, 6> writes = VideoFormatWrites(*format, m_host.ImageExposure());
+    m_host.BeginWrite(u"video format "_s + VideoFormatTextForCode(format->nCode));
     for (std::size_t i = 0; i < writes.size(); ++i) {
         if (i == kLimitWrites)
             m_host.PauseWrites(kLimitsPauseMs);

@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 constexpr int kDayNightRegister = 0x1E;
@@ -75,6 +77,7 @@ void CDlgPara::SaveSequence()
 
 void CDlgPara::SaveToDevice()
 {
+    m_host.BeginWrite(u"save"_s);
     for (const RegisterWrite& write : FullWrite(CurrentSettings(), m_host.Registers().data()))
         m_host.WriteRegister(write.nValue, write.nRegister);
 }

@@ -178,6 +178,7 @@ bool CDlgUpdate::StartRun(std::vector<PackageEntry> entries)
     UpgradePlan plan{std::move(entries), m_strRunDir, true, 0};
     if (m_bRecovering)
         plan.nRecoverWaitMs = kRecoverWaitMs;
+    m_host.BeginWrite(m_bRecovering ? u"recover"_s : u"upgrade"_s);
     if (!m_host.Upgrade().Start(std::move(plan), RunEvents(), &failure))
         return cannotUnpack(failure);
     return true;

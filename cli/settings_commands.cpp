@@ -1,0 +1,165 @@
+// The commands around a camera's kept settings: the records of what it held
+// around each write, the differences from a file, and the writes a file
+// would make.
+#include "cli/camera_link.h"
+#include "cli/cli_commands.h"
+#include "cli/settings_apply.h"
+#include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
+#include "core/settings/settings_backups.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The settings a register carries, as a settings file names them.
+QString SettingsOfRegister(int reg)
+{
+    switch (reg) {
+    case 0x08: return u"shutter, iris, auto_gain"_s;
+    case 0x09: return u"contrast_enhancement, negative, mirror"_s;
+    case 0x0C: case 0x0D: return u"shutter (shortest time)"_s;
+    case 0x0E: case 0x0F: return u"shutter (longest time)"_s;
+    case 0x10: return u"gain"_s;
+    case 0x12: return u"brightness"_s;
+    case 0x13: return u"contrast"_s;
+    case 0x14: return u"saturation"_s;
+    case 0x15: return u"chroma"_s;
+    case 0x16: return u"backlight_level"_s;
+    case 0x19: return u"exposure_compensation"_s;
+    case 0x1A: return u"sharpness"_s;
+    case 0x1B: return u"scene"_s;
+    case 0x1C: return u"white_balance"_s;
+    case 0x1D: return u"backlight"_s;
+    case 0x1E: return u"day_night"_s;
+    case kLanguageRegister: return u"osd_language"_s;
+    case kCommitRegister: return u"(stores what was written)"_s;
+    default: return QString();
+    }
+}
+
+QString ValueText(const QJsonValue& value)
+{
+    if (value.isObject())
+        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
+    return value.isString() ? value.toString() : value.isNull() ? u"(none)"_s : value.toVariant().toString();
+}
+
+// The file laid over the camera's settings, or nullopt after saying why
+// (exit code 2) on standard error, as apply does.
+std::optional<CameraSettings> FileOverCamera(const CCameraLink& link, const CliOptions& options, const QByteArray& file,
+                                             QStringList* keys, CliStreams& io)
+{
+    CameraSettings wanted = SettingsOfCamera(link);
+    QString error;
+    if (!ReadSettingsFile(file, &wanted, keys, &error)) {
+        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(), error)
+               << Qt::endl;
+        return std::nullopt;
+    }
+    return wanted;
+}
+
+// The file checked in full, the camera opened and read; false with the exit code.
+bool ReadFileAndCamera(CCameraLink& link, const CliOptions& options, CliStreams& io, QByteArray* file, int* exitCode)
+{
+    *exitCode = ExitCode::Usage;
+    if (!ReadInputFile(options.strFile, kSettingsFileMax, file, io))
+        return false;
+    QString error;
+    if (!CheckSettingsFile(*file, &error)) {
+        io.err << u"orvane-cli: %1: %2"_s.arg(options.strFile, error) << Qt::endl;
+        return false;
+    }
+    *exitCode = ExitCode::CameraOrPort;
+    return OpenAndRead(link, options, io);
+}
+
+} // namespace
+
+int RunBackups(const CliOptions& options, CliStreams& io)
+{
+    QStringList skipped;
+    const QString folder = BackupsFolder();
+    const std::vector<BackupRecord> records = ListBackups(folder, options.strPort, &skipped);
+    for (const QString& why : skipped)
+        io.err << u"orvane-cli: skipped %1/%2"_s.arg(folder, why) << Qt::endl;
+    for (const BackupRecord& record : records) {
+        const QString time = record.note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s);
+        const QString what = record.note.strWhat + (record.note.bAfter ? u" (after)"_s : u" (before)"_s);
+        if (options.bJson) {
+            const QJsonObject line{{u"time"_s, record.note.time.toString(Qt::ISODateWithMs)},
+                                   {u"port"_s, record.note.strPort},
+                                   {u"hardware"_s, record.strHardware},
+                                   {u"software"_s, record.strSoftware},
+                                   {u"what"_s, what},
+                                   {u"path"_s, record.strPath}};
+            io.out << QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) << u'\n';
+        } else {
+            io.out << u"%1  %2  software %3, hardware %4  %5\n    %6\n"_s.arg(time, record.note.strPort, record.strSoftware,
+                                                                         record.strHardware, what, record.strPath);
+        }
+    }
+    if (records.empty() && !options.bJson)
+        io.out << u"no records in %1%2\n"_s.arg(folder, options.strPort.isEmpty() ? QString() : u" of "_s + options.strPort);
+    io.out.flush();
+    return ExitCode::Success;
+}
+
+int RunDiff(const CliOptions& options, CliStreams& io)
+{
+    CCameraLink link(ErrorLines(io));
+    QByteArray file;
+    int exitCode = ExitCode::Success;
+    if (!ReadFileAndCamera(link, options, io, &file, &exitCode))
+        return exitCode;
+    QStringList keys;
+    const std::optional<CameraSettings> wanted = FileOverCamera(link, options, file, &keys, io);
+    if (!wanted)
+        return ExitCode::Usage;
+    const QJsonObject fileJson = SettingsToJson(*wanted);
+    const QJsonObject cameraJson = SettingsToJson(SettingsOfCamera(link));
+    QJsonArray differences;
+    for (const QString& key : keys) {
+        if (fileJson[key] == cameraJson[key])
+            continue;
+        differences.append(QJsonObject{{u"setting"_s, key}, {u"camera"_s, cameraJson[key]}, {u"file"_s, fileJson[key]}});
+        if (!options.bJson)
+            io.out << u"%1: camera %2, file %3\n"_s.arg(key, ValueText(cameraJson[key]), ValueText(fileJson[key]));
+    }
+    if (options.bJson)
+        io.out << QString::fromUtf8(QJsonDocument(QJsonObject{{u"port"_s, link.PortName()},
+                                                              {u"file"_s, options.strFile},
+                                                              {u"differences"_s, differences}})
+                                        .toJson(QJsonDocument::Compact))
+               << u'\n';
+    else if (differences.isEmpty())
+        io.out << u"the camera on %1 has every setting of %2\n"_s.arg(link.PortName(), options.strFile);
+    io.out.flush();
+    return differences.isEmpty() ? ExitCode::Success : ExitCode::CameraOrPort;
+}
+
+int RunApplyDryRun(const CliOptions& options, CliStreams& io)
+{
+    CCameraLink link(ErrorLines(io));
+    QByteArray file;
+    int exitCode = ExitCode::Success;
+    if (!ReadFileAndCamera(link, options, io, &file, &exitCode))
+        return exitCode;
+    QStringList keys;
+    const std::optional<CameraSettings> wanted = FileOverCamera(link, options, file, &keys, io);
+    if (!wanted)
+        return ExitCode::Usage;
+    io.out << u"apply %1 to the camera on %2 would send (nothing was sent):\n"_s.arg(options.strFile, link.PortName());
+    for (const RegisterWrite& write : SettingsWrites(*wanted, link.Registers().data())) {
+        io.out << u"  register 0x%1 = %2  %3\n"_s.arg(write.nRegister, 2, 16, QChar(u'0'))
+                      .arg(write.nValue)
+                      .arg(SettingsOfRegister(write.nRegister));
+    }
+    io.out.flush();
+    return ExitCode::Success;
+}
