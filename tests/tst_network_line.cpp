@@ -385,6 +385,33 @@ private slots:
         QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(u": interrupted"_s));
     }
 
+    // A name server that does not answer holds no one: Ctrl-C ends the
+    // lookup of a server's name at once (the system's lookup would hold on
+    // for about 10 s). Run in a network namespace of its own, whose name
+    // server takes every question and answers none.
+    void aNameLookupThatHangsIsInterrupted()
+    {
+        QTemporaryDir dir;
+        const QString resolver = WriteFile(dir, u"resolv.conf"_s, "nameserver 127.0.0.1\n");
+        const QString silent = WriteFile(dir, u"silent.py"_s,
+                                         "import socket\ns = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)\n"
+                                         "s.bind(('127.0.0.1', 53))\nprint('ready', flush=True)\nwhile True:\n    s.recvfrom(512)\n");
+        const QString script =
+            u"ip link set lo up && mount --bind %1 /etc/resolv.conf || exit 77\n"
+            "python3 %2 > %4 & D=$!\nwhile [ ! -s %4 ]; do sleep 0.05; done\n"
+            "%3 --port rfc2217://cabinet-7.example:4001 read & P=$!; sleep 0.5\n"
+            "kill -INT $P; wait $P; E=$?; kill $D; exit $E\n"_s.arg(resolver, silent, QStringLiteral(ORVANE_CLI),
+                                                                  dir.filePath(u"ready"_s));
+        QProcess process;
+        process.start(u"timeout"_s, {u"60"_s, u"unshare"_s, u"-rmn"_s, u"sh"_s, u"-c"_s, script});
+        QVERIFY(process.waitForFinished(70000));
+        if (process.exitCode() == 77)
+            QSKIP("no network namespace of its own here (unshare -rmn)");
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(err.startsWith(u"orvane-cli: cannot open rfc2217://cabinet-7.example:4001: interrupted\n"_s), qPrintable(err));
+    }
+
     // A server that is not there, or not one for RFC 2217, is named with
     // the next step at once; one that goes away mid-read is a lost line.
     void serversThatRefuseOrGoAway()

@@ -60,7 +60,11 @@ private slots:
         QTest::newRow("no file") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s} << u"upgrade needs one file"_s;
         QTest::newRow("extra") << QStringList{u"--port"_s, u"p"_s, u"restart"_s, u"now"_s} << u"unexpected argument now"_s;
         QTest::newRow("json elsewhere") << QStringList{u"--port"_s, u"p"_s, u"restart"_s, u"--json"_s}
-                                        << u"--json goes with read and scan only"_s;
+                                        << u"--json goes with read, scan, diff and backups only"_s;
+        QTest::newRow("dry run elsewhere") << QStringList{u"--port"_s, u"p"_s, u"read"_s, u"--dry-run"_s}
+                                           << u"--dry-run goes with apply only"_s;
+        QTest::newRow("diff without a file") << QStringList{u"--port"_s, u"p"_s, u"diff"_s} << u"diff needs one file"_s;
+        QTest::newRow("backups of a port") << QStringList{u"backups"_s, u"--port"_s, u"COM1"_s, u"--json"_s} << QString();
         QTest::newRow("baud") << QStringList{u"--port"_s, u"p"_s, u"--baud"_s, u"fast"_s, u"read"_s}
                               << u"--baud fast: not a line rate (a whole number above 0, e.g. 115200)"_s;
         QTest::newRow("unknown") << QStringList{u"flash"_s} << u"unknown command flash"_s;
