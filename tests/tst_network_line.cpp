@@ -9,6 +9,7 @@
 #include "tests/support/device_server.h"
 #include "tests/support/dialog_bench.h"
 #include "tests/support/package_writer.h"
+#include "gui/main_window/find_camera_dlg.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -484,7 +485,7 @@ private slots:
         qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
         dialog.OnPortChange(1);
         dialog.OnOpenClosePort();
-        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        QVERIFY2(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000), qPrintable(bench.boxes.Boxes().value(0).text));
         server.reset(); // switched off
         QVERIFY(WaitUntil([&] { return !dialog.Host().PortOpen(); }, 10000));
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
@@ -547,6 +548,43 @@ private slots:
         QVERIFY(results[0].finding);
         QVERIFY(results[1].openError);
         QCOMPARE(results[1].openError->strSystemText, u"the server did not answer the line settings within 3 s"_s);
+    }
+
+    // The window's search takes the port from a connect still running and
+    // from a reconnect to a server that went: neither opens it behind the search.
+    void theSearchTakesThePortFromAConnectAndAReconnect()
+    {
+        SKIP_SHOWN_WINDOW_UNDER_TSAN();
+        DialogBench bench;
+        CameraFixture remote;
+        const ScriptedServer silent{QByteArray(), QByteArray()};
+        std::optional<DeviceServer> server(std::in_place, remote.Device(), DeviceServer::Kind::Rfc2217);
+        REQUIRE_SERVER(*server);
+        bench.camera.WriteConfig(u"COM2=%1\nCOM4=%2\n"_s.arg(silent.Address(), server->Address()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        const auto searchAndCancel = [&] {
+            QTimer::singleShot(0, &dialog, [&] {
+                if (auto* search = dialog.findChild<CFindCameraDlg*>())
+                    search->reject();
+            });
+            dialog.OpenFindCameraDialog();
+        };
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
+        dialog.OnPortChange(1);
+        dialog.OnOpenClosePort(); // connecting to the silent one
+        QCOMPARE(Text(dialog, 1016), u"关闭串口"_s);
+        searchAndCancel();
+        QCOMPARE(Text(dialog, 1016), u"打开串口"_s);
+        QCOMPARE(Text(dialog, 1033), u"端口已关闭"_s);
+
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(3);
+        dialog.OnPortChange(3);
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return dialog.Host().ConfigRead(); }, 20000));
+        server.reset();
+        QVERIFY(WaitUntil([&] { return dialog.Ports().Watching() && !bench.boxes.Boxes().isEmpty(); }, 10000));
+        searchAndCancel();
+        QVERIFY(!dialog.Ports().Watching());
     }
 
     // A connect to a server and the wait for its answers run off the

@@ -66,8 +66,9 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                     },
                 .releasePort =
                     [this] {
-                        if (m_connection.PortOpen())
-                            OnOpenClosePort();
+                        m_ports.ForgetLoss(); // the search decides now, not a reconnect
+                        if (m_connection.PortOpen() || m_connection.Connecting())
+                            EndOpenState(LoadString(Ids::PortClosed));
                         m_ports.Refresh();
                     },
                 .ports = [this] { return PortsToScan(DevicesOfEntries(List(1007))); },
