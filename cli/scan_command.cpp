@@ -64,6 +64,10 @@ QString ResultLine(const PortScanResult& result, int baud)
         return u"%1: nothing answered at %2 baud, the only rate tried: the device server sets the rate of a "
                "socket:// port (choose it with --baud, or use its rfc2217:// port to search every rate)"_s.arg(port)
             .arg(baud);
+    if (!result.strRefused.isEmpty())
+        return u"%1: nothing answered, and the rates were not the ones asked: %2; check the device server's settings "
+               "for its port (it must let the client set the rate), or search its socket:// port at its own rate"_s
+            .arg(port, result.strRefused);
     return u"%1: nothing answered at any rate"_s.arg(port);
 }
 
@@ -84,7 +88,8 @@ int RunScan(const CliOptions& options, CliStreams& io)
     scan.Start(ports, options.nBaud,
                {[&](const PortScanResult& result) {
                     found += result.finding ? 1 : 0;
-                    searched += ErrorText(result).isEmpty() ? 1 : 0;
+                    // Searched to its end on the line: not a port that failed, nor one whose server kept its rate.
+                    searched += ErrorText(result).isEmpty() && result.strRefused.isEmpty() ? 1 : 0;
                     if (options.bJson)
                         io.out << QString::fromUtf8(QJsonDocument(ResultJson(result)).toJson(QJsonDocument::Compact))
                                << u'\n' << Qt::flush;

@@ -63,6 +63,7 @@ bool CSerialPort::Open(const LineOpening& request)
     const int nStopBits = request.nStopBits;
     m_nPortNumber = request.nNumber;
     m_openError = PortOpenError{};
+    m_bRefusalTold = false;
     const Opening opening{configured, DeviceBehind(configured), nBaud, cParity, nDataBits, nStopBits, request.opened};
     m_bBehindServer = IsNetworkName(opening.strDevice);
     {
@@ -100,6 +101,7 @@ bool CSerialPort::Open(const LineOpening& request)
     // Reported outside the lock: the box runs a nested event loop.
     if (!failedStep.isEmpty())
         ReportSettingRefused(failedStep, systemText);
+    m_bRefusalTold = !failedStep.isEmpty();
     return true;
 }
 
@@ -184,6 +186,7 @@ void CSerialPort::OnDeviceClosed()
         StartMonitorNow();
     if (!failedStep.isEmpty())
         ReportSettingRefused(failedStep, systemText);
+    m_bRefusalTold = !failedStep.isEmpty();
 }
 
 bool CSerialPort::Reaches(const QString& device) const
@@ -415,7 +418,9 @@ int CSerialPort::MonitorThread(MonitorRun& run)
             Settle(bytes);
         });
         QObject::connect(device, &CLineDevice::settingRefused, &context, [this](const QString& text) {
-            ReportSettingRefused(CommStepName(CommStep::SetLine), text);
+            // Told once per opening: a search asks a server that keeps its rate for twelve.
+            if (!m_bRefusalTold.exchange(true))
+                ReportSettingRefused(u"RFC 2217"_s, text);
         });
         QObject::connect(device, &CLineDevice::errorOccurred, &context,
                          [this](QSerialPort::SerialPortError error) { OnDeviceError(error); });

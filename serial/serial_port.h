@@ -273,6 +273,7 @@ private:
     std::atomic<bool> m_bLineEchoes{false};
     std::atomic<int> m_nRoundTripMs{0};
     std::atomic<bool> m_bBehindServer{false}; // the device is a device server's port
+    std::atomic<bool> m_bRefusalTold{false};  // a setting the server set otherwise was told, this opening
 
     mutable std::mutex m_traceMutex; // the three below, set on any thread
     std::shared_ptr<CLineTrace> m_trace;

@@ -57,8 +57,11 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
             OnPortDone(index);
         }});
         port.session->SetErrorReporter([this, index](const CommErrorReport& report) {
+            PortScanResult& result = m_ports[index]->result;
             if (report.bDeviceLost)
-                m_ports[index]->result.strLost = report.strSystemText;
+                result.strLost = report.strSystemText;
+            if (report.bSettingRefused && report.bBehindServer && result.strRefused.isEmpty())
+                result.strRefused = report.strSystemText;
         });
         port.session->SetTrace(m_trace);
         port.scan = std::make_unique<CCameraScan>(*port.session);

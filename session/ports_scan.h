@@ -23,6 +23,7 @@ struct PortScanResult {
     QString strLost;                        // it went away during the search (the OS's words, perhaps empty)
     bool bLost = false;
     std::optional<ScanFinding> finding;     // the camera that answered
+    QString strRefused; // a device server set another rate than asked (its words): those rates were not tried
 };
 
 // Searches several ports at once, each on its own session opened for the

@@ -86,6 +86,42 @@ private:
     QTcpServer m_server;
 };
 
+// An RFC 2217 server with nothing behind it that answers every setting as
+// asked, but every rate with its own.
+class FixedRateServer {
+public:
+    explicit FixedRateServer(int baud)
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this, baud] {
+            while (QTcpSocket* client = m_server.nextPendingConnection()) {
+                client->write(Bytes({kIac, kDo, 44}));
+                auto buffer = std::make_shared<QByteArray>();
+                QObject::connect(client, &QTcpSocket::readyRead, client, [client, buffer, baud] {
+                    *buffer += client->readAll();
+                    for (qsizetype sb; (sb = buffer->indexOf(Bytes({kIac, kSb}))) >= 0;) {
+                        const qsizetype se = buffer->indexOf(Bytes({kIac, kSe}), sb + 2);
+                        if (se < 0)
+                            return;
+                        const QByteArray body = buffer->mid(sb + 2, se - sb - 2);
+                        buffer->remove(0, se + 2);
+                        if (body.size() < 2 || body[0] != char(44))
+                            continue;
+                        const int command = static_cast<unsigned char>(body[1]);
+                        const QByteArray value = command == 1 ? CTelnetCodec::BaudRate(baud) : body.mid(2);
+                        client->write(Bytes({kIac, kSb, 44, command + 100}) + CTelnetCodec::Escape(value)
+                                      + Bytes({kIac, kSe}));
+                    }
+                });
+            }
+        });
+        m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QString Address() const { return u"rfc2217://127.0.0.1:%1"_s.arg(m_server.serverPort()); }
+
+private:
+    QTcpServer m_server;
+};
+
 #define REQUIRE_SERVER(server)                                                                                          \
     QVERIFY2((server).Started(), "ser2net did not start: scripts/install-deps.sh installs it")
 
@@ -411,6 +447,35 @@ private slots:
         const QString err = QString::fromUtf8(process.readAllStandardError());
         QCOMPARE(process.exitCode(), 1);
         QVERIFY2(err.startsWith(u"orvane-cli: cannot open rfc2217://cabinet-7.example:4001: interrupted\n"_s), qPrintable(err));
+    }
+
+    // A server that keeps its own rate is named once, not at every rate a
+    // search asks for; the command line's search says those rates were not tried.
+    void aServerThatKeepsItsRateIsNamedOnce()
+    {
+        const FixedRateServer fixed(9600);
+        const Run scan = RunCli({u"--port"_s, fixed.Address(), u"scan"_s}, 120000);
+        QCOMPARE(scan.nExitCode, 1);
+        QVERIFY2(scan.strOut.startsWith(u"%1: nothing answered, and the rates were not the ones asked: %1 set the rate "
+                                        "to 9600, not 115200; check the device server's settings"_s.arg(fixed.Address())),
+                 qPrintable(scan.strOut));
+        QVERIFY2(!scan.strOut.contains(u"check the wiring"_s), qPrintable(scan.strOut));
+
+        DialogBench bench;
+        bench.camera.WriteConfig(u"COM2=%1\n"_s.arg(fixed.Address()));
+        CMyCorvixDlg& dialog = *bench.dialog;
+        qobject_cast<QComboBox*>(dialog.GetDlgItem(1007))->setCurrentIndex(1);
+        dialog.OnPortChange(1);
+        QVERIFY(WaitUntil([&] { return bench.boxes.Boxes().size() == 1; })); // the probe met the rate
+        dialog.OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return bench.boxes.Boxes().size() == 3; }, 30000)); // the open, then the read failed
+        QCOMPARE(bench.boxes.Boxes()[1].text.startsWith(u"WARNING:  RFC 2217 "_s), true);
+        dialog.FindCameraOnPort(); // twelve rates asked, none set
+        QVERIFY(WaitUntil([&] { return dialog.Scan().Running(); }));
+        QVERIFY(WaitUntil([&] { return !dialog.Scan().Running(); }, 120000));
+        const auto told = std::count_if(bench.boxes.Boxes().begin(), bench.boxes.Boxes().end(),
+                                        [](const auto& box) { return box.caption == u"Application Error"_s; });
+        QCOMPARE(told, 2); // the probe's and the open's
     }
 
     // A server that is not there, or not one for RFC 2217, is named with
