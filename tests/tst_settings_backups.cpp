@@ -57,6 +57,9 @@ private slots:
         const QDateTime time = QDateTime::currentDateTime();
         QString error;
         QStringList paths;
+        // An older record of a port whose name holds the other's: not pruned with it.
+        const BackupNote device{.strPort = u"/dev/COM1"_s, .strWhat = u"save"_s, .time = time.addSecs(-1)};
+        QVERIFY(!WriteBackup(folder.path(), settings, device, &error).isEmpty());
         for (int i = 0; i < 5; ++i) {
             settings.image.nBrightness = 10 + i;
             const BackupNote note{.strPort = u"COM1"_s, .strWhat = u"save"_s, .bAfter = i % 2 == 1,
@@ -64,7 +67,8 @@ private slots:
             paths.append(WriteBackup(folder.path(), settings, note, &error, 4));
             QVERIFY2(!paths.last().isEmpty(), qPrintable(error));
         }
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 4); // the oldest went
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 5); // the oldest of COM1 went
+        QCOMPARE(ListBackups(folder.path(), device.strPort, nullptr).size(), std::size_t(1));
         const BackupNote other{.strPort = u"rfc2217://10.0.0.5:4001"_s, .strWhat = u"apply a.json"_s, .time = time};
         // Two records of one port, side and millisecond (two instances): neither replaces the other.
         QVERIFY(!WriteBackup(folder.path(), settings, other, &error).isEmpty());

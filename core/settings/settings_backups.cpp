@@ -16,17 +16,23 @@ namespace {
 
 const QString kSuffix = u".json"_s;
 
-// A file name says when, of which port and which side of the write; a
-// port's characters that a file name cannot hold become '_'.
-QString RecordName(const BackupNote& note, int attempt)
+// A port's characters that a file name cannot hold become '_'.
+QString PortInName(const QString& port)
 {
-    QString port = note.strPort;
-    for (QChar& c : port) {
+    QString name = port;
+    for (QChar& c : name) {
         if (!c.isLetterOrNumber() && c != u'.' && c != u'-')
             c = u'_';
     }
-    const QString base = u"%1_%2_%3"_s.arg(note.time.toUTC().toString(u"yyyyMMdd-HHmmss-zzz"_s), port,
-                                           note.bAfter ? u"after"_s : u"before"_s);
+    return name;
+}
+
+// A file name says when (UTC, so that names sort as the times do), of which
+// port and which side of the write.
+QString RecordName(const BackupNote& note, int attempt)
+{
+    const QString base = u"%1_%2_%3"_s.arg(note.time.toUTC().toString(u"yyyyMMdd-HHmmss-zzz"_s),
+                                           PortInName(note.strPort), note.bAfter ? u"after"_s : u"before"_s);
     return (attempt == 0 ? base : u"%1-%2"_s.arg(base).arg(attempt)) + kSuffix;
 }
 
@@ -59,11 +65,19 @@ std::optional<BackupRecord> ReadRecord(const QString& path, QString* why)
     return record;
 }
 
+// By name alone, without reading a record: a save must not wait for 200 files.
 void KeepNewest(const QString& folder, const QString& port, int keep)
 {
-    const std::vector<BackupRecord> records = ListBackups(folder, port, nullptr);
-    for (std::size_t i = std::size_t(std::max(keep, 0)); i < records.size(); ++i)
-        QFile::remove(records[i].strPath);
+    const QString inName = PortInName(port);
+    QStringList names = QDir(folder).entryList({u"*_"_s + inName + u"_*"_s + kSuffix}, QDir::Files,
+                                               QDir::Name | QDir::Reversed);
+    // "*_COM1_*" also matches "_dev_COM1": the part between the time and the side must be the port whole.
+    names.removeIf([&](const QString& name) {
+        const qsizetype first = name.indexOf(u'_');
+        return name.mid(first + 1, name.lastIndexOf(u'_') - first - 1) != inName;
+    });
+    for (qsizetype i = std::max(keep, 0); i < names.size(); ++i)
+        QFile::remove(folder + u'/' + names[i]);
 }
 
 } // namespace
