@@ -122,7 +122,8 @@ CNetworkDevice::Attempt CNetworkDevice::Connect(const LineOpening& opening, Open
         const QString saying = said.isEmpty() ? QString() : u", saying \"%1\""_s.arg(PrintableName(said));
         if (connected.elapsed() > kTurnAwayWindowMs + m_nRoundTripMs)
             return fail(u"the server closed the connection after %1 ms%2"_s.arg(connected.elapsed()).arg(saying));
-        fail(u"the server closed the connection at once%1"_s.arg(saying), true);
+        // Only a server that says why is known to serve another client.
+        fail(u"the server closed the connection at once%1"_s.arg(saying), !said.isEmpty());
         return Attempt::TurnedAway;
     }
     if (m_codec.ComPortRefused())

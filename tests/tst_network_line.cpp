@@ -395,6 +395,13 @@ private slots:
         QCOMPARE(closed.nExitCode, 1);
         QVERIFY2(closed.strErr.contains(u"the server closed the connection after"_s), qPrintable(closed.strErr));
         QVERIFY(clock.elapsed() < 3000); // not tried again as a turning away
+        const ScriptedServer dropping(QByteArray(), QByteArray(), 0);
+        const Run dropped = RunCli({u"--port"_s, dropping.Address(), u"read"_s});
+        QCOMPARE(dropped.nExitCode, 1);
+        QVERIFY2(dropped.strErr.startsWith(u"orvane-cli: cannot open %1: the server closed the connection at once\n"
+                                           "orvane-cli: next step: check that the device server is on"_s
+                                               .arg(dropping.Address())),
+                 qPrintable(dropped.strErr));
 
         CameraFixture camera;
         DeviceServer raw(Port(camera), DeviceServer::Kind::RawTcp);
