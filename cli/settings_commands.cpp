@@ -49,34 +49,45 @@ QString ValueText(const QJsonValue& value)
     return value.isString() ? value.toString() : value.isNull() ? u"(none)"_s : value.toVariant().toString();
 }
 
-// The file laid over the camera's settings, or nullopt after saying why
-// (exit code 2) on standard error, as apply does.
-std::optional<CameraSettings> FileOverCamera(const CCameraLink& link, const CliOptions& options, const QByteArray& file,
-                                             QStringList* keys, CliStreams& io)
+// The file checked in full, the camera opened and read, and the file laid
+// over the camera's settings; nullopt with the exit code after saying why on
+// standard error, in apply's words.
+std::optional<CameraSettings> FileOverReadCamera(CCameraLink& link, const CliOptions& options, CliStreams& io,
+                                                 QStringList* keys, int* exitCode)
 {
-    CameraSettings wanted = SettingsOfCamera(link);
+    *exitCode = ExitCode::Usage;
+    QByteArray file;
+    if (!ReadInputFile(options.strFile, kSettingsFileMax, &file, io))
+        return std::nullopt;
     QString error;
+    if (!CheckSettingsFile(file, &error)) {
+        io.err << u"orvane-cli: %1: %2"_s.arg(options.strFile, error) << Qt::endl;
+        return std::nullopt;
+    }
+    *exitCode = ExitCode::CameraOrPort;
+    if (!OpenAndRead(link, options, io))
+        return std::nullopt;
+    CameraSettings wanted = SettingsOfCamera(link);
     if (!ReadSettingsFile(file, &wanted, keys, &error)) {
-        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(), error)
+        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(),
+                                                                                      error)
                << Qt::endl;
+        *exitCode = ExitCode::Usage;
         return std::nullopt;
     }
     return wanted;
 }
 
-// The file checked in full, the camera opened and read; false with the exit code.
-bool ReadFileAndCamera(CCameraLink& link, const CliOptions& options, CliStreams& io, QByteArray* file, int* exitCode)
+// Runs `then` with the file laid over the camera's settings (and the keys
+// it sets), once both are read; else the exit code of what failed.
+int WithFileOverCamera(const CliOptions& options, CliStreams& io,
+                       const std::function<int(CCameraLink&, const CameraSettings&, const QStringList&)>& then)
 {
-    *exitCode = ExitCode::Usage;
-    if (!ReadInputFile(options.strFile, kSettingsFileMax, file, io))
-        return false;
-    QString error;
-    if (!CheckSettingsFile(*file, &error)) {
-        io.err << u"orvane-cli: %1: %2"_s.arg(options.strFile, error) << Qt::endl;
-        return false;
-    }
-    *exitCode = ExitCode::CameraOrPort;
-    return OpenAndRead(link, options, io);
+    CCameraLink link(ErrorLines(io));
+    QStringList keys;
+    int exitCode = ExitCode::Success;
+    const std::optional<CameraSettings> wanted = FileOverReadCamera(link, options, io, &keys, &exitCode);
+    return wanted ? then(link, *wanted, keys) : exitCode;
 }
 
 } // namespace
@@ -100,66 +111,57 @@ int RunBackups(const CliOptions& options, CliStreams& io)
                                    {u"path"_s, record.strPath}};
             io.out << QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) << u'\n';
         } else {
-            io.out << u"%1  %2  software %3, hardware %4  %5\n    %6\n"_s.arg(time, record.note.strPort, record.strSoftware,
+            io.out << u"%1  %2  software %3, hardware %4  %5\n    %6\n"_s.arg(time, record.note.strPort,
+                                                                               record.strSoftware,
                                                                          record.strHardware, what, record.strPath);
         }
     }
     if (records.empty() && !options.bJson)
-        io.out << u"no records in %1%2\n"_s.arg(folder, options.strPort.isEmpty() ? QString() : u" of "_s + options.strPort);
+        io.out << u"no records in %1%2\n"_s.arg(folder,
+                                                 options.strPort.isEmpty() ? QString() : u" of "_s + options.strPort);
     io.out.flush();
     return ExitCode::Success;
 }
 
 int RunDiff(const CliOptions& options, CliStreams& io)
 {
-    CCameraLink link(ErrorLines(io));
-    QByteArray file;
-    int exitCode = ExitCode::Success;
-    if (!ReadFileAndCamera(link, options, io, &file, &exitCode))
-        return exitCode;
-    QStringList keys;
-    const std::optional<CameraSettings> wanted = FileOverCamera(link, options, file, &keys, io);
-    if (!wanted)
-        return ExitCode::Usage;
-    const QJsonObject fileJson = SettingsToJson(*wanted);
-    const QJsonObject cameraJson = SettingsToJson(SettingsOfCamera(link));
-    QJsonArray differences;
-    for (const QString& key : keys) {
-        if (fileJson[key] == cameraJson[key])
-            continue;
-        differences.append(QJsonObject{{u"setting"_s, key}, {u"camera"_s, cameraJson[key]}, {u"file"_s, fileJson[key]}});
-        if (!options.bJson)
-            io.out << u"%1: camera %2, file %3\n"_s.arg(key, ValueText(cameraJson[key]), ValueText(fileJson[key]));
-    }
-    if (options.bJson)
-        io.out << QString::fromUtf8(QJsonDocument(QJsonObject{{u"port"_s, link.PortName()},
-                                                              {u"file"_s, options.strFile},
-                                                              {u"differences"_s, differences}})
-                                        .toJson(QJsonDocument::Compact))
-               << u'\n';
-    else if (differences.isEmpty())
-        io.out << u"the camera on %1 has every setting of %2\n"_s.arg(link.PortName(), options.strFile);
-    io.out.flush();
-    return differences.isEmpty() ? ExitCode::Success : ExitCode::CameraOrPort;
+    const auto diff = [&](CCameraLink& link, const CameraSettings& wanted, const QStringList& keys) {
+        const QJsonObject fileJson = SettingsToJson(wanted);
+        const QJsonObject cameraJson = SettingsToJson(SettingsOfCamera(link));
+        QJsonArray differences;
+        for (const QString& key : keys) {
+            if (fileJson[key] == cameraJson[key])
+                continue;
+            differences.append(
+                QJsonObject{{u"setting"_s, key}, {u"camera"_s, cameraJson[key]}, {u"file"_s, fileJson[key]}});
+            if (!options.bJson)
+                io.out << u"%1: camera %2, file %3\n"_s.arg(key, ValueText(cameraJson[key]), ValueText(fileJson[key]));
+        }
+        if (options.bJson)
+            io.out << QString::fromUtf8(QJsonDocument(QJsonObject{{u"port"_s, link.PortName()},
+                                                                  {u"file"_s, options.strFile},
+                                                                  {u"differences"_s, differences}})
+                                            .toJson(QJsonDocument::Compact))
+                   << u'\n';
+        else if (differences.isEmpty())
+            io.out << u"the camera on %1 has every setting of %2\n"_s.arg(link.PortName(), options.strFile);
+        io.out.flush();
+        return differences.isEmpty() ? ExitCode::Success : ExitCode::CameraOrPort;
+    };
+    return WithFileOverCamera(options, io, diff);
 }
 
 int RunApplyDryRun(const CliOptions& options, CliStreams& io)
 {
-    CCameraLink link(ErrorLines(io));
-    QByteArray file;
-    int exitCode = ExitCode::Success;
-    if (!ReadFileAndCamera(link, options, io, &file, &exitCode))
-        return exitCode;
-    QStringList keys;
-    const std::optional<CameraSettings> wanted = FileOverCamera(link, options, file, &keys, io);
-    if (!wanted)
-        return ExitCode::Usage;
-    io.out << u"apply %1 to the camera on %2 would send (nothing was sent):\n"_s.arg(options.strFile, link.PortName());
-    for (const RegisterWrite& write : SettingsWrites(*wanted, link.Registers().data())) {
-        io.out << u"  register 0x%1 = %2  %3\n"_s.arg(write.nRegister, 2, 16, QChar(u'0'))
-                      .arg(write.nValue)
-                      .arg(SettingsOfRegister(write.nRegister));
-    }
-    io.out.flush();
-    return ExitCode::Success;
+    return WithFileOverCamera(options, io, [&](CCameraLink& link, const CameraSettings& wanted, const QStringList&) {
+        io.out << u"apply %1 to the camera on %2 would send (nothing was sent):\n"_s.arg(options.strFile,
+                                                                                            link.PortName());
+        for (const RegisterWrite& write : SettingsWrites(wanted, link.Registers().data())) {
+            io.out << u"  register 0x%1 = %2  %3\n"_s.arg(write.nRegister, 2, 16, QChar(u'0'))
+                          .arg(write.nValue)
+                          .arg(SettingsOfRegister(write.nRegister));
+        }
+        io.out.flush();
+        return ExitCode::Success;
+    });
 }
