@@ -476,8 +476,9 @@ private slots:
         plugIn(second);
         dialog.OnTimer(CMyCorvixDlg::kTimerReplug);
         QVERIFY(dialog.Host().PortOpen());
-        // Read again, and nothing of the upgrade: it is not resumed.
-        QVERIFY(WaitUntil([&] { return second.Received() == CycleRequests() + "w 01 00F9\r\n"; }));
+        // Read again, and nothing of the upgrade: it is not resumed. (A whole
+        // cycle under ThreadSanitizer beside another test may take over 5 s.)
+        QVERIFY(WaitUntil([&] { return second.Received() == CycleRequests() + "w 01 00F9\r\n"; }, 20000));
         QVERIFY(!dialog.UpgradeMode());
         QVERIFY(dialog.PageUpdate().GetDlgItem(1058)->isEnabled());
         QCOMPARE(Text(dialog, 1033), u"COM1,打开,115200,N,8,1（设备已重新连接）"_s);
