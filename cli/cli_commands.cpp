@@ -60,6 +60,14 @@ bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliS
     return true;
 }
 
+QString SettingValueText(const QJsonValue& value)
+{
+    return value.isObject() ? QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact))
+           : value.isBool() ? (value.toBool() ? u"on"_s : u"off"_s)
+           : value.isNull() ? u"(none)"_s
+                            : value.toVariant().toString();
+}
+
 namespace {
 
 void PrintSettings(const QJsonObject& json, CliStreams& io)
@@ -70,12 +78,8 @@ void PrintSettings(const QJsonObject& json, CliStreams& io)
     for (auto it = json.begin(); it != json.end(); ++it) {
         if (it.key() == u"format" || it.key() == u"camera")
             continue;
-        const QJsonValue value = it.value();
-        QString text = value.isObject() ? QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact))
-                       : value.isBool() ? (value.toBool() ? u"on"_s : u"off"_s)
-                       : value.isNull() ? u"(none)"_s
-                                        : value.toVariant().toString();
-        io.out << qSetFieldWidth(24) << Qt::left << it.key() << qSetFieldWidth(0) << text << u'\n';
+        io.out << qSetFieldWidth(24) << Qt::left << it.key() << qSetFieldWidth(0) << SettingValueText(it.value())
+               << u'\n';
     }
     io.out.flush();
 }

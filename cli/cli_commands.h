@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 
+#include <QJsonValue>
 #include <QTextStream>
 #include <functional>
 
@@ -46,4 +47,6 @@ int RunProvision(const CliOptions& options, CliStreams& io,
 bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io);
 // The link's failure, "orvane-cli: ERROR", then its next step when it has one.
 void TellLinkFailure(const CCameraLink& link, const QString& error, CliStreams& io);
+// A setting's value as read prints it: "on"/"off", "(none)", an object as compact JSON.
+QString SettingValueText(const QJsonValue& value);
 bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliStreams& io);

@@ -42,13 +42,6 @@ QString SettingsOfRegister(int reg)
     }
 }
 
-QString ValueText(const QJsonValue& value)
-{
-    if (value.isObject())
-        return QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact));
-    return value.isString() ? value.toString() : value.isNull() ? u"(none)"_s : value.toVariant().toString();
-}
-
 // The file checked in full, the camera opened and read, and the file laid
 // over the camera's settings; nullopt with the exit code after saying why on
 // standard error, in apply's words.
@@ -135,7 +128,8 @@ int RunDiff(const CliOptions& options, CliStreams& io)
             differences.append(
                 QJsonObject{{u"setting"_s, key}, {u"camera"_s, cameraJson[key]}, {u"file"_s, fileJson[key]}});
             if (!options.bJson)
-                io.out << u"%1: camera %2, file %3\n"_s.arg(key, ValueText(cameraJson[key]), ValueText(fileJson[key]));
+                io.out << u"%1: camera %2, file %3\n"_s.arg(key, SettingValueText(cameraJson[key]),
+                                                            SettingValueText(fileJson[key]));
         }
         if (options.bJson)
             io.out << QString::fromUtf8(QJsonDocument(QJsonObject{{u"port"_s, link.PortName()},
