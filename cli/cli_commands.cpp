@@ -60,14 +60,6 @@ bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliS
     return true;
 }
 
-QString SettingValueText(const QJsonValue& value)
-{
-    return value.isObject() ? QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact))
-           : value.isBool() ? (value.toBool() ? u"on"_s : u"off"_s)
-           : value.isNull() ? u"(none)"_s
-                            : value.toVariant().toString();
-}
-
 namespace {
 
 void PrintSettings(const QJsonObject& json, CliStreams& io)
@@ -135,27 +127,31 @@ int RunRead(const CliOptions& options, CliStreams& io)
 
 int RunApply(const CliOptions& options, CliStreams& io)
 {
-    if (options.bDryRun)
-        return RunApplyDryRun(options, io);
+    return options.bDryRun ? RunApplyDryRun(options, io)
+                           : ApplySettingsFile(options.strFile, u"apply "_s + options.strFile, options, io);
+}
+
+int ApplySettingsFile(const QString& path, const QString& what, const CliOptions& options, CliStreams& io)
+{
     QByteArray file;
-    if (!ReadInputFile(options.strFile, kSettingsFileMax, &file, io))
+    if (!ReadInputFile(path, kSettingsFileMax, &file, io))
         return ExitCode::Usage;
     // Checked in full before the port is opened, so a bad file sends nothing.
     QString error;
     const std::optional<SettingsToApply> settings = CheckSettingsFile(file, &error);
     if (!settings) {
-        io.err << u"orvane-cli: %1: %2"_s.arg(options.strFile, error) << Qt::endl;
+        io.err << u"orvane-cli: %1: %2"_s.arg(path, error) << Qt::endl;
         return ExitCode::Usage;
     }
 
     CCameraLink link(ErrorLines(io));
     if (!OpenAndRead(link, options, io))
         return ExitCode::CameraOrPort;
-    const ApplyResult result = ApplySettings(link, *settings, u"apply "_s + options.strFile);
+    const ApplyResult result = ApplySettings(link, *settings, what);
     switch (result.fault) {
     case ApplyResult::Fault::None: break;
     case ApplyResult::Fault::DoesNotFit:
-        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(options.strFile, link.PortName(),
+        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(path, link.PortName(),
                                                                                       result.strError)
                << Qt::endl;
         return ExitCode::Usage;

@@ -2,7 +2,6 @@
 
 #include "cli/cli_options.h"
 
-#include <QJsonValue>
 #include <QTextStream>
 #include <functional>
 
@@ -20,6 +19,7 @@ struct CliStreams {
 };
 
 class CCameraLink;
+class QDateTime;
 class QThread;
 
 // A link whose port errors go to standard error as "orvane-cli: ..." lines.
@@ -28,12 +28,18 @@ std::function<void(const QString&)> ErrorLines(CliStreams& io);
 int RunPorts(CliStreams& io);
 int RunRead(const CliOptions& options, CliStreams& io);
 int RunApply(const CliOptions& options, CliStreams& io);
+// The settings file at `path` written to the camera on the options' port as
+// apply writes it (kept as the write `what`), read back and compared.
+int ApplySettingsFile(const QString& path, const QString& what, const CliOptions& options, CliStreams& io);
 // apply --dry-run: the writes a file would make, register by register; none is sent.
 int RunApplyDryRun(const CliOptions& options, CliStreams& io);
 // The records kept of the camera's settings around each write, newest first.
 int RunBackups(const CliOptions& options, CliStreams& io);
 // Each setting the camera has otherwise than the file; exit 1 when any differs.
 int RunDiff(const CliOptions& options, CliStreams& io);
+// After a recovery that began at `began`: the newest record of `recordPort`'s
+// settings kept before it, applied and read back; exit 1 when there is none.
+int RestoreKeptSettings(const QString& recordPort, const QDateTime& began, const CliOptions& options, CliStreams& io);
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
 int RunScan(const CliOptions& options, CliStreams& io);
@@ -47,6 +53,4 @@ int RunProvision(const CliOptions& options, CliStreams& io,
 bool OpenAndRead(CCameraLink& link, const CliOptions& options, CliStreams& io);
 // The link's failure, "orvane-cli: ERROR", then its next step when it has one.
 void TellLinkFailure(const CCameraLink& link, const QString& error, CliStreams& io);
-// A setting's value as read prints it: "on"/"off", "(none)", an object as compact JSON.
-QString SettingValueText(const QJsonValue& value);
 bool ReadInputFile(const QString& path, qint64 maxBytes, QByteArray* bytes, CliStreams& io);

@@ -79,7 +79,9 @@ QString CliHelpText()
            "                     recover a camera that answers no read: requests go out every\n"
            "                     0.1 s while you power the camera off and on, then every image\n"
            "                     is sent and the camera is restarted and verified;\n"
-           "                     --recover-wait SECONDS: how long to ask (default 60)\n"
+           "                     --recover-wait SECONDS: how long to ask (default 60);\n"
+           "                     --restore-backup: then apply the newest record of the port's\n"
+           "                     settings kept before the recovery, read back and compare\n"
            "  restart            restart the camera, wait until it answers a read again (up to\n"
            "                     30 s) and print its versions; --no-wait: send the restart only\n"
            "  scan [--json]      look for a camera at every rate on each --port (without one, on\n"
@@ -138,6 +140,8 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             options.bJson = true;
         } else if (argument == u"--recover") {
             options.bRecover = true;
+        } else if (argument == u"--restore-backup") {
+            options.bRestoreBackup = true;
         } else if (argument == u"--no-restart") {
             options.bNoRestart = true;
         } else if (argument == u"--no-wait") {
@@ -254,8 +258,9 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
         *error = u"--no-wait goes with restart only"_s;
         return std::nullopt;
     }
-    if (recoverWaitGiven && !options.bRecover) {
-        *error = u"--recover-wait goes with --recover"_s;
+    if ((recoverWaitGiven || options.bRestoreBackup) && !options.bRecover) {
+        *error = recoverWaitGiven ? u"--recover-wait goes with --recover"_s
+                                  : u"--restore-backup goes with upgrade --recover"_s;
         return std::nullopt;
     }
     options.strFile = operands.value(0);

@@ -17,6 +17,8 @@ struct CliOptions {
     // upgrade --recover: the camera answers no read; its boot window is waited for this long
     bool bRecover = false;
     int nRecoverWaitS = 60;
+    // upgrade --recover --restore-backup: the settings kept before the recovery are applied after it
+    bool bRestoreBackup = false;
     // upgrade --no-restart: the images only; the camera runs them from its next restart
     bool bNoRestart = false;
     // restart --no-wait: the restart sent, without waiting for the camera to answer again

@@ -83,15 +83,23 @@ int WithFileOverCamera(const CliOptions& options, CliStreams& io,
     return wanted ? then(link, *wanted, keys) : exitCode;
 }
 
+// The records of `port` (every port's when empty), each damaged one named on standard error.
+std::vector<BackupRecord> ListedBackups(const QString& port, CliStreams& io)
+{
+    QStringList skipped;
+    const QString folder = BackupsFolder();
+    std::vector<BackupRecord> records = ListBackups(folder, port, &skipped);
+    for (const QString& why : skipped)
+        io.err << u"orvane-cli: skipped %1/%2"_s.arg(folder, why) << Qt::endl;
+    return records;
+}
+
 } // namespace
 
 int RunBackups(const CliOptions& options, CliStreams& io)
 {
-    QStringList skipped;
     const QString folder = BackupsFolder();
-    const std::vector<BackupRecord> records = ListBackups(folder, options.strPort, &skipped);
-    for (const QString& why : skipped)
-        io.err << u"orvane-cli: skipped %1/%2"_s.arg(folder, why) << Qt::endl;
+    const std::vector<BackupRecord> records = ListedBackups(options.strPort, io);
     for (const BackupRecord& record : records) {
         const QString time = record.note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s);
         const QString what = record.note.strWhat + (record.note.bAfter ? u" (after)"_s : u" (before)"_s);
@@ -122,14 +130,12 @@ int RunDiff(const CliOptions& options, CliStreams& io)
         const QJsonObject fileJson = SettingsToJson(wanted);
         const QJsonObject cameraJson = SettingsToJson(SettingsOfCamera(link));
         QJsonArray differences;
-        for (const QString& key : keys) {
-            if (fileJson[key] == cameraJson[key])
-                continue;
+        for (const SettingChange& change : SettingChanges(cameraJson, fileJson, keys)) {
             differences.append(
-                QJsonObject{{u"setting"_s, key}, {u"camera"_s, cameraJson[key]}, {u"file"_s, fileJson[key]}});
+                QJsonObject{{u"setting"_s, change.strKey}, {u"camera"_s, change.from}, {u"file"_s, change.to}});
             if (!options.bJson)
-                io.out << u"%1: camera %2, file %3\n"_s.arg(key, SettingValueText(cameraJson[key]),
-                                                            SettingValueText(fileJson[key]));
+                io.out << u"%1: camera %2, file %3\n"_s.arg(change.strKey, SettingValueText(change.from),
+                                                            SettingValueText(change.to));
         }
         if (options.bJson)
             io.out << QString::fromUtf8(QJsonDocument(QJsonObject{{u"port"_s, link.PortName()},
@@ -158,4 +164,20 @@ int RunApplyDryRun(const CliOptions& options, CliStreams& io)
         io.out.flush();
         return ExitCode::Success;
     });
+}
+
+int RestoreKeptSettings(const QString& recordPort, const QDateTime& began, const CliOptions& options, CliStreams& io)
+{
+    const std::optional<BackupRecord> record = RecordToRestore(ListedBackups(recordPort, io), began);
+    if (!record) {
+        io.err << u"orvane-cli: no settings of %1 were kept in %2 before the recovery: nothing restored (a camera "
+                  "whose settings were never read and saved here has no record)"_s.arg(recordPort, BackupsFolder())
+               << Qt::endl;
+        return ExitCode::CameraOrPort;
+    }
+    io.out << u"restoring the settings kept %1 (%2, %3): %4\n"_s.arg(
+                  record->note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s), record->note.strWhat,
+                  record->note.bAfter ? u"after"_s : u"before"_s, record->strPath)
+           << Qt::flush;
+    return ApplySettingsFile(record->strPath, u"restore "_s + record->strPath, options, io);
 }

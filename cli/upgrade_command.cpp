@@ -7,6 +7,8 @@
 #include "cli/next_step_text.h"
 #include "core/firmware/version_check.h"
 
+#include <QDateTime>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -76,6 +78,7 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
     };
     const bool verify = plan.bRestartAndVerify;
     const bool nothingToVerify = VersionsOfPackage(plan.entries).IsEmpty();
+    const QDateTime began = QDateTime::currentDateTime(); // records kept from here on are of this run
     const UpgradeEnd end = RunUpgradeOn(link, std::move(plan), observer);
     if (!end.strFailure.isEmpty()) {
         const QString what = end.bOfImage ? ImagePrefix(end.image) : link.PortName();
@@ -84,6 +87,7 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
             TellNextStep(io.err, *end.nextStep);
         return ExitCode::CameraOrPort;
     }
+    const QString recordPort = link.Connection().RecordPort();
     link.Close();
     io.out << u"upgrade finished: %1 image(s) sent\n"_s.arg(choice.nImages);
     if (!verify) {
@@ -101,5 +105,6 @@ int RunUpgrade(const CliOptions& options, CliStreams& io)
             io.out << u"restarted and verified: the camera now reports "_s << versions << u'\n';
     }
     io.out << Qt::flush;
-    return ExitCode::Success;
+    // A recovery brings back the firmware; the settings come from what was kept before it.
+    return options.bRestoreBackup ? RestoreKeptSettings(recordPort, began, options, io) : ExitCode::Success;
 }

@@ -126,10 +126,15 @@ void CCameraConnection::BeginWrite(const QString& what)
     m_strAfterDue = what;
 }
 
-void CCameraConnection::KeepRecord(const CameraSettings& settings, const QString& what, bool after)
+QString CCameraConnection::RecordPort() const
 {
     const LineOpening& line = m_session.LastOpening();
-    const BackupNote note{.strPort = line.nNumber ? u"COM%1"_s.arg(line.nNumber) : line.strDevice,
+    return BackupPortName(line.nNumber, line.strDevice);
+}
+
+void CCameraConnection::KeepRecord(const CameraSettings& settings, const QString& what, bool after)
+{
+    const BackupNote note{.strPort = RecordPort(),
                           .strWhat = what,
                           .bAfter = after,
                           .time = QDateTime::currentDateTime()};

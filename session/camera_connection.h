@@ -84,6 +84,8 @@ public:
     // (core/settings/settings_backups.h). A record that cannot be written
     // is told once (backupNotKept), and the write goes ahead.
     void BeginWrite(const QString& what);
+    // The port as the records of its camera's settings name it.
+    QString RecordPort() const;
     // The records written since the connection was made, oldest first.
     const QStringList& BackupsWritten() const { return m_backupsWritten; }
 

@@ -4,6 +4,7 @@
 #include "tests/support/camera_fixture.h"
 #include "tests/support/cli_run.h"
 #include "tests/support/dialog_bench.h"
+#include "tests/support/package_writer.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +33,70 @@ std::vector<QJsonObject> JsonLines(const QString& out)
         lines.push_back(QJsonDocument::fromJson(line.toUtf8()).object());
     return lines;
 }
+
+// Records of `port` as an earlier day left them, `base` but for the
+// brightness: 40 before a save, 70 after it, then 50 after a recovery (what
+// that recovery left).
+void KeepEarlierRecords(const QString& folder, const QString& port, const CameraSettings& base = {})
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    const auto keep = [&](int brightness, const QString& what, bool after, int secondsAgo) {
+        CameraSettings settings = base;
+        settings.image.nBrightness = brightness;
+        QString error;
+        const BackupNote note{.strPort = port, .strWhat = what, .bAfter = after, .time = now.addSecs(-secondsAgo)};
+        QVERIFY2(!WriteBackup(folder, settings, note, &error).isEmpty(), qPrintable(error));
+    };
+    keep(40, u"save"_s, false, 61);
+    keep(70, u"save"_s, true, 60);
+    keep(50, u"recover"_s, true, 30);
+}
+
+// A camera whose firmware answers nothing and whose settings are gone,
+// power-cycled while the recovery's requests go out.
+CameraFaults BrokenFirmware()
+{
+    CameraFaults faults;
+    faults.bBrokenFirmware = true;
+    return faults;
+}
+
+PtyOptions PowerCycled()
+{
+    PtyOptions options;
+    options.nPowerCycleAfterMs = 1500;
+    return options;
+}
+
+// The records folder is `folder` while it lives, as a technician's own is.
+class RecordsIn {
+public:
+    explicit RecordsIn(const QString& folder) { qputenv("ORVANE_BACKUPS", folder.toLocal8Bit()); }
+    ~RecordsIn() { qputenv("ORVANE_BACKUPS", TestBackupsFolder().toLocal8Bit()); }
+    Q_DISABLE_COPY_MOVE(RecordsIn)
+};
+
+// The list of records answers `row` while it lives, and keeps what it offered.
+class ChosenRecord {
+public:
+    explicit ChosenRecord(int row)
+        : m_previous(SetChoiceHandler([this, row](const QString& prompt, const QString&, const QStringList& items) {
+              m_strPrompt = prompt;
+              m_items = items;
+              return std::optional<int>(row);
+          }))
+    {
+    }
+    ~ChosenRecord() { SetChoiceHandler(std::move(m_previous)); }
+    Q_DISABLE_COPY_MOVE(ChosenRecord)
+    const QStringList& Items() const { return m_items; }
+    const QString& Prompt() const { return m_strPrompt; }
+
+private:
+    ChoiceHandler m_previous;
+    QString m_strPrompt;
+    QStringList m_items;
+};
 
 int BrightnessIn(const QString& path)
 {
@@ -132,6 +198,124 @@ private slots:
         const Run bad = RunCli({u"--port"_s, Port(camera), u"diff"_s, WriteFile(dir, u"bad.json"_s, Brightness(300))});
         QCOMPARE(bad.nExitCode, 2);
         QVERIFY2(bad.strErr.contains(u"brightness"_s), qPrintable(bad.strErr));
+    }
+
+    // upgrade --recover --restore-backup: once the camera is back and
+    // verified, the newest record kept before the recovery (not what an
+    // earlier recovery left) is applied and read back; without one, it says so.
+    void aRecoveryRestoresTheSettingsKeptBeforeIt()
+    {
+        QTemporaryDir dir;
+        const QString package = dir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.3.elf.flash", "cam_V1.3.elf.flash\n" + QByteArray(500, 'e')}});
+        const auto recover = [&](CameraFixture& camera, const QString& records) {
+            return RunCli({u"--port"_s, Port(camera), u"upgrade"_s, u"--recover"_s, u"--restore-backup"_s, package},
+                          60000, QString(), [&](QProcess& process) {
+                              QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+                              environment.insert(u"ORVANE_BACKUPS"_s, records);
+                              process.setProcessEnvironment(environment);
+                          });
+        };
+
+        CameraFixture camera(BrokenFirmware(), QuickCamera(50), PowerCycled());
+        camera.Camera().SetRegister(0x12, 50);
+        const QTemporaryDir records;
+        KeepEarlierRecords(records.path(), Port(camera));
+        const Run restored = recover(camera, records.path());
+        QVERIFY2(restored.nExitCode == 0, qPrintable(restored.strErr + restored.strOut));
+        QVERIFY2(restored.strOut.contains(u"recovered and verified"_s), qPrintable(restored.strOut));
+        QVERIFY2(restored.strOut.contains(u"restoring the settings kept "_s)
+                     && restored.strOut.contains(u"(save, after): "_s),
+                 qPrintable(restored.strOut));
+        QVERIFY2(restored.strOut.endsWith(u"all read back as written\n"_s), qPrintable(restored.strOut));
+        QCOMPARE(camera.Camera().Register(0x12), 70);
+
+        CameraFixture unrecorded(BrokenFirmware(), QuickCamera(50), PowerCycled());
+        const QTemporaryDir empty;
+        const Run nothing = recover(unrecorded, empty.path());
+        QCOMPARE(nothing.nExitCode, 1);
+        QVERIFY2(nothing.strOut.contains(u"recovered and verified"_s), qPrintable(nothing.strOut));
+        QVERIFY2(nothing.strErr.contains(u"no settings of %1 were kept in %2 before the recovery: nothing "
+                                         "restored"_s.arg(Port(unrecorded), empty.path())),
+                 qPrintable(nothing.strErr));
+        QVERIFY(unrecorded.Camera().Received().find(" 0012\r\n") == std::string::npos); // no brightness written
+    }
+
+    // "恢复设置" lists this port's records; the one chosen fills the pages,
+    // its changes listed in the log, and nothing is sent until 保存, whose
+    // read-back is told. A damaged record is named, never offered.
+    void theWindowRestoresARecordOnlyWhenSaved()
+    {
+        DialogBench bench;
+        bench.camera.Camera().SetRegister(0x12, 61);
+        QVERIFY(bench.OpenAndRead());
+        const QTemporaryDir records;
+        const RecordsIn recordsIn(records.path());
+        bench.dialog->OnRestoreSettings();
+        QCOMPARE(bench.boxes.Boxes().size(), 1);
+        QCOMPARE(bench.boxes.Boxes()[0].text, u"COM1 没有保存的设置记录（%1）。"_s.arg(records.path()));
+
+        KeepEarlierRecords(records.path(), u"COM1"_s, SettingsOfRegisters(bench.dialog->Session().Registers().data()));
+        WriteFile(records, u"damaged.json"_s, "{\"format\": 1, \"brightness\": ");
+        bench.ReceivedBeforeMarker(); // the read's language write has gone
+        bench.camera.Camera().ClearCapture();
+        const ChosenRecord chosen(1);
+        bench.dialog->OnRestoreSettings();
+        QCOMPARE(chosen.Items().size(), 3);
+        QVERIFY2(chosen.Items()[1].contains(u"  save（写入后）  软件 V1.3，硬件 V1.2"_s), qPrintable(chosen.Items()[1]));
+        QVERIFY(chosen.Prompt().startsWith(u"COM1 保存的设置记录"_s));
+        QCOMPARE(bench.dialog->PagePara().Item<QLineEdit>(1002)->text(), u"70"_s);
+        const QStringList log = LogLines(bench.dialog->PageUpdate());
+        QVERIFY2(log.join(u'\n').contains(u"1 条记录已损坏，未列出：\n  damaged.json: not JSON"_s),
+                 qPrintable(log.join(u'\n')));
+        // Only what differs from the camera, under the record's name.
+        QVERIFY2(log.size() >= 2 && log[log.size() - 2].endsWith(u"_COM1_after.json 将改变以下设置（相机 → 文件）："_s)
+                     && log.last() == u"  brightness: 61 → 70"_s,
+                 qPrintable(log.join(u'\n')));
+        QCOMPARE(bench.ReceivedBeforeMarker(), std::string());
+        QCOMPARE(bench.camera.Camera().Register(0x12), 61);
+
+        bench.dialog->OnSave();
+        QVERIFY(WaitUntil([&] { return LogLines(bench.dialog->PageUpdate()).last().contains(u"所有设置均已按写入的值读回"_s); },
+                          20000));
+        QCOMPARE(bench.camera.Camera().Register(0x12), 70);
+
+        // The record just saved, restored again: it changes nothing, and says so.
+        const ChosenRecord newest(0);
+        bench.dialog->OnRestoreSettings();
+        QVERIFY2(LogLines(bench.dialog->PageUpdate()).last().endsWith(u"与相机现有的设置相同，保存不会改变任何设置。"_s),
+                 qPrintable(LogLines(bench.dialog->PageUpdate()).last()));
+    }
+
+    // The window's recovery ends with the offer of the settings kept before
+    // it; taken, they are written and read back.
+    void theWindowsRecoveryOffersTheSettingsKeptBeforeIt()
+    {
+        CameraTiming quick;
+        quick.nRestartSilenceMs = 100;
+        quick.nFlashMs = 50;
+        DialogBench bench(QString(), BrokenFirmware(), quick);
+        bench.camera.Camera().SetRegister(0x12, 50);
+        const QTemporaryDir records;
+        const RecordsIn recordsIn(records.path());
+        KeepEarlierRecords(records.path(), u"COM1"_s);
+        bench.dialog->OnOpenClosePort();
+        QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000)); // the read failed
+        const QString package = bench.packageDir.filePath(u"cam.pkg"_s);
+        WritePackage(package, {{"cam_V1.3.elf.flash", "cam_V1.3.elf.flash\n" + QByteArray(500, 'e')}});
+        bench.ChoosePackage(package);
+        bench.camera.Camera().ClearCapture();
+        bench.boxes.SetAnswer(true);
+        bench.dialog->PageUpdate().OnUpgrade();
+        QVERIFY(bench.camera.WaitReceived("**********"));
+        bench.camera.Camera().PowerCycle();
+        QVERIFY(WaitUntil([&] { return bench.camera.Camera().Register(0x12) == 70; }, 30000));
+        QVERIFY(WaitUntil([&] { return LogLines(bench.dialog->PageUpdate()).last().contains(u"所有设置均已按写入的值读回"_s); },
+                          20000));
+        QCOMPARE(bench.boxes.Boxes().size(), 4); // the read, the recovery, its success, and the offer
+        QVERIFY2(bench.boxes.Boxes()[3].text.startsWith(u"相机已恢复。是否把 "_s)
+                     && bench.boxes.Boxes()[3].text.endsWith(u" 保存的设置（save, 写入后）写回相机？"_s),
+                 qPrintable(bench.boxes.Boxes()[3].text));
     }
 
     // The image page's save leaves its records; where none can be written the

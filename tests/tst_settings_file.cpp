@@ -85,6 +85,9 @@ private slots:
                                         << u"--recover and --recover-wait go with upgrade only"_s;
         QTest::newRow("wait alone") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--recover-wait"_s, u"9"_s, u"x"_s}
                                     << u"--recover-wait goes with --recover"_s;
+        QTest::newRow("restore without recover")
+            << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--restore-backup"_s, u"x"_s}
+            << u"--restore-backup goes with upgrade --recover"_s;
         QTest::newRow("no wait") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s, u"--recover"_s, u"--recover-wait"_s,
                                                 u"0"_s, u"x"_s}
                                  << u"--recover-wait 0: not a number of seconds from 1 to 3600"_s;

@@ -185,6 +185,8 @@ private slots:
         quick.nRestartSilenceMs = 100;
         quick.nFlashMs = 50;
         DialogBench bench(QString(), broken, quick);
+        const QTemporaryDir records; // none kept of this camera
+        qputenv("ORVANE_BACKUPS", records.path().toLocal8Bit());
         CDlgUpdate& page = bench.dialog->PageUpdate();
         bench.dialog->OnOpenClosePort();
         QVERIFY(WaitUntil([&] { return !bench.boxes.Boxes().isEmpty(); }, 10000));
@@ -211,8 +213,10 @@ private slots:
         QVERIFY(bench.camera.Camera().Received().find_first_not_of('*') == std::string::npos);
         bench.camera.Camera().PowerCycle();
         QVERIFY(WaitUntil([&] { return !bench.dialog->UpgradeMode(); }, 30000));
-        QCOMPARE(bench.boxes.Boxes().size(), 4);
+        QCOMPARE(bench.boxes.Boxes().size(), 5);
         QCOMPARE(bench.boxes.Boxes()[3].text, u"升级成功！\n"_s);
+        QCOMPARE(bench.boxes.Boxes()[4].text, u"相机已恢复，但恢复前没有保存 COM1 的设置，无法恢复设置。"_s);
+        qputenv("ORVANE_BACKUPS", TestBackupsFolder().toLocal8Bit());
         const std::vector<ReceivedImage> images = bench.camera.Camera().Images();
         QCOMPARE(images.size(), std::size_t(2));
         QCOMPARE(QByteArray::fromStdString(images[0].bytes), elf);

@@ -90,6 +90,11 @@ QString BackupsFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/orvane-config/backups"_s;
 }
 
+QString BackupPortName(unsigned comNumber, const QString& device)
+{
+    return comNumber ? u"COM%1"_s.arg(comNumber) : device;
+}
+
 QString WriteBackup(const QString& folder, const CameraSettings& settings, const BackupNote& note, QString* error,
                     int keep)
 {
@@ -149,4 +154,14 @@ std::vector<BackupRecord> ListBackups(const QString& folder, const QString& port
         return a.note.bAfter != b.note.bAfter ? a.note.bAfter : a.strPath > b.strPath;
     });
     return records;
+}
+
+std::optional<BackupRecord> RecordToRestore(const std::vector<BackupRecord>& records, const QDateTime& began)
+{
+    for (const BackupRecord& record : records) {
+        const bool leftByRecovery = record.note.bAfter && record.note.strWhat.startsWith(u"recover"_s);
+        if (record.note.time < began && !leftByRecovery)
+            return record;
+    }
+    return std::nullopt;
 }

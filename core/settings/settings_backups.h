@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 // The records of what a camera held around each write to it: before the
@@ -15,6 +16,9 @@ constexpr int kBackupsKeptPerPort = 200;
 
 // $XDG_DATA_HOME/orvane-config/backups, or $ORVANE_BACKUPS when it is set.
 QString BackupsFolder();
+
+// The port as its records name it: COMn for a mapped one, else the device.
+QString BackupPortName(unsigned comNumber, const QString& device);
 
 struct BackupNote {
     QString strPort;      // as the technician named it: COM1, /dev/ttyUSB0, rfc2217://...
@@ -40,3 +44,9 @@ QString WriteBackup(const QString& folder, const CameraSettings& settings, const
 // A file that is not a record, or was damaged, is left out and named in
 // *skipped (when given) with why.
 std::vector<BackupRecord> ListBackups(const QString& folder, const QString& port, QStringList* skipped);
+
+// What a camera's settings are restored from after a recovery that began at
+// `began`: the newest of `records` (newest first) kept before it. An
+// after-record of an earlier recovery is passed over: it holds what the
+// recovery left, not what the technician had set.
+std::optional<BackupRecord> RecordToRestore(const std::vector<BackupRecord>& records, const QDateTime& began);

@@ -334,12 +334,36 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
     return true;
 }
 
+std::vector<SettingChange> SettingChanges(const QJsonObject& from, const QJsonObject& to, const QStringList& keys)
+{
+    std::vector<SettingChange> changes;
+    for (const QString& key : keys) {
+        if (from[key] != to[key])
+            changes.push_back({key, from[key], to[key]});
+    }
+    return changes;
+}
+
+QStringList SettingKeys()
+{
+    QStringList keys = SettingsToJson(CameraSettings{}).keys();
+    keys.removeAll(u"format"_s);
+    keys.removeAll(u"camera"_s);
+    return keys;
+}
+
+QString SettingValueText(const QJsonValue& value)
+{
+    return value.isObject() ? QString::fromUtf8(QJsonDocument(value.toObject()).toJson(QJsonDocument::Compact))
+           : value.isBool() ? (value.toBool() ? u"on"_s : u"off"_s)
+           : value.isNull() ? u"(none)"_s
+                            : value.toVariant().toString();
+}
+
 QStringList SettingsDifferences(const QJsonObject& wanted, const QJsonObject& readBack, const QStringList& keys)
 {
     QStringList differences;
-    for (const QString& key : keys) {
-        if (wanted[key] != readBack[key])
-            differences.append(u"%1: wanted %2, camera has %3"_s.arg(key, Shown(wanted[key]), Shown(readBack[key])));
-    }
+    for (const SettingChange& change : SettingChanges(readBack, wanted, keys))
+        differences.append(u"%1: wanted %2, camera has %3"_s.arg(change.strKey, Shown(change.to), Shown(change.from)));
     return differences;
 }

@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 // A camera's settings as a person reads and edits them: JSON with named
 // keys ("brightness": 50, "shutter": "auto" or {"range_ms": [10, 20]}), a
@@ -40,6 +41,21 @@ enum class VideoFormatFit { Checked, NotKnownYet };
 // refused the same way, naming the key.
 bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringList* keys, QString* error,
                       VideoFormatFit fit = VideoFormatFit::Checked);
+
+// One of `keys` whose value in `to` is not its value in `from`, in the
+// order of `keys`.
+struct SettingChange {
+    QString strKey;
+    QJsonValue from;
+    QJsonValue to;
+};
+std::vector<SettingChange> SettingChanges(const QJsonObject& from, const QJsonObject& to, const QStringList& keys);
+
+// Every key a settings file may set, by name.
+QStringList SettingKeys();
+
+// A setting's value as a person reads it: on/off, a number, a word.
+QString SettingValueText(const QJsonValue& value);
 
 // "key: wanted X, camera has Y" for each of `keys` whose value differs.
 QStringList SettingsDifferences(const QJsonObject& wanted, const QJsonObject& readBack, const QStringList& keys);

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QListView>
 #include <QPushButton>
 #include <QMessageBox>
 #include <QThread>
@@ -31,6 +32,22 @@ std::optional<QString> ShowTextQuestion(const QString& prompt, const QString& ca
     const QString text = QInputDialog::getText(QApplication::activeWindow(), caption, prompt, QLineEdit::Normal,
                                                QString(), &ok);
     return ok ? std::optional<QString>(text.trimmed()) : std::nullopt;
+}
+
+std::optional<int> ShowChoiceQuestion(const QString& prompt, const QString& caption, const QStringList& items)
+{
+    QInputDialog dialog(QApplication::activeWindow());
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOption(QInputDialog::UseListViewForComboBoxItems);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    // By row: two items may read alike (two saves in one second).
+    const QListView* list = dialog.findChild<QListView*>();
+    const int row = list ? list->currentIndex().row() : static_cast<int>(items.indexOf(dialog.textValue()));
+    return row < 0 ? std::nullopt : std::optional<int>(row);
 }
 
 bool ShowQuestion(const QString& text, const QString& caption)
@@ -83,6 +100,7 @@ bool CMyCorvixApp::InitInstance()
     SetQuestionHandler(ShowQuestion);
     SetOfferHandler(ShowOffer);
     SetTextHandler(ShowTextQuestion);
+    SetChoiceHandler(ShowChoiceQuestion);
     SetOpenFileHandler(ShowOpenFileDialog);
     SetSaveFileHandler(ShowSaveFileDialog);
     SetAppendFileHandler(ShowAppendFileDialog);

@@ -85,3 +85,26 @@ TextHandler SetTextHandler(TextHandler handler)
 {
     return std::exchange(TextAnswers(), std::move(handler));
 }
+
+namespace {
+
+ChoiceHandler& ChoiceAnswers()
+{
+    static ChoiceHandler handler;
+    return handler;
+}
+
+} // namespace
+
+std::optional<int> AskChoice(const QString& prompt, const QString& caption, const QStringList& items)
+{
+    if (ChoiceAnswers())
+        return ChoiceAnswers()(prompt, caption, items);
+    qWarning().noquote() << caption << u':' << prompt << u"(cancelled)";
+    return std::nullopt;
+}
+
+ChoiceHandler SetChoiceHandler(ChoiceHandler handler)
+{
+    return std::exchange(ChoiceAnswers(), std::move(handler));
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -46,3 +47,13 @@ using TextHandler = std::function<std::optional<QString>(const QString& prompt, 
 std::optional<QString> AskText(const QString& prompt, const QString& caption);
 
 TextHandler SetTextHandler(TextHandler handler);
+
+// One of `items` chosen from a list (a kept record of the settings), by its
+// index, or nothing when the box was cancelled. Without a handler the
+// prompt is written to standard error and the answer is nothing.
+using ChoiceHandler =
+    std::function<std::optional<int>(const QString& prompt, const QString& caption, const QStringList& items)>;
+
+std::optional<int> AskChoice(const QString& prompt, const QString& caption, const QStringList& items);
+
+ChoiceHandler SetChoiceHandler(ChoiceHandler handler);

@@ -38,7 +38,9 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                                m_dlgPara.ShowSettings(settings.image);
                                m_dlgOSD.ShowLanguage(settings.nOsdLanguage);
                            },
-                       .say = [this](const QString& text) { ShowTransientLabel(text); }}),
+                       .say = [this](const QString& text) { ShowTransientLabel(text); },
+                       .log = [this](const QString& line) { m_dlgUpdate.AppendLog(line + u'\n'); },
+                       .save = [this] { m_host.AfterWrites([this] { OnSave(); }); }}),
       m_trace({.attach = [this](const std::shared_ptr<CLineTrace>& trace) { m_connection.SetTrace(trace); },
                .changed = [this] { SetStatusToolTip(m_strStatusTip); }}),
       m_TabCtrl(this),
@@ -83,6 +85,12 @@ CMyCorvixDlg::CMyCorvixDlg(QWidget* parent)
                      [this] {
                          m_settingsFiles.OnSaved(false);
                          ShowTransientLabel(LoadString(Ids::ConfigSaved)); // the image page's own save
+                     },
+                     [this](const QDateTime& began) {
+                         // Once the read that verified the camera has reached the window too.
+                         QTimer::singleShot(0, this, [this, began] {
+                             m_settingsFiles.OfferRestoreAfterRecovery(m_connection.RecordPort(), began);
+                         });
                      }});
     // The line's errors as the "Application Error" box, naming the step, the OS's words and the port.
     m_connection.SetErrorReporter(
@@ -213,6 +221,7 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
                     .bFindEnabled = !UpgradeMode(),
                     .exportSettings = [this] { OnExportSettings(); },
                     .importSettings = [this] { OnImportSettings(); },
+                    .restoreSettings = [this] { OnRestoreSettings(); },
                     .traceLine = [this] { OnTraceLine(); },
                     .bTracing = Tracing(),
                     .networkPort = [this] { m_ports.AddNetworkPort(); },

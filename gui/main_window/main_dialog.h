@@ -58,6 +58,7 @@ public:
     // The context menu's settings files and trace.
     void OnExportSettings() { m_settingsFiles.Export(); } // what the last good read showed, as orvane-cli writes it
     void OnImportSettings() { m_settingsFiles.Import(); } // a settings file onto the two pages; nothing is sent
+    void OnRestoreSettings() { m_settingsFiles.Restore(m_ports.RecordPort()); } // a kept record, as an import
     void OnTraceLine() { m_trace.Toggle(); } // starts the trace of the line to a chosen file, or stops it
     bool Tracing() const { return m_trace.Current() != nullptr; }
     void OnTimer(int id);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/settings/settings_backups.h"
 #include "core/config/com_ports.h"
 #include "gui/main_window/serial_settings.h"
 
@@ -47,6 +48,8 @@ public:
     QString Name() const;
     NamedPort Resolved() const { return ResolvePort(Name()); }
     QString Device() const { return Resolved().strDevice; }
+    // The chosen port as the records of its camera's settings name it.
+    QString RecordPort() const { return BackupPortName(Resolved().nComNumber, Resolved().strDevice); }
 
     // The chosen adapter's serial number is looked up now, before it is opened.
     void NoteSerialNumber();

@@ -1,6 +1,7 @@
 #include "gui/main_window/settings_import_export.h"
 
 #include "core/config/file_contents.h"
+#include "core/settings/settings_backups.h"
 #include "gui/dialogs/file_dialog.h"
 #include "gui/dialogs/message_box.h"
 #include "gui/resources/resource_module.h"
@@ -60,27 +61,97 @@ void CSettingsImportExport::Export()
 void CSettingsImportExport::Import()
 {
     const QString path = GetOpenFileName(QString(), LoadString(Ids::SettingsFileFilter));
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        ImportFile(path);
+}
+
+bool CSettingsImportExport::ImportFile(const QString& path)
+{
     QStringList keys;
     QByteArray file;
     QString error;
-    if (!ReadRegularFile(path, kSettingsFileMax, &file, &error) || !Show(file, &keys, &error)) {
+    std::optional<CameraSettings> settings;
+    if (!ReadRegularFile(path, kSettingsFileMax, &file, &error) || !(settings = Laid(file, &keys, &error))) {
         Warn(LoadString(Ids::ImportRefused).arg(path, error));
-        return;
+        return false;
     }
+    LogChanges(path, *settings);
+    Show(*settings);
     m_import = PendingImport{path, file, keys, std::nullopt};
+    return true;
 }
 
-bool CSettingsImportExport::Show(const QByteArray& file, QStringList* keys, QString* error)
+void CSettingsImportExport::Restore(const QString& port)
+{
+    QStringList skipped;
+    const std::vector<BackupRecord> records = ListBackups(BackupsFolder(), port, &skipped);
+    if (!skipped.isEmpty())
+        m_window.log(LoadString(Ids::BackupsSkipped).arg(skipped.size()));
+    for (const QString& why : skipped)
+        m_window.log(u"  "_s + why);
+    if (records.empty()) {
+        MessageBox(LoadString(Ids::NoBackups).arg(port, BackupsFolder()), LoadString(Ids::MessageCaption));
+        return;
+    }
+    QStringList items;
+    for (const BackupRecord& record : records) {
+        items.append(LoadString(Ids::BackupItem)
+                         .arg(record.note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s), record.note.strWhat,
+                              LoadString(record.note.bAfter ? Ids::BackupAfter : Ids::BackupBefore),
+                              record.strSoftware, record.strHardware));
+    }
+    const std::optional<int> chosen =
+        AskChoice(LoadString(Ids::RestorePrompt).arg(port), LoadString(Ids::MessageCaption), items);
+    if (chosen && *chosen >= 0 && *chosen < static_cast<int>(records.size()))
+        ImportFile(records[static_cast<std::size_t>(*chosen)].strPath);
+}
+
+void CSettingsImportExport::OfferRestoreAfterRecovery(const QString& port, const QDateTime& began)
+{
+    const std::optional<BackupRecord> record = RecordToRestore(ListBackups(BackupsFolder(), port, nullptr), began);
+    if (!record) {
+        MessageBox(LoadString(Ids::NoRecordToRestore).arg(port), LoadString(Ids::MessageCaption));
+        return;
+    }
+    const QString when = record->note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s);
+    const QString what = u"%1, %2"_s.arg(record->note.strWhat, LoadString(record->note.bAfter ? Ids::BackupAfter
+                                                                                              : Ids::BackupBefore));
+    if (AskYesNo(LoadString(Ids::AskRestoreAfterRecovery).arg(when, what), LoadString(Ids::MessageCaption))
+        && ImportFile(record->strPath))
+        m_window.save(); // read back and compared, as the save of any import is
+}
+
+std::optional<CameraSettings> CSettingsImportExport::Laid(const QByteArray& file, QStringList* keys,
+                                                          QString* error) const
 {
     // With the checks and words of orvane-cli apply.
     CameraSettings settings = m_window.shown();
     if (!ReadSettingsFile(file, &settings, keys, error))
-        return false;
+        return std::nullopt;
+    return settings;
+}
+
+void CSettingsImportExport::Show(const CameraSettings& settings)
+{
     m_window.show(settings);
     m_window.say(LoadString(Ids::SettingsImported));
-    return true;
+}
+
+void CSettingsImportExport::LogChanges(const QString& path, const CameraSettings& settings)
+{
+    // Against what the camera holds: a value typed on a page and not yet
+    // saved is a change too, since the save writes it.
+    const std::optional<CameraSettings> camera = m_window.lastRead();
+    const std::vector<SettingChange> changes = SettingChanges(SettingsToJson(camera ? *camera : m_window.shown()),
+                                                              SettingsToJson(settings), SettingKeys());
+    const QString name = QFileInfo(path).fileName();
+    if (changes.empty()) {
+        m_window.log(LoadString(Ids::ImportNoChange).arg(name));
+        return;
+    }
+    m_window.log(LoadString(Ids::ImportChanges).arg(name));
+    for (const SettingChange& change : changes)
+        m_window.log(u"  %1: %2 → %3"_s.arg(change.strKey, SettingValueText(change.from), SettingValueText(change.to)));
 }
 
 void CSettingsImportExport::KeepImportShown()
@@ -92,10 +163,12 @@ void CSettingsImportExport::KeepImportShown()
         return;
     QStringList keys;
     QString error;
-    if (!Show(m_import->file, &keys, &error)) {
-        const QString path = std::exchange(m_import, std::nullopt)->strPath;
-        Warn(LoadString(Ids::ImportDropped).arg(path, error));
+    if (const std::optional<CameraSettings> settings = Laid(m_import->file, &keys, &error)) {
+        Show(*settings);
+        return;
     }
+    const QString path = std::exchange(m_import, std::nullopt)->strPath;
+    Warn(LoadString(Ids::ImportDropped).arg(path, error));
 }
 
 void CSettingsImportExport::OnSaved(bool withLanguage)
@@ -119,4 +192,6 @@ void CSettingsImportExport::CheckReadBack()
     const QStringList differences = SettingsDifferences(*import.written, SettingsToJson(*read), import.keys);
     if (!differences.isEmpty())
         Warn(LoadString(Ids::ImportDiffers).arg(differences.join(u'\n')));
+    else
+        m_window.log(LoadString(Ids::ImportReadBack).arg(QFileInfo(import.strPath).fileName()));
 }

@@ -3,6 +3,7 @@
 #include "core/settings/settings_file.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -24,12 +25,26 @@ public:
         std::function<void(const CameraSettings&)> show;
         // A short word that something went well (the status label).
         std::function<void(const QString&)> say;
+        // A line of the time-stamped log (one entry each): what an import changes.
+        std::function<void(const QString&)> log;
+        // The save button's work (the pages written, an import read back),
+        // once what is going out has gone.
+        std::function<void()> save;
     };
 
     explicit CSettingsImportExport(Window window);
 
     void Export();
     void Import();
+    // A settings file onto the pages as Import lays one, what it changes
+    // listed in the log first; false, and a box saying why, when refused.
+    bool ImportFile(const QString& path);
+    // One of the records kept of `port`'s settings, chosen from a list, onto
+    // the pages as an import: nothing is sent until it is saved.
+    void Restore(const QString& port);
+    // A recovery that began at `began` is verified: the newest record of
+    // `port` kept before it is offered, and saved when taken.
+    void OfferRestoreAfterRecovery(const QString& port, const QDateTime& began);
     // An import not yet saved, or saved and not yet read back: a save is read back.
     bool ImportWaiting() const { return m_import.has_value(); }
     // After a read: an import not yet saved is shown again over the camera's
@@ -42,8 +57,11 @@ public:
     void CheckReadBack();
 
 private:
-    // Lays a file over what the pages show; false, and nothing changed, when it does not fit.
-    bool Show(const QByteArray& file, QStringList* keys, QString* error);
+    // A file laid over what the pages show; none, and *error, when it does not fit.
+    std::optional<CameraSettings> Laid(const QByteArray& file, QStringList* keys, QString* error) const;
+    void Show(const CameraSettings& settings);
+    // What saving `settings` would change on the camera, old → new, in the log.
+    void LogChanges(const QString& path, const CameraSettings& settings);
 
     // An import not yet saved (no `written`), or saved and waiting for its read-back.
     struct PendingImport {

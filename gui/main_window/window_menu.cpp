@@ -15,6 +15,7 @@ void ShowWindowMenu(QWidget* parent, QPoint at, const WindowMenu& items)
     menu.addAction(LoadString(Ids::FindCameraMenu), parent, items.findCamera)->setEnabled(items.bFindEnabled);
     menu.addAction(LoadString(Ids::ExportSettingsMenu), parent, items.exportSettings);
     menu.addAction(LoadString(Ids::ImportSettingsMenu), parent, items.importSettings);
+    menu.addAction(LoadString(Ids::RestoreMenu), parent, items.restoreSettings);
     QAction* trace = menu.addAction(LoadString(Ids::TraceMenu), parent, items.traceLine);
     trace->setCheckable(true);
     trace->setChecked(items.bTracing);

@@ -11,6 +11,7 @@ struct WindowMenu {
     bool bFindEnabled = true; // not while an upgrade runs
     std::function<void()> exportSettings{};
     std::function<void()> importSettings{};
+    std::function<void()> restoreSettings{}; // a kept record of this port's settings onto the pages
     std::function<void()> traceLine{};
     bool bTracing = false; // the trace item is checked
     std::function<void()> networkPort{}; // a device server's port added to the port list

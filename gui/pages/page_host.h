@@ -3,6 +3,7 @@
 #include "core/protocol/register_map.h"
 #include "core/settings/exposure.h"
 
+#include <QDateTime>
 #include <QtGlobal>
 #include <functional>
 
@@ -34,6 +35,7 @@ public:
         std::function<void(bool enable)> enableLinkButtons; // save 1021 and the port's button 1016, while an image streams
         std::function<ExposureChoice()> imageExposure;      // the image page's shutter, for a change of video format
         std::function<void()> settingsSaved;                // the image page's save went out; its read-back follows
+        std::function<void(const QDateTime& began)> recovered; // a recovery begun then is verified
     };
 
     CPageHost(CCameraConnection& connection, CWindowTimers& timers);
@@ -69,6 +71,7 @@ public:
     void LockForUpgrade(bool locked) { m_hooks.lockForUpgrade(locked); }
     void EnableLinkButtons(bool enable) { m_hooks.enableLinkButtons(enable); }
     void SettingsSaved() { m_hooks.settingsSaved(); }
+    void Recovered(const QDateTime& began) { m_hooks.recovered(began); }
 
     // The link, as the connection keeps it.
     bool PortOpen() const;

@@ -258,6 +258,19 @@ const StringResource kStrings[] = {
     {275, RES_TEXT("Connecting to the device server %1...")},
     {276, RES_TEXT("The device server sets the line of %1 (rate, parity, bits): the choice here only times the waits")},
     {277, RES_TEXT("The camera's settings could not be backed up (%1); the write goes ahead.")},
+    {278, RES_TEXT("&Restore settings...")},
+    {279, RES_TEXT("Settings kept for %1, newest first. The one chosen is shown on the pages; Save writes it:")},
+    {280, RES_TEXT("No settings of %1 were kept (%2).")},
+    {281, RES_TEXT("%1  %2 (%3)  software %4, hardware %5")},
+    {282, RES_TEXT("before")},
+    {283, RES_TEXT("after")},
+    {284, RES_TEXT("%1 changes these settings (camera → file):")},
+    {285, RES_TEXT("%1 holds the camera's settings: saving it changes nothing.")},
+    {286, RES_TEXT("The camera is recovered. Write back the settings kept %1 (%2)?")},
+    {287, RES_TEXT("The camera is recovered, but no settings of %1 were kept before the recovery: there is nothing "
+                   "to restore.")},
+    {288, RES_TEXT("%1 damaged record(s) left out:")},
+    {289, RES_TEXT("%1: every setting read back as written.")},
     {270, RES_TEXT("Next: check that the device server is on and reachable, and that its port is set for telnet "
                    "with RFC 2217 (rfc2217://) or for raw TCP (socket://).")},
 };

@@ -214,6 +214,7 @@ void CDlgUpdate::OnUpgrade()
         return;
     }
     m_bRecovering = recover;
+    m_recoveryBegan = QDateTime::currentDateTime();
     if (StartRun(std::move(contents->entries)) && recover) {
         EnableButtons(false);
         m_host.LockForUpgrade(true);
@@ -307,6 +308,8 @@ void CDlgUpdate::OnRunFinished(const CUpgradeRun::Result& result)
         AppendLog(LoadString(Ids::UpgradeSucceeded));
         EnableButtons(true);
         m_host.LockForUpgrade(false);
+        if (recovered)
+            m_host.Recovered(m_recoveryBegan); // the firmware is back; the settings may follow
         return;
     case End::Reported: {
         const NextStep nextStep = NextStepForReport(result.strDetail.toStdString());

@@ -6,6 +6,7 @@
 #include "session/upgrade_run.h"
 #include "gui/widgets/template_page.h"
 
+#include <QDateTime>
 #include <QStringList>
 #include <optional>
 
@@ -71,6 +72,7 @@ private:
     QString m_strRunDir; // this run's images; empty between runs
     FirmwareVersions m_packageVersions;  // of the package being sent
     bool m_bRecovering = false;         // the run under way recovers a camera that answered no read
+    QDateTime m_recoveryBegan;          // when it began: the settings kept before then may be restored
     // Whether upgrade and restart may be used, apart from the port being open.
     bool m_bUpgradeUsable = true;
     bool m_bRestartUsable = true;
