@@ -233,7 +233,8 @@ private slots:
         QCOMPARE(RatesHeard(camera.Camera()), std::vector<int>{19200});
 
         const Run scan = RunCli({u"--port"_s, server.Address(), u"scan"_s});
-        QCOMPARE(scan.strOut, u"%1: camera at 19200 baud, software V1.3, hardware V1.2\n"_s.arg(server.Address()));
+        QVERIFY2(scan.strOut == u"%1: camera at 19200 baud, software V1.3, hardware V1.2\n"_s.arg(server.Address()),
+                 qPrintable(scan.strOut + scan.strErr));
     }
 
     // A bench of cameras, two behind device servers and one on this
