@@ -1,5 +1,7 @@
 #include "cli/camera_link.h"
 
+#include "cli/port_hints.h"
+
 #include "core/config/com_ports.h"
 #include "core/config/network_address.h"
 #include "serial/comm_errors.h"
@@ -87,10 +89,10 @@ QString CCameraLink::OpenFailureText() const
 {
     const PortOpenError& failure = m_connection.OpenError();
     QString text = u"cannot open %1: %2"_s.arg(m_strPort, failure.strSystemText);
-    if (failure.bAccessDenied)
-        text += u"\nhint: this user may not use the port; add it to the dialout group "
-                "(sudo usermod -aG dialout $USER) and log in again"_s;
-    return text;
+    const QString hints = failure.bAccessDenied ? AccessHints(failure.strDevice)
+                          : failure.bHeld       ? HeldHints(failure.strDevice)
+                                                : QString();
+    return hints.isEmpty() ? text : text + u'\n' + hints;
 }
 
 void CCameraLink::Close()

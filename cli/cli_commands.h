@@ -43,6 +43,8 @@ int RestoreKeptSettings(const QString& recordPort, const QDateTime& began, const
 int RunUpgrade(const CliOptions& options, CliStreams& io);
 int RunRestart(const CliOptions& options, CliStreams& io);
 int RunScan(const CliOptions& options, CliStreams& io);
+// Each port's device, access, holders, modem manager, opening and camera; exit 1 unless all answer.
+int RunDoctor(const CliOptions& options, CliStreams& io);
 // `prepareThread` is given each camera's thread (by the camera's index)
 // before it starts: a test makes a start fail through it.
 int RunProvision(const CliOptions& options, CliStreams& io,

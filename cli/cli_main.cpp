@@ -55,6 +55,7 @@ int Run(const CliOptions& options, CliStreams& io)
     case CliOptions::Command::Scan: return RunScan(options, io);
     case CliOptions::Command::Backups: return RunBackups(options, io);
     case CliOptions::Command::Diff: return RunDiff(options, io);
+    case CliOptions::Command::Doctor: return RunDoctor(options, io);
     }
     return ExitCode::Usage;
 }

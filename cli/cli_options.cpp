@@ -26,6 +26,7 @@ constexpr CommandName kCommands[] = {
     {u"scan", CliOptions::Command::Scan, false, false},
     {u"backups", CliOptions::Command::Backups, false, false},
     {u"diff", CliOptions::Command::Diff, true, true},
+    {u"doctor", CliOptions::Command::Doctor, false, false},
 };
 
 constexpr int kRecoverWaitMaxS = 3600;
@@ -66,7 +67,8 @@ QString CliHelpText()
            "  read [--json]      read the camera's settings; --json prints a settings file\n"
            "  apply FILE         write a settings file to the camera, read back and compare;\n"
            "                     --dry-run: print the writes it would send, and send none\n"
-           "  diff FILE [--json] read the camera and print each setting that differs from the\n"
+           "  diff FILE [--json]\n"
+           "                     read the camera and print each setting that differs from the\n"
            "                     file (exit 0: none, 1: some differ)\n"
            "  backups [--json]   list the records of the camera's settings kept before and after\n"
            "                     every write, newest first (--port P: of that port only); apply\n"
@@ -86,6 +88,10 @@ QString CliHelpText()
            "                     30 s) and print its versions; --no-wait: send the restart only\n"
            "  scan [--json]      look for a camera at every rate on each --port (without one, on\n"
            "                     every port of the machine and every COMn in config.ini)\n"
+           "  doctor [--json]    check each --port (without one, every port of the machine and\n"
+           "                     every COMn in config.ini): the device, this user's access and\n"
+           "                     its fix, other programs that hold it, a modem manager, whether\n"
+           "                     it opens and a camera answers at --baud (exit 0: all answer)\n"
            "  provision          set up every camera given with --port at once, each on its own:\n"
            "                     --upgrade PACKAGE: send the images it does not run, restart it\n"
            "                       and verify that it reports the versions the images name;\n"
@@ -101,7 +107,7 @@ QString CliHelpText()
            "  --baud B           the line rate (default 115200)\n"
            "  --trace FILE       append every byte sent and received, with the time and the\n"
            "                     port, to FILE (image data as one line per piece)\n"
-           "  --help, --version\n"
+           "  --help, --version  print this help, or the program's version\n"
            "\n"
            "Exit codes: 0 success (provision: every camera), 1 the camera or the port failed\n"
            "(provision: any camera), 2 bad usage, a bad settings file or package (nothing sent).\n"_s;
@@ -213,14 +219,15 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
     }
     options.command = command->command;
     const bool provision = options.command == CliOptions::Command::Provision;
-    const bool manyPorts = provision || options.command == CliOptions::Command::Scan;
+    const bool manyPorts = provision || options.command == CliOptions::Command::Scan
+                           || options.command == CliOptions::Command::Doctor;
     if (provision) {
         if (const QString problem = ProvisionProblem(options); !problem.isEmpty()) {
             *error = problem;
             return std::nullopt;
         }
     } else if (options.ports.size() > 1 && !manyPorts) {
-        *error = u"only provision and scan take more than one --port"_s;
+        *error = u"only provision, scan and doctor take more than one --port"_s;
         return std::nullopt;
     } else if (!QString(options.strPortsFile + options.strPackage + options.strSettings + options.strReport).isEmpty()) {
         *error = u"--ports-file, --upgrade, --apply and --report go with provision only"_s;
@@ -237,8 +244,8 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
     }
     using enum CliOptions::Command;
     if (options.bJson && options.command != Read && options.command != Scan && options.command != Backups
-        && options.command != Diff) {
-        *error = u"--json goes with read, scan, diff and backups only"_s;
+        && options.command != Diff && options.command != Doctor) {
+        *error = u"--json goes with read, scan, diff, backups and doctor only"_s;
         return std::nullopt;
     }
     if (options.bDryRun && options.command != Apply) {

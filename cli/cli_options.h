@@ -6,7 +6,7 @@
 
 // What one run of orvane-cli was asked to do.
 struct CliOptions {
-    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision, Scan, Backups, Diff };
+    enum class Command { Help, Version, Ports, Read, Apply, Upgrade, Restart, Provision, Scan, Backups, Diff, Doctor };
     Command command = Command::Help;
     QString strPort;     // a device path, or COMn mapped through config.ini
     int nBaud = 115200;

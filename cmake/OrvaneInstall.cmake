@@ -7,6 +7,10 @@ endif()
 install(TARGETS LangChn LIBRARY DESTINATION ${ORVANE_LANG_INSTALL_DIR} RUNTIME DESTINATION ${ORVANE_LANG_INSTALL_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/orvane-config.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${CMAKE_BINARY_DIR}/orvane-config.png DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
+install(FILES ${CMAKE_BINARY_DIR}/man/orvane-cli.1 ${CMAKE_BINARY_DIR}/man/orvane-config.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/bash-completion/orvane-cli
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvane-config)

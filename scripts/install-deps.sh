@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the tool, its tests (ser2net: a real device
 # server in front of the simulator; python3, iproute2 and util-linux's
-# unshare: a name server that never answers, in a network of its own) and
-# its screenshots need,
+# unshare: a name server that never answers, in a network of its own;
+# groff-base: the manual pages checked as man shows them) and its
+# screenshots need,
 # and any named as arguments, only when one is missing. Uses sudo when not
 # run as root.
 set -euo pipefail
@@ -15,6 +16,7 @@ packages=(
   xvfb xauth
   ser2net
   python3 iproute2 util-linux
+  groff-base
 )
 packages+=("$@") # what a caller needs on top, e.g. the packaging tools
 

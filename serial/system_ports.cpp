@@ -4,6 +4,8 @@
 
 #include <QSerialPortInfo>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -49,14 +51,18 @@ QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports)
     return extra;
 }
 
-QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device)
+const SystemPort* PortOfDevice(const QList<SystemPort>& ports, const QString& device)
 {
     const QString wanted = DeviceBehind(device);
-    for (const SystemPort& port : ports) {
-        if (DeviceBehind(port.strLocation) == wanted)
-            return port.strSerialNumber;
-    }
-    return QString();
+    const auto found = std::find_if(ports.begin(), ports.end(),
+                                    [&](const SystemPort& port) { return DeviceBehind(port.strLocation) == wanted; });
+    return found == ports.end() ? nullptr : &*found;
+}
+
+QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device)
+{
+    const SystemPort* port = PortOfDevice(ports, device);
+    return port ? port->strSerialNumber : QString();
 }
 
 QString LocationOfSerialNumber(const QList<SystemPort>& ports, const QString& serialNumber)

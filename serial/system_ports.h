@@ -24,6 +24,9 @@ PortSource SetPortSource(PortSource source);
 // COMn already opens (compared by the device each name leads to), in the
 // OS's order.
 QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports);
+// The port of `ports` that opens `device` (compared by the device each
+// name leads to), or none.
+const SystemPort* PortOfDevice(const QList<SystemPort>& ports, const QString& device);
 // The USB serial number of the port that opens `device`, empty when none.
 QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device);
 // Where the port with this USB serial number is now, empty when it is not.

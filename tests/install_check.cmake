@@ -12,7 +12,9 @@ foreach(file
     ${BINDIR}/orvane-config ${BINDIR}/orvane-cli ${BINDIR}/orvane-camsim
     ${LANGDIR}/libLangChn.so
     ${DATADIR}/applications/orvane-config.desktop
-    ${DATADIR}/icons/hicolor/32x32/apps/orvane-config.png)
+    ${DATADIR}/icons/hicolor/32x32/apps/orvane-config.png
+    ${DATADIR}/man/man1/orvane-cli.1 ${DATADIR}/man/man1/orvane-config.1
+    ${DATADIR}/bash-completion/completions/orvane-cli)
   if(NOT EXISTS ${STAGE}/usr/${file})
     message(FATAL_ERROR "not installed: /usr/${file}")
   endif()

@@ -24,19 +24,6 @@ namespace {
 
 // Starts orvane-cli upgrading one elf image of `bytes` and waits until the
 // camera is well into it: 'U', the header and a few pieces have arrived.
-// Nothing but read commands: "r %04X " CR LF, one after another.
-bool OnlyReadCommands(const std::string& received)
-{
-    static const QRegularExpression reads(u"^(r [0-9A-F]{4} \\r\\n)*$"_s);
-    return reads.match(QString::fromStdString(received)).hasMatch();
-}
-
-CameraFaults BrokenFirmware()
-{
-    CameraFaults faults;
-    faults.bBrokenFirmware = true;
-    return faults;
-}
 
 bool UpgradeUntilMidImage(QProcess& process, CameraFixture& camera, const QTemporaryDir& dir, int bytes)
 {
@@ -1182,8 +1169,12 @@ private slots:
         for (const QString& command : {u"read"_s, u"restart"_s}) {
             const Run held = RunCli({u"--port"_s, Port(camera), command});
             QCOMPARE(held.nExitCode, 1);
+            // This test is the program that holds it: named, with its pid.
             QCOMPARE(held.strErr, u"orvane-cli: cannot open %1: Device or resource busy\n"
-                                   "orvane-cli: next step: %2\n"_s.arg(Port(camera), kFreePort));
+                                   "hint: %1 is held by tst_cli (pid %3): close it there (a terminal program, another "
+                                   "orvane-cli or window), then retry\n"
+                                   "orvane-cli: next step: %2\n"_s.arg(Port(camera), kFreePort)
+                                      .arg(QCoreApplication::applicationPid()));
         }
     }
 };

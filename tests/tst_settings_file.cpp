@@ -60,7 +60,7 @@ private slots:
         QTest::newRow("no file") << QStringList{u"--port"_s, u"p"_s, u"upgrade"_s} << u"upgrade needs one file"_s;
         QTest::newRow("extra") << QStringList{u"--port"_s, u"p"_s, u"restart"_s, u"now"_s} << u"unexpected argument now"_s;
         QTest::newRow("json elsewhere") << QStringList{u"--port"_s, u"p"_s, u"restart"_s, u"--json"_s}
-                                        << u"--json goes with read, scan, diff and backups only"_s;
+                                        << u"--json goes with read, scan, diff, backups and doctor only"_s;
         QTest::newRow("dry run elsewhere") << QStringList{u"--port"_s, u"p"_s, u"read"_s, u"--dry-run"_s}
                                            << u"--dry-run goes with apply only"_s;
         QTest::newRow("diff without a file") << QStringList{u"--port"_s, u"p"_s, u"diff"_s} << u"diff needs one file"_s;

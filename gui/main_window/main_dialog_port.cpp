@@ -1,5 +1,6 @@
 // The main dialog's port: the line settings, the open/close button, a lost device.
 #include "gui/main_window/main_dialog.h"
+#include "gui/main_window/port_access_hint.h"
 
 #include "core/config/network_address.h"
 #include "gui/dialogs/message_box.h"
@@ -31,7 +32,7 @@ void CMyCorvixDlg::ReportOpenFailure(int textId)
     const PortOpenError& error = m_connection.OpenError();
     SetStatus(OpenFailureStatus(m_line, LoadString(Ids::OpenFailed), error));
     const QString nextStep = OpenFailureNextStep(error);
-    MessageBox(OpenFailureText(LoadString(textId), error, LoadString(Ids::DialoutHint)) + nextStep,
+    MessageBox(OpenFailureText(LoadString(textId), error, PortAccessHint(error)) + nextStep,
                LoadString(Ids::MessageCaption), MessageIcon::Warning);
 }
 

@@ -84,12 +84,10 @@ QString ClosedStatusText(const LineState& line, const QString& closedWord)
     return StatusText(line, closedWord, u' ');
 }
 
-QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& dialoutHint)
+QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& hint)
 {
-    QString text = notFound + u'\n' + error.strDevice + u": "_s + error.strSystemText;
-    if (error.bAccessDenied)
-        text += u'\n' + dialoutHint;
-    return text;
+    const QString text = notFound + u'\n' + error.strDevice + u": "_s + error.strSystemText;
+    return hint.isEmpty() ? text : text + u'\n' + hint;
 }
 
 QString OpenFailureStatus(const LineState& line, const QString& failedWord, const PortOpenError& error)

@@ -33,7 +33,7 @@ QString OpenStatusText(const LineState& line, const QString& openWord);
 QString ClosedStatusText(const LineState& line, const QString& closedWord);
 
 // The box after a failed open: the table's text, then the device and the
-// OS's words, then for a device this user may not use the dialout hint.
-QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& dialoutHint);
+// OS's words, then the hint of what fixes it, when there is one.
+QString OpenFailureText(const QString& notFound, const PortOpenError& error, const QString& hint);
 // The status text after a failed open: "COM3 打开失败: No such file or directory".
 QString OpenFailureStatus(const LineState& line, const QString& failedWord, const PortOpenError& error);

@@ -154,8 +154,8 @@ const StringResource kStrings[] = {
     {150, RES_TEXT("The camera did not say whether it accepted the upgrade file. Check the serial connection "
                    "and upgrade again!")},
     {151, RES_TEXT("open failed")},
-    {152, RES_TEXT("This user may not use the serial port: add the user to the dialout group (sudo usermod -aG "
-                   "dialout USER), log in again and retry.")},
+    {152, RES_TEXT("This user may not use the serial port: %1 belongs to the group %2; add the user to it (sudo "
+                   "usermod -aG %2 %3), then log out and in again.")},
     {153, RES_TEXT("The port is closed, leaving the upgrade...\n")},
     {154, RES_TEXT("Menu key: up (arrow key ↑)")},
     {155, RES_TEXT("Menu key: down (arrow key ↓)")},
@@ -271,6 +271,14 @@ const StringResource kStrings[] = {
                    "to restore.")},
     {288, RES_TEXT("%1 damaged record(s) left out:")},
     {289, RES_TEXT("%1: every setting read back as written.")},
+    {290, RES_TEXT("The user %2 is in the group %1 now, but this session began before it joined: log out and in "
+                   "again (or run newgrp %1 in a terminal).")},
+    {291, RES_TEXT("No group may use %1 (mode 0600), so joining one does not help: a udev rule is needed. Put this "
+                   "line in %2:\n%3\nthen run sudo udevadm control --reload-rules && sudo udevadm trigger, replug "
+                   "the adapter, add the user to the group %4 (sudo usermod -aG %4 %5) and log out and in again.")},
+    {292, RES_TEXT("Held by: %1.")},
+    {293, RES_TEXT("%1 processes of other users could not be checked; sudo fuser -v %2 names every program that "
+                   "holds it.")},
     {270, RES_TEXT("Next: check that the device server is on and reachable, and that its port is set for telnet "
                    "with RFC 2217 (rfc2217://) or for raw TCP (socket://).")},
 };

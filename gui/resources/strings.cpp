@@ -57,7 +57,7 @@ extern const StringResource kStrings[] = {
     {149, RES_TEXT("设备已接收升级文件。")},
     {150, RES_TEXT("设备未反馈是否已接受升级文件，请检查串口连接，重新升级！")},
     {151, RES_TEXT("打开失败")},
-    {152, RES_TEXT("当前用户没有使用此串口的权限：请把用户加入 dialout 组（sudo usermod -aG dialout 用户名），重新登录后再试。")},
+    {152, RES_TEXT("当前用户没有使用此串口的权限：%1 属于 %2 组，请把用户加入该组（sudo usermod -aG %2 %3），然后注销并重新登录。")},
     {153, RES_TEXT("串口已关闭，退出升级...\n")},
     {154, RES_TEXT("菜单键：上（方向键 ↑）")},
     {155, RES_TEXT("菜单键：下（方向键 ↓）")},
@@ -157,6 +157,10 @@ extern const StringResource kStrings[] = {
     {287, RES_TEXT("相机已恢复，但恢复前没有保存 %1 的设置，无法恢复设置。")},
     {288, RES_TEXT("%1 条记录已损坏，未列出：")},
     {289, RES_TEXT("%1：所有设置均已按写入的值读回。")},
+    {290, RES_TEXT("用户 %2 已加入 %1 组，但当前登录会话早于加入：请注销并重新登录（或在终端运行 newgrp %1）。")},
+    {291, RES_TEXT("没有任何组可以使用 %1（权限 0600），加入组也无济于事，需要一条 udev 规则。请把下面一行写入 %2：\n%3\n然后运行 sudo udevadm control --reload-rules && sudo udevadm trigger，重新插拔适配器，把用户加入 %4 组（sudo usermod -aG %4 %5），再注销并重新登录。")},
+    {292, RES_TEXT("占用此串口的程序：%1。")},
+    {293, RES_TEXT("另有 %1 个其他用户的进程无法检查；运行 sudo fuser -v %2 可列出所有占用者。")},
     {270, RES_TEXT("下一步：请确认串口服务器已开机、网络可达，且其端口设为 RFC 2217 的 telnet（rfc2217://）或原始 TCP（socket://）。")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

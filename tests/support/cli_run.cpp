@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace Qt::StringLiterals;
@@ -59,4 +60,17 @@ CameraTiming QuickCamera(int flashMs)
 QString Port(CameraFixture& camera)
 {
     return QString::fromStdString(camera.Camera().DevicePath());
+}
+
+bool OnlyReadCommands(const std::string& received)
+{
+    static const QRegularExpression reads(u"^(r [0-9A-F]{4} \\r\\n)*$"_s);
+    return reads.match(QString::fromStdString(received)).hasMatch();
+}
+
+CameraFaults BrokenFirmware()
+{
+    CameraFaults faults;
+    faults.bBrokenFirmware = true;
+    return faults;
 }

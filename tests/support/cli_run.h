@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <string>
 
 class CameraFixture;
 class QProcess;
@@ -32,6 +33,13 @@ QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArra
 
 // A camera that takes the first upgrade request 100 ms after its restart.
 CameraTiming QuickCamera(int flashMs = CameraTiming{}.nFlashMs);
+
+// Nothing but read commands: "r %04X " CR LF, one after another.
+bool OnlyReadCommands(const std::string& received);
+
+// A camera whose firmware answers nothing: it is reached only through the
+// boot window of a power cycle.
+CameraFaults BrokenFirmware();
 
 // The simulated camera's device, as --port names it.
 QString Port(CameraFixture& camera);

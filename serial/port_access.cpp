@@ -1,0 +1,186 @@
+#include "serial/port_access.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr unsigned kOwnerReadWrite = 0600;
+constexpr unsigned kGroupReadWrite = 0060;
+constexpr unsigned kOtherReadWrite = 0006;
+
+bool ProcessHasGroup(gid_t gid)
+{
+    if (getegid() == gid)
+        return true;
+    const int count = getgroups(0, nullptr);
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
+    if (count > 0 && getgroups(count, groups.data()) == count)
+        return std::find(groups.begin(), groups.end(), gid) != groups.end();
+    return false;
+}
+
+// The groups /etc/group gives the user now, whatever this session began with.
+bool UserListedInGroup(const passwd& user, gid_t gid)
+{
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (getgrouplist(user.pw_name, user.pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (getgrouplist(user.pw_name, user.pw_gid, groups.data(), &count) < 0)
+            return false;
+    }
+    groups.resize(static_cast<std::size_t>(count));
+    return std::find(groups.begin(), groups.end(), gid) != groups.end();
+}
+
+bool MayUse(const DeviceAccessFacts& facts)
+{
+    return facts.bSuperUser || (facts.bUserOwns && (facts.nMode & kOwnerReadWrite) == kOwnerReadWrite)
+           || (facts.bUserInGroup && (facts.nMode & kGroupReadWrite) == kGroupReadWrite)
+           || (facts.nMode & kOtherReadWrite) == kOtherReadWrite;
+}
+
+QString ReadProcText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).trimmed() : QString();
+}
+
+// The numbers of the running processes, from /proc.
+QStringList ProcessIds()
+{
+    QStringList pids = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    pids.removeIf([](const QString& name) {
+        bool number = false;
+        name.toLongLong(&number);
+        return !number;
+    });
+    return pids;
+}
+
+} // namespace
+
+DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId)
+{
+    DeviceAccessFacts facts;
+    facts.strDevice = device;
+    facts.strUsbId = usbId;
+    const passwd* user = getpwuid(geteuid());
+    facts.strUser = user ? QString::fromLocal8Bit(user->pw_name) : QString::number(geteuid());
+    struct stat status {};
+    if (::stat(QFile::encodeName(device).constData(), &status) != 0)
+        return facts;
+    facts.nMode = status.st_mode & 0777;
+    const group* owningGroup = getgrgid(status.st_gid);
+    facts.strGroup = owningGroup ? QString::fromLocal8Bit(owningGroup->gr_name) : QString::number(status.st_gid);
+    facts.bSuperUser = geteuid() == 0;
+    facts.bUserOwns = status.st_uid == geteuid();
+    facts.bUserInGroup = ProcessHasGroup(status.st_gid);
+    facts.bUserListedInGroup = user && UserListedInGroup(*user, status.st_gid);
+    return facts;
+}
+
+AccessFix AccessFixFor(const DeviceAccessFacts& facts)
+{
+    if (MayUse(facts))
+        return {};
+    // Joining root's group to reach one device would give far more than that.
+    const bool groupUsable = (facts.nMode & kGroupReadWrite) == kGroupReadWrite && facts.strGroup != u"root"_s;
+    if (groupUsable) {
+        return {facts.bUserListedInGroup ? AccessFix::Kind::LogInAgain : AccessFix::Kind::JoinGroup, facts.strGroup,
+                facts.strUser, QString()};
+    }
+    const QString group = facts.strGroup.isEmpty() || facts.strGroup == u"root"_s ? u"dialout"_s : facts.strGroup;
+    return {AccessFix::Kind::UdevRule, group, facts.strUser, UdevRuleLine(facts.strUsbId, facts.strDevice, group)};
+}
+
+QString UdevRuleLine(const QString& usbId, const QString& device, const QString& group, const QString& extra)
+{
+    const QString vendor = usbId.section(u':', 0, 0);
+    const QString product = usbId.section(u':', 1, 1);
+    const QString match = !vendor.isEmpty() && !product.isEmpty()
+                              ? u"ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\""_s.arg(vendor, product)
+                              : u"KERNEL==\"%1\""_s.arg(QFileInfo(device).fileName());
+    QString line = u"SUBSYSTEM==\"tty\", "_s + match;
+    if (!group.isEmpty())
+        line += u", MODE=\"0660\", GROUP=\"%1\""_s.arg(group);
+    return extra.isEmpty() ? line : line + u", "_s + extra;
+}
+
+QString AccessFixText(const AccessFix& fix, const QString& device)
+{
+    const QString join = u"sudo usermod -aG %1 %2"_s.arg(fix.strGroup, fix.strUser);
+    switch (fix.kind) {
+    case AccessFix::Kind::None: return QString();
+    case AccessFix::Kind::JoinGroup:
+        return u"hint: %1 belongs to the group %2, which may use it; add this user to it (%3), then log out and "
+               "in again"_s.arg(device, fix.strGroup, join);
+    case AccessFix::Kind::LogInAgain:
+        return u"hint: this user is in the group %1 now, but this session began before it joined: log out and in "
+               "again (or open a shell in it with 'newgrp %1')"_s.arg(fix.strGroup);
+    case AccessFix::Kind::UdevRule:
+        return u"hint: no group may use %1, so joining one does not help; a udev rule must give it one: put this "
+               "line in %2\nhint:   %3\nhint: then run 'sudo udevadm control --reload-rules && sudo udevadm trigger', "
+               "replug the adapter, add this user to the group (%4) and log out and in again"_s
+            .arg(device, QStringView(kUdevRulesFile).toString(), fix.strRule, join);
+    }
+    return QString();
+}
+
+PortHolders HoldersOf(const QString& device)
+{
+    PortHolders found;
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    if (canonical.isEmpty())
+        return found;
+    const QByteArray wanted = QFile::encodeName(canonical);
+    const QString self = QString::number(getpid());
+    for (const QString& pid : ProcessIds()) {
+        if (pid == self)
+            continue;
+        const QString fdDir = u"/proc/%1/fd"_s.arg(pid);
+        const QByteArray fdPath = QFile::encodeName(fdDir);
+        if (::access(fdPath.constData(), R_OK | X_OK) != 0) {
+            ++found.nUnreadable;
+            continue;
+        }
+        for (const QString& fd : QDir(fdDir).entryList(QDir::System | QDir::NoDotAndDotDot)) {
+            char target[4096];
+            const QByteArray link = QFile::encodeName(fdDir + u'/' + fd);
+            const ssize_t length = ::readlink(link.constData(), target, sizeof target);
+            if (length > 0 && QByteArray(target, length) == wanted) {
+                found.holders.push_back({pid.toLongLong(), ReadProcText(u"/proc/%1/comm"_s.arg(pid))});
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+QString HoldersText(const std::vector<PortHolder>& holders)
+{
+    QStringList named;
+    for (const PortHolder& holder : holders)
+        named.append(u"%1 (pid %2)"_s.arg(holder.strProgram.isEmpty() ? u"?"_s : holder.strProgram).arg(holder.nPid));
+    return named.join(u", "_s);
+}
+
+std::optional<qint64> ModemManagerPid()
+{
+    for (const QString& pid : ProcessIds()) {
+        if (ReadProcText(u"/proc/%1/comm"_s.arg(pid)) == u"ModemManager"_s)
+            return pid.toLongLong();
+    }
+    return std::nullopt;
+}
