@@ -125,52 +125,6 @@ int RunRead(const CliOptions& options, CliStreams& io)
     return ExitCode::Success;
 }
 
-int RunApply(const CliOptions& options, CliStreams& io)
-{
-    return options.bDryRun ? RunApplyDryRun(options, io)
-                           : ApplySettingsFile(options.strFile, u"apply "_s + options.strFile, options, io);
-}
-
-int ApplySettingsFile(const QString& path, const QString& what, const CliOptions& options, CliStreams& io)
-{
-    QByteArray file;
-    if (!ReadInputFile(path, kSettingsFileMax, &file, io))
-        return ExitCode::Usage;
-    // Checked in full before the port is opened, so a bad file sends nothing.
-    QString error;
-    const std::optional<SettingsToApply> settings = CheckSettingsFile(file, &error);
-    if (!settings) {
-        io.err << u"orvane-cli: %1: %2"_s.arg(path, error) << Qt::endl;
-        return ExitCode::Usage;
-    }
-
-    CCameraLink link(ErrorLines(io));
-    if (!OpenAndRead(link, options, io))
-        return ExitCode::CameraOrPort;
-    const ApplyResult result = ApplySettings(link, *settings, what);
-    switch (result.fault) {
-    case ApplyResult::Fault::None: break;
-    case ApplyResult::Fault::DoesNotFit:
-        io.err << u"orvane-cli: %1 cannot be applied to the camera on %2: %3"_s.arg(path, link.PortName(),
-                                                                                      result.strError)
-               << Qt::endl;
-        return ExitCode::Usage;
-    case ApplyResult::Fault::ReadBackFailed:
-        TellLinkFailure(link, u"the read-back failed: "_s + result.strError, io);
-        return ExitCode::CameraOrPort;
-    case ApplyResult::Fault::Differs:
-        io.err << u"orvane-cli: %1 setting(s) did not read back as written:\n"_s.arg(result.differences.size());
-        for (const QString& difference : result.differences)
-            io.err << u"  "_s << difference << u'\n';
-        io.err.flush();
-        return ExitCode::CameraOrPort;
-    }
-    io.out << u"applied %1 settings to the camera on %2; all read back as written\n"_s.arg(settings->keys.size())
-                  .arg(link.PortName())
-           << Qt::flush;
-    return ExitCode::Success;
-}
-
 namespace {
 
 // After the restart trigger went out and the port was closed: the camera is
