@@ -95,6 +95,22 @@ QString CCameraLink::OpenFailureText() const
     return hints.isEmpty() ? text : text + u'\n' + hints;
 }
 
+bool CCameraLink::Answers(int reg)
+{
+    bool answered = false;
+    QByteArray heard;
+    const auto take = [&](char ch) {
+        heard.append(ch);
+        answered = answered || (heard.size() >= 4 && IsRegisterAnswer(heard.right(4)));
+        return true;
+    };
+    const CCameraSession::Listening listening = m_session.Listen(CCameraSession::Rank::Search, {.take = take});
+    m_session.Sender().Send(FormatReadCommand(reg));
+    // Counted from the hand-over: the wait covers the request's own time on the line.
+    WaitUntil([&] { return answered || m_bLost; }, m_session.AnswerWaitAt(m_nBaud));
+    return answered;
+}
+
 void CCameraLink::Close()
 {
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.

@@ -48,6 +48,9 @@ public:
     // session tries it; the registers land in Registers(). False with *error
     // naming the register whose answer went missing or came malformed.
     bool ReadConfiguration(QString* error);
+    // One read of register `reg` alone: whether a camera answered it within
+    // one answer wait (a probe: the answer's value is not kept).
+    bool Answers(int reg);
     QString ReadFailureText(const ReadFailure& failure) const;
     // What the technician can do after the last Open() or
     // ReadConfiguration() that failed: free a port another program holds,

@@ -97,7 +97,11 @@ QString CliHelpText()
            "                       and verify that it reports the versions the images name;\n"
            "                     --apply SETTINGS: write the settings, read back and compare;\n"
            "                     --ports-file FILE: more ports, one per line (# starts a comment);\n"
-           "                     --report FILE: append one JSON line per camera\n"
+           "                     --report FILE: append one JSON line per camera;\n"
+           "                     --watch: keep running: each port is probed every second (a\n"
+           "                       read of register 0x1F), a camera that answers twice in a row\n"
+           "                       is set up, and the port waits until it stops answering (3\n"
+           "                       probes) before the next; Ctrl-C ends with the summary\n"
            "\n"
            "Options:\n"
            "  --port P           the camera's port: a device (/dev/ttyUSB0, COM3 on Windows),\n"
@@ -152,6 +156,8 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
             options.bNoRestart = true;
         } else if (argument == u"--no-wait") {
             options.bNoWait = true;
+        } else if (argument == u"--watch") {
+            options.bWatch = true;
         } else if (argument == u"--dry-run") {
             options.bDryRun = true;
         } else if (argument == u"--recover-wait") {
@@ -246,6 +252,10 @@ std::optional<CliOptions> ParseCliArguments(const QStringList& arguments, QStrin
     if (options.bJson && options.command != Read && options.command != Scan && options.command != Backups
         && options.command != Diff && options.command != Doctor) {
         *error = u"--json goes with read, scan, diff, backups and doctor only"_s;
+        return std::nullopt;
+    }
+    if (options.bWatch && options.command != Provision) {
+        *error = u"--watch goes with provision only"_s;
         return std::nullopt;
     }
     if (options.bDryRun && options.command != Apply) {

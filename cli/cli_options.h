@@ -29,6 +29,7 @@ struct CliOptions {
     QString strPackage;  // --upgrade
     QString strSettings; // --apply
     QString strReport;
+    bool bWatch = false; // provision --watch: cameras provisioned as they are plugged in, until Ctrl-C
     QString strTrace;    // --trace: every byte on the line appended here
 };
 

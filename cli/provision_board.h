@@ -16,6 +16,8 @@ public:
     void Stage(int port, const QString& stage);
     void Progress(int port, int percent, qint64 bytesPerSecond);
     void Finished(int port, const CameraRecord& record);
+    // provision --watch: the cameras passed and failed so far, below the ports.
+    void Counted(int passed, int failed);
     // Terminal only: draws the lines that changed since the last call.
     void Redraw();
 
@@ -30,6 +32,8 @@ private:
     QStringList m_ports;
     int m_nPortWidth = 0;
     std::vector<Line> m_lines;
+    QString m_strCounters; // empty until counted
     bool m_bDrawn = false;
+    bool m_bCountersDrawn = false;
     bool m_bChanged = true;
 };

@@ -8,6 +8,7 @@
 #include "cli/provision_camera.h"
 #include "cli/provision_ports.h"
 #include "cli/provision_report.h"
+#include "cli/provision_watch.h"
 #include "core/settings/settings_file.h"
 #include "serial/system_ports.h"
 #include "cli/upgrade_images.h"
@@ -96,8 +97,11 @@ int RunProvision(const CliOptions& options, CliStreams& io,
 
     CProvisionBoard board(io, ports);
     QObject mainThread; // what the cameras' threads post to
-    std::vector<CameraRecord> records(ports.size());
-    qsizetype finished = 0;
+    // Each camera as its run ended, with its port's index; a watched port has any number.
+    std::vector<std::pair<int, CameraRecord>> records;
+    int passed = 0;
+    int failed = 0;
+    qsizetype portsDone = 0;
     bool reportFailed = false;
     QEventLoop allDone;
     const auto reportLost = [&](const QString& why) {
@@ -107,12 +111,17 @@ int RunProvision(const CliOptions& options, CliStreams& io,
                    << Qt::endl;
     };
     // On the main thread, once per camera.
-    const auto finish = [&](int i, const CameraRecord& record) {
-        records[i] = record;
+    const auto provisioned = [&](int i, const CameraRecord& record) {
+        records.emplace_back(i, record);
         board.Finished(i, record);
+        ++(record.bOk ? passed : failed);
+        if (options.bWatch)
+            board.Counted(passed, failed);
         if (QString why; report.IsOpen() && !report.Write(ReportLine(record, plan) + '\n', &why))
             reportLost(why);
-        if (++finished == ports.size())
+    };
+    const auto portDone = [&] {
+        if (++portsDone == ports.size())
             allDone.quit();
     };
     QStringList serials; // of the ports' USB adapters
@@ -130,30 +139,47 @@ int RunProvision(const CliOptions& options, CliStreams& io,
                         post([&, i, percent, rate] { board.Progress(i, percent, rate); });
                 },
             };
-            CameraRecord record = ProvisionCamera(ports[i], plan, sink);
-            record.strSerialNumber = serial;
-            post([&, i, record] { finish(i, record); });
+            const auto ended = [&, i, serial, post](CameraRecord record) {
+                record.strSerialNumber = serial;
+                post([&, i, record] { provisioned(i, record); });
+            };
+            if (options.bWatch)
+                WatchPort(ports[i], plan,
+                          {sink, [&, i, post](const QString& state) { post([&, i, state] { board.Stage(i, state); }); },
+                           ended});
+            else
+                ended(ProvisionCamera(ports[i], plan, sink));
+            post([&] { portDone(); });
         }));
     }
     QTimer redraw;
     QObject::connect(&redraw, &QTimer::timeout, &mainThread, [&board] { board.Redraw(); });
     redraw.start(kRedrawMs);
     board.Redraw();
+    if (options.bWatch)
+        board.Counted(0, 0);
     for (int i = 0; i < ports.size(); ++i) {
         if (prepareThread)
             prepareThread(i, *threads[i]);
-        if (!StartThread(*threads[i]))
-            finish(i, ThreadlessCamera(ports[i], serials[i]));
+        if (!StartThread(*threads[i])) {
+            provisioned(i, ThreadlessCamera(ports[i], serials[i]));
+            portDone();
+        }
     }
-    if (finished < ports.size()) // else quit() came before the loop ran
+    if (portsDone < ports.size()) // else quit() came before the loop ran
         allDone.exec();
     for (const auto& thread : threads)
         thread->wait();
     if (QString why; !report.Close(&why))
         reportLost(why);
 
-    io.out << u'\n' << SummaryTable(records) << Qt::flush;
-    const bool allOk = std::all_of(records.begin(), records.end(), [](const CameraRecord& r) { return r.bOk; });
+    // By port, and on each port in the order its cameras came.
+    std::stable_sort(records.begin(), records.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<CameraRecord> summary;
+    for (auto& [port, record] : records)
+        summary.push_back(std::move(record));
+    io.out << u'\n' << SummaryTable(summary) << Qt::flush;
+    const bool allOk = failed == 0;
     // A report that lost lines is no record of the day: not a success either.
     return allOk && !reportFailed ? ExitCode::Success : ExitCode::CameraOrPort;
 }

@@ -428,6 +428,67 @@ private slots:
         QCOMPARE(cameras[0]->Camera().Register(0x12), 70);
     }
 
+    // provision --watch: a camera that starts answering is provisioned once;
+    // while it stays, it is only probed; once it has gone quiet, the next
+    // camera on that port is provisioned too. A port where nothing answers
+    // gets read commands only, and Ctrl-C ends with the summary.
+    void watchProvisionsEachCameraPluggedIn()
+    {
+        Cameras cameras = StartCameras({{}, {}});
+        CameraFixture& slot = *cameras[0];
+        slot.Camera().SetMute(true); // nothing plugged in yet
+        cameras[1]->Camera().SetMute(true);
+        QTemporaryDir dir;
+        const QString report = dir.filePath(u"shift.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), QStringList{u"provision"_s, u"--watch"_s, u"--apply"_s,
+                                                              WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s,
+                                                              report} + PortArguments(cameras));
+        QVERIFY(process.waitForStarted());
+        const std::string probe = "r 001F \r\n";
+        const auto probes = [&](CameraFixture& camera) {
+            const std::string received = camera.Camera().Received();
+            std::size_t count = 0;
+            for (std::size_t at = received.find(probe); at != std::string::npos; at = received.find(probe, at + 1))
+                ++count;
+            return count;
+        };
+        const auto reportLines = [&] { return FileBytes(report).count('\n'); };
+        QVERIFY(WaitUntil([&] { return probes(slot) >= 2; }, 10000));
+        QCOMPARE(reportLines(), 0);
+
+        slot.Camera().SetMute(false); // plugged in
+        QVERIFY(WaitUntil([&] { return reportLines() == 1; }, 30000));
+        QCOMPARE(slot.Camera().Register(0x12), 70);
+        // Left in place: three more probes, and nothing else.
+        const std::size_t afterRun = slot.Camera().Received().size();
+        const std::size_t probed = probes(slot);
+        QVERIFY(WaitUntil([&] { return probes(slot) >= probed + 3; }, 10000));
+        QVERIFY2(OnlyReadCommands(slot.Camera().Received().substr(afterRun)), slot.Camera().Received().c_str());
+
+        slot.Camera().SetMute(true); // unplugged; the next one comes with its own settings
+        const std::size_t beforeGone = probes(slot);
+        QVERIFY(WaitUntil([&] { return probes(slot) >= beforeGone + 4; }, 10000));
+        QCOMPARE(reportLines(), 1);
+        slot.Camera().SetRegister(0x12, 50);
+        slot.Camera().SetMute(false);
+        QVERIFY(WaitUntil([&] { return reportLines() == 2; }, 30000));
+        QCOMPARE(slot.Camera().Register(0x12), 70);
+        QVERIFY(OnlyReadCommands(cameras[1]->Camera().Received()));
+
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        QVERIFY2(process.exitCode() == 0, qPrintable(out + QString::fromUtf8(process.readAllStandardError())));
+        QVERIFY2(out.contains(u"passed 2, failed 0\n"_s), qPrintable(out));
+        QVERIFY2(out.contains(u"waiting for a camera"_s) && out.contains(u"done, unplug"_s), qPrintable(out));
+        // The summary: both cameras of the first port, none of the other.
+        const QString summary = out.section(u"\n\n"_s, -1);
+        QCOMPARE(summary.count(Port(slot)), 2);
+        QCOMPARE(summary.count(Port(*cameras[1])), 0);
+    }
+
     // Ctrl-C in the middle of three transfers: every image is completed with
     // filler the camera refuses, every camera is released and reported as
     // interrupted.

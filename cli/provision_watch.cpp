@@ -1,0 +1,76 @@
+#include "cli/provision_watch.h"
+
+#include "cli/camera_link.h"
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int kProbedRegister = 0x1F; // the first of every read: every camera answers it
+
+} // namespace
+
+bool CSlotWatch::Probed(bool answered)
+{
+    if (m_bDone) {
+        m_nMisses = answered ? 0 : m_nMisses + 1;
+        if (m_nMisses >= kMissesToGone) {
+            m_bDone = false;
+            m_nAnswers = 0;
+        }
+        return false;
+    }
+    m_nAnswers = answered ? m_nAnswers + 1 : 0;
+    return m_nAnswers >= kAnswersToStart;
+}
+
+void CSlotWatch::Provisioned()
+{
+    m_bDone = true;
+    m_nMisses = 0;
+    m_nAnswers = 0;
+}
+
+void WatchPort(const QString& port, const ProvisionPlan& plan, const WatchSink& sink)
+{
+    CSlotWatch watch;
+    std::optional<CCameraLink> probe; // held open between probes
+    QString shown;
+    const auto tell = [&](const QString& state) {
+        if (std::exchange(shown, state) != state)
+            sink.between(state);
+    };
+    QString afterRun;
+    while (!CCameraLink::s_bInterrupted) {
+        if (probe && probe->DeviceLost()) {
+            probe->Close();
+            probe.reset();
+        }
+        if (!probe) {
+            probe.emplace([](const QString&) {}); // a port not there is told once, below
+            if (QString error; !probe->Open(port, plan.nBaud, &error)) {
+                probe.reset();
+                tell(u"port not there, waiting for it: "_s + error.section(u'\n', 0, 0));
+                CCameraLink::WaitUntil([] { return false; }, kProbeEveryMs);
+                continue;
+            }
+        }
+        const bool answered = probe->Answers(kProbedRegister);
+        if (watch.Probed(answered)) {
+            probe->Close(); // the camera's run opens the port its own way
+            probe.reset();
+            shown.clear();
+            const CameraRecord record = ProvisionCamera(port, plan, sink.camera);
+            watch.Provisioned();
+            sink.provisioned(record);
+            afterRun = record.bOk ? u"done, unplug"_s : u"FAILED, unplug: "_s + record.strFailure;
+            continue;
+        }
+        tell(watch.WaitingForUnplug() ? afterRun : answered ? u"a camera answers"_s : u"waiting for a camera"_s);
+        CCameraLink::WaitUntil([] { return false; }, kProbeEveryMs);
+    }
+    if (probe)
+        probe->Close();
+}
