@@ -39,9 +39,7 @@ bool CheckDevice(const QString& device, std::vector<Finding>* findings)
         return false;
     }
     findings->push_back({u"exists"_s, true, device, QString()});
-    const QList<SystemPort> ports = SystemPorts();
-    const SystemPort* port = PortOfDevice(ports, device);
-    const QString usbId = port ? port->strUsbId : QString();
+    const QString usbId = UsbIdOf(device);
     const AccessFix fix = AccessFixFor(AccessFactsOf(device, usbId));
     findings->push_back({u"access"_s, fix.kind == AccessFix::Kind::None,
                          fix.kind == AccessFix::Kind::None ? u"this user may read and write it"_s

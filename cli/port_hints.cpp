@@ -5,17 +5,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString UsbIdOf(const QString& device)
-{
-    const QList<SystemPort> ports = SystemPorts();
-    const SystemPort* port = PortOfDevice(ports, device);
-    return port ? port->strUsbId : QString();
-}
-
-} // namespace
-
 QString AccessHints(const QString& device)
 {
     return AccessFixText(AccessFixFor(AccessFactsOf(device, UsbIdOf(device))), device);

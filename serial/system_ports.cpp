@@ -59,6 +59,13 @@ const SystemPort* PortOfDevice(const QList<SystemPort>& ports, const QString& de
     return found == ports.end() ? nullptr : &*found;
 }
 
+QString UsbIdOf(const QString& device)
+{
+    const QList<SystemPort> ports = SystemPorts();
+    const SystemPort* port = PortOfDevice(ports, device);
+    return port ? port->strUsbId : QString();
+}
+
 QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device)
 {
     const SystemPort* port = PortOfDevice(ports, device);

@@ -27,6 +27,8 @@ QList<SystemPort> ExtraPorts(const QList<SystemPort>& ports);
 // The port of `ports` that opens `device` (compared by the device each
 // name leads to), or none.
 const SystemPort* PortOfDevice(const QList<SystemPort>& ports, const QString& device);
+// The USB "vendor:product" of the machine's port that opens `device`, empty when none.
+QString UsbIdOf(const QString& device);
 // The USB serial number of the port that opens `device`, empty when none.
 QString SerialNumberOf(const QList<SystemPort>& ports, const QString& device);
 // Where the port with this USB serial number is now, empty when it is not.

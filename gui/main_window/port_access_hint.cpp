@@ -11,9 +11,7 @@ namespace {
 
 QString AccessHint(const QString& device)
 {
-    const QList<SystemPort> ports = SystemPorts();
-    const SystemPort* port = PortOfDevice(ports, device);
-    const AccessFix fix = AccessFixFor(AccessFactsOf(device, port ? port->strUsbId : QString()));
+    const AccessFix fix = AccessFixFor(AccessFactsOf(device, UsbIdOf(device)));
     switch (fix.kind) {
     case AccessFix::Kind::None: return QString();
     case AccessFix::Kind::JoinGroup: return LoadString(Ids::DialoutHint).arg(device, fix.strGroup, fix.strUser);
