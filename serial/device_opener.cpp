@@ -1,5 +1,7 @@
 #include "serial/device_opener.h"
 
+#include "serial/post_call.h"
+
 CDeviceOpener::CDeviceOpener(const LineOpening& opening, Done done)
     : m_opened(std::make_shared<OpenedDevice>()), m_done(std::move(done))
 {
@@ -12,9 +14,10 @@ CDeviceOpener::CDeviceOpener(const LineOpening& opening, Done done)
         opened.bOpened = opened.device->Open(opening, opening.strDevice, &opened.outcome);
         opened.device->moveToThread(owner); // pushed home: the line's Open takes it there
         m_bEnded.store(true, std::memory_order_release);
+        // Posted as every hand-over between threads is: an opener gone by then takes the call with it.
+        PostCall(this, [this] { OnFinished(); });
     }));
     m_pDevice->moveToThread(m_thread.get());
-    connect(m_thread.get(), &QThread::finished, this, &CDeviceOpener::OnFinished, Qt::QueuedConnection);
     m_thread->start();
 }
 
@@ -28,7 +31,7 @@ CDeviceOpener::~CDeviceOpener()
 
 void CDeviceOpener::OnFinished()
 {
-    m_thread->wait(); // finished: returns at once
+    m_thread->wait(); // its last step was this call: it ends at once
     if (!m_bEnded.load(std::memory_order_acquire) || !m_done)
         return;
     // `done` may end this opener: nothing of it is used after.

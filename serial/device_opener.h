@@ -32,7 +32,7 @@ public:
     Q_DISABLE_COPY_MOVE(CDeviceOpener)
 
 private:
-    void OnFinished();
+    void OnFinished(); // on the caller's thread, once the opening thread is through
 
     std::shared_ptr<OpenedDevice> m_opened;
     CLineDevice* m_pDevice; // for Cancel() only, until it is handed over

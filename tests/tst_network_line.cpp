@@ -464,7 +464,7 @@ private slots:
     {
         const FixedRateServer fixed(9600);
         const Run scan = RunCli({u"--port"_s, fixed.Address(), u"scan"_s}, 120000);
-        QCOMPARE(scan.nExitCode, 1);
+        QVERIFY2(scan.nExitCode == 1, qPrintable(scan.strErr));
         QVERIFY2(scan.strOut.startsWith(u"%1: nothing answered, and the rates were not the ones asked: %1 set the rate "
                                         "to 9600, not 115200; check the device server's settings"_s.arg(fixed.Address())),
                  qPrintable(scan.strOut));
