@@ -157,6 +157,14 @@ void CCameraLink::Pause(int ms)
     m_session.Sender().Pause(ms);
 }
 
+bool CCameraLink::WaitUntilSent()
+{
+    if (WaitUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, -1))
+        return true;
+    m_session.Sender().Cancel();
+    return false;
+}
+
 bool CCameraLink::ReadConfiguration(QString* error)
 {
     m_bCycleDone = false;

@@ -65,6 +65,10 @@ public:
     void Write(const RegisterWrite& write);
     void Send(const QByteArray& bytes, int pauseAfterMs = 0);
     void Pause(int ms);
+    // Runs the event loop until what was handed over has left the line (or
+    // the line went away). False when the user interrupted: what had not
+    // left yet is dropped.
+    bool WaitUntilSent();
 
     // Runs the event loop until done() holds, the time is up (false) or the
     // user interrupts (false). A negative timeout waits without end.

@@ -91,6 +91,8 @@ private:
         case ApplyResult::Fault::None: break;
         case ApplyResult::Fault::DoesNotFit:
             return Fail(u"the settings do not fit this camera, nothing was written: "_s + result.strError);
+        case ApplyResult::Fault::WritesStopped:
+            return Fail(u"interrupted while the settings were written: the camera may hold part of them"_s);
         case ApplyResult::Fault::ReadBackFailed:
             return Fail(u"the settings' read-back failed: "_s + result.strError, m_link.FailureStep());
         case ApplyResult::Fault::Differs:

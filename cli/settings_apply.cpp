@@ -21,7 +21,13 @@ std::optional<SettingsToApply> CheckSettingsFile(const QByteArray& file, QString
 
 std::vector<RegisterWrite> SettingsWrites(const CameraSettings& wanted, const unsigned char* image)
 {
-    std::vector<RegisterWrite> writes = FullWrite(wanted.image, image);
+    // A shutter the camera has already keeps its registers as they are:
+    // written again from whole milliseconds, its limits would creep at every
+    // apply where a millisecond is not a whole number of line periods.
+    ImageSettings settings = wanted.image;
+    if (SameShutter(settings, DecodeImageSettings(image)))
+        settings.nShutter = Shutter::None;
+    std::vector<RegisterWrite> writes = FullWrite(settings, image);
     writes.push_back({wanted.nOsdLanguage, kLanguageRegister});
     writes.push_back({1, kCommitRegister});
     return writes;
@@ -40,6 +46,9 @@ ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings, co
     link.Connection().BeginWrite(what);
     for (const RegisterWrite& write : SettingsWrites(wanted, link.Registers().data()))
         link.Write(write);
+    // Told apart from a failed read-back: stopped here, part of the file went out.
+    if (!link.WaitUntilSent())
+        return {ApplyResult::Fault::WritesStopped, {}, {}};
     link.Pause(kReadBackPauseMs);
     if (!link.ReadConfiguration(&error))
         return {ApplyResult::Fault::ReadBackFailed, error, {}};

@@ -25,6 +25,7 @@ struct ApplyResult {
     enum class Fault {
         None,
         DoesNotFit,     // refused for this camera's settings before anything was written
+        WritesStopped,  // interrupted before every write was out: the camera may hold part of the file
         ReadBackFailed, // written, but the read-back failed
         Differs,        // written and read back, and some settings differ
     };
@@ -34,7 +35,8 @@ struct ApplyResult {
 };
 
 // The writes that give a camera whose registers hold `image` the settings
-// `wanted`: the whole image, the OSD language and the commit.
+// `wanted`: the whole image, the OSD language and the commit. A shutter
+// that `image` holds already is written back as the registers hold it.
 std::vector<RegisterWrite> SettingsWrites(const CameraSettings& wanted, const unsigned char* image);
 
 // Lays the file over what the camera has (just read), writes the whole

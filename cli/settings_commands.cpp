@@ -126,6 +126,12 @@ int ApplySettingsFile(const QString& path, const QString& what, const CliOptions
                                                                                       result.strError)
                << Qt::endl;
         return ExitCode::Usage;
+    case ApplyResult::Fault::WritesStopped:
+        io.err << u"orvane-cli: interrupted: the writes of %1 were stopped before all of them went out; the camera "
+                  "on %2 may hold part of the file\nhint: apply it again, or apply the record kept before it "
+                  "('orvane-cli backups --port %3')"_s.arg(path, link.PortName(), link.Connection().RecordPort())
+               << Qt::endl;
+        return ExitCode::CameraOrPort;
     case ApplyResult::Fault::ReadBackFailed:
         TellLinkFailure(link, u"the read-back failed: "_s + result.strError, io);
         return ExitCode::CameraOrPort;
@@ -145,7 +151,9 @@ int ApplySettingsFile(const QString& path, const QString& what, const CliOptions
 int RunBackups(const CliOptions& options, CliStreams& io)
 {
     const QString folder = BackupsFolder();
-    const std::vector<BackupRecord> records = ListedBackups(options.strPort, io);
+    // Named as the records name it: "com1" lists what was kept of COM1.
+    const QString port = options.strPort.isEmpty() ? QString() : BackupPortOf(options.strPort);
+    const std::vector<BackupRecord> records = ListedBackups(port, io);
     for (const BackupRecord& record : records) {
         const QString time = record.note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s);
         const QString what = record.note.strWhat + (record.note.bAfter ? u" (after)"_s : u" (before)"_s);
@@ -164,8 +172,7 @@ int RunBackups(const CliOptions& options, CliStreams& io)
         }
     }
     if (records.empty() && !options.bJson)
-        io.out << u"no records in %1%2\n"_s.arg(folder,
-                                                 options.strPort.isEmpty() ? QString() : u" of "_s + options.strPort);
+        io.out << u"no records in %1%2\n"_s.arg(folder, port.isEmpty() ? QString() : u" of "_s + port);
     io.out.flush();
     return ExitCode::Success;
 }
@@ -225,5 +232,8 @@ int RestoreKeptSettings(const QString& recordPort, const QDateTime& began, const
                   record->note.time.toString(u"yyyy-MM-dd HH:mm:ss"_s), record->note.strWhat,
                   record->note.bAfter ? u"after"_s : u"before"_s, record->strPath)
            << Qt::flush;
-    return ApplySettingsFile(record->strPath, u"restore "_s + record->strPath, options, io);
+    // The record was read whole: one that does not fit is this camera's
+    // matter, after the recovery's images went out, not a usage error.
+    const int exitCode = ApplySettingsFile(record->strPath, u"restore "_s + record->strPath, options, io);
+    return exitCode == ExitCode::Usage ? ExitCode::CameraOrPort : exitCode;
 }

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -147,6 +149,22 @@ private slots:
 
         QVERIFY(WriteBackup(u"/dev/null/backups"_s, settings, other, &error).isEmpty());
         QVERIFY2(error.startsWith(u"/dev/null/backups: "_s), qPrintable(error));
+
+        // COMn is named in any case, as --port takes it.
+        const RecordsIn recordsIn(folder.path());
+        const Run listed = RunCli({u"backups"_s, u"--port"_s, u"com1"_s, u"--json"_s});
+        QCOMPARE(JsonLines(listed.strOut).size(), std::size_t(4));
+
+        // Ports whose names differ only where a file name cannot follow them: each keeps its own.
+        const QTemporaryDir alike;
+        for (const QString& port : {u"/tmp/adv_cam1"_s, u"/tmp/adv/cam1"_s, u"/tmp/adv:cam1"_s}) {
+            for (int i = 0; i < 2; ++i) {
+                const BackupNote note{.strPort = port, .strWhat = u"save"_s, .time = time.addMSecs(i)};
+                QVERIFY(!WriteBackup(alike.path(), settings, note, &error, 1).isEmpty());
+            }
+        }
+        for (const QString& port : {u"/tmp/adv_cam1"_s, u"/tmp/adv/cam1"_s, u"/tmp/adv:cam1"_s})
+            QCOMPARE(ListBackups(alike.path(), port, nullptr).size(), std::size_t(1));
     }
 
     // apply keeps the settings before and after; backups lists them; diff
@@ -193,6 +211,64 @@ private slots:
         QVERIFY2(bad.strErr.contains(u"brightness"_s), qPrintable(bad.strErr));
     }
 
+    // A camera of 750 lines at 25 frames reads 18 line periods to the
+    // millisecond where there are 18.75: its exposure limits are no whole
+    // number of milliseconds. Its own settings file is taken back, and an
+    // apply that does not change the shutter leaves the limits as they are.
+    void aCameraKeepsItsExposureThroughItsOwnFilesAtEveryFormat()
+    {
+        CameraFixture camera;
+        camera.Camera().SetRegister(0x1F, 0x10);
+        QTemporaryDir dir;
+        const Run read = RunCli({u"--port"_s, Port(camera), u"read"_s, u"--json"_s});
+        QVERIFY2(read.nExitCode == 0, qPrintable(read.strErr));
+        QCOMPARE(QJsonDocument::fromJson(read.strOut.toUtf8()).object()[u"shutter"_s].toObject()[u"range_ms"_s],
+                 QJsonValue(QJsonArray{0, 62}));
+        const QString own = WriteFile(dir, u"own.json"_s, read.strOut.toUtf8());
+        const Run same = RunCli({u"--port"_s, Port(camera), u"diff"_s, own});
+        QVERIFY2(same.nExitCode == 0, qPrintable(same.strErr + same.strOut));
+
+        const QString bright = WriteFile(dir, u"bright.json"_s, Brightness(70));
+        for (const QString& file : {bright, own, bright}) {
+            const Run applied = RunCli({u"--port"_s, Port(camera), u"apply"_s, file});
+            QVERIFY2(applied.nExitCode == 0, qPrintable(applied.strErr));
+            QCOMPARE(camera.Camera().Register(0x0E), 0x65);
+            QCOMPARE(camera.Camera().Register(0x0F), 0x04);
+        }
+        const Run listed = RunCli({u"backups"_s, u"--port"_s, Port(camera)});
+        QVERIFY2(listed.strErr.isEmpty() && listed.strOut.contains(u"apply %1 (after)"_s.arg(own)),
+                 qPrintable(listed.strErr + listed.strOut));
+
+        // A time over 40 ms is the camera's own or none.
+        const Run longer = RunCli({u"--port"_s, Port(camera), u"apply"_s,
+                                   WriteFile(dir, u"long.json"_s, "{\"format\": 1, \"shutter\": {\"range_ms\": [0, 50]}}")});
+        QCOMPARE(longer.nExitCode, 2);
+        QVERIFY2(longer.strErr.contains(u"a longer one only as the camera has it now ({\"range_ms\":[0,62]})"_s),
+                 qPrintable(longer.strErr));
+    }
+
+    // Ctrl-C while apply's writes go out: told as writes stopped, with the
+    // record to go back to, not as a failed read-back.
+    void anApplyStoppedMidWritesSaysTheCameraMayHoldPartOfIt()
+    {
+        CameraFixture camera({}, {}, OwnRate(1200));
+        QTemporaryDir dir;
+        QProcess process;
+        process.setProgram(QStringLiteral(ORVANE_CLI));
+        process.setArguments({u"--port"_s, Port(camera), u"--baud"_s, u"1200"_s, u"apply"_s,
+                              WriteFile(dir, u"bright.json"_s, Brightness(70))});
+        process.start();
+        QVERIFY(WaitUntil([&] { return camera.Camera().Received().find("w ") != std::string::npos; }, 60000));
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
+        QCOMPARE(process.exitCode(), 1);
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(err.contains(u"the writes of %1 were stopped before all of them went out"_s.arg(dir.filePath(u"bright.json"_s)))
+                     && err.contains(u"'orvane-cli backups --port %1'"_s.arg(Port(camera)))
+                     && !err.contains(u"read-back"_s),
+                 qPrintable(err));
+    }
+
     // upgrade --recover --restore-backup: once the camera is back and
     // verified, the newest record kept before the recovery (not what an
     // earlier recovery left) is applied and read back; without one, it says so.
@@ -214,6 +290,13 @@ private slots:
         camera.Camera().SetRegister(0x12, 50);
         const QTemporaryDir records;
         KeepEarlierRecords(records.path(), Port(camera));
+        // A restore cut short after that recovery: its before-record holds what the recovery left.
+        CameraSettings recovered;
+        recovered.image.nBrightness = 50;
+        QString error;
+        const BackupNote cutShort{.strPort = Port(camera), .strWhat = u"restore /x/earlier.json"_s,
+                                  .time = QDateTime::currentDateTime().addSecs(-20)};
+        QVERIFY(!WriteBackup(records.path(), recovered, cutShort, &error).isEmpty());
         const Run restored = recover(camera, records.path());
         QVERIFY2(restored.nExitCode == 0, qPrintable(restored.strErr + restored.strOut));
         QVERIFY2(restored.strOut.contains(u"recovered and verified"_s), qPrintable(restored.strOut));
@@ -232,6 +315,20 @@ private slots:
                                          "restored"_s.arg(Port(unrecorded), empty.path())),
                  qPrintable(nothing.strErr));
         QVERIFY(unrecorded.Camera().Received().find(" 0012\r\n") == std::string::npos); // no brightness written
+
+        // A record this camera cannot take (a 60 Hz shutter time on a 50 Hz
+        // format): the camera runs, without the settings; not a usage error.
+        CameraFixture unfitting(BrokenFirmware(), QuickCamera(50), PowerCycled());
+        const QTemporaryDir otherRecords;
+        CameraSettings sixty;
+        sixty.image.nVideoCode = 0x01;
+        sixty.image.nShutter = 2; // "1/120"
+        const BackupNote kept{.strPort = Port(unfitting), .strWhat = u"save"_s, .bAfter = true,
+                              .time = QDateTime::currentDateTime().addSecs(-60)};
+        QVERIFY(!WriteBackup(otherRecords.path(), sixty, kept, &error).isEmpty());
+        const Run refused = recover(unfitting, otherRecords.path());
+        QCOMPARE(refused.nExitCode, 1);
+        QVERIFY2(refused.strErr.contains(u"\"shutter\": \"1/120\""_s), qPrintable(refused.strErr));
     }
 
     // "恢复设置" lists this port's records; the one chosen fills the pages,

@@ -97,6 +97,15 @@ ImageSettings DecodeImageSettings(const unsigned char* image)
     return s;
 }
 
+bool SameShutter(const ImageSettings& a, const ImageSettings& b)
+{
+    if (a.nShutter != b.nShutter)
+        return false;
+    if (a.nShutter == Shutter::Range)
+        return a.nLowerMs == b.nLowerMs && a.nUpperMs == b.nUpperMs;
+    return a.nShutter != Shutter::Value || a.nLowerMs == b.nLowerMs;
+}
+
 int ExposureFlags(const ImageSettings& settings)
 {
     int flags = 0;

@@ -74,6 +74,9 @@ QString VersionText(int versionByte);
 // backlight compensation wins, as the page's fill ends.
 ImageSettings DecodeImageSettings(const unsigned char* image);
 
+// Whether two settings choose the same shutter item with the same times.
+bool SameShutter(const ImageSettings& a, const ImageSettings& b);
+
 // Register 0x08: bit 0 for shutter items 0 and 9, bit 1 automatic gain,
 // bit 2 automatic iris, bit 3 contrast.
 int ExposureFlags(const ImageSettings& settings);

@@ -1,5 +1,6 @@
 #include "core/settings/settings_backups.h"
 
+#include "core/config/com_ports.h"
 #include "core/config/file_contents.h"
 
 #include <QDir>
@@ -16,13 +17,21 @@ namespace {
 
 const QString kSuffix = u".json"_s;
 
-// A port's characters that a file name cannot hold become '_'.
+// A port as a file name can hold it, one to one, so that pruning one
+// port's records never takes another's: '/' becomes '_', and every byte of
+// its UTF-8 but ASCII letters, digits, '.' and '-' becomes ~XX.
 QString PortInName(const QString& port)
 {
-    QString name = port;
-    for (QChar& c : name) {
-        if (!c.isLetterOrNumber() && c != u'.' && c != u'-')
-            c = u'_';
+    QString name;
+    for (const char byte : port.toUtf8()) {
+        const auto c = static_cast<unsigned char>(byte);
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (plain || c == '.' || c == '-')
+            name += QLatin1Char(byte);
+        else if (c == '/')
+            name += u'_';
+        else
+            name += u"~%1"_s.arg(c, 2, 16, QChar(u'0')).toUpper();
     }
     return name;
 }
@@ -95,6 +104,12 @@ QString BackupPortName(unsigned comNumber, const QString& device)
     return comNumber ? u"COM%1"_s.arg(comNumber) : device;
 }
 
+QString BackupPortOf(const QString& name)
+{
+    const NamedPort port = ResolvePort(name);
+    return BackupPortName(port.nComNumber, port.strDevice);
+}
+
 QString WriteBackup(const QString& folder, const CameraSettings& settings, const BackupNote& note, QString* error,
                     int keep)
 {
@@ -160,7 +175,9 @@ std::optional<BackupRecord> RecordToRestore(const std::vector<BackupRecord>& rec
 {
     for (const BackupRecord& record : records) {
         const bool leftByRecovery = record.note.bAfter && record.note.strWhat.startsWith(u"recover"_s);
-        if (record.note.time < began && !leftByRecovery)
+        // A restore cut short left the recovered defaults as its before-record.
+        const bool foundByRestore = !record.note.bAfter && record.note.strWhat.startsWith(u"restore "_s);
+        if (record.note.time < began && !leftByRecovery && !foundByRestore)
             return record;
     }
     return std::nullopt;

@@ -19,6 +19,8 @@ QString BackupsFolder();
 
 // The port as its records name it: COMn for a mapped one, else the device.
 QString BackupPortName(unsigned comNumber, const QString& device);
+// The same from a port's name as given (--port com1 is COM1's records).
+QString BackupPortOf(const QString& name);
 
 struct BackupNote {
     QString strPort;      // as the technician named it: COM1, /dev/ttyUSB0, rfc2217://...
@@ -48,5 +50,6 @@ std::vector<BackupRecord> ListBackups(const QString& folder, const QString& port
 // What a camera's settings are restored from after a recovery that began at
 // `began`: the newest of `records` (newest first) kept before it. An
 // after-record of an earlier recovery is passed over: it holds what the
-// recovery left, not what the technician had set.
+// recovery left, not what the technician had set; so is a restore's
+// before-record, which holds the same when the restore was cut short.
 std::optional<BackupRecord> RecordToRestore(const std::vector<BackupRecord>& records, const QDateTime& began);

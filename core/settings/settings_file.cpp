@@ -129,6 +129,12 @@ std::optional<int> WholeNumberIn(const QJsonValue& value, int low, int high)
     return int(number);
 }
 
+// A read reports a user-defined time as line periods over whole line
+// periods per millisecond (18 at 750 lines and 25 frames), so a camera's own
+// limits may read as up to 0xFFFF / 18 ms. A file may name such a time where
+// the camera has it already; a time it sets anew is at most 40 ms.
+constexpr int kLongestReadMs = 0xFFFF / 18;
+
 bool ReadShutterValue(const QJsonValue& value, ImageSettings* s, QString* allowed)
 {
     *allowed = u"\"auto\", one of \"%1\" (or the 60 Hz \"1/60\", \"1/120\"), {\"range_ms\": [LOW, HIGH]} with "
@@ -147,7 +153,7 @@ bool ReadShutterValue(const QJsonValue& value, ImageSettings* s, QString* allowe
     if (!value.isObject() || object.size() != 1)
         return false;
     if (object.contains(u"fixed_ms")) {
-        const std::optional<int> ms = WholeNumberIn(object[u"fixed_ms"], 0, kLongestExposureMs);
+        const std::optional<int> ms = WholeNumberIn(object[u"fixed_ms"], 0, kLongestReadMs);
         if (!ms)
             return false;
         s->nShutter = Shutter::Value;
@@ -157,14 +163,25 @@ bool ReadShutterValue(const QJsonValue& value, ImageSettings* s, QString* allowe
     const QJsonArray range = object[u"range_ms"].toArray();
     if (range.size() != 2)
         return false;
-    const std::optional<int> low = WholeNumberIn(range[0], 0, kLongestExposureMs);
-    const std::optional<int> high = WholeNumberIn(range[1], 0, kLongestExposureMs);
+    const std::optional<int> low = WholeNumberIn(range[0], 0, kLongestReadMs);
+    const std::optional<int> high = WholeNumberIn(range[1], 0, kLongestReadMs);
     if (!low || !high || *high < *low)
         return false;
     s->nShutter = Shutter::Range;
     s->nLowerMs = *low;
     s->nUpperMs = *high;
     return true;
+}
+
+// False for a time over 40 ms that `camera` does not have already; *allowed says what is.
+bool ShutterTimeFitsCamera(const ImageSettings& wanted, const ImageSettings& camera, QString* allowed)
+{
+    const bool userTimes = wanted.nShutter == Shutter::Range || wanted.nShutter == Shutter::Value;
+    if (!userTimes || std::max(wanted.nLowerMs, wanted.nUpperMs) <= kLongestExposureMs || SameShutter(wanted, camera))
+        return true;
+    *allowed = u"times up to %1 ms; a longer one only as the camera has it now (%2)"_s.arg(kLongestExposureMs).arg(
+        Shown(ShutterToJson(camera)));
+    return false;
 }
 
 // False for a shutter time that is not in the list `videoCode` uses; *allowed says what is.
@@ -322,7 +339,8 @@ bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringL
                          .arg(ChoiceKeys()[1].items.value(s.nBacklightMode)));
     }
     if (QString allowed; fit == VideoFormatFit::Checked && !failed.contains(u"shutter"_s)
-                         && !ShutterFitsVideoFormat(object[u"shutter"], s.nVideoCode, &allowed)) {
+                         && (!ShutterFitsVideoFormat(object[u"shutter"], s.nVideoCode, &allowed)
+                             || !ShutterTimeFitsCamera(s, settings->image, &allowed))) {
         wrong.append(u"\"shutter\": %1; allowed: %2"_s.arg(Shown(object[u"shutter"]), allowed));
     }
     if (!wrong.isEmpty()) {

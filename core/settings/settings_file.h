@@ -37,8 +37,9 @@ enum class VideoFormatFit { Checked, NotKnownYet };
 // each, every key whose value is wrong, with the value and what is allowed;
 // then `settings` is left as it was. *keys gets the keys the file sets. A file
 // that does not fit `settings` (contrast enhancement on while backlight
-// compensation is on; a shutter time its video format does not offer) is
-// refused the same way, naming the key.
+// compensation is on; a shutter time its video format does not offer; a
+// time over 40 ms the camera does not have already) is refused the same way,
+// naming the key.
 bool ReadSettingsFile(const QByteArray& json, CameraSettings* settings, QStringList* keys, QString* error,
                       VideoFormatFit fit = VideoFormatFit::Checked);
 
