@@ -1,5 +1,7 @@
 #include "serial/port_access.h"
 
+#include "core/config/printable_text.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -7,6 +9,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,9 +18,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr unsigned kOwnerReadWrite = 0600;
 constexpr unsigned kGroupReadWrite = 0060;
-constexpr unsigned kOtherReadWrite = 0006;
 
 bool ProcessHasGroup(gid_t gid)
 {
@@ -44,13 +45,6 @@ bool UserListedInGroup(const passwd& user, gid_t gid)
     return std::find(groups.begin(), groups.end(), gid) != groups.end();
 }
 
-bool MayUse(const DeviceAccessFacts& facts)
-{
-    return facts.bSuperUser || (facts.bUserOwns && (facts.nMode & kOwnerReadWrite) == kOwnerReadWrite)
-           || (facts.bUserInGroup && (facts.nMode & kGroupReadWrite) == kGroupReadWrite)
-           || (facts.nMode & kOtherReadWrite) == kOtherReadWrite;
-}
-
 QString ReadProcText(const QString& path)
 {
     QFile file(path);
@@ -69,6 +63,13 @@ QStringList ProcessIds()
     return pids;
 }
 
+// The kernel's name of a device: a link such as /dev/serial/by-id/... followed.
+QString KernelName(const QString& device)
+{
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return QFileInfo(canonical.isEmpty() ? device : canonical).fileName();
+}
+
 } // namespace
 
 DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId)
@@ -84,7 +85,8 @@ DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId)
     facts.nMode = status.st_mode & 0777;
     const group* owningGroup = getgrgid(status.st_gid);
     facts.strGroup = owningGroup ? QString::fromLocal8Bit(owningGroup->gr_name) : QString::number(status.st_gid);
-    facts.bSuperUser = geteuid() == 0;
+    // The kernel's own answer, ACLs and all: the mode only chooses the fix.
+    facts.bMayReadWrite = ::faccessat(AT_FDCWD, QFile::encodeName(device).constData(), R_OK | W_OK, AT_EACCESS) == 0;
     facts.bUserOwns = status.st_uid == geteuid();
     facts.bUserInGroup = ProcessHasGroup(status.st_gid);
     facts.bUserListedInGroup = user && UserListedInGroup(*user, status.st_gid);
@@ -93,10 +95,13 @@ DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId)
 
 AccessFix AccessFixFor(const DeviceAccessFacts& facts)
 {
-    if (MayUse(facts))
+    if (facts.bMayReadWrite)
         return {};
-    // Joining root's group to reach one device would give far more than that.
-    const bool groupUsable = (facts.nMode & kGroupReadWrite) == kGroupReadWrite && facts.strGroup != u"root"_s;
+    // Joining root's group to reach one device would give far more than
+    // that; the owner, or a member already, is held back by something a
+    // group does not change (the owner's own bits, an ACL).
+    const bool groupUsable = (facts.nMode & kGroupReadWrite) == kGroupReadWrite && facts.strGroup != u"root"_s
+                             && !facts.bUserOwns && !facts.bUserInGroup;
     if (groupUsable) {
         return {facts.bUserListedInGroup ? AccessFix::Kind::LogInAgain : AccessFix::Kind::JoinGroup, facts.strGroup,
                 facts.strUser, QString()};
@@ -111,7 +116,7 @@ QString UdevRuleLine(const QString& usbId, const QString& device, const QString&
     const QString product = usbId.section(u':', 1, 1);
     const QString match = !vendor.isEmpty() && !product.isEmpty()
                               ? u"ATTRS{idVendor}==\"%1\", ATTRS{idProduct}==\"%2\""_s.arg(vendor, product)
-                              : u"KERNEL==\"%1\""_s.arg(QFileInfo(device).fileName());
+                              : u"KERNEL==\"%1\""_s.arg(KernelName(device));
     QString line = u"SUBSYSTEM==\"tty\", "_s + match;
     if (!group.isEmpty())
         line += u", MODE=\"0660\", GROUP=\"%1\""_s.arg(group);
@@ -160,7 +165,8 @@ PortHolders HoldersOf(const QString& device)
             const QByteArray link = QFile::encodeName(fdDir + u'/' + fd);
             const ssize_t length = ::readlink(link.constData(), target, sizeof target);
             if (length > 0 && QByteArray(target, length) == wanted) {
-                found.holders.push_back({pid.toLongLong(), ReadProcText(u"/proc/%1/comm"_s.arg(pid))});
+                // Any program may name itself with escape sequences.
+                found.holders.push_back({pid.toLongLong(), PrintableName(ReadProcText(u"/proc/%1/comm"_s.arg(pid)))});
                 break;
             }
         }

@@ -14,7 +14,7 @@ struct DeviceAccessFacts {
     QString strDevice;
     QString strGroup;               // the device's group by name ("dialout", "uucp"), else its number
     unsigned nMode = 0;             // the permission bits, 0660
-    bool bSuperUser = false;        // root, who may use any device
+    bool bMayReadWrite = false;     // the kernel lets this process read and write it (faccessat)
     bool bUserOwns = false;         // this user owns the device
     bool bUserInGroup = false;      // this process has the device's group
     bool bUserListedInGroup = false; // the group lists the user: joined since this session began
@@ -27,10 +27,11 @@ DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId);
 // What lets this user read and write the device.
 struct AccessFix {
     enum class Kind {
-        None,       // nothing the mode and groups show stands in the way
+        None,       // this user may read and write it
         JoinGroup,  // the group may read and write it: join the group, log in again
         LogInAgain, // joined, but this session began before: log in again
-        UdevRule,   // no group may (mode 0600): a udev rule gives it one, then join that group
+        UdevRule,   // no group may (mode 0600), or the user is held back though in it: a udev rule gives
+                    // the device a group and mode that let it, then join that group
     };
     Kind kind = Kind::None;
     QString strGroup; // the group to join (JoinGroup, LogInAgain, UdevRule)
