@@ -1,16 +1,16 @@
 #include "cli/cli_commands.h"
 
-#include "cli/camera_link.h"
-#include "cli/next_step_text.h"
-#include "core/config/network_address.h"
 #include "core/config/file_contents.h"
-#include "core/firmware/version_check.h"
 #include "core/config/ini_file.h"
+#include "core/config/network_address.h"
 #include "core/config/program_dir.h"
+#include "core/firmware/version_check.h"
 #include "core/protocol/link_protocol.h"
 #include "core/protocol/register_map.h"
 #include "core/settings/settings_file.h"
-#include "cli/settings_apply.h"
+#include "provision/camera_link.h"
+#include "provision/next_step_text.h"
+#include "provision/settings_apply.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

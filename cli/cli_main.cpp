@@ -1,7 +1,7 @@
 // orvane-cli: one command per camera, for scripts and production lines.
-#include "cli/camera_link.h"
 #include "cli/cli_commands.h"
 #include "core/config/printable_text.h"
+#include "provision/camera_link.h"
 #include "serial/line.h"
 #include "serial/line_trace.h"
 

@@ -1,12 +1,12 @@
 // orvane-cli doctor: what stands between this user and each port, and
 // whether a camera answers there.
-#include "cli/camera_link.h"
 #include "cli/cli_commands.h"
-#include "cli/port_hints.h"
 #include "cli/scan_targets.h"
 #include "core/config/network_address.h"
 #include "core/settings/camera_identity.h"
 #include "core/settings/image_settings.h"
+#include "provision/camera_link.h"
+#include "provision/port_hints.h"
 #include "serial/port_access.h"
 #include "serial/system_ports.h"
 

@@ -1,6 +1,6 @@
 #include "cli/provision_board.h"
 
-#include "cli/provision_report.h"
+#include "provision/provision_report.h"
 
 using namespace Qt::StringLiterals;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/cli_commands.h"
-#include "cli/provision_camera.h"
+#include "provision/provision_camera.h"
 
 #include <QStringList>
 #include <vector>

@@ -1,17 +1,17 @@
 // orvane-cli provision: every camera at once, each on a thread of its own.
-#include "cli/camera_link.h"
 #include "cli/cli_commands.h"
+#include "cli/provision_board.h"
+#include "cli/provision_ports.h"
+#include "cli/upgrade_images.h"
 #include "core/config/append_file.h"
 #include "core/config/com_ports.h"
-#include "serial/post_call.h"
-#include "cli/provision_board.h"
-#include "cli/provision_camera.h"
-#include "cli/provision_ports.h"
-#include "cli/provision_report.h"
-#include "cli/provision_watch.h"
 #include "core/settings/settings_file.h"
+#include "provision/camera_link.h"
+#include "provision/provision_camera.h"
+#include "provision/provision_report.h"
+#include "provision/provision_watch.h"
+#include "serial/post_call.h"
 #include "serial/system_ports.h"
-#include "cli/upgrade_images.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

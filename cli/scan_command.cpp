@@ -1,9 +1,9 @@
 // orvane-cli scan: which port holds a camera, and at which rate.
-#include "cli/camera_link.h"
 #include "cli/cli_commands.h"
 #include "cli/scan_targets.h"
 #include "core/config/network_address.h"
 #include "core/config/printable_text.h"
+#include "provision/camera_link.h"
 #include "session/ports_scan.h"
 
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "cli/scan_targets.h"
 
-#include "cli/camera_link.h"
 #include "core/config/com_ports.h"
+#include "provision/camera_link.h"
 #include "serial/system_ports.h"
 
 using namespace Qt::StringLiterals;

@@ -1,12 +1,12 @@
 // The commands around a camera's kept settings: the records of what it held
 // around each write, the differences from a file, and the writes a file
 // would make.
-#include "cli/camera_link.h"
 #include "cli/cli_commands.h"
-#include "cli/settings_apply.h"
 #include "core/protocol/link_protocol.h"
 #include "core/protocol/register_map.h"
 #include "core/settings/settings_backups.h"
+#include "provision/camera_link.h"
+#include "provision/settings_apply.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

@@ -1,11 +1,12 @@
 // orvane-cli upgrade: the package's images, one by one, with progress.
-#include "cli/camera_link.h"
 #include "cli/cli_commands.h"
-#include "core/config/printable_text.h"
 #include "cli/upgrade_images.h"
-#include "cli/cli_upgrade_run.h"
-#include "cli/next_step_text.h"
+#include "core/config/printable_text.h"
 #include "core/firmware/version_check.h"
+#include "provision/camera_link.h"
+#include "provision/next_step_text.h"
+#include "provision/skipped_images.h"
+#include "provision/upgrade_on_link.h"
 
 #include <QDateTime>
 

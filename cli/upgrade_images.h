@@ -1,7 +1,6 @@
 #pragma once
 
 #include "cli/cli_commands.h"
-#include "core/firmware/image_choice.h"
 #include "core/firmware/package_reader.h"
 
 #include <optional>
@@ -9,7 +8,3 @@
 // The package read and checked whole, before any port is opened; nullopt
 // after saying why on standard error.
 std::optional<PackageContents> CheckedPackage(const QString& path, CliStreams& io);
-
-// A line for each entry an upgrade leaves out and why: the package's own
-// notes, then those of `choice`, names printable.
-QStringList SkippedLines(const PackageContents& contents, const ImageChoice& choice);

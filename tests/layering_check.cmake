@@ -2,18 +2,20 @@
 #   core    -> core, and no Qt Widgets, Qt SerialPort or threads
 #   serial  -> serial, core
 #   session -> session, serial, core
-#   gui     -> gui, session, serial, core
-#   cli     -> cli, session, serial, core
+#   provision -> provision, session, serial, core
+#   gui     -> gui, provision, session, serial, core
+#   cli     -> cli, provision, session, serial, core
 #   sim, fuzz -> their own folder, core
 # A quoted include names a header by its path from the project's root.
 # -DROOT=<source dir> -DWIDGETS_DIR=<QtWidgets headers> -DSERIALPORT_DIR=<QtSerialPort headers>
 cmake_minimum_required(VERSION 3.25)
-set(layers core serial session gui cli sim fuzz)
+set(layers core serial session provision gui cli sim fuzz)
 set(allowed_core core)
 set(allowed_serial serial core)
 set(allowed_session session serial core)
-set(allowed_gui gui session serial core)
-set(allowed_cli cli session serial core)
+set(allowed_provision provision session serial core)
+set(allowed_gui gui provision session serial core)
+set(allowed_cli cli provision session serial core)
 set(allowed_sim sim core)
 set(allowed_fuzz fuzz core)
 set(thread_headers thread mutex shared_mutex condition_variable future QThread QMutex QMutexLocker QWaitCondition

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "session/camera_connection.h"
 #include "core/protocol/next_steps.h"
 #include "core/settings/image_settings.h"
+#include "session/camera_connection.h"
 
 #include <QDeadlineTimer>
 #include <QString>

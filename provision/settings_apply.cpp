@@ -1,8 +1,8 @@
-#include "cli/settings_apply.h"
+#include "provision/settings_apply.h"
 
-#include "cli/camera_link.h"
 #include "core/protocol/link_protocol.h"
 #include "core/settings/settings_file.h"
+#include "provision/camera_link.h"
 
 CameraSettings SettingsOfCamera(const CCameraLink& link)
 {

@@ -1,8 +1,8 @@
-#include "cli/cli_upgrade_run.h"
+#include "provision/upgrade_on_link.h"
 
-#include "cli/camera_link.h"
 #include "core/config/printable_text.h"
 #include "core/protocol/upgrade_protocol.h"
+#include "provision/camera_link.h"
 
 #include <QElapsedTimer>
 #include <optional>

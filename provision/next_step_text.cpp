@@ -1,4 +1,4 @@
-#include "cli/next_step_text.h"
+#include "provision/next_step_text.h"
 
 #include <QTextStream>
 

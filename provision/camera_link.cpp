@@ -1,12 +1,12 @@
-#include "cli/camera_link.h"
+#include "provision/camera_link.h"
 
-#include "cli/port_hints.h"
+#include "provision/port_hints.h"
 
 #include "core/config/com_ports.h"
 #include "core/config/network_address.h"
-#include "serial/comm_errors.h"
-#include "core/protocol/link_protocol.h"
 #include "core/firmware/package_reader.h"
+#include "core/protocol/link_protocol.h"
+#include "serial/comm_errors.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

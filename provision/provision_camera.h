@@ -3,7 +3,7 @@
 #include "core/firmware/package_reader.h"
 #include "core/firmware/version_check.h"
 #include "core/protocol/next_steps.h"
-#include "cli/settings_apply.h"
+#include "provision/settings_apply.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "cli/provision_camera.h"
+#include "provision/provision_camera.h"
 
-#include "cli/camera_link.h"
 #include "core/config/printable_text.h"
-#include "cli/upgrade_images.h"
-#include "cli/cli_upgrade_run.h"
+#include "provision/camera_link.h"
+#include "provision/skipped_images.h"
+#include "provision/upgrade_on_link.h"
 
 #include <QElapsedTimer>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/provision_camera.h"
+#include "provision/provision_camera.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "cli/provision_report.h"
+#include "provision/provision_report.h"
 
-#include "cli/next_step_text.h"
+#include "provision/next_step_text.h"
 
 #include <QJsonArray>
 #include <cmath>

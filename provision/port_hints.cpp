@@ -1,4 +1,4 @@
-#include "cli/port_hints.h"
+#include "provision/port_hints.h"
 
 #include "serial/port_access.h"
 #include "serial/system_ports.h"

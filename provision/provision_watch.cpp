@@ -1,6 +1,6 @@
-#include "cli/provision_watch.h"
+#include "provision/provision_watch.h"
 
-#include "cli/camera_link.h"
+#include "provision/camera_link.h"
 
 #include <optional>
 
