@@ -9,7 +9,7 @@
 #include "core/protocol/register_map.h"
 #include "core/settings/settings_file.h"
 #include "provision/camera_link.h"
-#include "provision/next_step_text.h"
+#include "provision/next_step_english.h"
 #include "provision/settings_apply.h"
 
 #include <QElapsedTimer>

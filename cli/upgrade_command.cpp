@@ -4,7 +4,7 @@
 #include "core/config/printable_text.h"
 #include "core/firmware/version_check.h"
 #include "provision/camera_link.h"
-#include "provision/next_step_text.h"
+#include "provision/next_step_english.h"
 #include "provision/skipped_images.h"
 #include "provision/upgrade_on_link.h"
 

@@ -75,6 +75,9 @@ private:
         }
         if (end.strFailure.isEmpty())
             return true;
+        if (end.result && end.result->end == CUpgradeRun::End::Reported)
+            m_record.strCameraReport = end.result->strDetail;
+        m_record.bUnpluggedMidImage = end.bOfImage && m_link.DeviceLost();
         return Fail(end.bOfImage ? ImagePrefix(end.image) + u": "_s + end.strFailure : end.strFailure, end.nextStep);
     }
 

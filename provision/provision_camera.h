@@ -47,6 +47,8 @@ struct CameraRecord {
     bool bOk = false;
     QString strFailure;      // what failed, when it did
     std::optional<NextStep> nextStep; // what to do about it, when its words do not say
+    QString strCameraReport;          // the camera's error report ("E002"), when it sent one
+    bool bUnpluggedMidImage = false;  // the port went away while an image was under way
 };
 
 // Told on the camera's own thread as the run goes.

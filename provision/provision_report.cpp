@@ -1,6 +1,6 @@
 #include "provision/provision_report.h"
 
-#include "provision/next_step_text.h"
+#include "provision/next_step_english.h"
 
 #include <QJsonArray>
 #include <cmath>
@@ -55,7 +55,7 @@ QByteArray ReportLine(const CameraRecord& record, const ProvisionPlan& plan)
         {u"notes"_s, QJsonArray::fromStringList(record.notes + record.unverified)},
         {u"result"_s, record.bOk ? u"ok"_s : u"failed"_s},
         {u"reason"_s, record.strFailure},
-        {u"next_step"_s, record.nextStep ? QJsonValue(NextStepText(*record.nextStep)) : QJsonValue::Null},
+        {u"next_step"_s, record.nextStep ? QJsonValue(NextStepInEnglish(*record.nextStep)) : QJsonValue::Null},
         {u"seconds"_s, std::round(double(record.nElapsedMs) / 100.0) / 10.0}, // as the summary shows it
     };
     return QJsonDocument(line).toJson(QJsonDocument::Compact);
@@ -89,7 +89,7 @@ QString SummaryTable(const std::vector<CameraRecord>& records)
                  .arg(failed);
     for (const CameraRecord& record : records) {
         if (!record.bOk && record.nextStep)
-            table += u"%1: next step: %2\n"_s.arg(record.strPort, NextStepText(*record.nextStep));
+            table += u"%1: next step: %2\n"_s.arg(record.strPort, NextStepInEnglish(*record.nextStep));
     }
     return table;
 }

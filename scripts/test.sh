@@ -24,5 +24,5 @@ fi
 run_suite "$root/build"
 
 echo "== serial and link tests under ThreadSanitizer =="
-BUILD_TARGETS="tst_serial_port tst_camera_session tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_upgrade_page tst_cli tst_provision tst_network_line" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON -DORVANE_WERROR=ON
-run_suite "$root/build-tsan" -R '^tst_(serial_port|camera_session|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|upgrade_page|cli|provision|network_line)$'
+BUILD_TARGETS="tst_serial_port tst_camera_session tst_paced_sender tst_main_dialog tst_main_link tst_para_page tst_osd_page tst_upgrade_transfer tst_upgrade_page tst_cli tst_provision tst_station tst_network_line" "$root/scripts/build.sh" "$root/build-tsan" -DORVANE_TSAN=ON -DORVANE_WERROR=ON
+run_suite "$root/build-tsan" -R '^tst_(serial_port|camera_session|paced_sender|main_dialog|main_link|para_page|osd_page|upgrade_transfer|upgrade_page|cli|provision|station|network_line)$'

@@ -7,6 +7,7 @@
 #include "gui/main_window/port_list.h"
 #include "gui/main_window/selection_only_list.h"
 #include "gui/main_window/window_menu.h"
+#include "gui/station/station_dlg.h"
 #include "gui/resources/resource_module.h"
 #include "gui/resources/string_ids.h"
 #include "core/config/com_ports.h"
@@ -208,6 +209,13 @@ void CMyCorvixDlg::OpenFoundCamera(const PortScanResult& found)
         OnOpenClosePort(); // opens at the rate found and reads the camera
 }
 
+void CMyCorvixDlg::OnStation()
+{
+    if (m_connection.PortOpen())
+        OnOpenClosePort();
+    OpenStation(this);
+}
+
 void CMyCorvixDlg::OnSysCommand(int command)
 {
     if ((command & ~0xF) == kCommandAbout)
@@ -225,6 +233,8 @@ void CMyCorvixDlg::contextMenuEvent(QContextMenuEvent* event)
                     .traceLine = [this] { OnTraceLine(); },
                     .bTracing = Tracing(),
                     .networkPort = [this] { m_ports.AddNetworkPort(); },
+                    .station = [this] { OnStation(); },
+                    .bStationEnabled = !UpgradeMode(),
                     .about = [this] { OnSysCommand(kCommandAbout); }});
 }
 

@@ -60,6 +60,7 @@ public:
     void OnImportSettings() { m_settingsFiles.Import(); } // a settings file onto the two pages; nothing is sent
     void OnRestoreSettings() { m_settingsFiles.Restore(m_ports.RecordPort()); } // a kept record, as an import
     void OnTraceLine() { m_trace.Toggle(); } // starts the trace of the line to a chosen file, or stops it
+    void OnStation(); // "生产线(&P)...": the window's port is closed, for the station may want it
     bool Tracing() const { return m_trace.Current() != nullptr; }
     void OnTimer(int id);
     // The restart trigger; mode 1 also closes the port once it is out and reopens it 12 s later.

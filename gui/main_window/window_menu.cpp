@@ -20,6 +20,7 @@ void ShowWindowMenu(QWidget* parent, QPoint at, const WindowMenu& items)
     trace->setCheckable(true);
     trace->setChecked(items.bTracing);
     menu.addAction(LoadString(Ids::NetworkPortMenu), parent, items.networkPort);
+    menu.addAction(LoadString(Ids::StationMenu), parent, items.station)->setEnabled(items.bStationEnabled);
     menu.addSeparator();
     AddLanguageMenu(&menu);
     menu.addAction(aboutText, parent, items.about);

@@ -15,6 +15,8 @@ struct WindowMenu {
     std::function<void()> traceLine{};
     bool bTracing = false; // the trace item is checked
     std::function<void()> networkPort{}; // a device server's port added to the port list
+    std::function<void()> station{};     // the production station
+    bool bStationEnabled = true;         // not while an upgrade runs
     std::function<void()> about{};
 };
 

@@ -8,7 +8,7 @@ class QTextStream;
 
 // The next step in the command line's words: one sentence, lower case
 // first, as it follows "next step: ".
-QString NextStepText(NextStep step);
+QString NextStepInEnglish(NextStep step);
 
 // "orvane-cli: next step: ..." on its own line of `err`.
 void TellNextStep(QTextStream& err, NextStep step);

@@ -1,4 +1,4 @@
-#include "provision/next_step_text.h"
+#include "provision/next_step_english.h"
 
 #include <QTextStream>
 
@@ -32,7 +32,7 @@ constexpr Wording kWordings[] = {
 
 } // namespace
 
-QString NextStepText(NextStep step)
+QString NextStepInEnglish(NextStep step)
 {
     for (const Wording& wording : kWordings) {
         if (wording.step == step)
@@ -43,5 +43,5 @@ QString NextStepText(NextStep step)
 
 void TellNextStep(QTextStream& err, NextStep step)
 {
-    err << u"orvane-cli: next step: "_s << NextStepText(step) << Qt::endl;
+    err << u"orvane-cli: next step: "_s << NextStepInEnglish(step) << Qt::endl;
 }

@@ -1,0 +1,76 @@
+#include "gui/station/station_plan.h"
+
+#include "core/config/file_contents.h"
+#include "core/firmware/package_reader.h"
+#include "core/settings/settings_file.h"
+#include "gui/resources/resource_module.h"
+#include "gui/resources/string_ids.h"
+#include "provision/settings_apply.h"
+
+#include <QCryptographicHash>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// The file's bytes, or nullopt with *error naming it.
+std::optional<QByteArray> FileBytes(const QString& path, qint64 maxBytes, QString* error)
+{
+    QByteArray bytes;
+    QString why;
+    if (!ReadRegularFile(path, maxBytes, &bytes, &why)) {
+        *error = LoadString(Ids::StationFileError).arg(path, why);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
+QString ShortChecksum(const QByteArray& bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(8));
+}
+
+std::optional<StationPlan> ReadStationPlan(const QString& packagePath, const QString& settingsPath, int baud,
+                                           QString* error)
+{
+    StationPlan station;
+    station.plan.nBaud = baud;
+    if (!packagePath.isEmpty()) {
+        const std::optional<QByteArray> bytes = FileBytes(packagePath, kPackageFileMax, error);
+        if (!bytes)
+            return std::nullopt;
+        PackageError fault;
+        station.plan.package = ReadPackage(*bytes, PackageLimits{}, &fault);
+        if (!station.plan.package) {
+            *error = LoadString(Ids::StationFileError).arg(packagePath, fault.strDetail);
+            return std::nullopt;
+        }
+        station.plan.strPackagePath = QFileInfo(packagePath).absoluteFilePath();
+        station.plan.packageVersions = VersionsOfPackage(station.plan.package->entries);
+        station.plan.unverifiable = UnverifiableVersions(station.plan.package->entries);
+        const FirmwareVersions& versions = station.plan.packageVersions;
+        station.strPackageSummary = LoadString(Ids::StationPackageSummary)
+                                        .arg(versions.strSoftware.isEmpty() ? u"-"_s : versions.strSoftware,
+                                             versions.strHardware.isEmpty() ? u"-"_s : versions.strHardware,
+                                             ShortChecksum(*bytes));
+    }
+    if (!settingsPath.isEmpty()) {
+        const std::optional<QByteArray> bytes = FileBytes(settingsPath, kSettingsFileMax, error);
+        if (!bytes)
+            return std::nullopt;
+        QString why;
+        station.plan.settings = CheckSettingsFile(*bytes, &why);
+        if (!station.plan.settings) {
+            *error = LoadString(Ids::StationFileError).arg(settingsPath, why);
+            return std::nullopt;
+        }
+        station.plan.strSettingsPath = QFileInfo(settingsPath).absoluteFilePath();
+        station.strSettingsSummary = LoadString(Ids::StationSettingsSummary)
+                                         .arg(station.plan.settings->keys.size())
+                                         .arg(ShortChecksum(*bytes));
+    }
+    return station;
+}
