@@ -3,9 +3,11 @@
 #include "cli/cli_commands.h"
 #include "cli/scan_targets.h"
 #include "core/config/network_address.h"
+#include "core/config/printable_text.h"
 #include "core/settings/camera_identity.h"
 #include "core/settings/image_settings.h"
 #include "provision/camera_link.h"
+#include "provision/next_step_english.h"
 #include "provision/port_hints.h"
 #include "serial/port_access.h"
 #include "serial/system_ports.h"
@@ -70,7 +72,10 @@ void CheckCamera(const PortToScan& port, int baud, std::vector<Finding>* finding
     CCameraLink link([&](const QString& line) { told.append(line); });
     QString error;
     if (!link.Open(port.strName, baud, &error)) {
-        findings->push_back({u"opens"_s, false, error.section(u'\n', 0, 0), error.section(u'\n', 1)});
+        QString hint = error.section(u'\n', 1);
+        if (const std::optional<NextStep> step = link.FailureStep(); hint.isEmpty() && step)
+            hint = u"hint: "_s + NextStepInEnglish(*step);
+        findings->push_back({u"opens"_s, false, error.section(u'\n', 0, 0), hint});
         return;
     }
     findings->push_back({u"opens"_s, true, u"opens at %1 baud"_s.arg(baud), QString()});
@@ -106,7 +111,8 @@ QJsonObject FindingsJson(const PortToScan& port, const std::vector<Finding>& fin
 
 void PrintFindings(const PortToScan& port, const std::vector<Finding>& findings, QTextStream& out)
 {
-    out << (port.strName == port.strDevice ? port.strName : u"%1 (%2)"_s.arg(port.strName, port.strDevice)) << u'\n';
+    const QString name = port.strName == port.strDevice ? port.strName : u"%1 (%2)"_s.arg(port.strName, port.strDevice);
+    out << PrintableName(name) << u'\n';
     for (const Finding& finding : findings) {
         out << (finding.bOk ? u"  ok    "_s : u"  FAIL  "_s) << finding.strCheck << u": "_s << finding.strDetail
             << u'\n';

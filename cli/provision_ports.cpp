@@ -46,7 +46,7 @@ QStringList PortsToProvision(const CliOptions& options, CliStreams& io)
             io.err << u"orvane-cli: %1 is not mapped in config.ini's [Ports] section"_s.arg(port) << Qt::endl;
             return {};
         }
-        const QString identity = DeviceBehind(device);
+        const QString identity = SamePortKey(device);
         if (const auto earlier = nameOfDevice.constFind(identity); earlier != nameOfDevice.cend()) {
             io.err << u"orvane-cli: %1 and %2 are the same device (%3), given twice; name each camera once"_s.arg(
                           *earlier, port, identity)

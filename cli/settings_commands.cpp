@@ -2,6 +2,7 @@
 // around each write, the differences from a file, and the writes a file
 // would make.
 #include "cli/cli_commands.h"
+#include "core/config/printable_text.h"
 #include "core/protocol/link_protocol.h"
 #include "core/protocol/register_map.h"
 #include "core/settings/settings_backups.h"
@@ -90,7 +91,7 @@ std::vector<BackupRecord> ListedBackups(const QString& port, CliStreams& io)
     const QString folder = BackupsFolder();
     std::vector<BackupRecord> records = ListBackups(folder, port, &skipped);
     for (const QString& why : skipped)
-        io.err << u"orvane-cli: skipped %1/%2"_s.arg(folder, why) << Qt::endl;
+        io.err << u"orvane-cli: skipped %1/%2"_s.arg(folder, PrintableName(why)) << Qt::endl;
     return records;
 }
 
@@ -127,9 +128,10 @@ int ApplySettingsFile(const QString& path, const QString& what, const CliOptions
                << Qt::endl;
         return ExitCode::Usage;
     case ApplyResult::Fault::WritesStopped:
-        io.err << u"orvane-cli: interrupted: the writes of %1 were stopped before all of them went out; the camera "
-                  "on %2 may hold part of the file\nhint: apply it again, or apply the record kept before it "
-                  "('orvane-cli backups --port %3')"_s.arg(path, link.PortName(), link.Connection().RecordPort())
+        io.err << u"orvane-cli: %1: the writes of %2 were cut off before all of them went out; the camera on %3 may "
+                  "hold part of the file\nhint: apply it again, or apply the record kept before it ('orvane-cli "
+                  "backups --port %4')"_s.arg(result.strError.isEmpty() ? u"interrupted"_s : result.strError, path,
+                                              link.PortName(), PrintableName(link.Connection().RecordPort()))
                << Qt::endl;
         return ExitCode::CameraOrPort;
     case ApplyResult::Fault::ReadBackFailed:
@@ -166,9 +168,10 @@ int RunBackups(const CliOptions& options, CliStreams& io)
                                    {u"path"_s, record.strPath}};
             io.out << QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) << u'\n';
         } else {
-            io.out << u"%1  %2  software %3, hardware %4  %5\n    %6\n"_s.arg(time, record.note.strPort,
-                                                                               record.strSoftware,
-                                                                         record.strHardware, what, record.strPath);
+            // A record is a file anyone may have edited: nothing of it reaches the terminal raw.
+            io.out << u"%1  %2  software %3, hardware %4  %5\n    %6\n"_s.arg(
+                time, PrintableName(record.note.strPort), PrintableName(record.strSoftware),
+                PrintableName(record.strHardware), PrintableName(what), PrintableName(record.strPath));
         }
     }
     if (records.empty() && !options.bJson)
@@ -182,13 +185,16 @@ int RunDiff(const CliOptions& options, CliStreams& io)
     const auto diff = [&](CCameraLink& link, const CameraSettings& wanted, const QStringList& keys) {
         const QJsonObject fileJson = SettingsToJson(wanted);
         const QJsonObject cameraJson = SettingsToJson(SettingsOfCamera(link));
+        // Compared as the registers the file would write: a time and the item it equals do not differ.
+        const QJsonObject written = SettingsToJson(
+            SettingsAfterWrites(SettingsWrites(wanted, link.Registers().data()), link.Registers()));
         QJsonArray differences;
-        for (const SettingChange& change : SettingChanges(cameraJson, fileJson, keys)) {
-            differences.append(
-                QJsonObject{{u"setting"_s, change.strKey}, {u"camera"_s, change.from}, {u"file"_s, change.to}});
+        for (const SettingChange& change : SettingChanges(cameraJson, written, keys)) {
+            const QJsonValue file = fileJson[change.strKey];
+            differences.append(QJsonObject{{u"setting"_s, change.strKey}, {u"camera"_s, change.from}, {u"file"_s, file}});
             if (!options.bJson)
                 io.out << u"%1: camera %2, file %3\n"_s.arg(change.strKey, SettingValueText(change.from),
-                                                            SettingValueText(change.to));
+                                                            SettingValueText(file));
         }
         if (options.bJson)
             io.out << QString::fromUtf8(QJsonDocument(QJsonObject{{u"port"_s, link.PortName()},

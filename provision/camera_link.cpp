@@ -1,11 +1,11 @@
 #include "provision/camera_link.h"
 
-#include "provision/port_hints.h"
-
 #include "core/config/com_ports.h"
 #include "core/config/network_address.h"
+#include "core/config/printable_text.h"
 #include "core/firmware/package_reader.h"
 #include "core/protocol/link_protocol.h"
+#include "provision/port_hints.h"
 #include "serial/comm_errors.h"
 
 #include <QCoreApplication>
@@ -67,7 +67,8 @@ QString CCameraLink::LossText() const
 bool CCameraLink::Open(const QString& port, int baud, QString* error)
 {
     const NamedPort named = ResolvePort(port);
-    m_strPort = named.strDevice == port ? port : u"%1 (%2)"_s.arg(port, named.strDevice);
+    // Named in every message: a name with control characters must not act on the terminal.
+    m_strPort = PrintableName(named.strDevice == port ? port : u"%1 (%2)"_s.arg(port, named.strDevice));
     m_bLost = false;
     m_nBaud = baud;
     m_failureStep.reset();
@@ -159,7 +160,7 @@ void CCameraLink::Pause(int ms)
 
 bool CCameraLink::WaitUntilSent()
 {
-    if (WaitUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, -1))
+    if (WaitUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, -1) && m_session.Sender().IsIdle())
         return true;
     m_session.Sender().Cancel();
     return false;

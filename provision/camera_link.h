@@ -65,9 +65,9 @@ public:
     void Write(const RegisterWrite& write);
     void Send(const QByteArray& bytes, int pauseAfterMs = 0);
     void Pause(int ms);
-    // Runs the event loop until what was handed over has left the line (or
-    // the line went away). False when the user interrupted: what had not
-    // left yet is dropped.
+    // Runs the event loop until what was handed over has left the line.
+    // False when the user interrupted or the line went away first: what had
+    // not left yet is dropped.
     bool WaitUntilSent();
 
     // Runs the event loop until done() holds, the time is up (false) or the

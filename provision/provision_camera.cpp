@@ -95,6 +95,9 @@ private:
         case ApplyResult::Fault::DoesNotFit:
             return Fail(u"the settings do not fit this camera, nothing was written: "_s + result.strError);
         case ApplyResult::Fault::WritesStopped:
+            if (!result.strError.isEmpty())
+                return Fail(result.strError + u" while the settings were written: the camera may hold part of them"_s,
+                            m_link.LostLineStep());
             return Fail(u"interrupted while the settings were written: the camera may hold part of them"_s);
         case ApplyResult::Fault::ReadBackFailed:
             return Fail(u"the settings' read-back failed: "_s + result.strError, m_link.FailureStep());

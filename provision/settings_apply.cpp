@@ -1,6 +1,7 @@
 #include "provision/settings_apply.h"
 
 #include "core/protocol/link_protocol.h"
+#include "core/protocol/register_map.h"
 #include "core/settings/settings_file.h"
 #include "provision/camera_link.h"
 
@@ -33,6 +34,16 @@ std::vector<RegisterWrite> SettingsWrites(const CameraSettings& wanted, const un
     return writes;
 }
 
+CameraSettings SettingsAfterWrites(const std::vector<RegisterWrite>& writes, const RegisterImage& image)
+{
+    RegisterImage after = image;
+    for (const RegisterWrite& write : writes) {
+        if (const int at = ImagePositionOf(write.nRegister); at >= 0)
+            after[std::size_t(at)] = static_cast<unsigned char>(write.nValue);
+    }
+    return SettingsOfRegisters(after.data());
+}
+
 ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings, const QString& what)
 {
     // Laid over what the camera has: a file that only fits the defaults
@@ -44,16 +55,19 @@ ApplyResult ApplySettings(CCameraLink& link, const SettingsToApply& settings, co
     if (!ReadSettingsFile(settings.file, &wanted, &keys, &error))
         return {ApplyResult::Fault::DoesNotFit, error, {}};
     link.Connection().BeginWrite(what);
-    for (const RegisterWrite& write : SettingsWrites(wanted, link.Registers().data()))
+    const std::vector<RegisterWrite> writes = SettingsWrites(wanted, link.Registers().data());
+    // What the camera should read back: {"range_ms": [0, 40]} and "auto" are the same registers.
+    const CameraSettings expected = SettingsAfterWrites(writes, link.Registers());
+    for (const RegisterWrite& write : writes)
         link.Write(write);
-    // Told apart from a failed read-back: stopped here, part of the file went out.
+    // Told apart from a failed read-back: cut short here, part of the file went out.
     if (!link.WaitUntilSent())
-        return {ApplyResult::Fault::WritesStopped, {}, {}};
+        return {ApplyResult::Fault::WritesStopped, link.DeviceLost() ? link.LossText() : QString(), {}};
     link.Pause(kReadBackPauseMs);
     if (!link.ReadConfiguration(&error))
         return {ApplyResult::Fault::ReadBackFailed, error, {}};
     const QStringList differences =
-        SettingsDifferences(SettingsToJson(wanted), SettingsToJson(SettingsOfCamera(link)), keys);
+        SettingsDifferences(SettingsToJson(expected), SettingsToJson(SettingsOfCamera(link)), keys);
     if (!differences.isEmpty())
         return {ApplyResult::Fault::Differs, {}, differences};
     return {};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/protocol/register_map.h"
 #include "core/settings/settings_file.h"
 
 #include <QByteArray>
@@ -25,12 +26,13 @@ struct ApplyResult {
     enum class Fault {
         None,
         DoesNotFit,     // refused for this camera's settings before anything was written
-        WritesStopped,  // interrupted before every write was out: the camera may hold part of the file
+        WritesStopped,  // interrupted, or the line lost (strError), before every write was out:
+                        // the camera may hold part of the file
         ReadBackFailed, // written, but the read-back failed
         Differs,        // written and read back, and some settings differ
     };
     Fault fault = Fault::None;
-    QString strError;        // DoesNotFit, ReadBackFailed: why
+    QString strError;        // DoesNotFit, ReadBackFailed, a lost line's WritesStopped: why
     QStringList differences; // Differs: "key: wanted X, camera has Y"
 };
 
@@ -38,6 +40,10 @@ struct ApplyResult {
 // `wanted`: the whole image, the OSD language and the commit. A shutter
 // that `image` holds already is written back as the registers hold it.
 std::vector<RegisterWrite> SettingsWrites(const CameraSettings& wanted, const unsigned char* image);
+
+// The settings a camera whose registers hold `image` reads back once it
+// took `writes`: what a read-back is compared with, and a file with the camera.
+CameraSettings SettingsAfterWrites(const std::vector<RegisterWrite>& writes, const RegisterImage& image);
 
 // Lays the file over what the camera has (just read), writes the whole
 // image, the OSD language and the commit, pauses, reads back and compares

@@ -28,6 +28,14 @@ QString ReportText(const QString& report)
     return u"the camera reported %1"_s.arg(report);
 }
 
+// The line went away in the middle of an image: the camera waits for the
+// rest of it and may answer nothing until it is powered off and on.
+QString MidImageLossText(const CCameraLink& link)
+{
+    return link.LossText() + u" in the middle of an image: the camera may answer nothing until it is powered off "
+                             "and on"_s;
+}
+
 // After the restart: the port, or the camera, did not come back.
 QString NotBackText(const CCameraLink& link, const CUpgradeRun::Result& result)
 {
@@ -48,7 +56,7 @@ std::optional<NextStep> EndStep(const CUpgradeRun::Result& result, NextStep lost
     switch (result.end) {
     case End::Reported: return NextStepForReport(result.strDetail.toStdString());
     case End::Unanswered: return NextStep::SearchOrRecover;
-    case End::PortGone: return lostLine;
+    case End::PortGone: return NextStep::PowerCycleRetry; // once the line is back: the camera is cut off mid-image
     case End::NotFlashed: return NextStep::PowerCycleRetry;
     case End::NotVerified: return NextStep::CheckPackage;
     case End::NotBack: return result.readFailure ? NextStep::SearchOrRecover : lostLine;
@@ -70,7 +78,7 @@ QString EndText(const CCameraLink& link, const CUpgradeRun::Result& result)
     case End::Unanswered: return u"the camera did not answer %1 requests"_s.arg(kRequests);
     case End::NotReady: break; // the command line lets every transfer start
     case End::ImageUnreadable: return u"cannot read the image "_s + result.strDetail;
-    case End::PortGone: return link.LossText();
+    case End::PortGone: return MidImageLossText(link);
     case End::Silent: return u"the camera did not say whether it took the image; check the line and upgrade again"_s;
     case End::NotFlashed: return u"the camera did not finish flashing"_s;
     case End::Unconfirmed:
@@ -189,8 +197,8 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     const bool ended = link.WaitUntil(over, -1);
     const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end, {}}; };
     const auto portLost = [&] {
-        UpgradeEnd lost = ofImage(link.LossText());
-        lost.nextStep = link.LostLineStep();
+        UpgradeEnd lost = ofImage(MidImageLossText(link));
+        lost.nextStep = NextStep::PowerCycleRetry;
         return lost;
     };
     if (end) {

@@ -32,7 +32,7 @@ void CPortsScan::Start(const std::vector<PortToScan>& ports, int currentBaud, Ev
     m_events = std::move(events);
     std::set<QString> devices;
     for (const PortToScan& target : ports) {
-        if (!devices.insert(DeviceBehind(target.strDevice)).second)
+        if (!devices.insert(SamePortKey(target.strDevice)).second)
             continue;
         auto port = std::make_unique<Port>();
         port->result.port = target;

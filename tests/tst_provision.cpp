@@ -172,14 +172,19 @@ private slots:
         QCOMPARE(reason(1), u"not verified: after the upgrade and a restart the camera reports software version V1.3 "
                              "where the package's image names V1.4"_s);
         QVERIFY2(reason(2).contains(u"the camera reported E002 (flash operation error)"_s), qPrintable(reason(2)));
-        QVERIFY2(reason(3).contains(Port(*cameras[3]) + u" went away"_s), qPrintable(reason(3)));
+        QVERIFY2(reason(3).contains(Port(*cameras[3]) + u" went away"_s)
+                     && reason(3).endsWith(u" in the middle of an image: the camera may answer nothing until it is "
+                                           "powered off and on"_s),
+                 qPrintable(reason(3)));
         // Each failure says what to do next, in the report and below the summary.
         const QString nextSteps[] = {
             QString(),
             u"check that the package is meant for this camera, then run the upgrade again."_s,
             u"power the camera off and on and run the upgrade again (with 'orvane-cli upgrade --recover' if it "
             "answers no read); if it fails again, set the camera aside."_s,
-            u"plug the adapter in again ('orvane-cli ports' lists the ports there are), then run the command again."_s,
+            // Unplugged mid-image: the camera waits for the rest of it until it is powered off and on.
+            u"power the camera off and on and run the upgrade again (with 'orvane-cli upgrade --recover' if it "
+            "answers no read); if it fails again, set the camera aside."_s,
         };
         QCOMPARE(byPort.at(Port(*cameras[0]))[u"next_step"], QJsonValue(QJsonValue::Null));
         QVERIFY(!run.strOut.contains(Port(*cameras[0]) + u": next step"_s));
@@ -381,6 +386,8 @@ private slots:
         QTest::newRow("a doubled slash") << u"%P"_s << u"/dev//pts/%N"_s;
         QTest::newRow("a dot") << u"/dev/pts/./%N"_s << u"%P"_s;
         QTest::newRow("COMn mapped to a link") << u"%P"_s << u"COM7"_s;
+        // Scheme and host name in any case: one server port, refused before anything connects.
+        QTest::newRow("a server in capitals") << u"rfc2217://127.0.0.1:4001"_s << u"RFC2217://LOCALHOST:4001"_s;
     }
 
     void oneDeviceUnderTwoNamesIsRefused()

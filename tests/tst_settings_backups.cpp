@@ -245,6 +245,16 @@ private slots:
         QCOMPARE(longer.nExitCode, 2);
         QVERIFY2(longer.strErr.contains(u"a longer one only as the camera has it now ({\"range_ms\":[0,62]})"_s),
                  qPrintable(longer.strErr));
+
+        // Any time up to 40 ms is taken, and one the camera reads as an item
+        // of its list ("auto", "1/50" at 25 frames) is that item: no false difference.
+        for (const QByteArray& shutter : {QByteArray("{\"fixed_ms\": 20}"), QByteArray("{\"range_ms\": [0, 40]}")}) {
+            const QString file = WriteFile(dir, u"shutter.json"_s, "{\"format\": 1, \"shutter\": " + shutter + "}\n");
+            const Run applied = RunCli({u"--port"_s, Port(camera), u"apply"_s, file});
+            QVERIFY2(applied.nExitCode == 0, qPrintable(QString::fromUtf8(shutter) + applied.strErr));
+            const Run compared = RunCli({u"--port"_s, Port(camera), u"diff"_s, file});
+            QVERIFY2(compared.nExitCode == 0, qPrintable(QString::fromUtf8(shutter) + compared.strOut));
+        }
     }
 
     // Ctrl-C while apply's writes go out: told as writes stopped, with the
@@ -263,10 +273,24 @@ private slots:
         QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 10000));
         QCOMPARE(process.exitCode(), 1);
         const QString err = QString::fromUtf8(process.readAllStandardError());
-        QVERIFY2(err.contains(u"the writes of %1 were stopped before all of them went out"_s.arg(dir.filePath(u"bright.json"_s)))
+        QVERIFY2(err.contains(u"interrupted: the writes of %1 were cut off before all of them went out"_s.arg(
+                     dir.filePath(u"bright.json"_s)))
                      && err.contains(u"'orvane-cli backups --port %1'"_s.arg(Port(camera)))
                      && !err.contains(u"read-back"_s),
                  qPrintable(err));
+
+        // The line lost among the writes is told the same way, with the loss.
+        CameraFixture whole;
+        QCOMPARE(RunCli({u"--port"_s, Port(whole), u"apply"_s, dir.filePath(u"bright.json"_s)}).nExitCode, 0);
+        PtyOptions vanishing;
+        vanishing.nVanishAfterBytes = long(whole.Camera().Received().find("w ")) + 40;
+        CameraFixture lost({}, {}, vanishing);
+        const Run cut = RunCli({u"--port"_s, Port(lost), u"apply"_s, dir.filePath(u"bright.json"_s)});
+        QCOMPARE(cut.nExitCode, 1);
+        QVERIFY2(cut.strErr.contains(u"orvane-cli: %1 went away"_s.arg(Port(lost)))
+                     && cut.strErr.contains(u"the writes of %1 were cut off"_s.arg(dir.filePath(u"bright.json"_s)))
+                     && !cut.strErr.contains(u"read-back"_s),
+                 qPrintable(cut.strErr));
     }
 
     // upgrade --recover --restore-backup: once the camera is back and

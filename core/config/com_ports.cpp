@@ -69,6 +69,21 @@ QString DeviceBehind(const QString& name)
 #endif
 }
 
+QString SamePortKey(const QString& device)
+{
+    QString unused;
+    const std::optional<NetworkAddress> address = ParseNetworkAddress(device, &unused);
+    if (!address)
+        return DeviceBehind(device);
+    QString host = address->strHost.toLower();
+    if (host == u"localhost"_s)
+        host = u"127.0.0.1"_s;
+    else if (host.contains(u':'))
+        host = u'[' + host + u']';
+    return u"%1://%2:%3"_s.arg(address->kind == NetworkAddress::Kind::Rfc2217 ? u"rfc2217"_s : u"socket"_s, host)
+        .arg(address->nPort);
+}
+
 QList<ComPort> ComPorts(unsigned count)
 {
     QList<ComPort> ports;

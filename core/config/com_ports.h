@@ -30,6 +30,11 @@ QString PortNameProblem(const QString& name);
 // (rfc2217://HOST:PORT) come back as they are.
 QString DeviceBehind(const QString& name);
 
+// What tells two named devices apart: DeviceBehind, and for an address its
+// scheme and host in lower case, "localhost" as 127.0.0.1; one server port
+// written two ways gives one key.
+QString SamePortKey(const QString& device);
+
 // The COMn names the window offers, COM1..COM5: the first entries of its
 // port list.
 constexpr int kListedComPorts = 5;

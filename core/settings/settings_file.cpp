@@ -176,8 +176,11 @@ bool ReadShutterValue(const QJsonValue& value, ImageSettings* s, QString* allowe
 // False for a time over 40 ms that `camera` does not have already; *allowed says what is.
 bool ShutterTimeFitsCamera(const ImageSettings& wanted, const ImageSettings& camera, QString* allowed)
 {
-    const bool userTimes = wanted.nShutter == Shutter::Range || wanted.nShutter == Shutter::Value;
-    if (!userTimes || std::max(wanted.nLowerMs, wanted.nUpperMs) <= kLongestExposureMs || SameShutter(wanted, camera))
+    // A fixed time has one; the upper time left from the camera's range means nothing then.
+    const int longest = wanted.nShutter == Shutter::Range   ? std::max(wanted.nLowerMs, wanted.nUpperMs)
+                        : wanted.nShutter == Shutter::Value ? wanted.nLowerMs
+                                                            : 0;
+    if (longest <= kLongestExposureMs || SameShutter(wanted, camera))
         return true;
     *allowed = u"times up to %1 ms; a longer one only as the camera has it now (%2)"_s.arg(kLongestExposureMs).arg(
         Shown(ShutterToJson(camera)));
