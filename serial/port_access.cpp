@@ -9,6 +9,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -63,12 +64,34 @@ QStringList ProcessIds()
     return pids;
 }
 
-// The kernel's name of a device: a link such as /dev/serial/by-id/... followed.
+// The kernel's name of a device, as udev matches it: from /sys/dev/char by
+// its numbers, so that a link (/dev/serial/by-id/...) or a node made under
+// another name leads to it; else the name its path ends with.
 QString KernelName(const QString& device)
 {
+    struct stat status {};
+    if (::stat(QFile::encodeName(device).constData(), &status) == 0 && S_ISCHR(status.st_mode)) {
+        const QString sysfs = QFileInfo(u"/sys/dev/char/%1:%2"_s.arg(major(status.st_rdev)).arg(minor(status.st_rdev)))
+                                  .canonicalFilePath();
+        if (!sysfs.isEmpty())
+            return QFileInfo(sysfs).fileName();
+    }
     const QString canonical = QFileInfo(device).canonicalFilePath();
     return QFileInfo(canonical.isEmpty() ? device : canonical).fileName();
 }
+
+// A group worth joining for one device: root's and tty's give far more (every
+// terminal), and a group with no name cannot be joined by name.
+bool Joinable(const QString& group)
+{
+    bool number = false;
+    group.toUInt(&number);
+    return !group.isEmpty() && !number && group != u"root"_s && group != u"tty"_s;
+}
+
+// Unix 98 pseudo-terminals (/dev/pts/N) have majors 136 to 143.
+constexpr unsigned kFirstPtyMajor = 136;
+constexpr unsigned kLastPtyMajor = 143;
 
 } // namespace
 
@@ -83,6 +106,8 @@ DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId)
     if (::stat(QFile::encodeName(device).constData(), &status) != 0)
         return facts;
     facts.nMode = status.st_mode & 0777;
+    facts.bPseudoTerminal = S_ISCHR(status.st_mode) && major(status.st_rdev) >= kFirstPtyMajor
+                            && major(status.st_rdev) <= kLastPtyMajor;
     const group* owningGroup = getgrgid(status.st_gid);
     facts.strGroup = owningGroup ? QString::fromLocal8Bit(owningGroup->gr_name) : QString::number(status.st_gid);
     // The kernel's own answer, ACLs and all: the mode only chooses the fix.
@@ -97,16 +122,17 @@ AccessFix AccessFixFor(const DeviceAccessFacts& facts)
 {
     if (facts.bMayReadWrite)
         return {};
-    // Joining root's group to reach one device would give far more than
-    // that; the owner, or a member already, is held back by something a
-    // group does not change (the owner's own bits, an ACL).
-    const bool groupUsable = (facts.nMode & kGroupReadWrite) == kGroupReadWrite && facts.strGroup != u"root"_s
+    // The owner, or a member already, is held back by something a group
+    // does not change (the owner's own bits, an ACL).
+    const bool groupUsable = (facts.nMode & kGroupReadWrite) == kGroupReadWrite && Joinable(facts.strGroup)
                              && !facts.bUserOwns && !facts.bUserInGroup;
     if (groupUsable) {
         return {facts.bUserListedInGroup ? AccessFix::Kind::LogInAgain : AccessFix::Kind::JoinGroup, facts.strGroup,
                 facts.strUser, QString()};
     }
-    const QString group = facts.strGroup.isEmpty() || facts.strGroup == u"root"_s ? u"dialout"_s : facts.strGroup;
+    if (facts.bPseudoTerminal) // no udev rule governs a session's terminal
+        return {AccessFix::Kind::OtherSession, QString(), facts.strUser, QString()};
+    const QString group = Joinable(facts.strGroup) ? facts.strGroup : u"dialout"_s;
     return {AccessFix::Kind::UdevRule, group, facts.strUser, UdevRuleLine(facts.strUsbId, facts.strDevice, group)};
 }
 
@@ -135,10 +161,14 @@ QString AccessFixText(const AccessFix& fix, const QString& device)
         return u"hint: this user is in the group %1 now, but this session began before it joined: log out and in "
                "again (or open a shell in it with 'newgrp %1')"_s.arg(fix.strGroup);
     case AccessFix::Kind::UdevRule:
-        return u"hint: no group may use %1, so joining one does not help; a udev rule must give it one: put this "
-               "line in %2\nhint:   %3\nhint: then run 'sudo udevadm control --reload-rules && sudo udevadm trigger', "
-               "replug the adapter, add this user to the group (%4) and log out and in again"_s
+        return u"hint: as %1 is set up now (its mode and group), joining a group does not let this user use it; a "
+               "udev rule must give it a group that may: put this line in %2\nhint:   %3\nhint: then run 'sudo "
+               "udevadm control --reload-rules && sudo udevadm trigger', replug the adapter, add this user to the "
+               "group (%4) and log out and in again"_s
             .arg(device, QStringView(kUdevRulesFile).toString(), fix.strRule, join);
+    case AccessFix::Kind::OtherSession:
+        return u"hint: %1 is a pseudo-terminal of another user's session (or program): only its owner or root may "
+               "use it; run the tool as that user"_s.arg(device);
     }
     return QString();
 }

@@ -20,6 +20,7 @@ struct DeviceAccessFacts {
     bool bUserListedInGroup = false; // the group lists the user: joined since this session began
     QString strUser;                // this user's login name
     QString strUsbId;               // the adapter's "vendor:product", when it is a USB one
+    bool bPseudoTerminal = false;   // a pseudo-terminal: a session's, which no group or udev rule governs
 };
 
 DeviceAccessFacts AccessFactsOf(const QString& device, const QString& usbId);
@@ -30,8 +31,9 @@ struct AccessFix {
         None,       // this user may read and write it
         JoinGroup,  // the group may read and write it: join the group, log in again
         LogInAgain, // joined, but this session began before: log in again
-        UdevRule,   // no group may (mode 0600), or the user is held back though in it: a udev rule gives
-                    // the device a group and mode that let it, then join that group
+        UdevRule,   // no group this user may join lets it (mode 0600, group root or tty, the owner
+                    // without rights): a udev rule gives the device a group and mode that do, then join
+        OtherSession, // a pseudo-terminal of another session: only its owner (or root) may use it
     };
     Kind kind = Kind::None;
     QString strGroup; // the group to join (JoinGroup, LogInAgain, UdevRule)

@@ -209,6 +209,14 @@ private slots:
         const Run bad = RunCli({u"--port"_s, Port(camera), u"diff"_s, WriteFile(dir, u"bad.json"_s, Brightness(300))});
         QCOMPARE(bad.nExitCode, 2);
         QVERIFY2(bad.strErr.contains(u"brightness"_s), qPrintable(bad.strErr));
+
+        // Named by its device, a port that a COMn opens keeps its records as that COMn's.
+        const QTemporaryDir beside;
+        const QString program = CliBesideConfig(beside, "[Ports]\nCOM4=" + Port(camera).toUtf8() + "\n");
+        const auto besideConfig = [&program](QProcess& process) { process.setProgram(program); };
+        QCOMPARE(RunCli({u"--port"_s, Port(camera), u"apply"_s, file}, 60000, QString(), besideConfig).nExitCode, 0);
+        const Run com4 = RunCli({u"backups"_s, u"--json"_s, u"--port"_s, u"COM4"_s}, 60000, QString(), besideConfig);
+        QCOMPARE(JsonLines(com4.strOut).size(), std::size_t(2));
     }
 
     // A camera of 750 lines at 25 frames reads 18 line periods to the

@@ -16,6 +16,8 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString kSuffix = u".json"_s;
+// COM1 .. COM16, as the command line maps them.
+constexpr unsigned kComPortsNamedInRecords = 16;
 
 // A port as a file name can hold it, one to one, so that pruning one
 // port's records never takes another's: '/' becomes '_', and every byte of
@@ -101,7 +103,15 @@ QString BackupsFolder()
 
 QString BackupPortName(unsigned comNumber, const QString& device)
 {
-    return comNumber ? u"COM%1"_s.arg(comNumber) : device;
+    if (comNumber)
+        return u"COM%1"_s.arg(comNumber);
+    // One device, one name: what a COMn opens is kept as that COMn's, however it was named.
+    const QString key = SamePortKey(device);
+    for (const ComPort& com : ComPorts(kComPortsNamedInRecords)) {
+        if (SamePortKey(com.strDevice) == key)
+            return u"COM%1"_s.arg(com.nNumber);
+    }
+    return device;
 }
 
 QString BackupPortOf(const QString& name)

@@ -17,7 +17,8 @@ constexpr int kBackupsKeptPerPort = 200;
 // $XDG_DATA_HOME/orvane-config/backups, or $ORVANE_BACKUPS when it is set.
 QString BackupsFolder();
 
-// The port as its records name it: COMn for a mapped one, else the device.
+// The port as its records name it: COMn for one named so, or for a device
+// that a COMn opens (COM1 .. COM16), else the device.
 QString BackupPortName(unsigned comNumber, const QString& device);
 // The same from a port's name as given (--port com1 is COM1's records).
 QString BackupPortOf(const QString& name);

@@ -19,6 +19,7 @@ QString AccessHint(const QString& device)
     case AccessFix::Kind::UdevRule:
         return LoadString(Ids::UdevRuleHint)
             .arg(device, QStringView(kUdevRulesFile).toString(), fix.strRule, fix.strGroup, fix.strUser);
+    case AccessFix::Kind::OtherSession: return LoadString(Ids::OtherSessionHint).arg(device);
     }
     return QString();
 }

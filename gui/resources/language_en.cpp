@@ -273,7 +273,7 @@ const StringResource kStrings[] = {
     {289, RES_TEXT("%1: every setting read back as written.")},
     {290, RES_TEXT("The user %2 is in the group %1 now, but this session began before it joined: log out and in "
                    "again (or run newgrp %1 in a terminal).")},
-    {291, RES_TEXT("No group may use %1 (mode 0600), so joining one does not help: a udev rule is needed. Put this "
+    {291, RES_TEXT("As %1 is set up now (its mode and group), joining a group does not help: a udev rule is needed. Put this "
                    "line in %2:\n%3\nthen run sudo udevadm control --reload-rules && sudo udevadm trigger, replug "
                    "the adapter, add the user to the group %4 (sudo usermod -aG %4 %5) and log out and in again.")},
     {292, RES_TEXT("Held by: %1.")},
@@ -316,6 +316,8 @@ const StringResource kStrings[] = {
     {326, RES_TEXT("The camera reported: %1")},
     {327, RES_TEXT("Port name (such as /dev/ttyUSB0, COM3, rfc2217://10.0.0.5:4001):")},
     {328, RES_TEXT("Releasing the cameras...")},
+    {329, RES_TEXT("%1 is a pseudo-terminal of another user's session (or program): only its owner or root may use "
+                   "it; run the tool as that user.")},
 };
 } // namespace
 

@@ -154,7 +154,7 @@ constexpr int NoRecordToRestore = 287;   // %1 the port: the recovery had no rec
 constexpr int BackupsSkipped = 288;      // %1 how many damaged records were left out of the list
 constexpr int ImportReadBack = 289;      // %1 the file: each of its settings read back as written
 constexpr int LogInAgainHint = 290;      // %1 the device's group, %2 the user: joined, this session began before
-constexpr int UdevRuleHint = 291;        // %1 device, %2 rules file, %3 rule line, %4 group, %5 user: mode 0600
+constexpr int UdevRuleHint = 291;        // %1 device, %2 rules file, %3 rule line, %4 group, %5 user: no group helps
 constexpr int HeldByHint = 292;          // %1 the programs that hold the port, with their pids
 constexpr int HoldersUnreadable = 293;   // %1 processes of other users not checked, %2 the device
 constexpr int StationMenu = 294;         // the context menu: the production station
@@ -192,6 +192,7 @@ constexpr int StationBaud = 325;
 constexpr int SlotCameraReport = 326;    // %1 the camera's report in words
 constexpr int StationPortPrompt = 327;
 constexpr int StationReleasing = 328;
+constexpr int OtherSessionHint = 329;    // %1 a pseudo-terminal of another user's session
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -158,7 +158,7 @@ extern const StringResource kStrings[] = {
     {288, RES_TEXT("%1 条记录已损坏，未列出：")},
     {289, RES_TEXT("%1：所有设置均已按写入的值读回。")},
     {290, RES_TEXT("用户 %2 已加入 %1 组，但当前登录会话早于加入：请注销并重新登录（或在终端运行 newgrp %1）。")},
-    {291, RES_TEXT("没有任何组可以使用 %1（权限 0600），加入组也无济于事，需要一条 udev 规则。请把下面一行写入 %2：\n%3\n然后运行 sudo udevadm control --reload-rules && sudo udevadm trigger，重新插拔适配器，把用户加入 %4 组（sudo usermod -aG %4 %5），再注销并重新登录。")},
+    {291, RES_TEXT("按 %1 当前的权限和所属组，加入任何组都无法使用它，需要一条 udev 规则。请把下面一行写入 %2：\n%3\n然后运行 sudo udevadm control --reload-rules && sudo udevadm trigger，重新插拔适配器，把用户加入 %4 组（sudo usermod -aG %4 %5），再注销并重新登录。")},
     {292, RES_TEXT("占用此串口的程序：%1。")},
     {293, RES_TEXT("另有 %1 个其他用户的进程无法检查；运行 sudo fuser -v %2 可列出所有占用者。")},
     {270, RES_TEXT("下一步：请确认串口服务器已开机、网络可达，且其端口设为 RFC 2217 的 telnet（rfc2217://）或原始 TCP（socket://）。")},
@@ -197,5 +197,6 @@ extern const StringResource kStrings[] = {
     {326, RES_TEXT("相机报告：%1")},
     {327, RES_TEXT("端口名（如 /dev/ttyUSB0、COM3、rfc2217://10.0.0.5:4001）：")},
     {328, RES_TEXT("正在释放相机…")},
+    {329, RES_TEXT("%1 是其他用户会话（或程序）的伪终端：只有它的所有者或 root 可以使用；请以该用户身份运行本工具。")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];
