@@ -140,9 +140,10 @@ private slots:
         QVERIFY(bench.CloseReleasing());
     }
 
-    // A camera that reports E002 turns its slot red with the reason and the
-    // next step, while the others go green; the counters count it.
-    void aFlashErrorTurnsItsSlotRedAndTheOthersGoOn()
+    // A camera that reports E002, and one unplugged mid-image, turn their
+    // slots red with the reason and what to do, while the others go green;
+    // the counters count them, and the port that went stays red while it is away.
+    void failuresTurnTheirSlotsRedAndTheOthersGoOn()
     {
         // Not shown: the slots' threads under ThreadSanitizer too.
         CameraFaults flashError;
@@ -150,11 +151,15 @@ private slots:
         Cameras cameras = Unplugged(2);
         Cameras failing = Unplugged(1, flashError);
         cameras.push_back(std::move(failing[0]));
+        PtyOptions unplugged;
+        unplugged.nVanishAfterBytes = 2000; // the read is some 300 bytes, the image 3000
+        cameras.push_back(std::make_unique<CameraFixture>(CameraFaults{}, QuickCamera(50), unplugged));
+        cameras.back()->Camera().SetMute(true);
         StationBench bench(cameras);
         bench.station.OnStart();
         for (const auto& camera : cameras)
             camera->Camera().SetMute(false);
-        QVERIFY(WaitUntil([&] { return bench.station.CountersText() == LoadString(Ids::StationCounters).arg(2).arg(1); },
+        QVERIFY(WaitUntil([&] { return bench.station.CountersText() == LoadString(Ids::StationCounters).arg(2).arg(2); },
                           60000));
         QCOMPARE(bench.station.Slots()[0]->Colour(), SlotColour::Passed);
         QCOMPARE(bench.station.Slots()[1]->Colour(), SlotColour::Passed);
@@ -162,6 +167,9 @@ private slots:
         const QString reason = bench.station.Slots()[2]->ReasonText();
         QVERIFY2(reason.startsWith(LoadString(Ids::SlotCameraReport).arg(LoadString(Ids::ErrorFlash))) && reason.contains(u'\n'),
                  qPrintable(reason));
+        QVERIFY(WaitUntil([&] { return bench.station.Slots()[3]->StageText().startsWith(LoadString(Ids::SlotPortMissing).section(u'%', 0, 0)); }, 10000));
+        QCOMPARE(bench.station.Slots()[3]->Colour(), SlotColour::Failed);
+        QCOMPARE(bench.station.Slots()[3]->ReasonText(), LoadString(Ids::SlotUnpluggedMidImage));
         QVERIFY(bench.CloseReleasing());
     }
 

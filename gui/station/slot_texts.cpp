@@ -21,7 +21,7 @@ SlotStage SlotStageOf(const QString& stage)
     // The provisioning's own words for its stages, and between cameras.
     const auto after = [&stage](QStringView prefix) { return stage.mid(prefix.size()); };
     if (stage == u"waiting for a camera")
-        return {SlotColour::Waiting, LoadString(Ids::SlotWaiting)};
+        return {SlotColour::Waiting, LoadString(Ids::SlotWaiting), true};
     if (stage == u"a camera answers")
         return {SlotColour::Waiting, LoadString(Ids::SlotAnswers)};
     if (stage.startsWith(u"port not there, waiting for it: "))

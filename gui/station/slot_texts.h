@@ -11,6 +11,7 @@ enum class SlotColour { Waiting, Working, Passed, Failed };
 struct SlotStage {
     SlotColour colour = SlotColour::Working;
     QString strText;
+    bool bCameraGone = false; // the port is there and answers nothing: the last camera was taken away
 };
 SlotStage SlotStageOf(const QString& stage);
 

@@ -54,13 +54,14 @@ void CStationSlot::ShowStage(const QString& stage)
     const SlotStage shown = SlotStageOf(stage);
     m_stage->setText(shown.strText);
     m_progress->setVisible(stage.startsWith(u"image "));
-    if (shown.colour == SlotColour::Working) {
-        m_reason->hide(); // the next camera is under way
+    if (shown.colour == SlotColour::Working || shown.bCameraGone) {
+        m_reason->hide(); // taken away, or the next camera is under way
         m_versions->clear();
     }
-    // A result stays on its colour until the camera is taken away.
+    // A result stays on its colour until the camera is taken away from a
+    // port that is there: a port gone with a red camera leaves it red.
     const bool result = m_colour == SlotColour::Passed || m_colour == SlotColour::Failed;
-    if (!(result && (shown.colour == SlotColour::Passed || shown.colour == SlotColour::Failed)))
+    if (!(result && (shown.colour != SlotColour::Working && !shown.bCameraGone)))
         SetColour(shown.colour);
 }
 
