@@ -19,27 +19,32 @@ QString VersionsCell(const std::optional<FirmwareVersions>& versions)
 SlotStage SlotStageOf(const QString& stage)
 {
     // The provisioning's own words for its stages, and between cameras.
+    struct Words {
+        const char16_t* stage;
+        SlotColour colour;
+        int textId;
+    };
+    static constexpr Words kStages[] = {
+        {u"a camera answers", SlotColour::Waiting, Ids::SlotAnswers},
+        {u"reading", SlotColour::Working, Ids::SlotReading},
+        {u"restarting", SlotColour::Working, Ids::SlotRestarting},
+        {u"verifying", SlotColour::Working, Ids::SlotVerifying},
+        {u"applying settings", SlotColour::Working, Ids::SlotApplying},
+        {u"done, unplug", SlotColour::Passed, Ids::SlotDone},
+    };
+    for (const Words& words : kStages) {
+        if (stage == words.stage)
+            return {words.colour, LoadString(words.textId)};
+    }
     const auto after = [&stage](QStringView prefix) { return stage.mid(prefix.size()); };
     if (stage == u"waiting for a camera")
         return {SlotColour::Waiting, LoadString(Ids::SlotWaiting), true};
-    if (stage == u"a camera answers")
-        return {SlotColour::Waiting, LoadString(Ids::SlotAnswers)};
     if (stage.startsWith(u"port not there, waiting for it: "))
         return {SlotColour::Waiting, LoadString(Ids::SlotPortMissing).arg(after(u"port not there, waiting for it: "))};
-    if (stage == u"done, unplug")
-        return {SlotColour::Passed, LoadString(Ids::SlotDone)};
     if (stage.startsWith(u"FAILED, unplug"))
         return {SlotColour::Failed, LoadString(Ids::SlotFailed)};
-    if (stage == u"reading")
-        return {SlotColour::Working, LoadString(Ids::SlotReading)};
     if (stage.startsWith(u"image "))
         return {SlotColour::Working, LoadString(Ids::SlotImage).arg(after(u"image "))};
-    if (stage == u"restarting")
-        return {SlotColour::Working, LoadString(Ids::SlotRestarting)};
-    if (stage == u"verifying")
-        return {SlotColour::Working, LoadString(Ids::SlotVerifying)};
-    if (stage == u"applying settings")
-        return {SlotColour::Working, LoadString(Ids::SlotApplying)};
     return {SlotColour::Working, stage};
 }
 
