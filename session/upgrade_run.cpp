@@ -18,6 +18,8 @@ CUpgradeRun::CUpgradeRun(CCameraSession& session)
     m_listening = m_session.Listen(CCameraSession::Rank::Upgrade,
                                    {.take =
                                         [this](char ch) {
+                                            if (m_bootTimer.isActive())
+                                                return true; // what a starting camera says is noise
                                             if (!m_exchange.UpgradeMode())
                                                 return false;
                                             m_exchange.Receive(ch);
@@ -193,8 +195,10 @@ void CUpgradeRun::OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& d
 
 void CUpgradeRun::Restart()
 {
-    // As the window's restart button: the trigger, then the port closed
-    // until the camera has had time to start again.
+    // As the window's restart button: the trigger, then a pause until the
+    // camera has had time to start again. The port stays open through it,
+    // so that no other program can take it and write to a camera that is
+    // still this run's.
     m_stage = Stage::Restarting;
     if (m_events.stage)
         m_events.stage(m_stage);
@@ -202,15 +206,14 @@ void CUpgradeRun::Restart()
     m_session.WriteRegister(1, kRestartRegister);
     m_session.WhenSent([this, run = std::weak_ptr<char>(m_run)] {
         if (!run.expired())
-            ClosedForRestart();
+            AwaitBoot();
     });
 }
 
-void CUpgradeRun::ClosedForRestart()
+void CUpgradeRun::AwaitBoot()
 {
     if (m_bootTimer.isActive())
         return;
-    m_session.Line().Close();
     m_sinceRestart.start();
     m_bootTimer.start(kBootPauseMs);
 }
@@ -220,12 +223,15 @@ void CUpgradeRun::OnBootPauseOver()
     m_stage = Stage::Verifying;
     if (m_events.stage)
         m_events.stage(m_stage);
-    if (!m_session.Reopen()) {
-        m_result.bReopenFailed = true;
-        Finish(End::NotBack, m_session.Line().OpenError().strSystemText);
-        return;
+    if (std::exchange(m_bLostInRestart, false)) {
+        m_session.Line().Close();
+        if (!m_session.Reopen()) {
+            m_result.bReopenFailed = true;
+            Finish(End::NotBack, m_session.Line().OpenError().strSystemText);
+            return;
+        }
+        m_session.Line().StartMonitor();
     }
-    m_session.Line().StartMonitor();
     m_session.ReadCycle();
 }
 
@@ -250,9 +256,10 @@ void CUpgradeRun::OnReadFailed(const ReadFailure& failure)
 void CUpgradeRun::OnDeviceLost()
 {
     if (m_stage == Stage::Restarting) {
-        // Lost before the trigger was known to be out: the port is closed
-        // as it would have been, and opening it again tells.
-        ClosedForRestart();
+        // Lost before the trigger was known to be out, or while the camera
+        // starts: opening the port again after the pause tells.
+        m_bLostInRestart = true;
+        AwaitBoot();
         return;
     }
     if (m_stage != Stage::Verifying)
@@ -287,6 +294,7 @@ void CUpgradeRun::Stop(bool release)
         m_session.Sender().Send("R");
     m_bTriggered = false;
     m_bAwaitingBoot = false;
+    m_bLostInRestart = false;
     m_stage = Stage::Idle;
 }
 

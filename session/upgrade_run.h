@@ -136,7 +136,7 @@ private:
     int ConfirmWaitMs() const;
     void OnImageEnd(CUpgradeExchange::Outcome outcome, const QString& detail);
     void Restart();
-    void ClosedForRestart(); // the trigger is out, or the port went away first
+    void AwaitBoot(); // the trigger is out, or the port went away first
     void OnBootPauseOver();
     void Verify();
     void Finish(End end, const QString& detail = QString());
@@ -152,6 +152,7 @@ private:
     Result m_result;
     bool m_bTriggered = false; // a trigger went out and no "R" since
     bool m_bAwaitingBoot = false; // recovery: the image under way waits for the camera's boot window
+    bool m_bLostInRestart = false; // the port went away in the restart: it is opened again after the pause
     QTimer m_flashTimer;       // the plan's flash wait
     QTimer m_bootTimer;        // after the restart, before the camera is read again
     QElapsedTimer m_sinceRestart;

@@ -9,7 +9,9 @@
 #include "core/protocol/upgrade_protocol.h"
 #include "session/upgrade_run.h"
 
+#include <QSerialPort>
 #include <QTest>
+#include <QTimer>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -49,6 +51,7 @@ struct SessionBench {
                                                          .lost = [this] { bLost = true; }});
     CUpgradeRun run{session};
     QStringList examined;
+    std::function<void(CUpgradeRun::Stage)> onStage = [](CUpgradeRun::Stage) {};
     std::optional<CUpgradeRun::Result> end;
 
     explicit SessionBench(CameraFaults faults = {}, CameraTiming timing = QuickCamera(), PtyOptions line = {})
@@ -84,6 +87,7 @@ struct SessionBench {
     {
         CUpgradeRun::Events events;
         events.examined = [this](const RunImage& image) { examined.append(image.strName); };
+        events.stage = [this](CUpgradeRun::Stage stage) { onStage(stage); };
         events.finished = [this](const CUpgradeRun::Result& result) { end = result; };
         QString unused;
         if (!run.Start({std::move(entries), QString(), restartAndVerify, 0}, std::move(events), &unused))
@@ -186,9 +190,19 @@ private slots:
 
     // Two images of four entries (one the camera runs, one of no known
     // kind), byte for byte, then the restart, the read and the versions.
+    // The port stays this run's while the camera starts: another program
+    // that tries it then is refused.
     void aRunSendsWhatTheCameraLacksAndVerifiesIt()
     {
         SessionBench bench;
+        std::optional<bool> otherOpened;
+        bench.onStage = [&](CUpgradeRun::Stage stage) {
+            if (stage == CUpgradeRun::Stage::Restarting)
+                QTimer::singleShot(CUpgradeRun::kBootPauseMs / 2, [&] {
+                    QSerialPort other(QString::fromStdString(bench.camera.Camera().DevicePath()));
+                    otherOpened = other.open(QIODevice::ReadWrite);
+                });
+        };
         QVERIFY(bench.Open());
         QVERIFY(bench.Read()); // software V1.3, hardware V1.2
         const QByteArray elf = NamedImage("cam_V1.4.elf.flash", 1500);
@@ -210,6 +224,7 @@ private slots:
         QCOMPARE(bench.end->after.strHardware, u"V1.3"_s);
         QVERIFY(bench.end->nMsSinceRestart >= CUpgradeRun::kBootPauseMs);
         QVERIFY(!bench.run.Running());
+        QCOMPARE(otherOpened, std::optional<bool>(false));
     }
 
     // A camera that keeps its old version after the restart is caught.
