@@ -151,16 +151,21 @@ private slots:
         const QString path = dir.filePath(u"upgrade.log"_s);
         QString error;
         QVERIFY2(CKeptLog(path).Append(u"first"_s, kWhen, &error), qPrintable(error));
+        const QString kept = KeptText(path);
         rlimit before{};
         QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
         const auto handler = std::signal(SIGXFSZ, SIG_IGN); // a failed write, not the end of the program
         const rlimit fewBytesMore{rlim_t(QFileInfo(path).size() + 5), before.rlim_max};
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &fewBytesMore), 0);
-        const bool kept = CKeptLog(path).Append(u"a line longer than five bytes"_s, kWhen, &error);
+        const bool appended = CKeptLog(path).Append(u"a line longer than five bytes"_s, kWhen, &error);
         ::setrlimit(RLIMIT_FSIZE, &before);
         std::signal(SIGXFSZ, handler);
-        QVERIFY(!kept);
+        QVERIFY(!appended);
         QVERIFY2(error.startsWith(path) && error.contains(u"File too large"_s), qPrintable(error));
+        // Nothing of the line stays: the next one is not glued to half of it.
+        QCOMPARE(KeptText(path), kept);
+        QVERIFY2(CKeptLog(path).Append(u"next"_s, kWhen, &error), qPrintable(error));
+        QVERIFY(KeptText(path).startsWith(kept) && KeptText(path).count(u'\n') == 2);
 #else
         QSKIP("the size limit of a process's files is POSIX");
 #endif

@@ -88,6 +88,12 @@ qint64 CAppendFile::Size() const
 
 bool CAppendFile::Write(const QByteArray& bytes, QString* error)
 {
+    // Under the lock every writer of the file takes, so that a write cut
+    // short (a full disk) can be taken back whole: the next writer's bytes
+    // must not be glued to half of these.
+    while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+    const off_t start = ::lseek(m_fd, 0, SEEK_END);
     qsizetype written = 0;
     while (written < bytes.size()) {
         const ssize_t n = ::write(m_fd, bytes.constData() + written, std::size_t(bytes.size() - written));
@@ -95,11 +101,14 @@ bool CAppendFile::Write(const QByteArray& bytes, QString* error)
             continue;
         if (n <= 0) { // a short write goes on, and the next one says why
             *error = qt_error_string(n < 0 ? errno : EIO);
-            return false;
+            if (written > 0 && start >= 0 && ::ftruncate(m_fd, start) != 0)
+                *error += u"; the part written stays at the end of the file"_s;
+            break;
         }
         written += n;
     }
-    return true;
+    ::flock(m_fd, LOCK_UN);
+    return written == bytes.size();
 }
 
 bool CAppendFile::Close(QString* error)
@@ -138,8 +147,10 @@ qint64 CAppendFile::Size() const
 
 bool CAppendFile::Write(const QByteArray& bytes, QString* error)
 {
+    const qint64 start = m_file.size();
     if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
         *error = m_file.errorString();
+        m_file.resize(start); // a write cut short is taken back
         return false;
     }
     return true;

@@ -26,7 +26,8 @@ public:
     bool IsOpen() const;
     // Of the file opened, whatever its name leads to by now.
     qint64 Size() const;
-    // All of `bytes`, or false with *error the OS's words (a full disk...).
+    // All of `bytes`, or false with *error the OS's words (a full disk...)
+    // and none of them in the file.
     bool Write(const QByteArray& bytes, QString* error);
     // False with *error the OS's words when the close failed; true when not open.
     bool Close(QString* error);
