@@ -28,7 +28,7 @@ std::atomic<qint64> CCameraLink::s_nLastInterruptMs{0};
 std::shared_ptr<CLineTrace> CCameraLink::s_trace;
 
 CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
-    : m_connection({.configurationRead = [this] { m_bCycleDone = true; },
+    : m_tell(std::move(tell)), m_connection({.configurationRead = [this] { m_bCycleDone = true; },
                     .readFailed =
                         [this](const ReadFailure& failure) {
                             m_bCycleDone = true;
@@ -37,19 +37,19 @@ CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
                     .lost = [this] { m_bLost = true; },
                     .changed = {},
                     .backupNotKept =
-                        [tell](const QString& why) {
-                            tell(u"warning: the camera's settings were not backed up (%1); the write goes ahead"_s
+                        [this](const QString& why) {
+                            m_tell(u"warning: the camera's settings were not backed up (%1); the write goes ahead"_s
                                      .arg(why));
                         }})
 {
     m_connection.SetTrace(s_trace);
-    m_connection.SetErrorReporter([this, tell = std::move(tell)](const CommErrorReport& report) {
+    m_connection.SetErrorReporter([this](const CommErrorReport& report) {
         if (report.bDeviceLost)
             return; // LossText() words it
         const QString what = report.strStep == CommStepName(CommStep::Read)    ? u"reading from it"_s
                              : report.strStep == CommStepName(CommStep::Write) ? u"writing to it"_s
                                                                                : u"setting up the line"_s;
-        tell(u"%1: %2 failed: %3"_s.arg(m_strPort, what, report.strSystemText));
+        m_tell(u"%1: %2 failed: %3"_s.arg(m_strPort, what, report.strSystemText));
     });
 }
 
@@ -112,11 +112,16 @@ bool CCameraLink::Answers(int reg)
     return answered;
 }
 
-void CCameraLink::Close()
+void CCameraLink::Drain()
 {
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
     RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), 0);
     m_session.Sender().Cancel();
+}
+
+void CCameraLink::Close()
+{
+    Drain();
     Line().CloseAndWait(); // the command line waits until the device is closed
 }
 

@@ -27,6 +27,8 @@ public:
     // words, to `tell` on the link's thread.
     explicit CCameraLink(std::function<void(const QString&)> tell);
     ~CCameraLink();
+    // From now on the port's errors are told there instead.
+    void TellTo(std::function<void(const QString&)> tell) { m_tell = std::move(tell); }
 
     // Opens P: a device path, or COMn as config.ini maps it. False with
     // *error naming the port and the OS's reason (OpenFailureText()).
@@ -36,6 +38,8 @@ public:
     static constexpr unsigned kMappedComPorts = 16;
     // Lets what was handed over go out (a few seconds at most), then closes.
     void Close();
+    // Lets what was handed over go out (a few seconds at most); the port stays open.
+    void Drain();
     CLine& Line() { return m_connection.Line(); }
     CCameraSession& Session() { return m_session; }
     CUpgradeRun& Upgrade() { return m_connection.Upgrade(); }
@@ -106,6 +110,7 @@ private:
     static std::atomic<qint64> s_nLastInterruptMs;
     static std::shared_ptr<CLineTrace> s_trace;
 
+    std::function<void(const QString&)> m_tell;
     CCameraConnection m_connection;
     CCameraSession& m_session = m_connection.Session();
     QString m_strPort;

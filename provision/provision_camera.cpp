@@ -13,18 +13,18 @@ namespace {
 
 class CProvisionRun {
 public:
-    CProvisionRun(const QString& port, const ProvisionPlan& plan, const ProvisionSink& sink, CameraRecord& record)
-        : m_port(port), m_plan(plan), m_sink(sink), m_record(record),
-          m_link([&record](const QString& line) { record.notes.append(line); })
+    CProvisionRun(CCameraLink& link, const QString& port, const ProvisionPlan& plan, const ProvisionSink& sink,
+                  CameraRecord& record)
+        : m_port(port), m_plan(plan), m_sink(sink), m_record(record), m_link(link)
     {
     }
 
-    // False with the record's failure set.
-    bool Run()
+    // False with the record's failure set. The link is opened first unless it is open already.
+    bool Run(bool opened)
     {
         m_sink.stage(u"reading"_s);
         QString error;
-        if (!m_link.Open(m_port, m_plan.nBaud, &error) || !m_link.ReadConfiguration(&error))
+        if ((!opened && !m_link.Open(m_port, m_plan.nBaud, &error)) || !m_link.ReadConfiguration(&error))
             return Fail(error, m_link.FailureStep());
         if (m_link.Line().LineEchoes())
             m_record.notes.append(u"the line returns every byte sent (local echo); taken out of the answers"_s);
@@ -114,22 +114,39 @@ private:
     const ProvisionPlan& m_plan;
     const ProvisionSink& m_sink;
     CameraRecord& m_record;
-    CCameraLink m_link;
+    CCameraLink& m_link;
 };
 
-} // namespace
-
-CameraRecord ProvisionCamera(const QString& port, const ProvisionPlan& plan, const ProvisionSink& sink)
+// The run on `link`, its port's errors among the record's notes; whatever
+// was still paced out, the "R" included, has gone when it returns.
+CameraRecord RunOn(CCameraLink& link, bool opened, const QString& port, const ProvisionPlan& plan,
+                   const ProvisionSink& sink)
 {
     CameraRecord record;
     record.strPort = port;
     record.started = QDateTime::currentDateTimeUtc(); // the time zone is looked up on the main thread alone
     QElapsedTimer clock;
     clock.start();
-    {
-        CProvisionRun run(port, plan, sink, record);
-        record.bOk = run.Run();
-    } // the link closed: whatever was still paced out, the "R" included, has gone
+    link.TellTo([&record](const QString& line) { record.notes.append(line); });
+    record.bOk = CProvisionRun(link, port, plan, sink, record).Run(opened);
+    link.Drain();
+    link.TellTo([](const QString&) {});
     record.nElapsedMs = clock.elapsed();
     return record;
+}
+
+} // namespace
+
+CameraRecord ProvisionCamera(const QString& port, const ProvisionPlan& plan, const ProvisionSink& sink)
+{
+    CCameraLink link([](const QString&) {});
+    CameraRecord record = RunOn(link, false, port, plan, sink);
+    link.Close();
+    return record;
+}
+
+CameraRecord ProvisionCameraOn(CCameraLink& link, const QString& port, const ProvisionPlan& plan,
+                               const ProvisionSink& sink)
+{
+    return RunOn(link, true, port, plan, sink);
 }

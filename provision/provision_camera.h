@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+class CCameraLink;
+
 // What every camera of a provisioning run gets, checked before any port opens.
 struct ProvisionPlan {
     int nBaud = 115200;
@@ -63,3 +65,8 @@ struct ProvisionSink {
 // read them back. Whatever ends the run (a failure, Ctrl-C), a camera in
 // upgrade mode is released with "R" and the port closed.
 CameraRecord ProvisionCamera(const QString& port, const ProvisionPlan& plan, const ProvisionSink& sink);
+// The same on a link already open to the port (a watched port's), which
+// stays open afterwards: no other program can take the port between the
+// probe that found the camera, its run and the probes after it.
+CameraRecord ProvisionCameraOn(CCameraLink& link, const QString& port, const ProvisionPlan& plan,
+                               const ProvisionSink& sink);

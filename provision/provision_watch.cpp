@@ -16,19 +16,27 @@ bool CSlotWatch::Probed(bool answered)
 {
     if (m_bDone) {
         m_nMisses = answered ? 0 : m_nMisses + 1;
-        if (m_nMisses >= kMissesToGone) {
-            m_bDone = false;
-            m_nAnswers = 0;
-        }
+        m_bMayBeStarting = m_bMayBeStarting && !answered;
+        if (m_nMisses >= (m_bMayBeStarting ? kMissesWhileItStarts : kMissesToGone))
+            PortGone();
         return false;
     }
     m_nAnswers = answered ? m_nAnswers + 1 : 0;
     return m_nAnswers >= kAnswersToStart;
 }
 
-void CSlotWatch::Provisioned()
+void CSlotWatch::Provisioned(bool passed)
 {
     m_bDone = true;
+    m_bMayBeStarting = !passed;
+    m_nMisses = 0;
+    m_nAnswers = 0;
+}
+
+void CSlotWatch::PortGone()
+{
+    m_bDone = false;
+    m_bMayBeStarting = false;
     m_nMisses = 0;
     m_nAnswers = 0;
 }
@@ -47,23 +55,27 @@ void WatchPort(const QString& port, const ProvisionPlan& plan, const WatchSink& 
         if (probe && probe->DeviceLost()) {
             probe->Close();
             probe.reset();
+            watch.PortGone();
         }
         if (!probe) {
             probe.emplace([](const QString&) {}); // a port not there is told once, below
             if (QString error; !probe->Open(port, plan.nBaud, &error)) {
+                const bool held = probe->FailureStep() == NextStep::FreePort;
                 probe.reset();
-                tell(u"port not there, waiting for it: "_s + error.section(u'\n', 0, 0));
+                if (!held) // another program's camera may be this slot's still
+                    watch.PortGone();
+                tell((held ? u"port held by another program, waiting for it: "_s
+                           : u"port not there, waiting for it: "_s)
+                     + error.section(u'\n', 0, 0));
                 CCameraLink::WaitUntil([] { return false; }, kProbeEveryMs);
                 continue;
             }
         }
         const bool answered = probe->Answers(kProbedRegister);
         if (watch.Probed(answered)) {
-            probe->Close(); // the camera's run opens the port its own way
-            probe.reset();
             shown.clear();
-            const CameraRecord record = ProvisionCamera(port, plan, sink.camera);
-            watch.Provisioned();
+            const CameraRecord record = ProvisionCameraOn(*probe, port, plan, sink.camera);
+            watch.Provisioned(record.bOk);
             sink.provisioned(record);
             afterRun = record.bOk ? u"done, unplug"_s : u"FAILED, unplug: "_s + record.strFailure;
             continue;

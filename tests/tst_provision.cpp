@@ -80,6 +80,34 @@ std::map<QString, QJsonObject> ReportByPort(const QString& path, int* lines)
 }
 
 constexpr char kSettings[] = R"({"format": 1, "brightness": 70, "gain": 20})";
+const std::string kBrightnessWritten = "w 46 0012\r\n"; // 70, as kSettings asks
+
+// How often `what` is in what the camera received.
+std::size_t Count(CameraFixture& camera, const std::string& what)
+{
+    const std::string received = camera.Camera().Received();
+    std::size_t count = 0;
+    for (std::size_t at = received.find(what); at != std::string::npos; at = received.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+const std::string kProbe = "r 001F \r\n";
+
+// provision --watch of the cameras' ports with these options.
+void StartWatch(QProcess& process, const Cameras& cameras, const QStringList& options)
+{
+    process.start(QStringLiteral(ORVANE_CLI), QStringList{u"provision"_s, u"--watch"_s} + options + PortArguments(cameras));
+}
+
+// Ctrl-C, and what the run printed.
+QString InterruptWatch(QProcess& process)
+{
+    ::kill(pid_t(process.processId()), SIGINT);
+    if (!WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000))
+        return u"(still running)"_s;
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
 
 } // namespace
 
@@ -448,18 +476,9 @@ private slots:
         QTemporaryDir dir;
         const QString report = dir.filePath(u"shift.jsonl"_s);
         QProcess process;
-        process.start(QStringLiteral(ORVANE_CLI), QStringList{u"provision"_s, u"--watch"_s, u"--apply"_s,
-                                                              WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s,
-                                                              report} + PortArguments(cameras));
+        StartWatch(process, cameras, {u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s, report});
         QVERIFY(process.waitForStarted());
-        const std::string probe = "r 001F \r\n";
-        const auto probes = [&](CameraFixture& camera) {
-            const std::string received = camera.Camera().Received();
-            std::size_t count = 0;
-            for (std::size_t at = received.find(probe); at != std::string::npos; at = received.find(probe, at + 1))
-                ++count;
-            return count;
-        };
+        const auto probes = [](CameraFixture& camera) { return Count(camera, kProbe); };
         const auto reportLines = [&] { return FileBytes(report).count('\n'); };
         QVERIFY(WaitUntil([&] { return probes(slot) >= 2; }, 10000));
         QCOMPARE(reportLines(), 0);
@@ -484,10 +503,8 @@ private slots:
         QCOMPARE(slot.Camera().Register(0x12), 70);
         QVERIFY(OnlyReadCommands(cameras[1]->Camera().Received()));
 
-        ::kill(pid_t(process.processId()), SIGINT);
-        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        const QString out = InterruptWatch(process);
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        const QString out = QString::fromUtf8(process.readAllStandardOutput());
         QVERIFY2(process.exitCode() == 0, qPrintable(out + QString::fromUtf8(process.readAllStandardError())));
         QVERIFY2(out.contains(u"passed 2, failed 0\n"_s), qPrintable(out));
         QVERIFY2(out.contains(u"waiting for a camera"_s) && out.contains(u"done, unplug"_s), qPrintable(out));
@@ -495,6 +512,70 @@ private slots:
         const QString summary = out.section(u"\n\n"_s, -1);
         QCOMPARE(summary.count(Port(slot)), 2);
         QCOMPARE(summary.count(Port(*cameras[1])), 0);
+    }
+
+    // Two watches of one port: the one that found the camera holds the port
+    // through its run, restart included, and after it; the other waits and
+    // says why, and the camera is set once. The port used to be let go while
+    // the camera restarted: the other watch took it, set the camera and
+    // called it passed, while the first failed.
+    void aWatchedPortIsHeldThroughItsCamerasRun()
+    {
+        Cameras cameras = StartCameras({{}});
+        CameraFixture& camera = *cameras[0];
+        QTemporaryDir dir;
+        const QStringList options{u"--upgrade"_s, NamedImagePackage(dir, 1000), u"--apply"_s,
+                                  WriteFile(dir, u"site.json"_s, kSettings)};
+        const QString firstReport = dir.filePath(u"first.jsonl"_s);
+        const QString secondReport = dir.filePath(u"second.jsonl"_s);
+        QProcess first;
+        StartWatch(first, cameras, options + QStringList{u"--report"_s, firstReport});
+        QVERIFY(WaitUntil([&] { return camera.Camera().RestartCount() >= 1; }, 30000)); // under way
+        QProcess second;
+        StartWatch(second, cameras, options + QStringList{u"--report"_s, secondReport});
+        QVERIFY(WaitUntil([&] { return FileBytes(firstReport).count('\n') == 1; }, 60000));
+        const std::size_t probed = Count(camera, kProbe);
+        QVERIFY(WaitUntil([&] { return Count(camera, kProbe) >= probed + 3; }, 10000)); // the first still watches
+
+        const QString secondOut = InterruptWatch(second);
+        QVERIFY2(secondOut.contains(u"port held by another program, waiting for it"_s), qPrintable(secondOut));
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(FileBytes(secondReport).isEmpty());
+        const QString firstOut = InterruptWatch(first);
+        QVERIFY2(first.exitCode() == 0 && firstOut.contains(u"passed 1, failed 0\n"_s), qPrintable(firstOut));
+        QCOMPARE(Count(camera, kBrightnessWritten), std::size_t(1));
+        QCOMPARE(camera.Camera().RestartCount(), 2); // the image's trigger, the restart after it
+    }
+
+    // A camera whose run failed while it was silent from the run's own
+    // trigger (it takes longer to start than the requests wait) is not taken
+    // for unplugged when its silence lasts: once it answers again it is the
+    // same camera, left for the operator. It used to be provisioned again
+    // and again, a failed run each time.
+    void aCameraStillStartingAfterAFailedRunIsNotProvisionedAgain()
+    {
+        CameraTiming slow = QuickCamera(0);
+        slow.nRestartSilenceMs = 7000;
+        CameraFixture camera({}, slow);
+        QTemporaryDir dir;
+        const QString report = dir.filePath(u"shift.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"provision"_s, u"--watch"_s, u"--upgrade"_s,
+                                                   NamedImagePackage(dir, 1000), u"--report"_s, report, u"--port"_s,
+                                                   Port(camera)});
+        QVERIFY(WaitUntil([&] { return FileBytes(report).count('\n') == 1; }, 60000));
+        int lines = 0;
+        QVERIFY(!ReportByPort(report, &lines)[Port(camera)][u"ok"].toBool());
+        // Past its silence, answering, and left in place: probes only.
+        const std::size_t probed = Count(camera, kProbe);
+        const std::size_t writes = Count(camera, "w ");
+        const std::size_t requests = Count(camera, "*");
+        QVERIFY(WaitUntil([&] { return Count(camera, kProbe) >= probed + 12; }, 30000));
+        QCOMPARE(Count(camera, "w "), writes);
+        QCOMPARE(Count(camera, "*"), requests);
+        QCOMPARE(camera.Camera().RestartCount(), 1);
+        const QString out = InterruptWatch(process);
+        QVERIFY2(process.exitCode() == 1 && out.contains(u"passed 0, failed 1\n"_s), qPrintable(out));
     }
 
     // Ctrl-C in the middle of three transfers: every image is completed with

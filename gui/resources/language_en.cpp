@@ -318,6 +318,7 @@ const StringResource kStrings[] = {
     {328, RES_TEXT("Releasing the cameras...")},
     {329, RES_TEXT("%1 is a pseudo-terminal of another user's session (or program): only its owner or root may use "
                    "it; run the tool as that user.")},
+    {330, RES_TEXT("Another program holds the port; waiting for it: %1")},
 };
 } // namespace
 

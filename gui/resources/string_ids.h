@@ -193,6 +193,7 @@ constexpr int SlotCameraReport = 326;    // %1 the camera's report in words
 constexpr int StationPortPrompt = 327;
 constexpr int StationReleasing = 328;
 constexpr int OtherSessionHint = 329;    // %1 a pseudo-terminal of another user's session
+constexpr int SlotPortHeld = 330;        // %1 why it did not open
 
 constexpr int DialogAbout = 140;
 constexpr int DialogMain = 142;

@@ -198,5 +198,6 @@ extern const StringResource kStrings[] = {
     {327, RES_TEXT("端口名（如 /dev/ttyUSB0、COM3、rfc2217://10.0.0.5:4001）：")},
     {328, RES_TEXT("正在释放相机…")},
     {329, RES_TEXT("%1 是其他用户会话（或程序）的伪终端：只有它的所有者或 root 可以使用；请以该用户身份运行本工具。")},
+    {330, RES_TEXT("串口被其他程序占用，等待它释放：%1")},
 };
 extern const int kStringCount = sizeof kStrings / sizeof kStrings[0];

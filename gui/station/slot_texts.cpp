@@ -39,8 +39,11 @@ SlotStage SlotStageOf(const QString& stage)
     const auto after = [&stage](QStringView prefix) { return stage.mid(prefix.size()); };
     if (stage == u"waiting for a camera")
         return {SlotColour::Waiting, LoadString(Ids::SlotWaiting), true};
-    if (stage.startsWith(u"port not there, waiting for it: "))
-        return {SlotColour::Waiting, LoadString(Ids::SlotPortMissing).arg(after(u"port not there, waiting for it: "))};
+    for (const auto& [prefix, textId] : {std::pair{u"port not there, waiting for it: ", Ids::SlotPortMissing},
+                                         std::pair{u"port held by another program, waiting for it: ", Ids::SlotPortHeld}}) {
+        if (stage.startsWith(prefix))
+            return {SlotColour::Waiting, LoadString(textId).arg(after(prefix))};
+    }
     if (stage.startsWith(u"FAILED, unplug"))
         return {SlotColour::Failed, LoadString(Ids::SlotFailed)};
     if (stage.startsWith(u"image "))
