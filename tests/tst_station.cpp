@@ -198,6 +198,16 @@ private slots:
         QCOMPARE(bench.boxes.Boxes().size(), 2);
         QVERIFY(bench.boxes.Boxes()[1].text.startsWith(bench.dir.filePath(u"notes.txt"_s)));
         QVERIFY(cameras[0]->Camera().Received().empty());
+
+        // Put right on disk after its fault was shown: read again at the start, and shown.
+        WritePackage(bench.dir.filePath(u"notes.txt"_s), {{"cam_V1.4.elf.flash", "cam_V1.4.elf.flash\n"}});
+        bench.station.OnStart();
+        QVERIFY(bench.station.Running());
+        QVERIFY2(bench.station.PackageSummary().startsWith(u"软件 V1.4"_s), qPrintable(bench.station.PackageSummary()));
+        bench.station.OnStop();
+        QVERIFY(WaitUntil([&] { return !bench.station.Running(); }, 20000));
+        QCOMPARE(bench.boxes.Boxes().size(), 2);
+        QVERIFY(OnlyReadCommands(cameras[0]->Camera().Received()));
     }
 };
 

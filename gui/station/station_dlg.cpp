@@ -214,9 +214,9 @@ void CStationDlg::ShowSummaries()
 {
     // Each file on its own, so that one not chosen yet does not hide the other's.
     QString error;
-    const std::optional<StationPlan> package = ReadStationPlan(m_package->text(), QString(), 0, &error);
+    const std::optional<StationPlan>& package = m_packageFile.Read(m_package->text(), &error);
     m_packageSummary->setText(package ? package->strPackageSummary : error);
-    const std::optional<StationPlan> settings = ReadStationPlan(QString(), m_settings->text(), 0, &error);
+    const std::optional<StationPlan>& settings = m_settingsFile.Read(m_settings->text(), &error);
     m_settingsSummary->setText(settings ? settings->strSettingsSummary : error);
 }
 
@@ -245,15 +245,18 @@ void CStationDlg::OnStart()
         MessageBox(LoadString(Ids::StationNoPort), Caption(), MessageIcon::Warning);
         return;
     }
+    ShowSummaries(); // a file changed since it was shown is read again, and shown
     QString error;
-    const std::optional<StationPlan> plan =
-        ReadStationPlan(m_package->text(), m_settings->text(), m_baud->currentData().toInt(), &error);
-    if (!plan) {
+    const std::optional<StationPlan>& package = m_packageFile.Read(m_package->text(), &error);
+    if (!package) {
         MessageBox(error, Caption(), MessageIcon::Warning);
         return;
     }
-    m_packageSummary->setText(plan->strPackageSummary);
-    m_settingsSummary->setText(plan->strSettingsSummary);
+    const std::optional<StationPlan>& settings = m_settingsFile.Read(m_settings->text(), &error);
+    if (!settings) {
+        MessageBox(error, Caption(), MessageIcon::Warning);
+        return;
+    }
     if (!PortsFree(ports))
         return;
 
@@ -276,7 +279,8 @@ void CStationDlg::OnStart()
     };
     CProvisionStation::ClearStop();
     m_runPorts = ports;
-    m_station = std::make_unique<CProvisionStation>(ports, plan->plan, true, events);
+    m_station = std::make_unique<CProvisionStation>(
+        ports, CombinedPlan(*package, *settings, m_baud->currentData().toInt()), true, events);
     QDir().mkpath(QFileInfo(m_report->text()).absolutePath());
     if (!m_station->OpenReport(m_report->text(), &error)) {
         m_station.reset();

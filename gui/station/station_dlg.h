@@ -72,6 +72,8 @@ private:
     QComboBox* m_baud;
     QLabel* m_packageSummary;
     QLabel* m_settingsSummary;
+    CSetupFile m_packageFile{CSetupFile::Kind::Package};
+    CSetupFile m_settingsFile{CSetupFile::Kind::Settings};
     QCheckBox* m_lock;
     QWidget* m_setup;
     QPushButton* m_start;

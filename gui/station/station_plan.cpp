@@ -8,6 +8,7 @@
 #include "provision/settings_apply.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -73,4 +74,31 @@ std::optional<StationPlan> ReadStationPlan(const QString& packagePath, const QSt
                                          .arg(ShortChecksum(*bytes));
     }
     return station;
+}
+
+const std::optional<StationPlan>& CSetupFile::Read(const QString& path, QString* error)
+{
+    const QFileInfo info(path);
+    const qint64 size = info.exists() ? info.size() : -1;
+    const qint64 modifiedMs = info.exists() ? info.lastModified().toMSecsSinceEpoch() : -1;
+    if (!m_bRead || path != m_strPath || size != m_nSize || modifiedMs != m_nModifiedMs) {
+        m_bRead = true;
+        m_strPath = path;
+        m_nSize = size;
+        m_nModifiedMs = modifiedMs;
+        m_strError.clear();
+        m_plan = m_kind == Kind::Package ? ReadStationPlan(path, QString(), 0, &m_strError)
+                                         : ReadStationPlan(QString(), path, 0, &m_strError);
+    }
+    *error = m_strError;
+    return m_plan;
+}
+
+ProvisionPlan CombinedPlan(const StationPlan& package, const StationPlan& settings, int baud)
+{
+    ProvisionPlan plan = package.plan;
+    plan.nBaud = baud;
+    plan.strSettingsPath = settings.plan.strSettingsPath;
+    plan.settings = settings.plan.settings;
+    return plan;
 }
