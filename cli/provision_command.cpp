@@ -8,7 +8,6 @@
 #include "provision/provision_station.h"
 
 #include <QEventLoop>
-#include <QFileInfo>
 #include <QTimer>
 #include <algorithm>
 
@@ -23,28 +22,24 @@ bool CheckPlan(const CliOptions& options, CliStreams& io, ProvisionPlan* plan)
 {
     plan->nBaud = options.nBaud;
     if (!options.strPackage.isEmpty()) {
-        // The report names the files as they were found: a path relative to
-        // where the command ran says nothing once the report is read elsewhere.
-        plan->strPackagePath = QFileInfo(options.strPackage).absoluteFilePath();
-        plan->package = CheckedPackage(options.strPackage, io);
-        if (!plan->package)
+        std::optional<PackageContents> package = CheckedPackage(options.strPackage, io);
+        if (!package)
             return false;
-        plan->packageVersions = VersionsOfPackage(plan->package->entries);
-        plan->unverifiable = UnverifiableVersions(plan->package->entries);
+        plan->TakePackage(options.strPackage, std::move(*package));
         for (const QString& note : plan->unverifiable)
             io.err << u"orvane-cli: note: "_s << note << Qt::endl;
     }
     if (!options.strSettings.isEmpty()) {
-        plan->strSettingsPath = QFileInfo(options.strSettings).absoluteFilePath();
         QByteArray file;
         if (!ReadInputFile(options.strSettings, kSettingsFileMax, &file, io))
             return false;
         QString error;
-        plan->settings = CheckSettingsFile(file, &error);
-        if (!plan->settings) {
+        std::optional<SettingsToApply> settings = CheckSettingsFile(file, &error);
+        if (!settings) {
             io.err << u"orvane-cli: %1: %2"_s.arg(options.strSettings, error) << Qt::endl;
             return false;
         }
+        plan->TakeSettings(options.strSettings, std::move(*settings));
     }
     return true;
 }

@@ -6,8 +6,25 @@
 #include "provision/upgrade_on_link.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
+
+void ProvisionPlan::TakePackage(const QString& path, PackageContents contents)
+{
+    // The report names the files as they were found: a path relative to
+    // where the run started says nothing once the report is read elsewhere.
+    strPackagePath = QFileInfo(path).absoluteFilePath();
+    package = std::move(contents);
+    packageVersions = VersionsOfPackage(package->entries);
+    unverifiable = UnverifiableVersions(package->entries);
+}
+
+void ProvisionPlan::TakeSettings(const QString& path, SettingsToApply toApply)
+{
+    strSettingsPath = QFileInfo(path).absoluteFilePath();
+    settings = std::move(toApply);
+}
 
 namespace {
 

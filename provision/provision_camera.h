@@ -16,6 +16,11 @@ class CCameraLink;
 
 // What every camera of a provisioning run gets, checked before any port opens.
 struct ProvisionPlan {
+    // The package as read and checked whole, with what follows from it.
+    void TakePackage(const QString& path, PackageContents contents);
+    // The settings file as read and checked.
+    void TakeSettings(const QString& path, SettingsToApply toApply);
+
     int nBaud = 115200;
     QString strPackagePath;
     std::optional<PackageContents> package;

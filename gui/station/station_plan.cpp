@@ -44,14 +44,12 @@ std::optional<StationPlan> ReadStationPlan(const QString& packagePath, const QSt
         if (!bytes)
             return std::nullopt;
         PackageError fault;
-        station.plan.package = ReadPackage(*bytes, PackageLimits{}, &fault);
-        if (!station.plan.package) {
+        std::optional<PackageContents> package = ReadPackage(*bytes, PackageLimits{}, &fault);
+        if (!package) {
             *error = LoadString(Ids::StationFileError).arg(packagePath, fault.strDetail);
             return std::nullopt;
         }
-        station.plan.strPackagePath = QFileInfo(packagePath).absoluteFilePath();
-        station.plan.packageVersions = VersionsOfPackage(station.plan.package->entries);
-        station.plan.unverifiable = UnverifiableVersions(station.plan.package->entries);
+        station.plan.TakePackage(packagePath, std::move(*package));
         const FirmwareVersions& versions = station.plan.packageVersions;
         station.strPackageSummary = LoadString(Ids::StationPackageSummary)
                                         .arg(versions.strSoftware.isEmpty() ? u"-"_s : versions.strSoftware,
@@ -63,12 +61,12 @@ std::optional<StationPlan> ReadStationPlan(const QString& packagePath, const QSt
         if (!bytes)
             return std::nullopt;
         QString why;
-        station.plan.settings = CheckSettingsFile(*bytes, &why);
-        if (!station.plan.settings) {
+        std::optional<SettingsToApply> settings = CheckSettingsFile(*bytes, &why);
+        if (!settings) {
             *error = LoadString(Ids::StationFileError).arg(settingsPath, why);
             return std::nullopt;
         }
-        station.plan.strSettingsPath = QFileInfo(settingsPath).absoluteFilePath();
+        station.plan.TakeSettings(settingsPath, std::move(*settings));
         station.strSettingsSummary = LoadString(Ids::StationSettingsSummary)
                                          .arg(station.plan.settings->keys.size())
                                          .arg(ShortChecksum(*bytes));
