@@ -78,6 +78,12 @@ int main(int argc, char** argv)
     // a camera left in the middle of an upgrade would answer nothing.
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+#ifdef SIGXFSZ
+    // A file past the size limit (ulimit -f) fails its write, which is taken
+    // back and said: the signal would end the command with half a line in the
+    // report and a camera in the middle of an image.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
     QString error;
     const std::optional<CliOptions> options = ParseCliArguments(app.arguments().mid(1), &error);
