@@ -34,7 +34,7 @@ CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
                             m_bCycleDone = true;
                             m_failure = failure;
                         },
-                    .lost = [this] { m_bLost = true; },
+                    .lost = [this] { m_lostOpening = m_session.Openings(); },
                     .changed = {},
                     .backupNotKept =
                         [this](const QString& why) {
@@ -69,7 +69,7 @@ bool CCameraLink::Open(const QString& port, int baud, QString* error)
     const NamedPort named = ResolvePort(port);
     // Named in every message: a name with control characters must not act on the terminal.
     m_strPort = PrintableName(named.strDevice == port ? port : u"%1 (%2)"_s.arg(port, named.strDevice));
-    m_bLost = false;
+    m_lostOpening.reset();
     m_nBaud = baud;
     m_failureStep.reset();
     if (!m_connection.Open({.nNumber = named.nComNumber, .strDevice = named.strDevice, .nBaud = baud})) {
@@ -108,14 +108,14 @@ bool CCameraLink::Answers(int reg)
     const CCameraSession::Listening listening = m_session.Listen(CCameraSession::Rank::Search, {.take = take});
     m_session.Sender().Send(FormatReadCommand(reg));
     // Counted from the hand-over: the wait covers the request's own time on the line.
-    WaitUntil([&] { return answered || m_bLost; }, m_session.AnswerWaitAt(m_nBaud));
+    WaitUntil([&] { return answered || DeviceLost(); }, m_session.AnswerWaitAt(m_nBaud));
     return answered;
 }
 
 void CCameraLink::Drain()
 {
     // Ctrl-C does not cut this wait short: the "R" that releases the camera may be in it.
-    RunEventsUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, QDeadlineTimer(kDrainOnCloseMs), 0);
+    RunEventsUntil([this] { return m_session.Sender().IsIdle() || DeviceLost(); }, QDeadlineTimer(kDrainOnCloseMs), 0);
     m_session.Sender().Cancel();
 }
 
@@ -165,7 +165,7 @@ void CCameraLink::Pause(int ms)
 
 bool CCameraLink::WaitUntilSent()
 {
-    if (WaitUntil([this] { return m_session.Sender().IsIdle() || m_bLost; }, -1) && m_session.Sender().IsIdle())
+    if (WaitUntil([this] { return m_session.Sender().IsIdle() || DeviceLost(); }, -1) && m_session.Sender().IsIdle())
         return true;
     m_session.Sender().Cancel();
     return false;
@@ -177,9 +177,9 @@ bool CCameraLink::ReadConfiguration(QString* error)
     m_failure.reset();
     m_failureStep.reset();
     m_session.ReadCycle();
-    if (!WaitUntil([this] { return m_bCycleDone || m_bLost; }, -1) || !m_bCycleDone) {
-        *error = m_bLost ? LossText() + u" during the read"_s : u"interrupted"_s;
-        if (m_bLost)
+    if (!WaitUntil([this] { return m_bCycleDone || DeviceLost(); }, -1) || !m_bCycleDone) {
+        *error = DeviceLost() ? LossText() + u" during the read"_s : u"interrupted"_s;
+        if (DeviceLost())
             m_failureStep = LostLineStep();
         m_session.Sender().Cancel();
         m_session.EndCycle();

@@ -77,7 +77,11 @@ public:
     // Runs the event loop until done() holds, the time is up (false) or the
     // user interrupts (false). A negative timeout waits without end.
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
-    bool DeviceLost() const { return m_bLost; }
+    // The line as opened last went away.
+    bool DeviceLost() const { return m_lostOpening == m_session.Openings(); }
+    // The line went away at some time since Open(), though it may have been
+    // opened again since (as an upgrade's restart does).
+    bool WentAway() const { return m_lostOpening.has_value(); }
     // "PORT went away", with the OS's words when it gave any.
     QString LossText() const;
 
@@ -114,7 +118,7 @@ private:
     CCameraConnection m_connection;
     CCameraSession& m_session = m_connection.Session();
     QString m_strPort;
-    bool m_bLost = false;
+    std::optional<quint64> m_lostOpening; // the session's opening whose line went away last
     int m_nBaud = 0;
     bool m_bCycleDone = false;
     std::optional<ReadFailure> m_failure; // of the last cycle

@@ -94,6 +94,7 @@ private:
             return true;
         if (end.result && end.result->end == CUpgradeRun::End::Reported)
             m_record.strCameraReport = end.result->strDetail;
+        m_record.bMayBeStarting = true;
         m_record.bUnpluggedMidImage = end.bOfImage && m_link.DeviceLost();
         return Fail(end.bOfImage ? ImagePrefix(end.image) + u": "_s + end.strFailure : end.strFailure, end.nextStep);
     }
@@ -147,6 +148,7 @@ CameraRecord RunOn(CCameraLink& link, bool opened, const QString& port, const Pr
     link.TellTo([&record](const QString& line) { record.notes.append(line); });
     record.bOk = CProvisionRun(link, port, plan, sink, record).Run(opened);
     link.Drain();
+    record.bPortWentAway = link.WentAway();
     link.TellTo([](const QString&) {});
     record.nElapsedMs = clock.elapsed();
     return record;

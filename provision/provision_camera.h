@@ -56,6 +56,10 @@ struct CameraRecord {
     std::optional<NextStep> nextStep; // what to do about it, when its words do not say
     QString strCameraReport;          // the camera's error report ("E002"), when it sent one
     bool bUnpluggedMidImage = false;  // the port went away while an image was under way
+    bool bPortWentAway = false;       // the port went away during the run, whether or not it came back
+    // The upgrade failed, after the restart that starts each image: the
+    // camera may be silent because it is still starting.
+    bool bMayBeStarting = false;
 };
 
 // Told on the camera's own thread as the run goes.

@@ -25,10 +25,10 @@ bool CSlotWatch::Probed(bool answered)
     return m_nAnswers >= kAnswersToStart;
 }
 
-void CSlotWatch::Provisioned(bool passed)
+void CSlotWatch::Provisioned(bool mayBeStarting)
 {
     m_bDone = true;
-    m_bMayBeStarting = !passed;
+    m_bMayBeStarting = mayBeStarting;
     m_nMisses = 0;
     m_nAnswers = 0;
 }
@@ -75,7 +75,10 @@ void WatchPort(const QString& port, const ProvisionPlan& plan, const WatchSink& 
         if (watch.Probed(answered)) {
             shown.clear();
             const CameraRecord record = ProvisionCameraOn(*probe, port, plan, sink.camera);
-            watch.Provisioned(record.bOk);
+            if (record.bPortWentAway) // what answers there now is another camera, or this one plugged in again
+                watch.PortGone();
+            else
+                watch.Provisioned(record.bMayBeStarting);
             sink.provisioned(record);
             afterRun = record.bOk ? u"done, unplug"_s : u"FAILED, unplug: "_s + record.strFailure;
             continue;

@@ -15,15 +15,16 @@ class CSlotWatch {
 public:
     static constexpr int kAnswersToStart = 2; // in a row: a camera is there
     static constexpr int kMissesToGone = 3;   // in a row: it was unplugged
-    // A camera whose run failed may be silent because of it (a restart the
-    // run triggered): its silence counts once it has answered again, or
-    // after as long as a restarted camera is given to come back.
+    // A camera whose upgrade failed may be silent because of it (the restart
+    // that starts each image): its silence counts once it has answered
+    // again, or after as long as a restarted camera is given to come back.
     static constexpr int kMissesWhileItStarts = CUpgradeRun::kComeBackMs / kProbeEveryMs;
 
     // After a probe: true when the camera that answered is to be provisioned now.
     bool Probed(bool answered);
-    // Its run ended: it stays in place until it goes.
-    void Provisioned(bool passed);
+    // Its run ended: it stays in place until it goes. `mayBeStarting`: the
+    // run left it restarting.
+    void Provisioned(bool mayBeStarting);
     // The port itself went away: whatever comes with it is another camera.
     void PortGone();
     // A camera was provisioned and has not gone yet.
@@ -31,7 +32,7 @@ public:
 
 private:
     bool m_bDone = false;
-    bool m_bMayBeStarting = false; // not heard since a failed run
+    bool m_bMayBeStarting = false; // not heard since a run that left it restarting
     int m_nAnswers = 0;
     int m_nMisses = 0;
 };

@@ -41,6 +41,9 @@ QString NotBackText(const CCameraLink& link, const CUpgradeRun::Result& result)
 {
     if (result.readFailure)
         return u"the camera was not back %1 s after its restart: %2"_s.arg(CUpgradeRun::kComeBackMs / 1000).arg(link.ReadFailureText(*result.readFailure));
+    if (result.bReplugged)
+        return u"%1 went away while the camera restarted and came back: the camera on it may be another one, and "
+               "this one's upgrade was not verified; provision the camera again"_s.arg(link.PortName());
     const bool reopen = result.bReopenFailed;
     return u"%1 s after the camera's restart, %2: %3; the upgrade was sent: provision the camera again once the "
            "port is back, to verify it"_s.arg(static_cast<double>(result.nMsSinceRestart) / 1000.0, 0, 'f', 1)
@@ -59,7 +62,10 @@ std::optional<NextStep> EndStep(const CUpgradeRun::Result& result, NextStep lost
     case End::PortGone: return NextStep::PowerCycleRetry; // once the line is back: the camera is cut off mid-image
     case End::NotFlashed: return NextStep::PowerCycleRetry;
     case End::NotVerified: return NextStep::CheckPackage;
-    case End::NotBack: return result.readFailure ? NextStep::SearchOrRecover : lostLine;
+    case End::NotBack:
+        if (result.bReplugged)
+            return std::nullopt;
+        return result.readFailure ? NextStep::SearchOrRecover : lostLine;
     case End::Done:
     case End::NotReady:
     case End::ImageUnreadable:

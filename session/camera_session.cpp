@@ -118,6 +118,7 @@ bool CCameraSession::Reopen()
         m_line->SetErrorReporter(m_errorReporter);
         m_line->SetTrace(m_trace);
     }
+    ++m_nOpenings;
     return m_line->Open(m_lastOpen);
 }
 

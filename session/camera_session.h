@@ -66,6 +66,9 @@ public:
     bool Open(const LineOpening& opening);
     // Opens the line again as the last Open() did.
     bool Reopen();
+    // Counts the line's openings, Open() and Reopen(): what was heard of the
+    // line before (its loss) is of an earlier one once this moved on.
+    quint64 Openings() const { return m_nOpenings; }
     // Another rate on the open line, with no reopen: for what is sent from
     // now on, and for Reopen(). The answer wait follows the rate.
     void SetRate(int baud);
@@ -146,6 +149,7 @@ private:
     CReadCycle m_cycle;
     RegisterImage m_registers{};
     int m_nAnswerWaitMs = 0;
+    quint64 m_nOpenings = 0;
     quint64 m_nCycleRun = 0; // EndCycle() turns it: steps queued for an ended cycle do nothing
     int m_nTry = 0;          // tries of the cycle under way so far
     bool m_bRetryDue = false; // a failed try waits to start again

@@ -224,6 +224,9 @@ void CUpgradeRun::OnBootPauseOver()
     if (m_events.stage)
         m_events.stage(m_stage);
     if (std::exchange(m_bLostInRestart, false)) {
+        // Opened again to tell a port that is gone from one that came back.
+        // One that came back may hold another camera: what answers there
+        // proves nothing of this one's upgrade.
         m_session.Line().Close();
         if (!m_session.Reopen()) {
             m_result.bReopenFailed = true;
@@ -231,6 +234,9 @@ void CUpgradeRun::OnBootPauseOver()
             return;
         }
         m_session.Line().StartMonitor();
+        m_result.bReplugged = true;
+        Finish(End::NotBack);
+        return;
     }
     m_session.ReadCycle();
 }

@@ -77,7 +77,10 @@ public:
         bool bAbandoned = false; // Abandon() stopped the run after this image
         qint64 nMsSinceRestart = 0;
         bool bReopenFailed = false;             // NotBack: the port did not open again
-        bool bLost = false;                     // NotBack: the port went away
+        bool bLost = false;                     // NotBack: the port went away while the camera was read
+        // NotBack: the port went away while the camera restarted and came
+        // back; the camera on it may be another one.
+        bool bReplugged = false;
         std::optional<ReadFailure> readFailure; // NotBack: the last read's failure
         FirmwareVersions after;                 // as read after the restart
         std::vector<VersionMismatch> mismatches;

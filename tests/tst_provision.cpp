@@ -584,6 +584,60 @@ private slots:
         QVERIFY2(process.exitCode() == 1 && out.contains(u"passed 0, failed 1\n"_s), qPrintable(out));
     }
 
+    // A camera whose run failed with no restart of its own (its settings did
+    // not read back) and that is then taken away is gone after three silent
+    // probes, as any other: the next one on the port is provisioned. The
+    // wait for a restarting camera used to follow every failed run, and the
+    // next camera plugged in within it was taken for the failed one.
+    void theNextCameraAfterAFailedRunWithoutARestartIsProvisioned()
+    {
+        CameraFaults forgetsBrightness;
+        forgetsBrightness.nIgnoredWriteRegister = 0x12;
+        Cameras cameras = StartCameras({{forgetsBrightness, {}}});
+        CameraFixture& camera = *cameras[0];
+        QTemporaryDir dir;
+        const QString report = dir.filePath(u"shift.jsonl"_s);
+        QProcess process;
+        StartWatch(process, cameras, {u"--apply"_s, WriteFile(dir, u"site.json"_s, kSettings), u"--report"_s, report});
+        QVERIFY(WaitUntil([&] { return FileBytes(report).count('\n') == 1; }, 30000));
+        camera.Camera().SetMute(true); // taken away
+        const std::size_t probed = Count(camera, kProbe);
+        QVERIFY(WaitUntil([&] { return Count(camera, kProbe) >= probed + 4; }, 15000));
+        camera.Camera().SetMute(false); // the next one
+        QVERIFY(WaitUntil([&] { return FileBytes(report).count('\n') == 2; }, 30000));
+        const QString out = InterruptWatch(process);
+        QVERIFY2(out.contains(u"passed 0, failed 2\n"_s), qPrintable(out));
+    }
+
+    // The port goes away while the camera restarts after its image, and comes
+    // back with another camera on it: what answers there proves nothing of
+    // the first one's upgrade. It used to be verified by the other camera's
+    // versions and reported ok.
+    void aPortReplacedWhileTheCameraRestartsIsNoProof()
+    {
+        CameraFixture first({}, QuickCamera(0));
+        CameraFixture other({}, QuickCamera(0));
+        other.Camera().SetRegister(0x01, 0x14); // runs what the package names
+        QTemporaryDir dir;
+        const QString port = dir.filePath(u"camera"_s);
+        QVERIFY(QFile::link(Port(first), port));
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"provision"_s, u"--port"_s, port, u"--upgrade"_s,
+                                                   NamedImagePackage(dir, 1000), u"--report"_s, report});
+        QVERIFY(WaitUntil([&] { return first.Camera().RestartCount() == 2; }, 30000)); // after its image
+        QVERIFY(QFile::remove(port));
+        first.Camera().Vanish();
+        QVERIFY(QFile::link(Port(other), port));
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        QCOMPARE(process.exitCode(), 1);
+        int lines = 0;
+        const QJsonObject line = ReportByPort(report, &lines)[port];
+        QCOMPARE(line[u"result"].toString(), u"failed"_s);
+        QVERIFY2(line[u"reason"].toString().contains(u"went away while the camera restarted and came back"_s),
+                 qPrintable(line[u"reason"].toString()));
+    }
+
     // Ctrl-C in the middle of three transfers: every image is completed with
     // filler the camera refuses, every camera is released and reported as
     // interrupted.
