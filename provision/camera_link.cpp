@@ -34,7 +34,11 @@ CCameraLink::CCameraLink(std::function<void(const QString&)> tell)
                             m_bCycleDone = true;
                             m_failure = failure;
                         },
-                    .lost = [this] { m_lostOpening = m_session.Openings(); },
+                    .lost =
+                        [this] {
+                            m_lostOpening = m_session.Openings();
+                            ++m_nLosses;
+                        },
                     .changed = {},
                     .backupNotKept =
                         [this](const QString& why) {

@@ -77,11 +77,11 @@ public:
     // Runs the event loop until done() holds, the time is up (false) or the
     // user interrupts (false). A negative timeout waits without end.
     static bool WaitUntil(const std::function<bool()>& done, int timeoutMs);
-    // The line as opened last went away.
+    // The line as opened last went away (and was not opened again since, as
+    // an upgrade's restart does).
     bool DeviceLost() const { return m_lostOpening == m_session.Openings(); }
-    // The line went away at some time since Open(), though it may have been
-    // opened again since (as an upgrade's restart does).
-    bool WentAway() const { return m_lostOpening.has_value(); }
+    // How often the line went away since the link was made.
+    int Losses() const { return m_nLosses; }
     // "PORT went away", with the OS's words when it gave any.
     QString LossText() const;
 
@@ -119,6 +119,7 @@ private:
     CCameraSession& m_session = m_connection.Session();
     QString m_strPort;
     std::optional<quint64> m_lostOpening; // the session's opening whose line went away last
+    int m_nLosses = 0;
     int m_nBaud = 0;
     bool m_bCycleDone = false;
     std::optional<ReadFailure> m_failure; // of the last cycle

@@ -146,9 +146,10 @@ CameraRecord RunOn(CCameraLink& link, bool opened, const QString& port, const Pr
     QElapsedTimer clock;
     clock.start();
     link.TellTo([&record](const QString& line) { record.notes.append(line); });
+    const int lossesBefore = link.Losses();
     record.bOk = CProvisionRun(link, port, plan, sink, record).Run(opened);
     link.Drain();
-    record.bPortWentAway = link.WentAway();
+    record.bPortWentAway = link.Losses() > lossesBefore;
     link.TellTo([](const QString&) {});
     record.nElapsedMs = clock.elapsed();
     return record;

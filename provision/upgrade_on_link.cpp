@@ -42,8 +42,8 @@ QString NotBackText(const CCameraLink& link, const CUpgradeRun::Result& result)
     if (result.readFailure)
         return u"the camera was not back %1 s after its restart: %2"_s.arg(CUpgradeRun::kComeBackMs / 1000).arg(link.ReadFailureText(*result.readFailure));
     if (result.bReplugged)
-        return u"%1 went away while the camera restarted and came back: the camera on it may be another one, and "
-               "this one's upgrade was not verified; provision the camera again"_s.arg(link.PortName());
+        return u"its port went away while the camera restarted and came back: the camera on it may be another "
+               "one, and this camera's upgrade was not verified; run the command again for this camera"_s;
     const bool reopen = result.bReopenFailed;
     return u"%1 s after the camera's restart, %2: %3; the upgrade was sent: provision the camera again once the "
            "port is back, to verify it"_s.arg(static_cast<double>(result.nMsSinceRestart) / 1000.0, 0, 'f', 1)

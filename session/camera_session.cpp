@@ -118,8 +118,10 @@ bool CCameraSession::Reopen()
         m_line->SetErrorReporter(m_errorReporter);
         m_line->SetTrace(m_trace);
     }
+    if (!m_line->Open(m_lastOpen))
+        return false;
     ++m_nOpenings;
-    return m_line->Open(m_lastOpen);
+    return true;
 }
 
 bool CCameraSession::RateFixed() const

@@ -66,8 +66,9 @@ public:
     bool Open(const LineOpening& opening);
     // Opens the line again as the last Open() did.
     bool Reopen();
-    // Counts the line's openings, Open() and Reopen(): what was heard of the
-    // line before (its loss) is of an earlier one once this moved on.
+    // Counts the line's openings that succeeded, by Open() and Reopen(): what
+    // was heard of the line before (its loss) is of an earlier one once this
+    // moved on.
     quint64 Openings() const { return m_nOpenings; }
     // Another rate on the open line, with no reopen: for what is sent from
     // now on, and for Reopen(). The answer wait follows the rate.
