@@ -95,7 +95,7 @@ private:
         if (end.result && end.result->end == CUpgradeRun::End::Reported)
             m_record.strCameraReport = end.result->strDetail;
         m_record.bMayBeStarting = true;
-        m_record.bUnpluggedMidImage = end.bOfImage && m_link.DeviceLost();
+        m_record.bUnpluggedMidImage = end.bLostMidImage;
         return Fail(end.bOfImage ? ImagePrefix(end.image) + u": "_s + end.strFailure : end.strFailure, end.nextStep);
     }
 

@@ -151,6 +151,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     std::optional<CUpgradeRun::Result> end;
     QElapsedTimer clock;
     qint64 size = 0;
+    bool transferBegun = false; // of the image under way
     plan.nFlashWaitMs = kFlashWaitMs;
     const bool restartPlanned = plan.bRestartAndVerify;
     const int recoverWaitMs = plan.nRecoverWaitMs;
@@ -159,6 +160,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
          [](int) {},
          [&](bool running) {
              if (running) {
+                 transferBegun = true;
                  clock.start();
                  observer.stage(u"transferring"_s);
              }
@@ -179,6 +181,7 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
          {}},
         [&](const RunImage& image) {
             size = image.bytes.size();
+            transferBegun = false;
             if (image.kind != ImageKind::Other)
                 observer.image(image);
         },
@@ -202,9 +205,23 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
     const auto over = [&] { return end.has_value() || (link.DeviceLost() && run.CurrentStage() == Stage::Sending); };
     const bool ended = link.WaitUntil(over, -1);
     const auto ofImage = [&](const QString& failure) { return UpgradeEnd{failure, true, run.CurrentImage(), end, {}}; };
+    // Where the image was when the line went away: not begun (the camera
+    // was restarting for it, or asked for it), flashed and not yet released,
+    // or in between, where the camera may wait for the rest of it.
     const auto portLost = [&] {
+        if (!transferBegun) {
+            UpgradeEnd lost = ofImage(link.LossText() + u" before the image went out: none of it reached the camera"_s);
+            lost.nextStep = link.LostLineStep();
+            return lost;
+        }
+        if (run.Exchange().Confirming()) {
+            UpgradeEnd lost = ofImage(link.LossText() + u" after the camera flashed the image, before it was released"_s);
+            lost.nextStep = link.LostLineStep();
+            return lost;
+        }
         UpgradeEnd lost = ofImage(MidImageLossText(link));
         lost.nextStep = NextStep::PowerCycleRetry;
+        lost.bLostMidImage = true;
         return lost;
     };
     if (end) {
@@ -213,11 +230,14 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
                                     && end->nImagesDone == 0;
         if (bootUnanswered) // its text says to power-cycle the camera
             return {UnansweredRecoveryText(recoverWaitMs / 1000), !afterImages, end->image, *end, {}};
-        return {EndText(link, *end), !afterImages, end->image, *end, EndStep(*end, link.LostLineStep())};
+        UpgradeEnd result{EndText(link, *end), !afterImages, end->image, *end, EndStep(*end, link.LostLineStep())};
+        result.bLostMidImage = end->end == CUpgradeRun::End::PortGone;
+        return result;
     }
     if (ended) { // the port went away
+        const UpgradeEnd lost = portLost();
         run.Stop(false);
-        return portLost();
+        return lost;
     }
     switch (run.CurrentStage()) {
     case Stage::Restarting: run.Stop(false); return {u"interrupted while the camera restarted"_s, false, {}, {}, {}};
@@ -234,9 +254,12 @@ UpgradeEnd RunUpgradeOn(CCameraLink& link, UpgradePlan plan, const UpgradeObserv
         run.Stop(false);
         return ofImage(u"interrupted before the camera answered: nothing but \"*****\" was sent"_s);
     }
-    run.Stop(!link.DeviceLost());
-    if (link.DeviceLost())
-        return portLost();
+    if (link.DeviceLost()) {
+        const UpgradeEnd lost = portLost();
+        run.Stop(false);
+        return lost;
+    }
+    run.Stop(true);
     return ofImage(u"interrupted before the image went out: the camera was released (after a restart it "
                    "answers again within seconds) and needs this upgrade again"_s);
 }

@@ -27,6 +27,9 @@ struct UpgradeEnd {
     std::optional<CUpgradeRun::Result> result; // when the run came to its end
     // What the technician can do about the failure, when its words do not say it already.
     std::optional<NextStep> nextStep;
+    // The line went away while the image was on its way or being stored:
+    // the camera may wait for the rest of it.
+    bool bLostMidImage = false;
 };
 
 // The session's upgrade run of the plan on the link's camera, waited on in

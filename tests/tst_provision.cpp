@@ -386,6 +386,33 @@ private slots:
         QVERIFY2(seconds.captured(1).toDouble() >= 2.0, qPrintable(reason)); // the pause before the port is opened again
     }
 
+    // Gone while the camera restarted for its image, before any of it went
+    // out: nothing to power off and on for, the adapter is to be plugged in
+    // again. It used to be told as lost in the middle of an image.
+    void aPortGoneBeforeTheImageIsSaidSo()
+    {
+        CameraTiming slow = QuickCamera(0);
+        slow.nRestartSilenceMs = 5000; // the requests go unanswered for a while
+        CameraFixture camera({}, slow);
+        const QString port = camera.Device(); // the fixture's link, gone with the camera
+        QTemporaryDir dir;
+        const QString report = dir.filePath(u"day.jsonl"_s);
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"provision"_s, u"--port"_s, port, u"--upgrade"_s,
+                                                   NamedImagePackage(dir, 1000), u"--report"_s, report});
+        QVERIFY(WaitUntil([&] { return camera.Camera().RestartCount() == 1; }, 30000));
+        camera.Camera().Vanish();
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000));
+        QCOMPARE(process.exitCode(), 1);
+        int lines = 0;
+        const QJsonObject line = ReportByPort(report, &lines)[port];
+        QVERIFY2(line[u"reason"].toString().contains(port + u" went away"_s)
+                     && line[u"reason"].toString().endsWith(u" before the image went out: none of it reached the camera"_s),
+                 qPrintable(line[u"reason"].toString()));
+        QVERIFY2(line[u"next_step"].toString().startsWith(u"plug the adapter in again"_s),
+                 qPrintable(line[u"next_step"].toString()));
+    }
+
     // A ports file as a technician writes it, on Windows too: a byte order
     // mark, CR LF, a line without a comment, blank lines, no line end at the
     // end. Plain lines used to be dropped, and the run provisioned the --port
