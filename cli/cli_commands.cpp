@@ -127,10 +127,11 @@ int RunRead(const CliOptions& options, CliStreams& io)
 
 namespace {
 
-// After the restart trigger went out and the port was closed: the camera is
-// silent while it boots. The port is opened again after the boot pause and
-// the camera read until it answers, as an upgrade run does after its
-// restart. False after saying why.
+// After the restart trigger went out: the camera is silent while it boots.
+// The port stays open through the boot pause, as an upgrade run's does, so
+// that no other program takes it; then the camera is read until it answers.
+// A port that went away in the pause and came back may hold another camera:
+// its answer is no word on this one. False after saying why.
 bool AwaitCameraBack(CCameraLink& link, const CliOptions& options, CliStreams& io)
 {
     QElapsedTimer sinceRestart;
@@ -138,8 +139,16 @@ bool AwaitCameraBack(CCameraLink& link, const CliOptions& options, CliStreams& i
     const auto interrupted = [] { return CCameraLink::s_nInterrupts > 0; };
     CCameraLink::WaitUntil(interrupted, CUpgradeRun::kBootPauseMs);
     QString error;
-    if (!interrupted() && !link.Open(options.strPort, options.nBaud, &error)) {
-        TellLinkFailure(link, u"the camera's port did not open again after its restart: "_s + error, io);
+    if (!interrupted() && link.DeviceLost()) {
+        link.Close();
+        if (!link.Open(options.strPort, options.nBaud, &error)) {
+            TellLinkFailure(link, u"the camera's port went away during its restart and did not open again: "_s + error,
+                            io);
+            return false;
+        }
+        io.err << u"orvane-cli: %1 went away during the camera's restart and came back: the camera on it may be "
+                  "another one; read it to see which"_s.arg(link.PortName())
+               << Qt::endl;
         return false;
     }
     while (!interrupted()) {
@@ -181,7 +190,9 @@ int RunRestart(const CliOptions& options, CliStreams& io)
     }
     link.Write({0, kRestartRegister});
     link.Write({1, kRestartRegister});
-    link.Close(); // once the trigger is out
+    link.Drain(); // the trigger is out
+    if (options.bNoWait)
+        link.Close();
     if (link.DeviceLost()) {
         io.err << u"orvane-cli: "_s << link.LossText() << Qt::endl;
         TellNextStep(io.err, link.LostLineStep());

@@ -715,8 +715,39 @@ private slots:
         QVERIFY2(read.strOut.contains(u"software_version        V1.4\n"_s), qPrintable(read.strOut));
     }
 
+    // The port goes away in the boot pause and comes back with another
+    // camera on it: its versions are not given as the restarted camera's.
+    // The port used to be closed through the pause, and the swap unseen.
+    void aPortReplacedDuringARestartIsSaidSo()
+    {
+        CameraFixture first;
+        CameraFixture other;
+        other.Camera().SetRegister(0x01, 0x15);
+        QTemporaryDir dir;
+        const QString port = dir.filePath(u"camera"_s);
+        QVERIFY(QFile::link(Port(first), port));
+        QProcess process;
+        process.start(QStringLiteral(ORVANE_CLI), {u"--port"_s, port, u"restart"_s});
+        QString out;
+        QVERIFY(WaitUntil([&] { // the trigger is out: the pause has begun
+            out += QString::fromUtf8(process.readAllStandardOutput());
+            return out.contains(u"waiting up to 30 s"_s);
+        }, 10000));
+        QVERIFY(QFile::remove(port));
+        first.Camera().Vanish();
+        QVERIFY(QFile::link(Port(other), port));
+        QVERIFY(WaitUntil([&] { return process.state() == QProcess::NotRunning; }, 30000));
+        out += QString::fromUtf8(process.readAllStandardOutput());
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY2(!out.contains(u"V1.5"_s), qPrintable(out));
+        QVERIFY2(err.contains(u"%1 went away during the camera's restart and came back: the camera on it may be another "
+                              "one"_s.arg(port)),
+                 qPrintable(err));
+    }
+
     // A camera deaf for 5 s after its restart: `restart` sends the trigger,
-    // gives it the boot pause with the port closed, and reads it until it
+    // gives it the boot pause with the port held, and reads it until it
     // answers; nothing but reads follows the trigger. A read straight after
     // succeeds. It used to return at once, and that read failed.
     void restartWaitsUntilTheCameraAnswersAgain()
